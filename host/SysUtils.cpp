@@ -21,4 +21,12 @@ String ToUtf8(std::wstring_view wide) {
   return out;
 }
 
+int CompareText(std::string_view a, std::string_view b) {
+  const WideString wa = ToWide(a), wb = ToWide(b);
+  const int r = CompareStringOrdinal(wa.data(), int(wa.size()), wb.data(), int(wb.size()), TRUE);
+  return r == CSTR_LESS_THAN ? -1 : r == CSTR_GREATER_THAN ? 1 : 0;
+}
+
+bool SameText(std::string_view a, std::string_view b) { return CompareText(a, b) == 0; }
+
 }  // namespace host

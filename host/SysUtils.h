@@ -17,6 +17,10 @@ WideString ToWide(std::string_view utf8);
 String ToUtf8(std::wstring_view wide);
 inline String ToUtf8(const wchar_t* wide) { return wide ? ToUtf8(std::wstring_view{wide}) : String{}; }
 
+// Case-insensitive comparison of whole texts (Unicode simple case folding, not locale).
+bool SameText(std::string_view a, std::string_view b);
+int CompareText(std::string_view a, std::string_view b);
+
 class Exception : public std::exception {
  public:
   explicit Exception(String message) : message_(std::move(message)) {}

@@ -1,0 +1,125 @@
+#include "host/Classes.h"
+
+#include <algorithm>
+
+namespace host {
+
+// ---- TPersistent
+
+void TPersistent::Assign(const TPersistent* source) {
+  if (source) {
+    source->AssignTo(this);
+    return;
+  }
+  throw EConvertError("Cannot assign a nil to a " + ClassName());
+}
+
+void TPersistent::AssignTo(TPersistent* dest) const {
+  throw EConvertError("Cannot assign a " + ClassName() + " to a " + dest->ClassName());
+}
+
+// ---- TComponent
+
+TComponent::TComponent(TComponent* owner) {
+  if (owner) owner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  Destroying();
+  // Tell everyone who holds a reference to this component.
+  while (!freeNotifies_.empty()) {
+    TComponent* other = freeNotifies_.back();
+    freeNotifies_.pop_back();
+    auto& back = other->freeNotifies_;
+    back.erase(std::remove(back.begin(), back.end(), this), back.end());
+    other->Notification(this, opRemove);
+  }
+  // Free owned components, last created first.
+  while (!components_.empty()) {
+    TComponent* child = components_.back();
+    delete child;  // removes itself from components_
+  }
+  if (owner_) owner_->RemoveComponent(this);
+}
+
+void TComponent::Destroying() { state_ |= unsigned(TComponentStateFlag::csDestroying); }
+
+void TComponent::SetName(const String& name) {
+  if (name == name_) return;
+  if (owner_ && !name.empty()) {
+    TComponent* other = owner_->FindComponent(name);
+    if (other && other != this)
+      throw EComponentError("A component named " + name + " already exists");
+  }
+  name_ = name;
+}
+
+TComponent* TComponent::FindComponent(const String& name) const {
+  if (name.empty()) return nullptr;
+  for (TComponent* c : components_)
+    if (SameText(c->name_, name)) return c;
+  return nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* component) {
+  if (!component || component->owner_ == this) return;
+  if (component->owner_) component->owner_->RemoveComponent(component);
+  components_.push_back(component);
+  component->owner_ = this;
+  component->SetDesigning(Has(TComponentStateFlag::csDesigning));
+  Notification(component, opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* component) {
+  auto it = std::find(components_.begin(), components_.end(), component);
+  if (it == components_.end()) return;
+  Notification(component, opRemove);
+  components_.erase(it);
+  component->owner_ = nullptr;
+}
+
+void TComponent::SetDesigning(bool designing) {
+  if (designing)
+    state_ |= unsigned(TComponentStateFlag::csDesigning);
+  else
+    state_ &= ~unsigned(TComponentStateFlag::csDesigning);
+  for (TComponent* c : components_) c->SetDesigning(designing);
+}
+
+void TComponent::SetLoadingState(bool loading) {
+  const unsigned bits = unsigned(TComponentStateFlag::csLoading) | unsigned(TComponentStateFlag::csReading);
+  if (loading)
+    state_ |= bits;
+  else
+    state_ &= ~bits;
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), component) == freeNotifies_.end())
+    freeNotifies_.push_back(component);
+  auto& back = component->freeNotifies_;
+  if (std::find(back.begin(), back.end(), this) == back.end()) back.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (!component) return;
+  RemoveNotification(component);
+  component->RemoveNotification(this);
+}
+
+void TComponent::RemoveNotification(TComponent* component) {
+  freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component),
+                      freeNotifies_.end());
+}
+
+void TComponent::Loaded() { SetLoadingState(false); }
+
+void TComponent::Notification(TComponent* component, TOperation operation) {
+  // Pass the news of a removal down to owned components, as they may refer to it.
+  if (operation == opRemove && component)
+    for (TComponent* c : components_)
+      if (c != component) c->Notification(component, operation);
+}
+
+}  // namespace host

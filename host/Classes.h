@@ -1,0 +1,105 @@
+// The component model of the host class library.
+//   TObject       root with a class name
+//   TPersistent   Assign/AssignTo
+//   TComponent    owner model, names, state flags, free notification, Loaded
+//   TNotifyEvent  the plain event type
+#pragma once
+
+#include "host/SysUtils.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace host {
+
+class TObject;
+class TComponent;
+
+using TNotifyEvent = std::function<void(TObject* sender)>;
+
+class EConvertError : public Exception {
+  using Exception::Exception;
+};
+class EComponentError : public Exception {
+  using Exception::Exception;
+};
+
+class TObject {
+ public:
+  virtual ~TObject() = default;
+  // The class name as registered and streamed ("TComponent").
+  virtual String ClassName() const { return "TObject"; }
+};
+
+class TPersistent : public TObject {
+ public:
+  String ClassName() const override { return "TPersistent"; }
+  // Copies `source` into this object; raises "Cannot assign a X to a Y" when neither side knows how.
+  virtual void Assign(const TPersistent* source);
+
+ protected:
+  virtual void AssignTo(TPersistent* dest) const;
+};
+
+enum class TComponentStateFlag : unsigned {
+  csLoading = 1u << 0,
+  csReading = 1u << 1,
+  csWriting = 1u << 2,
+  csDestroying = 1u << 3,
+  csDesigning = 1u << 4,
+};
+using TComponentState = unsigned;  // a set of TComponentStateFlag bits
+enum TOperation { opInsert, opRemove };
+
+class TComponent : public TPersistent {
+ public:
+  explicit TComponent(TComponent* owner = nullptr);
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  String ClassName() const override { return "TComponent"; }
+
+  TComponent* Owner() const { return owner_; }
+  const String& Name() const { return name_; }
+  void SetName(const String& name);
+  intptr_t Tag() const { return tag_; }
+  void SetTag(intptr_t tag) { tag_ = tag; }
+
+  int ComponentCount() const { return int(components_.size()); }
+  TComponent* Components(int index) const { return components_.at(size_t(index)); }
+  TComponent* FindComponent(const String& name) const;
+  void InsertComponent(TComponent* component);
+  void RemoveComponent(TComponent* component);
+
+  TComponentState ComponentState() const { return state_; }
+  bool Has(TComponentStateFlag flag) const { return (state_ & unsigned(flag)) != 0; }
+  void SetDesigning(bool designing);  // for tests and the designer
+  void SetLoadingState(bool loading);  // set by the form reader around property assignment
+
+  // `component` will be told (Notification opRemove) when this one goes away.
+  void FreeNotification(TComponent* component);
+  void RemoveFreeNotification(TComponent* component);
+
+  // Called on every component once the whole form it belongs to has been read.
+  virtual void Loaded();
+
+ protected:
+  // Told when `component` is inserted into or removed from the owner tree, or freed.
+  virtual void Notification(TComponent* component, TOperation operation);
+  // Sets the destroying flag; the destructor does this too.
+  void Destroying();
+
+ private:
+  void RemoveNotification(TComponent* component);
+
+  TComponent* owner_ = nullptr;
+  String name_;
+  intptr_t tag_ = 0;
+  TComponentState state_ = 0;
+  std::vector<TComponent*> components_;
+  std::vector<TComponent*> freeNotifies_;
+};
+
+}  // namespace host

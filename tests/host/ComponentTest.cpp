@@ -1,0 +1,58 @@
+#include "host/Classes.h"
+
+#include <gtest/gtest.h>
+
+using namespace host;
+
+namespace {
+
+std::vector<String> freed;
+
+class TProbe : public TComponent {
+ public:
+  using TComponent::TComponent;
+  ~TProbe() override { freed.push_back(Name()); }
+  TComponent* ref = nullptr;
+  void SetRef(TComponent* c) {
+    ref = c;
+    if (c) c->FreeNotification(this);
+  }
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    if (op == opRemove && c == ref) ref = nullptr;
+  }
+};
+
+}  // namespace
+
+TEST(Component, OwnerFreesWhatItOwnsLastCreatedFirst) {
+  freed.clear();
+  auto* owner = new TProbe(nullptr);
+  owner->SetName("Owner");
+  (new TProbe(owner))->SetName("A");
+  (new TProbe(owner))->SetName("B");
+  EXPECT_EQ(owner->FindComponent("b")->Name(), "B");
+  EXPECT_THROW((new TProbe(owner))->SetName("a"), EComponentError);
+  delete owner;
+  EXPECT_EQ(freed, (std::vector<String>{"Owner", "", "B", "A"}));
+}
+
+TEST(Component, FreeNotificationClearsADanglingReference) {
+  TProbe holder(nullptr);
+  auto* target = new TProbe(nullptr);
+  holder.SetRef(target);
+  delete target;
+  EXPECT_EQ(holder.ref, nullptr);
+}
+
+TEST(Component, AssignWithoutSupportRaisesCannotAssign) {
+  TComponent a, b;
+  try {
+    a.Assign(&b);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "Cannot assign a TComponent to a TComponent");
+  }
+}
