@@ -1,0 +1,176 @@
+// Special folders, process-wide shell state and the one-time shell start-up.
+#include "shell/ShellGlobals.h"
+
+#include <mutex>
+
+#include "host/Raii.h"
+
+namespace zelnor {
+
+void LoadShellEntryPoints();  // ShellWin32.cpp
+
+namespace {
+
+// Indexed by TKivShellFolder; the only place where the mapping lives.
+constexpr int kCsidl[SHELL_FOLDER_COUNT] = {
+    CSIDL_DRIVES,         CSIDL_BITBUCKET,        CSIDL_CONTROLS,
+    CSIDL_DESKTOP,        CSIDL_DESKTOPDIRECTORY, CSIDL_DRIVES,
+    CSIDL_FONTS,          CSIDL_NETHOOD,          CSIDL_NETWORK,
+    CSIDL_PERSONAL,       CSIDL_PRINTERS,         CSIDL_PROGRAMS,
+    CSIDL_RECENT,         CSIDL_SENDTO,           CSIDL_STARTMENU,
+    CSIDL_STARTUP,        CSIDL_TEMPLATES,        CSIDL_FAVORITES,
+    CSIDL_COMMON_STARTMENU, CSIDL_COMMON_STARTUP, CSIDL_COMMON_DESKTOPDIRECTORY,
+    CSIDL_APPDATA,        CSIDL_PRINTHOOD,        CSIDL_COMMON_FAVORITES,
+    CSIDL_INTERNET_CACHE, CSIDL_COOKIES,          CSIDL_HISTORY,
+    CSIDL_COMMON_PROGRAMS,
+};
+
+// The desktop's list: just the two-byte terminator, never allocated.
+const ITEMIDLIST kEmptyList = {};
+
+struct ShellState {
+  host::ComPtr<IShellFolder> desktop;
+  DWORD startupThread = 0;
+  UniquePidl netHood;
+  UINT cfIdList = 0;
+};
+
+ShellState& State() {
+  static ShellState state;
+  return state;
+}
+
+// True when this code lives in the process's executable rather than in a library.
+bool HostedByExecutable() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&HostedByExecutable), &self);
+  return self == GetModuleHandleW(nullptr);
+}
+
+struct VersionFlags {
+  bool isNT = true;
+  bool isOldWindows = false;
+};
+
+const VersionFlags& Version() {
+  static const VersionFlags flags = [] {
+    VersionFlags f;
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (GetVersionExW(&info)) {
+      f.isNT = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+      f.isOldWindows = info.dwMajorVersion == 4 && info.dwMinorVersion <= 10;
+    }
+    return f;
+  }();
+  return flags;
+}
+
+PItemIDList SpecialFolderLocation(int csidl) {
+  PIDLIST_ABSOLUTE list = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list))) return nullptr;
+  return list;
+}
+
+// Equality of two absolute lists as the desktop decides it.
+bool SameObject(IShellFolder* desktop, PCItemIDList a, PCItemIDList b) {
+  if (!desktop || !a || !b) return false;
+  const HRESULT hr = desktop->CompareIDs(0, a, b);
+  return SUCCEEDED(hr) && HRESULT_CODE(hr) == 0;
+}
+
+}  // namespace
+
+int ShellFolderCsidl(TKivShellFolder folder) {
+  const int i = int(folder);
+  return i >= 0 && i < SHELL_FOLDER_COUNT ? kCsidl[i] : CSIDL_DRIVES;
+}
+
+void InitializeShell() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (HostedByExecutable()) OleInitialize(nullptr);
+    LoadShellEntryPoints();
+    ShellState& s = State();
+    if (FAILED(SHGetDesktopFolder(s.desktop.ReleaseAndGetAddressOf())) || !s.desktop)
+      throw host::Exception("Zelnor Components: Cannot open Shell!");
+    s.startupThread = GetCurrentThreadId();
+    s.netHood.reset(SpecialFolderLocation(CSIDL_NETHOOD));
+    s.cfIdList = RegisterClipboardFormatW(CFSTR_SHELLIDLIST);
+  });
+}
+
+IShellFolder* Desktop() {
+  InitializeShell();
+  ShellState& s = State();
+  if (GetCurrentThreadId() == s.startupThread) return s.desktop.Get();
+  thread_local host::ComPtr<IShellFolder> own;
+  if (!own) SHGetDesktopFolder(own.ReleaseAndGetAddressOf());
+  return own.Get();
+}
+
+PCItemIDList DesktopIdList() { return &kEmptyList; }
+
+PCItemIDList NetHoodIdList() {
+  InitializeShell();
+  return State().netHood.get();
+}
+
+UINT CF_IDLIST() {
+  InitializeShell();
+  return State().cfIdList;
+}
+
+bool IsNT() { return Version().isNT; }
+bool IsOldWindows() { return Version().isOldWindows; }
+
+PItemIDList GetRelativePIDL(PCItemIDList list) {
+  const int depth = GetItemIdListDepth(list);
+  if (depth == 0) return nullptr;
+  return GetItemIdListPart(list, depth - 1);
+}
+
+bool IsNetworkPidl(PCItemIDList list) {
+  if (!list) return false;
+  UniquePidl network{SpecialFolderLocation(CSIDL_NETWORK)};
+  if (!network) return false;
+  UniquePidl first{GetItemIdListPart(list, 0)};
+  if (!first || GetItemIdListDepth(first.get()) == 0) return false;
+  return SameObject(Desktop(), first.get(), network.get());
+}
+
+TKivShellFolder TestForSpecialFolder(PCItemIDList list) {
+  if (!list) return SF_FILESYSTEMFOLDER;
+  IShellFolder* desktop = Desktop();
+  for (int i = SF_BITBUCKET; i < SHELL_FOLDER_COUNT; ++i) {
+    UniquePidl special{SpecialFolderLocation(kCsidl[i])};
+    if (special && SameObject(desktop, list, special.get())) return TKivShellFolder(i);
+  }
+  return SF_FILESYSTEMFOLDER;
+}
+
+PItemIDList GetIdListFromSpecialFolder(TKivShellFolder folder) {
+  if (folder == SF_DESKTOP) return CopyItemIdList(DesktopIdList());
+  return SpecialFolderLocation(ShellFolderCsidl(folder));
+}
+
+String GetPathFromSpecialFolder(TKivShellFolder folder) {
+  UniquePidl list{SpecialFolderLocation(ShellFolderCsidl(folder))};
+  return GetPathFromPidl(list.get());
+}
+
+WideString GetPathFromPidlW(PCItemIDList list) {
+  if (!list) return {};
+  // Long paths first where the platform offers them, then the classic MAX_PATH form.
+  WideString buffer(32768, L'\0');
+  if (SHGetPathFromIDListEx(list, buffer.data(), DWORD(buffer.size()), GPFIDL_DEFAULT)) {
+    buffer.resize(wcslen(buffer.c_str()));
+    return buffer;
+  }
+  return {};
+}
+
+String GetPathFromPidl(PCItemIDList list) { return host::ToUtf8(GetPathFromPidlW(list)); }
+
+}  // namespace zelnor

@@ -1,0 +1,81 @@
+// Special folders and the process-wide shell state.
+//   TKivShellFolder, ShellFolderCsidl          the 28 special folders and their CSIDLs
+//   InitializeShell                            one-time start-up (runs on first use)
+//   Desktop, DesktopIdList, NetHoodIdList ...  shell state
+//   GetRelativePIDL ... GetPathFromPidlW       special folders and paths of lists
+#pragma once
+
+#include "shell/ShellWin32.h"
+
+namespace zelnor {
+
+enum TKivShellFolder {
+  SF_FILESYSTEMFOLDER,  // an ordinary folder; turned into a list it is My Computer
+  SF_BITBUCKET,
+  SF_CONTROLS,
+  SF_DESKTOP,
+  SF_DESKTOPDIRECTORY,
+  SF_DRIVES,
+  SF_FONTS,
+  SF_NETHOOD,
+  SF_NETWORK,
+  SF_PERSONAL,
+  SF_PRINTERS,
+  SF_PROGRAMS,
+  SF_RECENT,
+  SF_SENDTO,
+  SF_STARTMENU,
+  SF_STARTUP,
+  SF_TEMPLATES,
+  SF_FAVORITES,
+  SF_COMMON_STARTMENU,
+  SF_COMMON_STARTUP,
+  SF_COMMON_DESKTOPDIRECTORY,
+  SF_APPDATA,
+  SF_PRINTHOOD,
+  SF_COMMON_FAVORITES,
+  SF_INTERNET_CACHE,
+  SF_COOKIES,
+  SF_HISTORY,
+  SF_COMMON_PROGRAMS,
+};
+inline constexpr int SHELL_FOLDER_COUNT = SF_COMMON_PROGRAMS + 1;
+
+// The platform folder identifier (CSIDL) of a special folder.
+int ShellFolderCsidl(TKivShellFolder folder);
+
+// Runs the start-up once (thread-safe): joins OLE on the calling thread, loads the run-time entry
+// points, takes the desktop folder and the globals. Throws host::Exception with the start-up
+// message on failure. Every accessor below calls it, so an explicit call is only needed to choose
+// the thread that joins OLE (call it from the main thread first).
+void InitializeShell();
+
+// The calling thread's desktop folder (borrowed, valid for the thread's life). The start-up
+// thread gets the process-wide folder; another thread, which must have joined COM itself, gets
+// its own.
+IShellFolder* Desktop();
+// The static empty list of the desktop: never free it.
+PCItemIDList DesktopIdList();
+// List of CSIDL_NETHOOD, owned by the module (borrowed); nullptr when the shell has none.
+PCItemIDList NetHoodIdList();
+// Clipboard format "Shell IDList Array".
+UINT CF_IDLIST();
+// Platform version flags (available without the shell start-up).
+bool IsNT();
+bool IsOldWindows();
+
+// Last element of an absolute list as a new single-element list; nullptr for the empty list.
+PItemIDList GetRelativePIDL(PCItemIDList list);
+// True when the list lies below the Network folder.
+bool IsNetworkPidl(PCItemIDList list);
+// Which special folder an absolute list denotes; SF_FILESYSTEMFOLDER if none.
+TKivShellFolder TestForSpecialFolder(PCItemIDList list);
+// New absolute list of a special folder; nullptr when the shell has none.
+PItemIDList GetIdListFromSpecialFolder(TKivShellFolder folder);
+// File-system path (UTF-8) of a special folder; empty when it has none.
+String GetPathFromSpecialFolder(TKivShellFolder folder);
+// File-system path of an absolute list; empty for nullptr, for objects without one and on failure.
+String GetPathFromPidl(PCItemIDList list);
+WideString GetPathFromPidlW(PCItemIDList list);
+
+}  // namespace zelnor
