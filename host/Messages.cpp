@@ -1,0 +1,100 @@
+// Hidden message windows: one registered class, the procedure kept in the window's user data.
+#include "host/Messages.h"
+
+#include "host/Application.h"
+#include "host/SysUtils.h"
+
+#include <exception>
+#include <string>
+
+namespace host {
+
+namespace {
+
+const wchar_t kClassName[] = L"HostUtilWindow";
+
+[[noreturn]] void RaiseWindowError(DWORD error) {
+  throw Exception("Cannot create a hidden window (error " + std::to_string(error) + ")");
+}
+
+// What a hidden window carries. Destruction is deferred while its procedure runs, so a procedure
+// may deallocate its own window.
+struct WindowData {
+  TWndMethod proc;
+  int depth = 0;
+  bool destroyed = false;
+};
+
+// The window whose procedure runs on this thread, for DefaultHandler.
+thread_local HWND currentWnd = nullptr;
+
+LRESULT CALLBACK UtilWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+  }
+  auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  if (!data || data->destroyed) return DefWindowProcW(wnd, msg, wp, lp);
+
+  TMessage message{msg, wp, lp, 0};
+  HWND previous = currentWnd;
+  currentWnd = wnd;
+  ++data->depth;
+  try {
+    data->proc(message);
+  } catch (...) {
+    // An exception must not unwind through the platform's dispatcher.
+    Application().HandleException(std::current_exception(), nullptr);
+  }
+  --data->depth;
+  currentWnd = previous;
+
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+    data->destroyed = true;
+  }
+  if (data->destroyed && data->depth == 0) delete data;
+  return message.Result;
+}
+
+void RegisterUtilClass() {
+  static const bool registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = UtilWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+      RaiseWindowError(GetLastError());
+    }
+    return true;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethod proc) {
+  RegisterUtilClass();
+  auto* data = new WindowData{std::move(proc)};
+  HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                             nullptr, GetModuleHandleW(nullptr), data);
+  if (!wnd) {
+    const DWORD error = GetLastError();
+    delete data;
+    RaiseWindowError(error);
+  }
+  return wnd;
+}
+
+void DeallocateHWnd(HWND wnd) {
+  if (wnd) DestroyWindow(wnd);
+}
+
+void DefaultHandler(TMessage& message) {
+  message.Result = currentWnd ? DefWindowProcW(currentWnd, message.Msg, message.WParam,
+                                               message.LParam)
+                              : 0;
+}
+
+}  // namespace host

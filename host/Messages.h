@@ -1,0 +1,34 @@
+// Hidden message windows whose procedure is a callable.
+//   TMessage        one window message with its result
+//   AllocateHWnd    creates a hidden window that hands every message to a procedure
+//   DeallocateHWnd  destroys it
+//   DefaultHandler  lets the default window procedure answer the message being handled
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace host {
+
+struct TMessage {
+  UINT Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result;
+};
+
+using TWndMethod = std::function<void(TMessage&)>;
+
+// Creates a hidden top-level window owned by the calling thread (so it also gets broadcasts and
+// timers). Every message goes to `proc`; a procedure that does not handle a message calls
+// DefaultHandler(message). Raises Exception when the window cannot be created.
+HWND AllocateHWnd(TWndMethod proc);
+// Destroys a window made by AllocateHWnd; call it on the thread that allocated it. Safe to call
+// from inside the window's own procedure.
+void DeallocateHWnd(HWND wnd);
+
+// Sets message.Result from DefWindowProcW for the window whose procedure is running on this thread.
+void DefaultHandler(TMessage& message);
+
+}  // namespace host

@@ -1,0 +1,318 @@
+// Threads: the synchronisation queue of the main thread, TThread's life cycle.
+#include "host/Threads.h"
+
+#include "host/Application.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace host {
+
+// Section: the synchronisation queue
+
+namespace {
+
+enum class EntryKind { Call, Start, Terminate };
+
+// One piece of work for the main thread. `done` is set for callers that wait.
+struct SyncEntry {
+  EntryKind kind = EntryKind::Call;
+  TThread* thread = nullptr;  // the thread it belongs to, so a destroyed thread can drop it
+  std::function<void()> method;
+  HANDLE done = nullptr;
+  std::exception_ptr error;
+
+  ~SyncEntry() {
+    if (done) CloseHandle(done);
+  }
+};
+using SyncEntryPtr = std::shared_ptr<SyncEntry>;
+
+struct SyncQueue {
+  std::mutex mutex;
+  std::deque<SyncEntryPtr> entries;
+  // Set while entries are waiting; lets WaitFor and CheckSynchronize wait for work.
+  HANDLE signal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+SyncQueue& Sync() {
+  // Never destroyed: workers may still be reaching it while the process ends.
+  static SyncQueue* queue = new SyncQueue;
+  return *queue;
+}
+
+// Record the main thread during start-up.
+[[maybe_unused]] const DWORD startupMainThread = MainThreadID();
+
+void Enqueue(const SyncEntryPtr& entry) {
+  SyncQueue& q = Sync();
+  {
+    std::lock_guard lock(q.mutex);
+    q.entries.push_back(entry);
+    SetEvent(q.signal);
+  }
+  detail::WakeMainThread();
+}
+
+SyncEntryPtr PopEntry() {
+  SyncQueue& q = Sync();
+  std::lock_guard lock(q.mutex);
+  if (q.entries.empty()) {
+    ResetEvent(q.signal);
+    return nullptr;
+  }
+  SyncEntryPtr entry = std::move(q.entries.front());
+  q.entries.pop_front();
+  if (q.entries.empty()) ResetEvent(q.signal);
+  return entry;
+}
+
+// Drops the entries of a thread that is going away; waiters among them are released.
+void RemoveEntries(TThread* thread) {
+  SyncQueue& q = Sync();
+  std::lock_guard lock(q.mutex);
+  std::erase_if(q.entries, [thread](const SyncEntryPtr& e) {
+    if (e->thread != thread) return false;
+    if (e->done) SetEvent(e->done);
+    return true;
+  });
+  if (q.entries.empty()) ResetEvent(q.signal);
+}
+
+// Runs `method` on the main thread and waits; an exception it raised is rethrown here.
+void SynchronizeCall(TThread* thread, std::function<void()> method) {
+  if (GetCurrentThreadId() == MainThreadID()) {
+    method();
+    return;
+  }
+  auto entry = std::make_shared<SyncEntry>();
+  entry->thread = thread;
+  entry->method = std::move(method);
+  entry->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!entry->done) throw EThread("Cannot create a synchronisation event");
+  Enqueue(entry);
+  WaitForSingleObject(entry->done, INFINITE);
+  if (entry->error) std::rethrow_exception(entry->error);
+}
+
+void QueueCall(TThread* thread, std::function<void()> method) {
+  if (GetCurrentThreadId() == MainThreadID()) {
+    method();
+    return;
+  }
+  auto entry = std::make_shared<SyncEntry>();
+  entry->thread = thread;
+  entry->method = std::move(method);
+  Enqueue(entry);
+}
+
+}  // namespace
+
+// Gives the queue runner access to the thread's private state.
+struct ThreadAccess {
+  static void Run(SyncEntry& entry);
+};
+
+void ThreadAccess::Run(SyncEntry& entry) {
+  TThread* thread = entry.thread;
+  switch (entry.kind) {
+    case EntryKind::Call:
+      // A half-destroyed thread object must not run its calls; the waiter is released.
+      if (!thread || !thread->destroying_) {
+        try {
+          entry.method();
+        } catch (...) {
+          if (entry.done) {
+            entry.error = std::current_exception();
+          } else {
+            Application().HandleException(std::current_exception(), thread);
+          }
+        }
+      }
+      if (entry.done) SetEvent(entry.done);
+      break;
+    case EntryKind::Start:
+      if (!thread->started_) thread->Start();
+      break;
+    case EntryKind::Terminate: {
+      const bool destroying = thread->destroying_;
+      if (!destroying) {
+        try {
+          thread->DoTerminate();
+        } catch (...) {
+          Application().HandleException(std::current_exception(), thread);
+        }
+      }
+      const bool freeIt = thread->freeOnTerminate_ && !destroying;
+      thread->finished_ = true;
+      // The worker touches nothing of the object after this, so it may be deleted now.
+      SetEvent(entry.done);
+      if (freeIt) delete thread;
+      break;
+    }
+  }
+}
+
+bool CheckSynchronize(DWORD timeoutMs) {
+  if (GetCurrentThreadId() != MainThreadID()) {
+    throw EThread("CheckSynchronize called from thread " + std::to_string(GetCurrentThreadId()) +
+                  ", which is not the main thread");
+  }
+  if (timeoutMs) WaitForSingleObject(Sync().signal, timeoutMs);
+  bool ran = false;
+  while (SyncEntryPtr entry = PopEntry()) {
+    ThreadAccess::Run(*entry);
+    ran = true;
+  }
+  return ran;
+}
+
+DWORD MainThreadID() {
+  static const DWORD id = GetCurrentThreadId();
+  return id;
+}
+
+void RunInMainThread(std::function<void()> method) { SynchronizeCall(nullptr, std::move(method)); }
+
+void QueueInMainThread(std::function<void()> method) { QueueCall(nullptr, std::move(method)); }
+
+// Section: TThread
+
+TThread::TThread(bool createSuspended) {
+  handle_ = CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_);
+  if (!handle_) {
+    throw EThread("Thread creation error: error " + std::to_string(GetLastError()));
+  }
+  if (!createSuspended) {
+    // Execute must not run before the derived constructors have finished: the main thread starts
+    // the thread the next time it runs its synchronised calls.
+    auto entry = std::make_shared<SyncEntry>();
+    entry->kind = EntryKind::Start;
+    entry->thread = this;
+    Enqueue(entry);
+  }
+}
+
+TThread::~TThread() {
+  destroying_ = true;
+  if (handle_) {
+    if (!started_) {
+      // Let the platform thread run out without calling Execute.
+      abandoned_ = true;
+      started_ = true;
+      ResumeThread(handle_);
+    } else {
+      terminated_ = true;
+      while (suspended_) Resume();
+    }
+    if (GetCurrentThreadId() == MainThreadID()) {
+      HANDLE handles[] = {handle_, Sync().signal};
+      while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        CheckSynchronize();
+      }
+    } else {
+      WaitForSingleObject(handle_, INFINITE);
+    }
+    CloseHandle(handle_);
+  }
+  RemoveEntries(this);
+}
+
+DWORD WINAPI TThread::ThreadProc(void* param) {
+  auto* self = static_cast<TThread*>(param);
+  if (self->abandoned_) return 0;
+  try {
+    self->Execute();
+  } catch (...) {
+    self->fatalException_ = std::current_exception();
+  }
+  const DWORD result = self->returnValue_;
+  auto entry = std::make_shared<SyncEntry>();
+  entry->kind = EntryKind::Terminate;
+  entry->thread = self;
+  entry->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Enqueue(entry);
+  // After this the object may be gone (FreeOnTerminate): touch nothing of it.
+  WaitForSingleObject(entry->done, INFINITE);
+  return result;
+}
+
+void TThread::DoTerminate() {
+  if (OnTerminate) OnTerminate(this);
+}
+
+void TThread::Start() {
+  if (started_) throw EThread("Cannot call Start on a running or suspended thread");
+  started_ = true;
+  suspended_ = false;
+  ResumeThread(handle_);
+}
+
+void TThread::Resume() {
+  if (!started_) {
+    Start();
+    return;
+  }
+  const DWORD previous = ResumeThread(handle_);
+  if (previous == 1) suspended_ = false;
+}
+
+void TThread::Suspend() {
+  if (!started_) return;  // not running yet: it stays suspended anyway
+  const bool wasSuspended = suspended_.exchange(true);
+  if (SuspendThread(handle_) == DWORD(-1)) suspended_ = wasSuspended;
+}
+
+TThreadPriority TThread::Priority() const {
+  switch (GetThreadPriority(handle_)) {
+    case THREAD_PRIORITY_IDLE: return tpIdle;
+    case THREAD_PRIORITY_LOWEST: return tpLowest;
+    case THREAD_PRIORITY_BELOW_NORMAL: return tpLower;
+    case THREAD_PRIORITY_ABOVE_NORMAL: return tpHigher;
+    case THREAD_PRIORITY_HIGHEST: return tpHighest;
+    case THREAD_PRIORITY_TIME_CRITICAL: return tpTimeCritical;
+    default: return tpNormal;
+  }
+}
+
+void TThread::SetPriority(TThreadPriority priority) {
+  static const int levels[] = {THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,
+                               THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
+                               THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
+                               THREAD_PRIORITY_TIME_CRITICAL};
+  SetThreadPriority(handle_, levels[priority]);
+}
+
+DWORD TThread::WaitFor() {
+  if (!started_) throw EThread("Cannot wait for a thread that has not been started");
+  if (freeOnTerminate_) throw EThread("Cannot wait for a thread that frees itself");
+  if (GetCurrentThreadId() == MainThreadID()) {
+    HANDLE handles[] = {handle_, Sync().signal};
+    for (;;) {
+      const DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_SENDMESSAGE);
+      if (r == WAIT_OBJECT_0) break;
+      if (r == WAIT_OBJECT_0 + 1) {
+        CheckSynchronize();
+      } else if (r == WAIT_OBJECT_0 + 2) {
+        // Deliver messages sent from other threads without touching the posted ones.
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      } else {
+        break;
+      }
+    }
+  } else {
+    WaitForSingleObject(handle_, INFINITE);
+  }
+  DWORD code = 0;
+  GetExitCodeThread(handle_, &code);
+  return code;
+}
+
+void TThread::Synchronize(std::function<void()> method) { SynchronizeCall(this, std::move(method)); }
+
+void TThread::Queue(std::function<void()> method) { QueueCall(this, std::move(method)); }
+
+}  // namespace host
