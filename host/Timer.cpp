@@ -1,0 +1,89 @@
+// TTimer on a hidden window through SetTimer.
+#include "host/Timer.h"
+
+#include "host/Messages.h"
+
+namespace host {
+
+namespace {
+constexpr UINT_PTR kTimerId = 1;
+// Posted to itself when OnTimer was empty, to notice a plain assignment made right after.
+constexpr UINT WM_TIMER_RECHECK = WM_APP + 0x3F10;
+}  // namespace
+
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {
+  window_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
+}
+
+TTimer::~TTimer() {
+  Destroying();
+  if (armed_) KillTimer(window_, kTimerId);
+  DeallocateHWnd(window_);
+}
+
+void TTimer::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  UpdateTimer();
+}
+
+void TTimer::SetInterval(unsigned ms) {
+  if (interval_ == ms) return;
+  interval_ = ms;
+  UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent handler) {
+  OnTimer = std::move(handler);
+  UpdateTimer();
+}
+
+void TTimer::Loaded() {
+  TComponent::Loaded();
+  UpdateTimer();
+}
+
+void TTimer::UpdateTimer() {
+  if (armed_) {
+    KillTimer(window_, kTimerId);
+    armed_ = false;
+  }
+  if (!enabled_ || interval_ == 0 || Has(TComponentStateFlag::csDesigning) ||
+      Has(TComponentStateFlag::csDestroying)) {
+    return;
+  }
+  if (!OnTimer) {
+    if (!recheckPosted_) recheckPosted_ = PostMessageW(window_, WM_TIMER_RECHECK, 0, 0) != FALSE;
+    return;
+  }
+  if (!SetTimer(window_, kTimerId, interval_, nullptr)) {
+    throw EOutOfResources("Not enough timers available");
+  }
+  armed_ = true;
+}
+
+void TTimer::Timer() {
+  if (OnTimer) OnTimer(this);
+}
+
+void TTimer::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_TIMER:
+      if (m.WParam == kTimerId) {
+        if (OnTimer) {
+          Timer();
+        } else {
+          UpdateTimer();  // the handler was cleared by a plain assignment
+        }
+      }
+      break;
+    case WM_TIMER_RECHECK:
+      recheckPosted_ = false;
+      if (!armed_ && OnTimer) UpdateTimer();
+      break;
+    default:
+      DefaultHandler(m);
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,52 @@
+// TTimer: a component that fires OnTimer every Interval milliseconds on a hidden window.
+#pragma once
+
+#include "host/Classes.h"
+#include "host/Messages.h"
+
+#include <windows.h>
+
+namespace host {
+
+class EOutOfResources : public Exception {
+  using Exception::Exception;
+};
+
+// The platform timer runs only while Enabled is set, Interval is not 0 and OnTimer is assigned;
+// changing any of them re-arms it. OnTimer runs on the thread that made the timer, which must
+// pump messages. Assign OnTimer through SetOnTimer at run time; a plain assignment is noticed by
+// the next change of Enabled or Interval, by Loaded, or when it is made before the thread next
+// handles its messages.
+class TTimer : public TComponent {
+ public:
+  explicit TTimer(TComponent* owner = nullptr);
+  ~TTimer() override;
+
+  String ClassName() const override { return "TTimer"; }
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  unsigned Interval() const { return interval_; }
+  void SetInterval(unsigned ms);
+  void SetOnTimer(TNotifyEvent handler);
+
+  TNotifyEvent OnTimer;
+
+  void Loaded() override;
+
+ protected:
+  // Fires OnTimer.
+  virtual void Timer();
+
+ private:
+  void UpdateTimer();
+  void WndProc(TMessage& message);
+
+  HWND window_ = nullptr;
+  unsigned interval_ = 1000;
+  bool enabled_ = true;
+  bool armed_ = false;
+  bool recheckPosted_ = false;
+};
+
+}  // namespace host

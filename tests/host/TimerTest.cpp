@@ -1,0 +1,106 @@
+#include "host/Application.h"
+#include "host/Timer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+
+using namespace host;
+
+namespace {
+
+// Pumps messages until `done` holds; false after a generous bound.
+bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 20000) {
+  const ULONGLONG end = GetTickCount64() + boundMs;
+  while (!done()) {
+    if (GetTickCount64() > end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    Application().ProcessMessages();
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(Timer, FiresOnTimerWithItselfAsSender) {
+  TTimer timer;
+  EXPECT_TRUE(timer.Enabled());
+  EXPECT_EQ(timer.Interval(), 1000u);
+  int fired = 0;
+  TObject* sender = nullptr;
+  timer.SetInterval(10);
+  // A plain assignment right after construction is noticed too.
+  timer.OnTimer = [&](TObject* s) {
+    ++fired;
+    sender = s;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return fired >= 3; }));
+  EXPECT_EQ(sender, &timer);
+}
+
+TEST(Timer, IntervalChangeRearmsTheTimer) {
+  TTimer timer;
+  int fired = 0;
+  timer.SetInterval(600000);
+  timer.SetOnTimer([&](TObject*) { ++fired; });
+  Application().ProcessMessages();
+  timer.SetInterval(10);  // would wait ten minutes if the old timer stayed armed
+  ASSERT_TRUE(PumpUntil([&] { return fired >= 1; }));
+}
+
+TEST(Timer, DisabledTimerStaysQuietUntilEnabled) {
+  int quiet = 0;
+  int reference = 0;
+  TTimer disabled;
+  disabled.SetEnabled(false);
+  disabled.SetInterval(1);
+  disabled.SetOnTimer([&](TObject*) { ++quiet; });
+  TTimer clock;
+  clock.SetInterval(20);
+  clock.SetOnTimer([&](TObject*) { ++reference; });
+  ASSERT_TRUE(PumpUntil([&] { return reference >= 5; }));
+  EXPECT_EQ(quiet, 0);
+
+  disabled.SetEnabled(true);
+  ASSERT_TRUE(PumpUntil([&] { return quiet >= 1; }));
+
+  // Cleared through the setter, it stops; assigned again, it runs.
+  clock.SetOnTimer(nullptr);
+  disabled.SetOnTimer(nullptr);
+  int again = 0;
+  disabled.SetOnTimer([&](TObject*) { ++again; });
+  ASSERT_TRUE(PumpUntil([&] { return again >= 1; }));
+}
+
+TEST(Timer, ExceptionInOnTimerGoesToTheApplication) {
+  String reported;
+  TObject* reportedSender = &Application();
+  auto saved = Application().OnException;
+  Application().OnException = [&](TObject* sender, const std::exception& e) {
+    reported = e.what();
+    reportedSender = sender;
+  };
+  {
+    TTimer timer;
+    timer.SetInterval(10);
+    timer.SetOnTimer([&](TObject*) { throw std::runtime_error("tick failed"); });
+    PumpUntil([&] { return !reported.empty(); });
+  }
+  Application().OnException = saved;
+  EXPECT_EQ(reported, "tick failed");
+  EXPECT_EQ(reportedSender, nullptr);
+}
+
+TEST(Timer, OwnedTimerIsFreedByItsOwnerAndStops) {
+  int fired = 0;
+  auto* owner = new TComponent(nullptr);
+  auto* timer = new TTimer(owner);
+  timer->SetInterval(1);
+  timer->SetOnTimer([&](TObject*) { ++fired; });
+  ASSERT_TRUE(PumpUntil([&] { return fired >= 1; }));
+  delete owner;
+  // Pending WM_TIMER messages of the destroyed window must not reach the freed timer.
+  Application().ProcessMessages();
+  SUCCEED();
+}
