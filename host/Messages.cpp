@@ -5,7 +5,6 @@
 #include "host/SysUtils.h"
 
 #include <exception>
-#include <string>
 
 namespace host {
 
@@ -13,9 +12,7 @@ namespace {
 
 const wchar_t kClassName[] = L"HostUtilWindow";
 
-[[noreturn]] void RaiseWindowError(DWORD error) {
-  throw Exception("Cannot create a hidden window (error " + std::to_string(error) + ")");
-}
+
 
 // What a hidden window carries. Destruction is deferred while its procedure runs, so a procedure
 // may deallocate its own window.
@@ -64,9 +61,7 @@ void RegisterUtilClass() {
     wc.lpfnWndProc = UtilWndProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-      RaiseWindowError(GetLastError());
-    }
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) RaiseLastOSError();
     return true;
   }();
   (void)registered;
@@ -82,7 +77,7 @@ HWND AllocateHWnd(TWndMethod proc) {
   if (!wnd) {
     const DWORD error = GetLastError();
     delete data;
-    RaiseWindowError(error);
+    RaiseLastOSError(error);
   }
   return wnd;
 }

@@ -22,7 +22,7 @@ using TWndMethod = std::function<void(TMessage&)>;
 
 // Creates a hidden top-level window owned by the calling thread (so it also gets broadcasts and
 // timers). Every message goes to `proc`; a procedure that does not handle a message calls
-// DefaultHandler(message). Raises Exception when the window cannot be created.
+// DefaultHandler(message). Raises EOSError when the window cannot be created.
 HWND AllocateHWnd(TWndMethod proc);
 // Destroys a window made by AllocateHWnd; call it on the thread that allocated it. Safe to call
 // from inside the window's own procedure.

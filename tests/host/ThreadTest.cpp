@@ -270,3 +270,51 @@ TEST(CriticalSection, LockGuardExcludesOtherThreads) {
   EXPECT_TRUE(cs.TryEnter());
   cs.Leave();
 }
+
+TEST(Thread, SuspendedThreadResumesAndCanBeStopped) {
+  std::atomic<int> rounds{0};
+  TLambdaThread t([&](TLambdaThread& self) {
+    while (!self.Terminated()) {
+      ++rounds;
+      Sleep(1);
+    }
+  });
+  t.Start();
+  ASSERT_TRUE(PumpUntil([&] { return rounds > 0; }));
+  t.Suspend();
+  EXPECT_TRUE(t.Suspended());
+  t.Suspend();
+  t.Resume();
+  EXPECT_TRUE(t.Suspended());  // suspended twice, resumed once
+  t.Resume();
+  EXPECT_FALSE(t.Suspended());
+  const int seen = rounds;
+  ASSERT_TRUE(PumpUntil([&] { return rounds > seen; }));
+  t.Terminate();
+  t.WaitFor();
+  EXPECT_TRUE(t.Finished());
+}
+
+TEST(Thread, SynchronizeRunsInsideAPopupMenu) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, 1, L"Open");
+  HWND owner = Application().Handle();
+  bool inMenu = false;
+  bool ranInMenu = false;
+  const UINT_PTR safety = SetTimer(nullptr, 0, 30000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  TLambdaThread t([&](TLambdaThread& self) {
+    self.Synchronize([&] {
+      ranInMenu = inMenu;
+      EndMenu();
+    });
+  });
+  t.Start();
+  inMenu = true;
+  SetForegroundWindow(owner);
+  TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, 10, 10, 0, owner, nullptr);
+  inMenu = false;
+  KillTimer(nullptr, safety);
+  DestroyMenu(menu);
+  t.WaitFor();
+  EXPECT_TRUE(ranInMenu);
+}
