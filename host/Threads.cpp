@@ -189,6 +189,7 @@ TThread::TThread(bool createSuspended) {
     // Execute must not run before the derived constructors have finished: the main thread starts
     // the thread the next time it runs its synchronised calls.
     auto entry = std::make_shared<SyncEntry>();
+    startPending_ = true;
     entry->kind = EntryKind::Start;
     entry->thread = this;
     Enqueue(entry);
@@ -286,6 +287,8 @@ void TThread::SetPriority(TThreadPriority priority) {
 }
 
 DWORD TThread::WaitFor() {
+  // A thread made running whose start the main thread has not reached yet starts now.
+  if (!started_ && startPending_) Start();
   if (!started_) throw EThread("Cannot wait for a thread that has not been started");
   if (freeOnTerminate_) throw EThread("Cannot wait for a thread that frees itself");
   if (GetCurrentThreadId() == MainThreadID()) {

@@ -28,7 +28,10 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 // (DoTerminate, which fires OnTerminate) runs on the main thread while the worker waits; then the
 // object deletes itself if FreeOnTerminate is set. Destroying a thread object that still runs
 // sets Terminated and waits for it; a derived class whose Execute uses its own members should
-// stop the thread in its own destructor (Terminate, then WaitFor).
+// stop the thread in its own destructor (Terminate, then WaitFor). A thread made with
+// createSuspended false starts when the main thread next runs its synchronised calls (so after
+// every constructor has finished), or at Start or WaitFor if that comes first; make such threads
+// on the main thread.
 class TThread : public TObject {
  public:
   explicit TThread(bool createSuspended = true);
@@ -92,6 +95,7 @@ class TThread : public TObject {
   DWORD threadId_ = 0;
   DWORD returnValue_ = 0;
   bool started_ = false;
+  bool startPending_ = false;  // made running; the main thread starts it after construction
   std::atomic<bool> suspended_{true};
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};

@@ -248,6 +248,11 @@ TEST(Thread, CreatedRunningStartsAfterItsConstructorFinished) {
   TCounting t;
   ASSERT_TRUE(PumpUntil([&] { return t.Finished(); }));
   EXPECT_EQ(t.seen, 7);
+
+  // Waiting for one before the main thread has started it starts it.
+  TCounting u;
+  u.WaitFor();
+  EXPECT_EQ(u.seen, 7);
 }
 
 TEST(CriticalSection, LockGuardExcludesOtherThreads) {
