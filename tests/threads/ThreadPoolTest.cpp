@@ -1,0 +1,276 @@
+// Tests of the worker thread base and the thread pool: start limit and order, end reports,
+// stopping with and without waiting, threads that do not stop, destruction.
+#include "threads/ThreadPool.h"
+
+#include "host/Raii.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <set>
+#include <vector>
+
+using zelnor::TKivThread;
+using zelnor::TThreadPool;
+
+namespace {
+
+// Runs the main thread's synchronised calls and thread ends until `done` holds or 20 s pass.
+template <typename Pred>
+bool PumpUntil(Pred done, DWORD timeoutMs = 20000) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (GetTickCount64() >= deadline) return false;
+    host::CheckSynchronize(5);
+  }
+  return true;
+}
+
+// What the test threads report, shared so that it outlives the threads (they free themselves).
+struct Probe {
+  std::atomic<int> started{0};
+  std::atomic<int> exited{0};    // Execute has returned
+  std::atomic<int> destroyed{0};
+};
+
+// A worker that runs until its gate opens, or (when it honours the flag) until it is terminated.
+class TGateThread : public TKivThread {
+ public:
+  TGateThread(Probe& probe, bool honourTerminate = true)
+      : probe_(probe), honour_(honourTerminate), gate_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~TGateThread() override { ++probe_.destroyed; }
+
+  HANDLE Gate() const { return gate_.get(); }
+  bool HasStarted() const { return started_; }
+
+ protected:
+  void Execute() override {
+    started_ = true;
+    ++probe_.started;
+    while (WaitForSingleObject(gate_.get(), 1) == WAIT_TIMEOUT) {
+      if (honour_ && Terminated()) break;
+    }
+    ++probe_.exited;
+  }
+
+ private:
+  Probe& probe_;
+  const bool honour_;
+  std::atomic<bool> started_{false};
+  host::UniqueHandle gate_;
+};
+
+// Records the pool's events by thread ID (the threads are gone soon after their report).
+struct Recorder {
+  std::vector<int> ended;
+  int allEnded = 0;
+  void Attach(TThreadPool& pool) {
+    pool.OnThreadTerminated = [this](TKivThread* t) { ended.push_back(t->ID()); };
+    pool.OnAllThreadsTerminated = [this](host::TObject*) { ++allEnded; };
+  }
+};
+
+}  // namespace
+
+TEST(KivThread, DefaultIdsAreDistinctAndThreadFreesItself) {
+  Probe probe;
+  auto* a = new TGateThread(probe);
+  auto* b = new TGateThread(probe);
+  EXPECT_NE(a->ID(), b->ID());
+  EXPECT_NE(a->ID(), -1);
+  EXPECT_TRUE(a->FreeOnTerminate());
+  EXPECT_FALSE(a->IsStarted());
+  TThreadPool pool;
+  pool.Add(a);
+  pool.Add(b);
+  EXPECT_TRUE(pool.ThreadExists(a->ID()));
+  const int idA = a->ID();
+  SetEvent(a->Gate());
+  SetEvent(b->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  EXPECT_FALSE(pool.ThreadExists(idA));
+}
+
+TEST(ThreadPool, SixteenthThreadStartsWhenOneOfTheFirstFifteenEnds) {
+  Probe probe;
+  Recorder rec;
+  TThreadPool pool;
+  rec.Attach(pool);
+  EXPECT_EQ(pool.MaxRunningThreads(), 15);
+  std::vector<TGateThread*> threads;
+  for (int i = 0; i < 16; ++i) {
+    threads.push_back(new TGateThread(probe));
+    EXPECT_EQ(pool.Add(threads.back()), i);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return probe.started == 15; }));
+  TGateThread* last = threads[15];
+  EXPECT_EQ(pool.GetFirstSuspendedThread(), last);
+  EXPECT_FALSE(last->HasStarted());
+  EXPECT_EQ(pool.Count(), 16);
+
+  const int idOfFifth = threads[4]->ID();
+  SetEvent(threads[4]->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return last->HasStarted(); }));
+  ASSERT_EQ(rec.ended.size(), 1u);
+  EXPECT_EQ(rec.ended[0], idOfFifth);
+  EXPECT_EQ(pool.GetFirstSuspendedThread(), nullptr);
+  EXPECT_EQ(rec.allEnded, 0);
+
+  for (auto* t : threads)
+    if (t != threads[4]) SetEvent(t->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 16; }));
+  EXPECT_EQ(rec.ended.size(), 16u);
+  EXPECT_EQ(rec.allEnded, 1);
+  EXPECT_FALSE(pool.ThreadsActive());
+}
+
+TEST(ThreadPool, WaitingThreadsStartInArrivalOrderAndLowerLimitOnlyDelaysStarts) {
+  Probe probe;
+  TThreadPool pool;
+  std::vector<TGateThread*> threads;
+  for (int i = 0; i < 3; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
+  ASSERT_TRUE(PumpUntil([&] { return probe.started == 3; }));
+
+  // The three keep running; the newcomers wait until fewer than one thread runs.
+  pool.SetMaxRunningThreads(1);
+  auto* fourth = new TGateThread(probe);
+  auto* fifth = new TGateThread(probe);
+  pool.Add(fourth);
+  pool.Add(fifth);
+  EXPECT_EQ(pool.GetFirstSuspendedThread(), fourth);
+  SetEvent(threads[0]->Gate());
+  SetEvent(threads[1]->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  EXPECT_FALSE(fourth->HasStarted());
+  EXPECT_FALSE(fifth->HasStarted());
+
+  SetEvent(threads[2]->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return fourth->HasStarted(); }));
+  EXPECT_FALSE(fifth->HasStarted());
+  EXPECT_EQ(pool.GetFirstSuspendedThread(), fifth);
+  SetEvent(fourth->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return fifth->HasStarted(); }));
+  SetEvent(fifth->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 5; }));
+}
+
+TEST(ThreadPool, ThreadIgnoringTerminateIsDroppedAfterTimeOutAndPoolCarriesOn) {
+  Probe probe;
+  Recorder rec;
+  TThreadPool pool;
+  rec.Attach(pool);
+  pool.SetMaxRunningThreads(1);
+  auto* stubborn = new TGateThread(probe, /*honourTerminate=*/false);
+  auto* next = new TGateThread(probe);
+  pool.Add(stubborn);
+  pool.Add(next);
+  ASSERT_TRUE(PumpUntil([&] { return stubborn->HasStarted(); }));
+  const int stubbornId = stubborn->ID();
+
+  pool.TerminateThreadSecure(stubborn);
+  EXPECT_FALSE(pool.ThreadExists(stubbornId));
+  EXPECT_EQ(pool.Count(), 1);
+  EXPECT_TRUE(rec.ended.empty());
+  EXPECT_EQ(probe.exited, 0);  // still running, not killed
+
+  // The queued thread took its place.
+  ASSERT_TRUE(PumpUntil([&] { return next->HasStarted(); }));
+  SetEvent(next->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return rec.allEnded == 1; }));
+  ASSERT_EQ(rec.ended.size(), 1u);
+
+  // The dropped thread finishes later, reports to no one and frees itself.
+  SetEvent(stubborn->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  EXPECT_EQ(rec.ended.size(), 1u);
+  EXPECT_EQ(rec.allEnded, 1);
+}
+
+TEST(ThreadPool, AllThreadsTerminatedFiresOnceWhenTheLastIsRemoved) {
+  Probe probe;
+  Recorder rec;
+  TThreadPool pool;
+  rec.Attach(pool);
+  pool.TerminateThreads(true);  // an empty pool reports nothing
+  EXPECT_EQ(rec.allEnded, 0);
+
+  std::vector<TGateThread*> threads;
+  for (int i = 0; i < 3; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
+  SetEvent(threads[0]->Gate());
+  SetEvent(threads[1]->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return rec.ended.size() == 2; }));
+  EXPECT_EQ(rec.allEnded, 0);
+  SetEvent(threads[2]->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return rec.allEnded == 1 && probe.destroyed == 3; }));
+  host::CheckSynchronize(0);
+  EXPECT_EQ(rec.allEnded, 1);
+}
+
+TEST(ThreadPool, TerminateThreadsReturnsAtOnceWithoutWaitAndWhenEmptyWithWait) {
+  Probe probe;
+  Recorder rec;
+  TThreadPool pool;
+  rec.Attach(pool);
+  pool.SetMaxRunningThreads(2);
+  std::vector<TGateThread*> threads;
+  for (int i = 0; i < 4; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
+  ASSERT_TRUE(PumpUntil([&] { return probe.started == 2; }));
+
+  // Without wait nothing has been reported yet: the ends are handled on this thread later.
+  pool.TerminateThreads(false);
+  EXPECT_EQ(pool.Count(), 4);
+  EXPECT_TRUE(rec.ended.empty());
+  for (auto* t : threads) EXPECT_TRUE(t->Terminated());
+
+  pool.TerminateThreads(true);
+  EXPECT_EQ(pool.Count(), 0);
+  EXPECT_EQ(probe.exited, 4);  // the waiting ones were started to see their flag
+  EXPECT_EQ(rec.ended.size(), 4u);
+  EXPECT_EQ(rec.allEnded, 1);
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 4; }));
+}
+
+TEST(ThreadPool, DestroyingThePoolStopsItsThreadsFirst) {
+  Probe probe;
+  auto pool = std::make_unique<TThreadPool>();
+  pool->SetMaxRunningThreads(2);
+  for (int i = 0; i < 3; ++i) pool->Add(new TGateThread(probe));
+  ASSERT_TRUE(PumpUntil([&] { return probe.started == 2; }));
+  pool.reset();
+  EXPECT_EQ(probe.exited, 3);
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 3; }));
+}
+
+TEST(ThreadPool, ThreadOutlivingItsPoolEndsSafely) {
+  Probe probe;
+  auto* stubborn = new TGateThread(probe, /*honourTerminate=*/false);
+  {
+    TThreadPool pool;
+    pool.Add(stubborn);
+    ASSERT_TRUE(PumpUntil([&] { return stubborn->HasStarted(); }));
+  }  // gives up on it after the time-out
+  SetEvent(stubborn->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 1; }));
+}
+
+TEST(ThreadPool, RemoveStopsTheThreadAndReportsItsEnd) {
+  Probe probe;
+  Recorder rec;
+  TThreadPool pool;
+  rec.Attach(pool);
+  auto* a = new TGateThread(probe);
+  auto* b = new TGateThread(probe);
+  pool.Add(a);
+  pool.Add(b);
+  const int idA = a->ID();
+  EXPECT_EQ(pool.Remove(a), 0);
+  EXPECT_EQ(pool.Count(), 1);
+  EXPECT_EQ(pool.Items(0), b);
+  ASSERT_EQ(rec.ended.size(), 1u);
+  EXPECT_EQ(rec.ended[0], idA);
+  EXPECT_EQ(pool.Remove(nullptr), -1);
+  SetEvent(b->Gate());
+  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  EXPECT_EQ(rec.allEnded, 1);
+}
