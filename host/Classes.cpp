@@ -94,6 +94,13 @@ void TComponent::SetLoadingState(bool loading) {
     state_ &= ~bits;
 }
 
+void TComponent::SetWritingState(bool writing) {
+  if (writing)
+    state_ |= unsigned(TComponentStateFlag::csWriting);
+  else
+    state_ &= ~unsigned(TComponentStateFlag::csWriting);
+}
+
 void TComponent::FreeNotification(TComponent* component) {
   if (!component || component == this) return;
   if (std::find(freeNotifies_.begin(), freeNotifies_.end(), component) == freeNotifies_.end())
@@ -114,6 +121,32 @@ void TComponent::RemoveNotification(TComponent* component) {
 }
 
 void TComponent::Loaded() { SetLoadingState(false); }
+
+void TComponent::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  if (root != this) return;
+  for (TComponent* c : components_)
+    if (!c->name_.empty()) proc(c);
+}
+
+void TComponent::SetParentComponent(TComponent*) {}
+
+String TComponent::EventName(const String& event) const {
+  for (const auto& [e, handler] : eventNames_)
+    if (SameText(e, event)) return handler;
+  return {};
+}
+
+void TComponent::SetEventName(const String& event, const String& handler) {
+  auto it = std::find_if(eventNames_.begin(), eventNames_.end(),
+                         [&](const auto& entry) { return SameText(entry.first, event); });
+  if (handler.empty()) {
+    if (it != eventNames_.end()) eventNames_.erase(it);
+  } else if (it != eventNames_.end()) {
+    it->second = handler;
+  } else {
+    eventNames_.emplace_back(event, handler);
+  }
+}
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
   // Pass the news of a removal down to owned components, as they may refer to it.

@@ -1,20 +1,26 @@
 // The component model of the host class library.
 //   TObject       root with a class name
 //   TPersistent   Assign/AssignTo
-//   TComponent    owner model, names, state flags, free notification, Loaded
+//   TComponent    owner model, names, state flags, free notification, Loaded, form streaming hooks
 //   TNotifyEvent  the plain event type
+// Published properties are declared with host/TypeInfo.h; forms are read and written by
+// host/Streaming.h.
 #pragma once
 
 #include "host/SysUtils.h"
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace host {
 
 class TObject;
 class TComponent;
+class TClassInfo;
+class TReader;
+class TWriter;
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
@@ -30,11 +36,15 @@ class TObject {
   virtual ~TObject() = default;
   // The class name as registered and streamed ("TComponent").
   virtual String ClassName() const { return "TObject"; }
+  // The table of published properties (host/TypeInfo.h); none for a plain object.
+  virtual const TClassInfo* ClassInfo() const { return nullptr; }
 };
 
 class TPersistent : public TObject {
  public:
   String ClassName() const override { return "TPersistent"; }
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override { return &StaticClassInfo(); }
   // Copies `source` into this object; raises "Cannot assign a X to a Y" when neither side knows how.
   virtual void Assign(const TPersistent* source);
 
@@ -60,6 +70,8 @@ class TComponent : public TPersistent {
   TComponent& operator=(const TComponent&) = delete;
 
   String ClassName() const override { return "TComponent"; }
+  static const TClassInfo& StaticClassInfo();  // publishes Tag
+  const TClassInfo* ClassInfo() const override { return &StaticClassInfo(); }
 
   TComponent* Owner() const { return owner_; }
   const String& Name() const { return name_; }
@@ -77,6 +89,7 @@ class TComponent : public TPersistent {
   bool Has(TComponentStateFlag flag) const { return (state_ & unsigned(flag)) != 0; }
   void SetDesigning(bool designing);  // for tests and the designer
   void SetLoadingState(bool loading);  // set by the form reader around property assignment
+  void SetWritingState(bool writing);  // set by the form writer while it writes this component
 
   // `component` will be told (Notification opRemove) when this one goes away.
   void FreeNotification(TComponent* component);
@@ -84,6 +97,21 @@ class TComponent : public TPersistent {
 
   // Called on every component once the whole form it belongs to has been read.
   virtual void Loaded();
+
+  // Form streaming: the properties of this component and its children go to or come from a form.
+  // WriteState writes the published properties, then each child from GetChildren; ReadState
+  // reads this component's block of the form. Override to do work around either.
+  virtual void WriteState(TWriter& writer);
+  virtual void ReadState(TReader& reader);
+  // The components written as nested blocks of this one; by default a root gives the named
+  // components it owns, in creation order, and any other component none.
+  virtual void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root);
+  // Told by the reader which component's block this one was nested in.
+  virtual void SetParentComponent(TComponent* parent);
+
+  // The name of the handler bound to an event property, kept so the form can write it back.
+  String EventName(const String& event) const;
+  void SetEventName(const String& event, const String& handler);  // empty handler forgets
 
  protected:
   // Told when `component` is inserted into or removed from the owner tree, or freed.
@@ -100,6 +128,7 @@ class TComponent : public TPersistent {
   TComponentState state_ = 0;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> freeNotifies_;
+  std::vector<std::pair<String, String>> eventNames_;  // event property -> handler name
 };
 
 }  // namespace host

@@ -1,0 +1,838 @@
+// Form streaming: registries, the text writer, the tokenizer and reader of form texts, and the
+// streaming hooks of TComponent.
+#include "host/Streaming.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+
+namespace host {
+
+EReadError::EReadError(int line, const String& message)
+    : EFilerError("Line " + std::to_string(line) + ": " + message), line_(line) {}
+
+// ---- class registry and palette
+
+namespace {
+
+struct Registry {
+  std::vector<TComponentClass> classes;
+  std::vector<TPalettePage> pages;
+};
+
+Registry& TheRegistry() {
+  static Registry r;
+  return r;
+}
+
+}  // namespace
+
+void RegisterClass(const TComponentClass& cls) {
+  if (!cls.info) throw EFilerError("Cannot register a class without class information");
+  auto& classes = TheRegistry().classes;
+  for (TComponentClass& c : classes) {
+    if (!SameText(c.Name(), cls.Name())) continue;
+    if (c.info != cls.info)
+      throw EFilerError("A class named " + cls.Name() + " has already been registered");
+    c.factory = cls.factory;
+    return;
+  }
+  classes.push_back(cls);
+}
+
+void RegisterClasses(std::initializer_list<TComponentClass> classes) {
+  for (const TComponentClass& c : classes) RegisterClass(c);
+}
+
+void UnRegisterClass(std::string_view name) {
+  auto& classes = TheRegistry().classes;
+  classes.erase(std::remove_if(classes.begin(), classes.end(),
+                               [&](const TComponentClass& c) { return SameText(c.Name(), name); }),
+                classes.end());
+}
+
+const TComponentClass* GetClass(std::string_view name) {
+  for (const TComponentClass& c : TheRegistry().classes)
+    if (SameText(c.Name(), name)) return &c;
+  return nullptr;
+}
+
+const TComponentClass& FindClass(std::string_view name) {
+  if (const TComponentClass* c = GetClass(name)) return *c;
+  throw EClassNotFound("Class " + String(name) + " not found");
+}
+
+void RegisterComponents(const String& page, std::initializer_list<TComponentClass> classes) {
+  auto& pages = TheRegistry().pages;
+  auto it = std::find_if(pages.begin(), pages.end(),
+                         [&](const TPalettePage& p) { return SameText(p.name, page); });
+  if (it == pages.end()) it = pages.insert(pages.end(), TPalettePage{page, {}});
+  for (const TComponentClass& c : classes) {
+    RegisterClass(c);
+    if (std::none_of(it->classes.begin(), it->classes.end(),
+                     [&](const String& n) { return SameText(n, c.Name()); }))
+      it->classes.push_back(c.Name());
+  }
+}
+
+std::vector<TPalettePage> Palette() { return TheRegistry().pages; }
+
+std::vector<String> PaletteClasses(const String& page) {
+  for (const TPalettePage& p : TheRegistry().pages)
+    if (SameText(p.name, page)) return p.classes;
+  return {};
+}
+
+// ---- event handlers
+
+const std::any* TEventHandlers::Find(const String& name) const {
+  auto it = handlers_.find(name);
+  return it == handlers_.end() ? nullptr : &it->second;
+}
+
+TEventHandlers& EventHandlers() {
+  static TEventHandlers handlers;
+  return handlers;
+}
+
+void AssignEvent(TComponent* component, const String& event, const String& handler,
+                 const TEventHandlers& handlers) {
+  const TPropInfo& p = GetPropInfo(component, event);
+  if (p.kind != TTypeKind::Event) throw EPropertyError("Property " + p.name + " is not an event");
+  if (handler.empty()) {
+    p.setEvent(component, nullptr);
+    component->SetEventName(p.name, {});
+    return;
+  }
+  const std::any* fn = handlers.Find(handler);
+  if (!fn) throw EPropertyError("Event handler " + handler + " not found");
+  if (!p.setEvent(component, fn))
+    throw EPropertyError("Event handler " + handler + " does not fit event " + p.name);
+  component->SetEventName(p.name, handler);
+}
+
+// ---- values in form syntax
+
+String QuotedFormString(std::string_view text) {
+  String out;
+  bool quoted = false;
+  for (char ch : text) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (u < 0x20 || u == 0x7F) {
+      if (quoted) out += '\'';
+      quoted = false;
+      out += '#';
+      out += std::to_string(u);
+      continue;
+    }
+    if (!quoted) out += '\'';
+    quoted = true;
+    if (ch == '\'') out += '\'';
+    out += ch;
+  }
+  if (quoted) out += '\'';
+  if (out.empty()) out = "''";
+  return out;
+}
+
+namespace {
+
+String FormatFloat(double value) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return String(buf, res.ptr);
+}
+
+String OrdinalText(const TPropInfo& p, int64_t value) {
+  switch (p.kind) {
+    case TTypeKind::Boolean:
+      return value ? "True" : "False";
+    case TTypeKind::Enumeration: {
+      const TEnumInfo::Item* item = p.enumInfo->FindValue(value);
+      if (!item)
+        throw EWriteError("Value " + std::to_string(value) + " of " + p.name + " has no name");
+      return item->name;
+    }
+    case TTypeKind::Set: {
+      String out = "[";
+      uint64_t rest = uint64_t(value);
+      for (const TEnumInfo::Item& item : p.enumInfo->Items()) {
+        if (item.value < 0 || item.value > 63) continue;
+        const uint64_t bit = uint64_t(1) << item.value;
+        if (!(rest & bit)) continue;
+        rest &= ~bit;
+        if (out.size() > 1) out += ", ";
+        out += item.name;
+      }
+      if (rest) throw EWriteError("Set " + p.name + " holds members without a name");
+      return out + "]";
+    }
+    default:
+      return std::to_string(value);
+  }
+}
+
+}  // namespace
+
+// ---- TWriter
+
+void TWriter::Line(const String& line) {
+  text_.append(size_t(indent_) * 2, ' ');
+  text_ += line;
+  text_ += "\r\n";
+}
+
+void TWriter::WriteComponent(TComponent* component) {
+  Line("object " + component->Name() + ": " + component->ClassName());
+  ++indent_;
+  component->SetWritingState(true);
+  try {
+    component->WriteState(*this);
+  } catch (...) {
+    component->SetWritingState(false);
+    throw;
+  }
+  component->SetWritingState(false);
+  --indent_;
+  Line("end");
+}
+
+void TWriter::WriteProperties(TObject* object) { WriteProperties(object, {}, 0); }
+
+void TWriter::WriteValue(const String& name, const String& value) { Line(name + " = " + value); }
+
+void TWriter::WriteProperties(TObject* object, const String& prefix, int depth) {
+  const TClassInfo* info = object ? object->ClassInfo() : nullptr;
+  if (!info || depth > 16) return;
+  for (const TPropInfo* p : info->Properties()) {
+    const String name = prefix + p->name;
+    if (p->kind == TTypeKind::Class) {
+      if (p->stored == TStoredKind::Never || (p->storedIf && !p->storedIf(object))) continue;
+      WriteProperties(p->getObject(object), name + ".", depth + 1);
+      continue;
+    }
+    if (!p->ShouldStore(object)) continue;
+    switch (p->kind) {
+      case TTypeKind::Integer:
+      case TTypeKind::Int64:
+      case TTypeKind::Boolean:
+      case TTypeKind::Enumeration:
+      case TTypeKind::Set:
+        WriteValue(name, OrdinalText(*p, p->getOrd(object)));
+        break;
+      case TTypeKind::String:
+        WriteValue(name, QuotedFormString(p->getStr(object)));
+        break;
+      case TTypeKind::Float:
+      case TTypeKind::DateTime:
+        WriteValue(name, FormatFloat(p->getFloat(object)));
+        break;
+      case TTypeKind::Strings: {
+        String value = "(";
+        for (const String& s : p->getList(object)) value += " " + QuotedFormString(s);
+        WriteValue(name, value + " )");
+        break;
+      }
+      case TTypeKind::Component: {
+        TComponent* target = p->getComp(object);
+        if (!target) {
+          WriteValue(name, "nil");
+        } else if (!target->Name().empty() &&
+                   (target == root_ || target->Owner() == root_)) {
+          WriteValue(name, target->Name());
+        }
+        // A reference outside the form, or to an unnamed component, cannot be read back.
+        break;
+      }
+      case TTypeKind::Event: {
+        auto* component = dynamic_cast<TComponent*>(object);
+        const String handler = component ? component->EventName(p->name) : String();
+        if (!handler.empty()) WriteValue(name, handler);
+        break;
+      }
+      case TTypeKind::Class:
+        break;
+    }
+  }
+}
+
+// ---- TComponent streaming hooks
+
+void TComponent::WriteState(TWriter& writer) {
+  writer.WriteProperties(this);
+  GetChildren([&](TComponent* child) { writer.WriteComponent(child); }, writer.Root());
+}
+
+void TComponent::ReadState(TReader& reader) { reader.ReadData(this); }
+
+// ---- tokenizer
+
+namespace {
+
+enum class Tok { End, Ident, Int, Float, Str, Sym };
+
+struct Token {
+  Tok kind = Tok::End;
+  String text;  // identifier, string value, or the symbol
+  int64_t ival = 0;
+  double fval = 0;
+  int line = 1;
+};
+
+bool IsIdentStart(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void AppendUtf8(String& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+class Lexer {
+ public:
+  explicit Lexer(const String& text) : s_(text) {
+    if (s_.size() >= 3 && std::memcmp(s_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  }
+
+  Token Next() {
+    SkipSpace();
+    Token t;
+    t.line = line_;
+    if (pos_ >= s_.size()) {
+      t.line = lastLine_;  // the end of a truncated text is reported at its last line
+      return t;
+    }
+    lastLine_ = line_;
+    const char c = s_[pos_];
+    if (IsIdentStart(c)) {
+      size_t start = pos_;
+      while (pos_ < s_.size() &&
+             (IsIdentChar(s_[pos_]) ||
+              (s_[pos_] == '.' && pos_ + 1 < s_.size() && IsIdentStart(s_[pos_ + 1]))))
+        ++pos_;
+      t.kind = Tok::Ident;
+      t.text = s_.substr(start, pos_ - start);
+      return t;
+    }
+    if (c == '\'' || c == '#') return String_(t);
+    if (IsDigit(c) || c == '$' || ((c == '-' || c == '+') && pos_ + 1 < s_.size() &&
+                                   (IsDigit(s_[pos_ + 1]) || s_[pos_ + 1] == '$')))
+      return Number(t);
+    if (std::strchr("=:[](),", c)) {
+      ++pos_;
+      t.kind = Tok::Sym;
+      t.text = String(1, c);
+      return t;
+    }
+    throw EReadError(line_, "Invalid character in form text");
+  }
+
+ private:
+  void SkipSpace() {
+    while (pos_ < s_.size()) {
+      const char c = s_[pos_];
+      if (c == '\n') {
+        ++line_;
+        ++pos_;
+      } else if (c == ' ' || c == '\t' || c == '\r') {
+        ++pos_;
+      } else {
+        break;
+      }
+    }
+  }
+
+  // 'quoted' parts and #n character codes, side by side, make one string.
+  Token String_(Token& t) {
+    t.kind = Tok::Str;
+    while (pos_ < s_.size()) {
+      const char c = s_[pos_];
+      if (c == '\'') {
+        ++pos_;
+        for (;;) {
+          if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r')
+            throw EReadError(t.line, "Unterminated string");
+          if (s_[pos_] == '\'') {
+            if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
+              t.text += '\'';
+              pos_ += 2;
+              continue;
+            }
+            ++pos_;
+            break;
+          }
+          t.text += s_[pos_++];
+        }
+      } else if (c == '#') {
+        ++pos_;
+        size_t start = pos_;
+        int base = 10;
+        if (pos_ < s_.size() && s_[pos_] == '$') {
+          base = 16;
+          start = ++pos_;
+        }
+        while (pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+        uint32_t cp = 0;
+        auto res = std::from_chars(s_.data() + start, s_.data() + pos_, cp, base);
+        if (start == pos_ || res.ptr != s_.data() + pos_ || res.ec != std::errc() || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+          throw EReadError(line_, "Invalid character code in string");
+        AppendUtf8(t.text, cp);
+      } else {
+        break;
+      }
+    }
+    return t;
+  }
+
+  Token Number(Token& t) {
+    size_t start = pos_;
+    bool negative = false;
+    if (s_[pos_] == '-' || s_[pos_] == '+') negative = s_[pos_++] == '-';
+    if (s_[pos_] == '$') {
+      const size_t digits = ++pos_;
+      while (pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+      uint64_t v = 0;
+      auto res = std::from_chars(s_.data() + digits, s_.data() + pos_, v, 16);
+      if (digits == pos_ || res.ec != std::errc()) throw EReadError(line_, "Invalid number");
+      t.kind = Tok::Int;
+      t.ival = negative ? -int64_t(v) : int64_t(v);
+      return t;
+    }
+    bool isFloat = false;
+    while (pos_ < s_.size()) {
+      const char c = s_[pos_];
+      if (IsDigit(c)) {
+        ++pos_;
+      } else if (c == '.' && pos_ + 1 < s_.size() && IsDigit(s_[pos_ + 1])) {
+        isFloat = true;
+        ++pos_;
+      } else if ((c == 'e' || c == 'E') && pos_ + 1 < s_.size() &&
+                 (IsDigit(s_[pos_ + 1]) ||
+                  ((s_[pos_ + 1] == '-' || s_[pos_ + 1] == '+') && pos_ + 2 < s_.size() &&
+                   IsDigit(s_[pos_ + 2])))) {
+        isFloat = true;
+        pos_ += 2;
+      } else {
+        break;
+      }
+    }
+    if (pos_ < s_.size() && IsIdentChar(s_[pos_])) throw EReadError(line_, "Invalid number");
+    const char* first = s_.data() + start + (s_[start] == '+' ? 1 : 0);
+    const char* last = s_.data() + pos_;
+    if (isFloat) {
+      auto res = std::from_chars(first, last, t.fval);
+      if (res.ec != std::errc() || res.ptr != last) throw EReadError(line_, "Invalid number");
+      t.kind = Tok::Float;
+    } else {
+      auto res = std::from_chars(first, last, t.ival);
+      if (res.ec != std::errc() || res.ptr != last) throw EReadError(line_, "Invalid number");
+      t.kind = Tok::Int;
+    }
+    return t;
+  }
+
+  const String& s_;
+  size_t pos_ = 0;
+  int line_ = 1;
+  int lastLine_ = 1;  // line of the last token read
+};
+
+String Describe(const Token& t) {
+  switch (t.kind) {
+    case Tok::End:
+      return "end of file";
+    case Tok::Str:
+      return "a string";
+    case Tok::Int:
+    case Tok::Float:
+      return "a number";
+    default:
+      return "'" + t.text + "'";
+  }
+}
+
+}  // namespace
+
+// ---- TReader
+
+struct TReader::Impl {
+  Impl(const String& text, const TEventHandlers& h) : lexer(text), handlers(h) { Advance(); }
+
+  struct Fixup {
+    TObject* object;
+    const TPropInfo* prop;
+    String name;
+    int line;
+  };
+
+  Lexer lexer;
+  const TEventHandlers& handlers;
+  Token tok;
+  TComponent* root = nullptr;
+  bool createdRoot = false;
+  std::vector<TComponent*> created;  // nested components this read made, in order
+  std::vector<TComponent*> loaded;   // every component read, in creation order
+  std::vector<Fixup> fixups;
+  int depth = 0;
+
+  void Advance() { tok = lexer.Next(); }
+  bool IsIdent(const char* word) const { return tok.kind == Tok::Ident && SameText(tok.text, word); }
+  bool IsSym(char c) const { return tok.kind == Tok::Sym && tok.text[0] == c; }
+  [[noreturn]] void Expected(const String& what) const {
+    throw EReadError(tok.line, what + " expected but " + Describe(tok) + " found");
+  }
+  String Ident(const String& what) {
+    if (tok.kind != Tok::Ident) Expected(what);
+    String s = tok.text;
+    Advance();
+    return s;
+  }
+  void Sym(char c) {
+    if (!IsSym(c)) Expected(String("'") + c + "'");
+    Advance();
+  }
+
+  // "object Name: TClass" with the keyword already consumed.
+  std::pair<String, String> Header() {
+    String name = Ident("Component name");
+    if (name.find('.') != String::npos) throw EReadError(tok.line, "Invalid component name " + name);
+    Sym(':');
+    String cls = Ident("Class name");
+    return {name, cls};
+  }
+
+  // Runs `fn`; a library error becomes an EReadError of `line`.
+  template <class F>
+  void AtLine(int line, F&& fn) {
+    try {
+      fn();
+    } catch (const EReadError&) {
+      throw;
+    } catch (const Exception& e) {
+      throw EReadError(line, e.Message());
+    }
+  }
+
+  void ReadNested(TComponent* parent, int line) {
+    auto [name, cls] = Header();
+    if (++depth > 64) throw EReadError(line, "Components nested too deeply");
+    TComponent* component = root->FindComponent(name);
+    if (component && !SameText(component->ClassName(), cls))
+      throw EReadError(line, "Component " + name + " is a " + component->ClassName() + ", not a " +
+                                 cls);
+    if (!component) {
+      const TComponentClass* reg = GetClass(cls);
+      if (!reg || !reg->factory) throw EReadError(line, "Class " + cls + " not found");
+      AtLine(line, [&] {
+        component = reg->factory(root);
+        if (component && component->Owner() != root) root->InsertComponent(component);
+      });
+      if (!component) throw EReadError(line, "Class " + cls + " could not be created");
+      created.push_back(component);
+      AtLine(line, [&] { component->SetName(name); });
+    }
+    Begin(component);
+    AtLine(line, [&] { component->SetParentComponent(parent); });
+    ReadBlock(component);
+    --depth;
+  }
+
+  void Begin(TComponent* component) {
+    component->SetLoadingState(true);
+    loaded.push_back(component);
+  }
+
+  void ReadBlock(TComponent* component) {
+    // ReadState normally comes back to ReadData, which consumes the block up to its "end".
+    component->ReadState(*owner);
+  }
+
+  void ReadData(TComponent* component) {
+    for (;;) {
+      if (tok.kind == Tok::End) throw EReadError(tok.line, "Unexpected end of file, 'end' expected");
+      if (IsIdent("end")) {
+        Advance();
+        return;
+      }
+      if (IsIdent("object")) {
+        const int line = tok.line;
+        Advance();
+        ReadNested(component, line);
+        continue;
+      }
+      ReadProperty(component);
+    }
+  }
+
+  void ReadProperty(TComponent* component) {
+    const int line = tok.line;
+    const String path = Ident("Property name");
+    TObject* object = component;
+    const TPropInfo* prop = nullptr;
+    size_t start = 0;
+    for (;;) {
+      const size_t dot = path.find('.', start);
+      const String part = path.substr(start, dot == String::npos ? String::npos : dot - start);
+      prop = FindPropInfo(object, part);
+      if (!prop)
+        throw EReadError(line, "Property " + part + " does not exist in " + object->ClassName());
+      if (dot == String::npos) break;
+      if (prop->kind != TTypeKind::Class)
+        throw EReadError(line, "Property " + part + " of " + object->ClassName() +
+                                   " has no properties of its own");
+      TPersistent* sub = prop->getObject(object);
+      if (!sub) throw EReadError(line, "Property " + part + " is not assigned");
+      object = sub;
+      start = dot + 1;
+    }
+    if (prop->kind == TTypeKind::Class)
+      throw EReadError(line, "Property " + prop->name + " is set through its own properties");
+    Sym('=');
+    ReadValue(object, *prop, line);
+  }
+
+  [[noreturn]] void BadValue(const TPropInfo& p, int line, const String& why) const {
+    throw EReadError(line, "Invalid value for property " + p.name + ": " + why);
+  }
+
+  void ReadValue(TObject* object, const TPropInfo& p, int line) {
+    switch (p.kind) {
+      case TTypeKind::Integer:
+      case TTypeKind::Int64: {
+        if (tok.kind != Tok::Int) BadValue(p, line, "an integer expected");
+        const int64_t v = tok.ival;
+        Advance();
+        if (v < p.minOrd || v > p.maxOrd) BadValue(p, line, std::to_string(v) + " is out of range");
+        if (p.setOrd) AtLine(line, [&] { p.setOrd(object, v); });
+        return;
+      }
+      case TTypeKind::Boolean: {
+        int64_t v;
+        if (IsIdent("True"))
+          v = 1;
+        else if (IsIdent("False"))
+          v = 0;
+        else
+          BadValue(p, line, "True or False expected");
+        Advance();
+        if (p.setOrd) AtLine(line, [&] { p.setOrd(object, v); });
+        return;
+      }
+      case TTypeKind::Enumeration: {
+        if (tok.kind != Tok::Ident) BadValue(p, line, "an identifier expected");
+        const TEnumInfo::Item* item = p.enumInfo->FindName(tok.text);
+        if (!item) BadValue(p, line, tok.text + " is not one of its values");
+        Advance();
+        if (p.setOrd) AtLine(line, [&] { p.setOrd(object, item->value); });
+        return;
+      }
+      case TTypeKind::Set: {
+        if (!IsSym('[')) BadValue(p, line, "'[' expected");
+        Advance();
+        uint64_t mask = 0;
+        if (!IsSym(']')) {
+          for (;;) {
+            if (tok.kind != Tok::Ident) BadValue(p, line, "a set member expected");
+            const TEnumInfo::Item* item = p.enumInfo->FindName(tok.text);
+            if (!item || item->value < 0 || item->value > 63)
+              BadValue(p, line, tok.text + " is not one of its members");
+            mask |= uint64_t(1) << item->value;
+            Advance();
+            if (IsSym(']')) break;
+            if (!IsSym(',')) BadValue(p, line, "',' or ']' expected");
+            Advance();
+          }
+        }
+        Advance();
+        if (p.setOrd) AtLine(line, [&] { p.setOrd(object, int64_t(mask)); });
+        return;
+      }
+      case TTypeKind::String: {
+        if (tok.kind != Tok::Str) BadValue(p, line, "a quoted string expected");
+        const String v = tok.text;
+        Advance();
+        if (p.setStr) AtLine(line, [&] { p.setStr(object, v); });
+        return;
+      }
+      case TTypeKind::Float:
+      case TTypeKind::DateTime: {
+        double v;
+        if (tok.kind == Tok::Float)
+          v = tok.fval;
+        else if (tok.kind == Tok::Int)
+          v = double(tok.ival);
+        else
+          BadValue(p, line, "a number expected");
+        Advance();
+        if (p.setFloat) AtLine(line, [&] { p.setFloat(object, v); });
+        return;
+      }
+      case TTypeKind::Strings: {
+        if (!IsSym('(')) BadValue(p, line, "'(' expected");
+        Advance();
+        std::vector<String> lines;
+        while (!IsSym(')')) {
+          if (tok.kind == Tok::End) throw EReadError(tok.line, "Unexpected end of file, ')' expected");
+          if (tok.kind != Tok::Str) BadValue(p, line, "a quoted string expected");
+          lines.push_back(tok.text);
+          Advance();
+        }
+        Advance();
+        if (p.setList) AtLine(line, [&] { p.setList(object, lines); });
+        return;
+      }
+      case TTypeKind::Component:
+      case TTypeKind::Event: {
+        if (tok.kind != Tok::Ident) BadValue(p, line, "a name expected");
+        String name = IsIdent("nil") ? String() : tok.text;
+        Advance();
+        fixups.push_back({object, &p, std::move(name), line});
+        return;
+      }
+      case TTypeKind::Class:
+        break;
+    }
+  }
+
+  TComponent* FindByName(const String& name) const {
+    if (SameText(root->Name(), name)) return root;
+    return root->FindComponent(name);
+  }
+
+  void ApplyFixups() {
+    for (const Fixup& f : fixups) {
+      const TPropInfo& p = *f.prop;
+      if (p.kind == TTypeKind::Component) {
+        TComponent* target = nullptr;
+        if (!f.name.empty()) {
+          target = FindByName(f.name);
+          if (!target) throw EReadError(f.line, "Component " + f.name + " not found");
+        }
+        if (!p.setComp) continue;
+        bool fits = false;
+        AtLine(f.line, [&] { fits = p.setComp(f.object, target); });
+        if (!fits)
+          throw EReadError(f.line, "Component " + f.name + " (" + target->ClassName() +
+                                       ") is not a valid value for " + p.name);
+        continue;
+      }
+      // An event: bound by handler name.
+      const std::any* handler = nullptr;
+      if (!f.name.empty()) {
+        handler = handlers.Find(f.name);
+        if (!handler) throw EReadError(f.line, "Event handler " + f.name + " not found");
+      }
+      bool fits = false;
+      AtLine(f.line, [&] { fits = p.setEvent(f.object, handler); });
+      if (!fits)
+        throw EReadError(f.line, "Event handler " + f.name + " does not fit event " + p.name);
+      if (auto* c = dynamic_cast<TComponent*>(f.object)) c->SetEventName(p.name, f.name);
+    }
+  }
+
+  TComponent* ReadRoot(TComponent* given, TComponent* owner) {
+    if (!IsIdent("object")) Expected("'object'");
+    const int line = tok.line;
+    Advance();
+    auto [name, cls] = Header();
+    if (given) {
+      if (!SameText(given->ClassName(), cls))
+        throw EReadError(line, "The form holds a " + cls + ", not a " + given->ClassName());
+      root = given;
+    } else {
+      const TComponentClass* reg = GetClass(cls);
+      if (!reg || !reg->factory) throw EReadError(line, "Class " + cls + " not found");
+      AtLine(line, [&] { root = reg->factory(owner); });
+      if (!root) throw EReadError(line, "Class " + cls + " could not be created");
+      createdRoot = true;
+    }
+    AtLine(line, [&] { root->SetName(name); });
+    Begin(root);
+    ReadBlock(root);
+    if (tok.kind != Tok::End) throw EReadError(tok.line, "Text after the end of the form");
+    ApplyFixups();
+    // Loaded runs once everything is in place; the loading state ends with it.
+    const std::vector<TComponent*> order = loaded;
+    for (TComponent* c : order) {
+      c->Loaded();
+      c->SetLoadingState(false);
+    }
+    loaded.clear();
+    created.clear();
+    return root;
+  }
+
+  // After a failure: nothing the read made survives, nothing it touched stays loading.
+  void Abandon() {
+    for (TComponent* c : loaded) c->SetLoadingState(false);
+    loaded.clear();
+    if (createdRoot) {
+      delete root;
+    } else {
+      for (auto it = created.rbegin(); it != created.rend(); ++it) delete *it;
+    }
+    created.clear();
+    root = nullptr;
+  }
+
+  TReader* owner = nullptr;
+};
+
+TReader::TReader(const String& text, const TEventHandlers& handlers)
+    : impl_(std::make_unique<Impl>(text, handlers)) {
+  impl_->owner = this;
+}
+
+TReader::~TReader() = default;
+
+TComponent* TReader::Root() const { return impl_->root; }
+
+void TReader::ReadData(TComponent* component) { impl_->ReadData(component); }
+
+TComponent* TReader::ReadRootComponent(TComponent* root, TComponent* owner) {
+  try {
+    return impl_->ReadRoot(root, owner);
+  } catch (...) {
+    impl_->Abandon();
+    throw;
+  }
+}
+
+// ---- entry points
+
+String WriteComponentText(TComponent* root) {
+  TWriter writer(root);
+  writer.WriteComponent(root);
+  return writer.Text();
+}
+
+void ReadComponentText(const String& text, TComponent* root, const TEventHandlers& handlers) {
+  if (!root) throw EReadError(1, "No component to read into");
+  TReader reader(text, handlers);
+  reader.ReadRootComponent(root, nullptr);
+}
+
+TComponent* CreateComponentFromText(const String& text, TComponent* owner,
+                                    const TEventHandlers& handlers) {
+  TReader reader(text, handlers);
+  return reader.ReadRootComponent(nullptr, owner);
+}
+
+}  // namespace host
