@@ -46,11 +46,16 @@ HIMAGELIST TCustomImageList::Handle() {
   return handle_;
 }
 
-void TCustomImageList::SetHandle(HIMAGELIST list) {
-  if (list == handle_) return;
+void TCustomImageList::SetHandle(HIMAGELIST list) { AdoptHandle(list, !shareImages_); }
+
+void TCustomImageList::AdoptHandle(HIMAGELIST list, bool owned) {
+  if (list == handle_) {
+    owned_ = list && owned;
+    return;
+  }
   FreeHandle();
   handle_ = list;
-  owned_ = list && !shareImages_;
+  owned_ = list && owned;
   if (list) {
     int w = 0, h = 0;
     if (ImageList_GetIconSize(list, &w, &h)) {

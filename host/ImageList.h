@@ -91,6 +91,8 @@ class TCustomImageList : public TComponent {
   virtual void Change();
   // Forgets the handle; destroys it only when owned.
   void FreeHandle();
+  // Uses `list`, owned or not whatever ShareImages says (the old own list is destroyed).
+  void AdoptHandle(HIMAGELIST list, bool owned);
 
  private:
   void CheckImage(const TBitmap* image) const;
