@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <new>
 
 namespace host {
 
@@ -525,8 +526,10 @@ struct TReader::Impl {
       fn();
     } catch (const EReadError&) {
       throw;
-    } catch (const Exception& e) {
-      throw EReadError(line, e.Message());
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {
+      throw EReadError(line, e.what());
     }
   }
 

@@ -56,3 +56,17 @@ TEST(Component, AssignWithoutSupportRaisesCannotAssign) {
     EXPECT_EQ(e.Message(), "Cannot assign a TComponent to a TComponent");
   }
 }
+
+TEST(Component, DesigningReachesOwnedComponentsAndNewcomers) {
+  TProbe owner(nullptr);
+  auto* early = new TProbe(&owner);
+  owner.SetDesigning(true);
+  EXPECT_TRUE(early->Has(TComponentStateFlag::csDesigning));
+  auto* late = new TProbe(&owner);
+  auto* grandchild = new TProbe(late);
+  EXPECT_TRUE(late->Has(TComponentStateFlag::csDesigning));
+  EXPECT_TRUE(grandchild->Has(TComponentStateFlag::csDesigning));
+  owner.SetDesigning(false);
+  EXPECT_FALSE(grandchild->Has(TComponentStateFlag::csDesigning));
+  freed.clear();
+}

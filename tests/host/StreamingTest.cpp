@@ -19,6 +19,7 @@ using TQueryEvent = std::function<void(TObject* sender, bool& allow)>;
 
 std::vector<String> journal;  // what the test components report, in order
 int liveWidgets = 0;
+bool failLoaded = false;  // makes Loaded of a widget named B raise
 
 // A sub-object published as Part.Size and Part.Label.
 class TTestPart : public TPersistent {
@@ -57,6 +58,7 @@ class TTestWidget : public TComponent {
   String Version() const { return ClassName() + " V4.2"; }
   void Loaded() override {
     TComponent::Loaded();
+    if (failLoaded && Name() == "B") throw EComponentError("B cannot start");
     journal.push_back(Name() + ".Loaded partner=" + (partner_ ? partner_->Name() : String("nil")));
   }
 
@@ -294,6 +296,17 @@ TEST_F(Streaming, LoadedRunsOnceInCreationOrderAfterLoading) {
   EXPECT_FALSE(form->Has(TComponentStateFlag::csLoading));
   static_cast<TTestWidget*>(form->FindComponent("A"))->SetCount(5);
   EXPECT_EQ(journal.back(), "A.Count loading=0");
+}
+
+TEST_F(Streaming, AFailingLoadedFreesWhatTheReadCreated) {
+  failLoaded = true;
+  EXPECT_THROW(Read("object Form1: TTestForm\n"
+                    "  object A: TTestWidget\n  end\n"
+                    "  object B: TTestWidget\n  end\n"
+                    "end\n"),
+               EComponentError);
+  failLoaded = false;
+  EXPECT_EQ(liveWidgets, 0);
 }
 
 TEST_F(Streaming, ReadingIntoARootReusesWhatItOwnsAndSpreadsDesigning) {
