@@ -1,9 +1,127 @@
-// The demo: shows the library at work.
+// The demo: the non-visual library at work on the demo's own home folder.
+//   - special folders and their paths
+//   - a sorted string list of the Documents folder's entries, with sizes
+//   - the entries saved to and read back from an ini file (names outside the code page survive)
+//   - a worker thread that reports through Synchronize
+#include "host/IniFiles.h"
+#include "host/Raii.h"
+#include "host/StringList.h"
 #include "host/SysUtils.h"
+#include "host/Threads.h"
+#include "shell/ShellGlobals.h"
+
+#include <windows.h>
 
 #include <cstdio>
 
+using namespace host;
+using namespace zelnor;
+
+namespace {
+
+void Print(const String& text) {
+  // The console gets UTF-16, so names outside the code page print right.
+  const WideString wide = ToWide(text + "\n");
+  DWORD written = 0;
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (!WriteConsoleW(out, wide.data(), DWORD(wide.size()), &written, nullptr))
+    std::fputs((text + "\n").c_str(), stdout);
+}
+
+// Puts a few sample files and folders into an empty Documents folder.
+void FillSamples(const String& documents) {
+  const char* folders[] = {"Projects", "Photos", "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82\xD1\x8B"};
+  for (const char* f : folders) ForceDirectories(IncludeTrailingBackslash(documents) + f);
+  const char* files[] = {"readme.txt", "budget.csv", "\xE6\x97\xA5\xE8\xA8\x98.txt"};
+  int n = 1;
+  for (const char* f : files) {
+    UniqueFile file{CreateFileW(ToWide(IncludeTrailingBackslash(documents) + f).c_str(),
+                                GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
+    const String body(size_t(n++) * 1500, 'x');
+    DWORD written = 0;
+    if (file) WriteFile(file.get(), body.data(), DWORD(body.size()), &written, nullptr);
+  }
+}
+
+class TCounter : public TThread {
+ public:
+  explicit TCounter(String folder) : folder_(std::move(folder)) {}
+  int Found() const { return found_; }
+
+ protected:
+  void Execute() override {
+    WIN32_FIND_DATAW data;
+    FindHandle find{FindFirstFileW(ToWide(IncludeTrailingBackslash(folder_) + "*").c_str(), &data)};
+    if (!find) return;
+    do {
+      if (data.cFileName[0] != L'.') ++found_;
+    } while (FindNextFileW(find.get(), &data));
+    Synchronize([this] { Print("  worker counted " + IntToStr(found_) + " entries"); });
+  }
+
+ private:
+  String folder_;
+  int found_ = 0;
+};
+
+}  // namespace
+
 int main() {
-  std::printf("Zelnor Components demo\n");
-  return 0;
+  try {
+    InitializeShell();
+    Print("Zelnor Components demo");
+    Print("Special folders:");
+    const std::pair<TKivShellFolder, const char*> shown[] = {
+        {SF_DESKTOPDIRECTORY, "Desktop"}, {SF_PERSONAL, "Documents"}, {SF_APPDATA, "AppData"},
+        {SF_FONTS, "Fonts"}};
+    for (auto [folder, name] : shown) Print(String("  ") + name + ": " + GetPathFromSpecialFolder(folder));
+
+    const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
+    TStringList entries;
+    entries.SetSorted(true);
+    auto list = [&] {
+      entries.Clear();
+      WIN32_FIND_DATAW data;
+      FindHandle find{FindFirstFileW(ToWide(IncludeTrailingBackslash(documents) + "*").c_str(), &data)};
+      if (!find) return;
+      do {
+        const String name = ToUtf8(data.cFileName);
+        if (name == "." || name == "..") continue;
+        const bool folder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        const double size = double((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        entries.Add(name + (folder ? "  <folder>" : "  " + FormatNumber(size) + " bytes"));
+      } while (FindNextFileW(find.get(), &data));
+    };
+    list();
+    if (entries.Count() == 0) {
+      FillSamples(documents);
+      list();
+    }
+    Print("Documents, sorted:");
+    for (int i = 0; i < entries.Count(); ++i) Print("  " + entries.Strings(i));
+
+    const String iniName = IncludeTrailingBackslash(documents) + "demo.ini";
+    DeleteFile(iniName);
+    {
+      TIniFile ini(iniName);
+      for (int i = 0; i < entries.Count(); ++i)
+        ini.WriteString("Entries", "Item" + IntToStr(i), entries.Strings(i));
+      ini.UpdateFile();
+    }
+    TIniFile ini(iniName);
+    TStringList keys;
+    ini.ReadSection("Entries", &keys);
+    Print("Read back from demo.ini: " + IntToStr(keys.Count()) + " keys, first \"" +
+          ini.ReadString("Entries", "Item0", "") + "\"");
+    DeleteFile(iniName);
+
+    TCounter counter(documents);
+    counter.Start();
+    counter.WaitFor();
+    Print("Done.");
+    return 0;
+  } catch (const std::exception& e) {
+    Print(String("demo failed: ") + e.what());
+    return 1;
+  }
 }
