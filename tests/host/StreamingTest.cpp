@@ -122,9 +122,24 @@ class TTestForm : public TComponent {
     TComponent::Loaded();
     journal.push_back(Name() + ".Loaded");
   }
+  TStringList* Notes() const { return notes_.get(); }
+  void SetNotes(const TStrings* notes) {
+    notes_->Assign(notes);
+    ++notesSet;
+  }
+  bool IsCodeStored() const { return code != 99; }
   String title;
+  int code = 0;
+  int notesSet = 0;
+
+ private:
+  std::unique_ptr<TStringList> notes_ = std::make_unique<TStringList>();
 };
-HOST_PROPERTIES(TTestForm) { p.Str("Title", &TTestForm::title, &TTestForm::title); }
+HOST_PROPERTIES(TTestForm) {
+  p.Str("Title", &TTestForm::title, &TTestForm::title);
+  p.Strings("Notes", &TTestForm::Notes, &TTestForm::SetNotes);
+  p.Int("Code", &TTestForm::code, &TTestForm::code).StoredIf(&TTestForm::IsCodeStored);
+}
 
 // Text with LF line ends, for comparing with literals.
 String Lf(String text) {
@@ -172,6 +187,8 @@ TEST_F(Streaming, EveryKindRoundTrips) {
   TTestForm form;
   form.SetName("Form1");
   form.title = "It's";
+  form.Notes()->Add("n\xC3\xB6te");
+  form.code = 99;  // asks not to be stored
   auto* w = new TTestWidget(&form);
   w->SetName("W1");
   w->SetCount(-42);
@@ -195,6 +212,7 @@ TEST_F(Streaming, EveryKindRoundTrips) {
   EXPECT_EQ(Lf(text),
             "object Form1: TTestForm\n"
             "  Title = 'It''s'\n"
+            "  Notes = ( 'n\xC3\xB6te' )\n"
             "  object W1: TTestWidget\n"
             "    Count = -42\n"
             "    Big = -9000000000\n"
@@ -222,6 +240,9 @@ TEST_F(Streaming, EveryKindRoundTrips) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->Name(), "Form1");
   EXPECT_EQ(f->title, "It's");
+  EXPECT_EQ(f->Notes()->Text(), "n\xC3\xB6te\r\n");
+  EXPECT_EQ(f->notesSet, 1);
+  EXPECT_EQ(f->code, 0);
   auto* r = dynamic_cast<TTestWidget*>(f->FindComponent("W1"));
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->Owner(), f);
