@@ -39,7 +39,9 @@ void CheckLine(const String& text, const char* what) {
 }  // namespace
 
 TIniFile::TIniFile(const String& fileName)
-    : fileName_(fileName), wideName_(ToWide(fileName)), resolvedName_(ResolveLikeThePlatform(wideName_)) {}
+    : fileName_(fileName),
+      wideName_(ToWide(fileName)),
+      resolvedName_(ResolveLikeThePlatform(wideName_)) {}
 
 TIniFile::~TIniFile() {
   if (!wideName_.empty()) WritePrivateProfileStringW(nullptr, nullptr, nullptr, wideName_.c_str());

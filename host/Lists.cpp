@@ -36,8 +36,10 @@ void TList::SetCount(int count) {
 void TList::SetCapacity(int capacity) {
   if (capacity < Count())
     throw EListError("List capacity out of bounds (" + std::to_string(capacity) + ")");
-  if (size_t(capacity) > items_.capacity()) items_.reserve(size_t(capacity));
-  else items_.shrink_to_fit();
+  if (size_t(capacity) > items_.capacity())
+    items_.reserve(size_t(capacity));
+  else
+    items_.shrink_to_fit();
 }
 
 void* TList::Items(int index) const {
@@ -112,7 +114,9 @@ void TList::Move(int currentIndex, int newIndex) {
   items_.insert(items_.begin() + newIndex, item);
 }
 
-void TList::Pack() { items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end()); }
+void TList::Pack() {
+  items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end());
+}
 
 void TList::Sort(const TListSortCompare& compare) {
   std::stable_sort(items_.begin(), items_.end(),

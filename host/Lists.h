@@ -59,7 +59,7 @@ class TList : public TObject {
   int IndexOf(const void* item) const;
   void Exchange(int index1, int index2);
   void Move(int currentIndex, int newIndex);
-  void Pack();  // removes nil items
+  void Pack();                                 // removes nil items
   void Sort(const TListSortCompare& compare);  // stable
 
  protected:
@@ -118,7 +118,7 @@ class TInterfaceList : public TObject {
 
   int Add(IUnknown* item);  // AddRef; nil is stored as nil
   void Insert(int index, IUnknown* item);
-  void Delete(int index);   // Release
+  void Delete(int index);  // Release
   int Remove(IUnknown* item);
   void Clear();
   // The index of this very pointer (not of another interface of the same object); -1.

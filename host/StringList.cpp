@@ -413,8 +413,10 @@ int TStringList::UpperBound(const String& s) const {
   int lo = 0, hi = Count();
   while (lo < hi) {
     const int mid = lo + (hi - lo) / 2;
-    if (CompareStrings(items_[size_t(mid)].text, s) <= 0) lo = mid + 1;
-    else hi = mid;
+    if (CompareStrings(items_[size_t(mid)].text, s) <= 0)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo;
 }

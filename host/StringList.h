@@ -71,7 +71,8 @@ class TStrings : public TPersistent {
   void EndUpdate();
   int UpdateCount() const { return updateCount_; }
 
-  // Copies strings and objects of another TStrings (objects are shared, not copied).
+  // Copies strings and objects of another TStrings. The objects are shared, not copied: do not
+  // let two lists that both own their objects hold the same ones.
   void Assign(const TPersistent* source) override;
 
  protected:
@@ -112,9 +113,9 @@ class TStringList : public TStrings {
   void InsertObject(int index, const String& s, TObject* object) override;
   void Delete(int index) override;
   void Clear() override;
-  void Exchange(int index1, int index2) override;  // not allowed when sorted
+  void Exchange(int index1, int index2) override;      // not allowed when sorted
   void Move(int currentIndex, int newIndex) override;  // not allowed when sorted
-  int IndexOf(const String& s) const override;      // binary search when sorted
+  int IndexOf(const String& s) const override;         // binary search when sorted
 
   // ---- Sorting and lookup
   bool Sorted() const { return sorted_; }

@@ -121,10 +121,14 @@ bool TryStrToInt(std::string_view s, int& value) {
   for (; i < t.size(); ++i) {
     const char c = t[i];
     int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
     result = result * base + digit;
     if (result > 0x100000000LL) return false;
   }
@@ -264,8 +268,7 @@ bool ForceDirectories(std::string_view directory) {
     if (i < full.size() && !IsSeparator(full[i])) continue;
     const String level = full.substr(0, i);
     if (DirectoryExists(level)) continue;
-    if (!CreateDirectoryW(ToWide(level).c_str(), nullptr) &&
-        GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!CreateDirectoryW(ToWide(level).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
       return false;
   }
   return DirectoryExists(full);
@@ -303,9 +306,9 @@ int64_t DiskSize(std::string_view path) {
 
 String SysErrorMessage(DWORD error) {
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                     FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   String message = n ? ToUtf8(std::wstring_view{text, n}) : String{};
   if (text) LocalFree(text);
   message = TrimRight(message);
@@ -327,8 +330,9 @@ WideString LocaleText(LCTYPE type) {
 
 UINT LocaleNumber(LCTYPE type, UINT fallback) {
   DWORD value = 0;
-  const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type | LOCALE_RETURN_NUMBER,
-                                reinterpret_cast<wchar_t*>(&value), sizeof(value) / sizeof(wchar_t));
+  const int n =
+      GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type | LOCALE_RETURN_NUMBER,
+                      reinterpret_cast<wchar_t*>(&value), sizeof(value) / sizeof(wchar_t));
   return n > 0 ? UINT(value) : fallback;
 }
 
@@ -338,8 +342,10 @@ UINT GroupingNumber(const WideString& grouping) {
   for (wchar_t c : grouping)
     if (c >= L'0' && c <= L'9') sizes.push_back(UINT(c - L'0'));
   if (sizes.empty()) return 3;
-  if (sizes.back() == 0) sizes.pop_back();
-  else sizes.push_back(0);  // the last group does not repeat
+  if (sizes.back() == 0)
+    sizes.pop_back();
+  else
+    sizes.push_back(0);  // the last group does not repeat
   UINT result = 0;
   for (UINT s : sizes) result = result * 10 + s;
   return result;

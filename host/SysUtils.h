@@ -25,7 +25,9 @@ using WideString = std::wstring;
 
 WideString ToWide(std::string_view utf8);
 String ToUtf8(std::wstring_view wide);
-inline String ToUtf8(const wchar_t* wide) { return wide ? ToUtf8(std::wstring_view{wide}) : String{}; }
+inline String ToUtf8(const wchar_t* wide) {
+  return wide ? ToUtf8(std::wstring_view{wide}) : String{};
+}
 
 // ---- Text
 

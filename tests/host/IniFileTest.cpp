@@ -48,7 +48,8 @@ class IniFile : public ::testing::Test {
   }
 
   static void WriteBytes(const String& file, const std::string& bytes) {
-    UniqueFile h(CreateFileW(ToWide(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    UniqueFile h(
+        CreateFileW(ToWide(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(bool(h));
     DWORD written = 0;
     WriteFile(h.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
@@ -56,7 +57,8 @@ class IniFile : public ::testing::Test {
 
   static void WriteUtf16(const String& file, const String& text) {
     const WideString w = ToWide(text);
-    WriteBytes(file, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2));
+    WriteBytes(file,
+               "\xFF\xFE" + std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2));
   }
 
   static std::vector<String> Items(const TStrings& list) {
@@ -69,9 +71,9 @@ class IniFile : public ::testing::Test {
   std::vector<String> files_;
 };
 
-const String kSection = "\xD0\xA0\xD0\xB0\xD0\xB7\xD0\xB4\xD0\xB5\xD0\xBB";  // Раздел
+const String kSection = "\xD0\xA0\xD0\xB0\xD0\xB7\xD0\xB4\xD0\xB5\xD0\xBB";       // Раздел
 const String kKey = "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87 \xE6\x97\xA5\xE6\x9C\xAC";  // ключ 日本
-const String kValue = "\xE5\x80\xA4 \xD0\x96 \xC3\xA9";                         // 値 Ж é
+const String kValue = "\xE5\x80\xA4 \xD0\x96 \xC3\xA9";                           // 値 Ж é
 
 }  // namespace
 
@@ -147,10 +149,12 @@ TEST_F(IniFile, KeyWithEqualsSignIsRefusedBecauseThePlatformCannotReadItBack) {
 TEST_F(IniFile, ReadSectionAndSectionsReturnEverythingHoweverLong) {
   const String file = Path("big.ini");
   String text = "[Big]\r\n";
-  for (int i = 0; i < 600; ++i) text += "C:\\Some folder\\with a long name\\entry " + std::to_string(i) + "=\r\n";
+  for (int i = 0; i < 600; ++i)
+    text += "C:\\Some folder\\with a long name\\entry " + std::to_string(i) + "=\r\n";
   const String longValue(10000, 'v');
   text += "[Long]\r\nValue=" + longValue + "\r\n";
-  for (int i = 0; i < 300; ++i) text += "[Section with a long name " + std::to_string(i) + "]\r\nk=v\r\n";
+  for (int i = 0; i < 300; ++i)
+    text += "[Section with a long name " + std::to_string(i) + "]\r\nk=v\r\n";
   WriteUtf16(file, text);
 
   TIniFile ini(file);
@@ -182,12 +186,14 @@ TEST_F(IniFile, EraseWriteAndFlushLeaveOneLinePerEntry) {
   ini.UpdateFile();
 
   const String text = Utf16Text(file);
-  EXPECT_NE(text.find("[Paths]\r\nC:\\Data\\*=\r\nC:\\Notes\\a.txt=\r\nC:\\\xD0\x96\\*=\r\n"), String::npos)
+  EXPECT_NE(text.find("[Paths]\r\nC:\\Data\\*=\r\nC:\\Notes\\a.txt=\r\nC:\\\xD0\x96\\*=\r\n"),
+            String::npos)
       << text;
   EXPECT_EQ(text.find("Old"), String::npos);
   TStringList keys;
   TIniFile again(file);
   again.ReadSection("Paths", &keys);
-  EXPECT_EQ(Items(keys), (std::vector<String>{"C:\\Data\\*", "C:\\Notes\\a.txt", "C:\\\xD0\x96\\*"}));
+  EXPECT_EQ(Items(keys),
+            (std::vector<String>{"C:\\Data\\*", "C:\\Notes\\a.txt", "C:\\\xD0\x96\\*"}));
   EXPECT_FALSE(again.ValueExists("Keep", "k"));
 }

@@ -58,9 +58,16 @@ TEST(List, NotifyHookSeesEveryItemThatComesAndGoes) {
   list.Add(&a);
   list.Clear();
   using P = std::pair<int, TListNotification>;
-  EXPECT_EQ(list.log, (std::vector<P>{{1, lnAdded}, {2, lnAdded}, {1, lnDeleted}, {3, lnAdded},
-                                      {2, lnExtracted}, {4, lnAdded}, {4, lnDeleted}, {1, lnAdded},
-                                      {1, lnDeleted}, {3, lnDeleted}}));
+  EXPECT_EQ(list.log, (std::vector<P>{{1, lnAdded},
+                                      {2, lnAdded},
+                                      {1, lnDeleted},
+                                      {3, lnAdded},
+                                      {2, lnExtracted},
+                                      {4, lnAdded},
+                                      {4, lnDeleted},
+                                      {1, lnAdded},
+                                      {1, lnDeleted},
+                                      {3, lnDeleted}}));
   EXPECT_THROW(list.Items(0), EListError);
   EXPECT_THROW(list.Delete(-1), EListError);
 }

@@ -149,12 +149,18 @@ TEST(StringList, TextSplitsOnEveryLineBreak) {
 
 TEST(StringList, CommaTextRoundTripsQuotesBlanksAndCommas) {
   TStringList list;
-  const std::vector<String> items{"plain", "two words", "a,b", "say \"hi\"", "", "\xE6\x97\xA5\xE6\x9C\xAC",
+  const std::vector<String> items{"plain",
+                                  "two words",
+                                  "a,b",
+                                  "say \"hi\"",
+                                  "",
+                                  "\xE6\x97\xA5\xE6\x9C\xAC",
                                   "C:\\Program Files\\x"};
   for (const String& s : items) list.Add(s);
   const String text = list.CommaText();
-  EXPECT_EQ(text, "plain,\"two words\",\"a,b\",\"say \"\"hi\"\"\",,\xE6\x97\xA5\xE6\x9C\xAC,"
-                  "\"C:\\Program Files\\x\"");
+  EXPECT_EQ(text,
+            "plain,\"two words\",\"a,b\",\"say \"\"hi\"\"\",,\xE6\x97\xA5\xE6\x9C\xAC,"
+            "\"C:\\Program Files\\x\"");
   TStringList back;
   back.SetCommaText(text);
   EXPECT_EQ(Items(back), items);

@@ -24,7 +24,9 @@ String TempFolder() {
 }  // namespace
 
 TEST(Strings, Utf8AndUtf16RoundTripKeepsLettersOutsideTheCodePage) {
-  const String text = "Pr\xC3\xBC" "fung \xD0\x96\xE6\x97\xA5\xF0\x9F\x98\x80";
+  const String text =
+      "Pr\xC3\xBC"
+      "fung \xD0\x96\xE6\x97\xA5\xF0\x9F\x98\x80";
   const WideString wide = ToWide(text);
   EXPECT_EQ(wide.size(), 12u);  // the emoji is a surrogate pair
   EXPECT_EQ(ToUtf8(wide), text);
@@ -37,7 +39,10 @@ TEST(Strings, ComparisonIgnoresCaseBeyondAscii) {
   EXPECT_EQ(AnsiCompareText("\xC3\x84pfel", "\xC3\xA4PFEL"), 0);  // Äpfel
   EXPECT_NE(AnsiCompareStr("abc", "ABC"), 0);
   EXPECT_LT(AnsiCompareText("apple", "Banana"), 0);
-  EXPECT_EQ(AnsiUpperCase("stra\xC3\x9F" "e \xD0\xB6"), "STRA\xC3\x9F" "E \xD0\x96");
+  EXPECT_EQ(AnsiUpperCase("stra\xC3\x9F"
+                          "e \xD0\xB6"),
+            "STRA\xC3\x9F"
+            "E \xD0\x96");
   EXPECT_EQ(UpperCase("ab\xD0\xB6z"), "AB\xD0\xB6Z");  // ASCII only
   EXPECT_EQ(LowerCase("AB\xD0\x96Z"), "ab\xD0\x96z");
   EXPECT_EQ(Trim(" \t x y \r\n"), "x y");
@@ -140,7 +145,8 @@ TEST(Dates, ConversionsRoundTrip) {
   int y, m, d, h, mi, s, ms;
   DecodeDate(t, y, m, d);
   DecodeTime(t, h, mi, s, ms);
-  EXPECT_EQ((std::vector<int>{y, m, d, h, mi, s, ms}), (std::vector<int>{2024, 2, 29, 13, 45, 30, 250}));
+  EXPECT_EQ((std::vector<int>{y, m, d, h, mi, s, ms}),
+            (std::vector<int>{2024, 2, 29, 13, 45, 30, 250}));
 
   const SYSTEMTIME st = DateTimeToSystemTime(t);
   EXPECT_EQ(st.wDayOfWeek, 4);  // a Thursday
@@ -169,7 +175,9 @@ TEST(Dates, DateTimeToStrUsesTheUserFormats) {
   const TDateTime t = EncodeDate(2024, 2, 29) + EncodeTime(13, 45, 0, 0);
   const SYSTEMTIME st = DateTimeToSystemTime(t);
   wchar_t date[64], time[64];
-  ASSERT_GT(GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 64, nullptr), 0);
+  ASSERT_GT(
+      GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 64, nullptr),
+      0);
   const WideString picture = ToWide(ShortTimeFormat());
   ASSERT_FALSE(picture.empty());
   ASSERT_GT(GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, picture.c_str(), time, 64), 0);
