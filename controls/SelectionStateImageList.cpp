@@ -2,6 +2,8 @@
 
 namespace zelnor {
 
+HOST_PROPERTIES(TKivSelectionStateImageList) {}
+
 TKivSelectionStateImageList::TKivSelectionStateImageList(host::TComponent* owner)
     : TCustomImageList(16, 16, owner) {
   struct Look {

@@ -11,9 +11,8 @@ namespace zelnor {
 // Images by index: 0 unused (empty box on a transparent ground), 1 none (inactive empty box),
 // 2 checked, 3 unchecked, 4 grayed (inactive checked box).
 class TKivSelectionStateImageList : public host::TCustomImageList {
- public:
+  HOST_CLASS(TKivSelectionStateImageList, host::TCustomImageList)
   explicit TKivSelectionStateImageList(host::TComponent* owner = nullptr);
-  host::String ClassName() const override { return "TKivSelectionStateImageList"; }
 
   // A new 16 x 16 bitmap of a check box on a ground of `color`; `flag` has no effect.
   static std::unique_ptr<host::TBitmap> GetCheckBoxBitmap(bool checked, bool flag, bool grayed,

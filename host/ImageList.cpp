@@ -23,6 +23,24 @@ void AppendImages(HIMAGELIST to, HIMAGELIST from) {
 }
 }  // namespace
 
+// Only the attributes are stored: the images of a list are made by its owner at run time.
+HOST_PROPERTIES(TCustomImageList) {
+  p.Int("AllocBy", &TCustomImageList::AllocBy, &TCustomImageList::SetAllocBy, 4);
+  p.Int("BlendColor", &TCustomImageList::BlendColor, &TCustomImageList::SetBlendColor, clNone);
+  p.Int("BkColor", &TCustomImageList::BkColor, &TCustomImageList::SetBkColor, clNone);
+  p.Enum("DrawingStyle", DrawingStyleInfo, &TCustomImageList::DrawingStyle,
+         &TCustomImageList::SetDrawingStyle, dsNormal);
+  p.Int("Height", &TCustomImageList::Height, &TCustomImageList::SetHeight, 16);
+  p.Enum("ImageType", ImageTypeInfo, &TCustomImageList::ImageType,
+         &TCustomImageList::SetImageType, itImage);
+  p.Bool("Masked", &TCustomImageList::Masked, &TCustomImageList::SetMasked, true);
+  p.Bool(
+      "ShareImages", &TCustomImageList::ShareImages,
+      [](TCustomImageList* list, bool share) { list->SetShareImages(share); }, false);
+  p.Int("Width", &TCustomImageList::Width, &TCustomImageList::SetWidth, 16);
+  p.Event("OnChange", &TCustomImageList::OnChange);
+}
+
 TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
 
 TCustomImageList::TCustomImageList(int width, int height, TComponent* owner)

@@ -5,6 +5,7 @@
 
 #include "host/Classes.h"
 #include "host/Graphics.h"
+#include "host/TypeInfo.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,6 +14,8 @@ namespace host {
 
 enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
 enum TImageType { itImage, itMask };
+inline const TEnumInfo DrawingStyleInfo{"dsFocus", "dsSelected", "dsNormal", "dsTransparent"};
+inline const TEnumInfo ImageTypeInfo{"itImage", "itMask"};
 
 class EImageListError : public Exception {
   using Exception::Exception;
@@ -22,11 +25,10 @@ class EImageListError : public Exception {
 // the handle is used without being owned: it is never destroyed or resized here (a size change
 // then lets go of it and starts an own, empty list).
 class TCustomImageList : public TComponent {
- public:
+  HOST_CLASS(TCustomImageList, TComponent)
   explicit TCustomImageList(TComponent* owner = nullptr);
   TCustomImageList(int width, int height, TComponent* owner = nullptr);
   ~TCustomImageList() override;
-  String ClassName() const override { return "TCustomImageList"; }
   // Copies size, flags, colours and a private copy of the images of another image list.
   void Assign(const TPersistent* source) override;
 

@@ -1,5 +1,7 @@
 #include "shell/SystemImageList.h"
 
+#include "host/Streaming.h"
+
 #include <shellapi.h>
 
 namespace zelnor {
@@ -11,6 +13,24 @@ host::WideString TempFolder() {
   return n ? host::WideString(path, n) : host::WideString(L"C:\\");
 }
 }  // namespace
+
+// The size of the images follows Size: Width, Height and the other attributes of the system list
+// are never stored.
+HOST_PROPERTIES(TKivSystemImageList) {
+  p.Bool(
+      "ShareImages", &TKivSystemImageList::ShareImages,
+      [](TKivSystemImageList* list, bool share) { list->SetShareImages(share); }, true);
+  p.Enum(
+      "Size", KivImageListSizeInfo, &TKivSystemImageList::Size,
+      [](TKivSystemImageList* list, TKivImageListSize size) { list->SetSize(size); }, si_small);
+  p.Int("AllocBy", &TKivSystemImageList::AllocBy, nullptr).NeverStored();
+  p.Int("BlendColor", &TKivSystemImageList::BlendColor, nullptr).NeverStored();
+  p.Int("Height", &TKivSystemImageList::Height, nullptr).NeverStored();
+  p.Enum("ImageType", host::ImageTypeInfo, &TKivSystemImageList::ImageType, nullptr, host::itImage)
+      .NeverStored();
+  p.Bool("Masked", &TKivSystemImageList::Masked, nullptr, true).NeverStored();
+  p.Int("Width", &TKivSystemImageList::Width, nullptr).NeverStored();
+}
 
 TKivSystemImageList::TKivSystemImageList(host::TComponent* owner) : TCustomImageList(owner) {
   TCustomImageList::SetShareImages(true);
@@ -44,9 +64,14 @@ void TKivSystemImageList::SetImageListHandle() {
   }
 }
 
-void TKivSystemImageList::Loaded() {
-  TCustomImageList::Loaded();
-  SetImageListHandle();  // a stored form holds no image data
+void TKivSystemImageList::WriteState(host::TWriter& writer) {
+  // Only the published attributes are written; the handle and its images never go into a form.
+  TCustomImageList::WriteState(writer);
+}
+
+void TKivSystemImageList::ReadState(host::TReader& reader) {
+  TCustomImageList::ReadState(reader);
+  SetImageListHandle();
 }
 
 int TKivSystemImageList::GetFileInfo(const host::String& name, bool open, DWORD attributes) const {

@@ -9,14 +9,14 @@
 namespace zelnor {
 
 enum TKivImageListSize { si_small, si_large };
+inline const host::TEnumInfo KivImageListSizeInfo{"si_small", "si_large"};
 
 // Bound to the system image list of its Size, so that icon indexes of the shell can be drawn
 // directly. With ShareImages (and always at design time) the system list itself is used and never
 // freed; without it the component holds a private copy of the images present when it was bound.
 class TKivSystemImageList : public host::TCustomImageList {
- public:
+  HOST_CLASS(TKivSystemImageList, host::TCustomImageList)
   explicit TKivSystemImageList(host::TComponent* owner = nullptr);
-  host::String ClassName() const override { return "TKivSystemImageList"; }
 
   TKivImageListSize Size() const { return size_; }
   void SetSize(TKivImageListSize size);
@@ -38,7 +38,9 @@ class TKivSystemImageList : public host::TCustomImageList {
   // Binds to the system list of the current Size, shared or copied.
   void SetImageListHandle();
 
-  void Loaded() override;
+  // The form holds the attributes only; reading them binds the list again.
+  void WriteState(host::TWriter& writer) override;
+  void ReadState(host::TReader& reader) override;
 
  private:
   UINT SizeFlag() const { return size_ == si_large ? 0 : SHGFI_SMALLICON; }

@@ -1,5 +1,7 @@
 #include "shell/SystemImageList.h"
 
+#include "host/Streaming.h"
+
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
@@ -77,4 +79,23 @@ TEST_F(SystemImageListTest, SharesTheSystemListOrHoldsAPrivateCopy) {
   designed.SetDesigning(true);
   designed.SetShareImages(false);  // at design time the system list is always used itself
   EXPECT_EQ(designed.Handle(), small);
+}
+
+TEST_F(SystemImageListTest, FormKeepsOnlyTheAttributesAndReadingRebinds) {
+  TKivSystemImageList list;
+  list.SetName("Icons");
+  list.SetShareImages(false);
+  list.SetSize(si_large);
+  const host::String text = host::WriteComponentText(&list);
+  EXPECT_NE(text.find("ShareImages = False"), host::String::npos) << text;
+  EXPECT_NE(text.find("Size = si_large"), host::String::npos) << text;
+  EXPECT_EQ(text.find("Width"), host::String::npos) << text;
+
+  TKivSystemImageList read;
+  host::ReadComponentText(text, &read);
+  EXPECT_FALSE(read.ShareImages());
+  EXPECT_EQ(read.Size(), si_large);
+  EXPECT_EQ(read.Width(), GetSystemMetrics(SM_CXICON));
+  EXPECT_NE(read.Handle(), SystemList(true));  // its own copy again
+  EXPECT_GT(read.Count(), 0);
 }
