@@ -2,6 +2,8 @@
 // streaming hooks of TComponent.
 #include "host/Streaming.h"
 
+#include "host/Raii.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -836,6 +838,49 @@ TComponent* CreateComponentFromText(const String& text, TComponent* owner,
                                     const TEventHandlers& handlers) {
   TReader reader(text, handlers);
   return reader.ReadRootComponent(nullptr, owner);
+}
+
+namespace {
+
+[[noreturn]] void FileError(const String& what, const String& fileName) {
+  throw EFilerError(what + " " + fileName + ": " + SysErrorMessage(GetLastError()));
+}
+
+String ReadWholeFile(const String& fileName) {
+  UniqueFile file{CreateFileW(ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (!file) FileError("Cannot open", fileName);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) FileError("Cannot read", fileName);
+  if (size.QuadPart > (int64_t(1) << 30)) throw EFilerError("Form file too large: " + fileName);
+  String text(size_t(size.QuadPart), '\0');
+  DWORD done = 0;
+  if (!text.empty() && (!::ReadFile(file.get(), text.data(), DWORD(text.size()), &done, nullptr) ||
+                        done != text.size()))
+    FileError("Cannot read", fileName);
+  return text;
+}
+
+}  // namespace
+
+void WriteComponentFile(const String& fileName, TComponent* root) {
+  const String text = WriteComponentText(root);
+  UniqueFile file{CreateFileW(ToWide(fileName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (!file) FileError("Cannot create", fileName);
+  DWORD done = 0;
+  if (!::WriteFile(file.get(), text.data(), DWORD(text.size()), &done, nullptr) ||
+      done != text.size())
+    FileError("Cannot write", fileName);
+}
+
+void ReadComponentFile(const String& fileName, TComponent* root, const TEventHandlers& handlers) {
+  ReadComponentText(ReadWholeFile(fileName), root, handlers);
+}
+
+TComponent* CreateComponentFromFile(const String& fileName, TComponent* owner,
+                                    const TEventHandlers& handlers) {
+  return CreateComponentFromText(ReadWholeFile(fileName), owner, handlers);
 }
 
 }  // namespace host

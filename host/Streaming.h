@@ -6,7 +6,7 @@
 //   TEventHandlers, EventHandlers()        handlers bound to event properties by name
 //   AssignEvent                            binds a handler by name, as the reader does
 //   TWriter, TReader                       the writer and reader handed to Write/ReadState
-//   WriteComponentText, ReadComponentText, CreateComponentFromText
+//   WriteComponentText, ReadComponentText, CreateComponentFromText   (and ...File)
 //
 // The text form of a component and the components it owns:
 //
@@ -185,6 +185,13 @@ void ReadComponentText(const String& text, TComponent* root,
                        const TEventHandlers& handlers = EventHandlers());
 // Creates the root the text names (a registered class) with `owner`, and reads it.
 TComponent* CreateComponentFromText(const String& text, TComponent* owner = nullptr,
+                                    const TEventHandlers& handlers = EventHandlers());
+
+// The same on files holding the text as UTF-8; a missing or unreadable file raises EFilerError.
+void WriteComponentFile(const String& fileName, TComponent* root);
+void ReadComponentFile(const String& fileName, TComponent* root,
+                       const TEventHandlers& handlers = EventHandlers());
+TComponent* CreateComponentFromFile(const String& fileName, TComponent* owner = nullptr,
                                     const TEventHandlers& handlers = EventHandlers());
 
 // Formats a string in form syntax: 'quoted', '' for a quote, #n for control characters.

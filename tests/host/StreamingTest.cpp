@@ -472,3 +472,24 @@ TEST(TypeInfo, TablesExtendTheirParentsAndAnswerByName) {
   SetFloatProp(&w, "Ratio", 2.5);
   EXPECT_EQ(GetFloatProp(&w, "Ratio"), 2.5);
 }
+
+TEST_F(Streaming, FormFilesKeepTheirTextUnderAUnicodeName) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const String folder = ToUtf8(temp) + "form-" + std::to_string(GetCurrentProcessId()) + "-\xC3\xA9";
+  ASSERT_TRUE(ForceDirectories(folder));
+  const String file = folder + "\\Form1 \xE2\x82\xAC.txt";
+  {
+    TTestForm form;
+    form.SetName("Form1");
+    form.title = "\xE2\x82\xAC";
+    WriteComponentFile(file, &form);
+  }
+  {
+    std::unique_ptr<TComponent> copy(CreateComponentFromFile(file, nullptr, handlers));
+    EXPECT_EQ(static_cast<TTestForm*>(copy.get())->title, "\xE2\x82\xAC");
+  }
+  EXPECT_TRUE(host::DeleteFile(file));
+  EXPECT_TRUE(RemoveDir(folder));
+  EXPECT_THROW(CreateComponentFromFile(file, nullptr, handlers), EFilerError);
+}
