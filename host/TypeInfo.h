@@ -72,7 +72,9 @@
 // name (to change its default) replaces it in place. Component classes are made known to the
 // form reader with host::RegisterClass<TBlinker>() or host::RegisterComponents (host/Streaming.h).
 // An event is a plain std::function member; the form remembers its handler by name
-// (TComponent::EventName), and handlers are bound through host::EventHandlers().
+// (TComponent::EventName), and handlers are bound through host::EventHandlers(). Code that
+// assigns a handler meant to be written to a form binds it with host::AssignEvent, so the name
+// and the function stay together; a function assigned directly is called but not written.
 #pragma once
 
 #include "host/Classes.h"
