@@ -1,5 +1,5 @@
 // Background folder sizes and the stack of open directory searches.
-//   TKivFolderSizeThread   construction, the walk, folder identities
+//   TKivFolderSizeThread   construction, the walk, folder identities once links appear
 //   TKivStack              push, pop, clean-up
 #include "selection/FolderSizeThread.h"
 
@@ -74,25 +74,35 @@ bool TKivFolderSizeThread::EnterFolder(const host::WideString& folder) {
   return visited_.insert({volume, {idLow, idHigh}}).second;
 }
 
+void TKivFolderSizeThread::WatchForRevisits() {
+  if (watching_) return;
+  watching_ = true;
+  for (const host::WideString& folder : walking_) EnterFolder(folder);
+}
+
 void TKivFolderSizeThread::ScanFolderW(const host::WideString& folder) {
-  if (!EnterFolder(folder)) return;
+  if (watching_ && !EnterFolder(folder)) return;
+  walking_.push_back(folder);
   WIN32_FIND_DATAW data;
   host::FindHandle search{FindFirst(folder + L'*', data)};
-  if (!search) return;
-  do {
-    if (Terminated()) break;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!IsDotFolder(data.cFileName)) {
-        host::WideString sub = folder;
-        sub += data.cFileName;
-        sub += L'\\';
-        ScanFolder(host::ToUtf8(sub));
+  if (search) {
+    do {
+      if (Terminated()) break;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (!IsDotFolder(data.cFileName)) {
+          if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) WatchForRevisits();
+          host::WideString sub = folder;
+          sub += data.cFileName;
+          sub += L'\\';
+          ScanFolder(host::ToUtf8(sub));
+        }
+      } else {
+        byteTotal_ += EntrySize(data);
+        fileCount_ += 1;
       }
-    } else {
-      byteTotal_ += EntrySize(data);
-      fileCount_ += 1;
-    }
-  } while (FindNextFileW(search.get(), &data));
+    } while (FindNextFileW(search.get(), &data));
+  }
+  walking_.pop_back();
 }
 
 // ---- TKivStack

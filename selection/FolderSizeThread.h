@@ -15,8 +15,9 @@ namespace zelnor {
 // Sums the sizes and the number of files below Path (or of Path itself when it is a file) on a
 // worker thread, at raised priority; the totals are read on the main thread once the pool has
 // reported the job's end. Every file counts, whatever its attributes; folders themselves do not.
-// A folder (identified by volume and file ID) is walked at most once per job, so junctions and
-// links that lead back into the tree cannot make the walk loop.
+// Once the walk meets its first junction or link (a reparse-point folder; Wine shows Unix links
+// so), it identifies every folder by volume and file ID and walks each at most once, so links
+// back into the tree cannot make it loop. Trees without links pay nothing for this.
 class TKivFolderSizeThread : public TKivThread {
  public:
   explicit TKivFolderSizeThread(const host::String& path);
@@ -37,16 +38,21 @@ class TKivFolderSizeThread : public TKivThread {
   // Adds the files of `folder` (ending in a backslash) and of its subfolders, depth first in
   // directory order; stops at the next entry of every level once the job is terminated.
   virtual void ScanFolder(const host::String& folder);
+  // From now on every folder entered is checked against those already walked; the folders being
+  // walked are recorded at once. Done by the walk at its first link.
+  void WatchForRevisits();
 
  private:
   void ScanFolderW(const host::WideString& folder);
-  // False when `folder` has been walked already in this job.
+  // False when `folder` has been walked already in this job (by its identity).
   bool EnterFolder(const host::WideString& folder);
 
   int sign_ = 1;
   host::String path_;
   int64_t byteTotal_ = 0;
   int fileCount_ = 0;
+  bool watching_ = false;
+  std::vector<host::WideString> walking_;  // the folders being walked, outermost first
   std::set<std::pair<uint64_t, std::pair<uint64_t, uint64_t>>> visited_;
 };
 

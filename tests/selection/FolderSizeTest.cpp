@@ -149,6 +149,7 @@ class TRevisitingJob : public TKivFolderSizeThread {
     if (folder.size() >= trigger_.size() &&
         folder.compare(folder.size() - trigger_.size(), trigger_.size(), trigger_) == 0) {
       revisited = true;
+      WatchForRevisits();  // as the walk does when it meets a link
       TKivFolderSizeThread::ScanFolder(again_);
     }
   }
