@@ -1,0 +1,456 @@
+// TZelnor: construction, binding to a folder, the current item, enumeration and the filter,
+// UI objects of the item.
+#include "shell/Zelnor.h"
+
+#include "host/Application.h"
+#include "shell/ShellRoutines.h"
+
+namespace zelnor {
+
+namespace {
+
+// SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN: hidden objects are always listed;
+// hiding them is the controls' business.
+constexpr SHCONTF kEnumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
+
+// Equality of two absolute lists as the desktop decides it.
+bool SameAbsolute(PCItemIDList a, PCItemIDList b) {
+  const HRESULT hr = Desktop()->CompareIDs(0, a, b);
+  return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
+}
+
+// The owner's window when the owner is a windowed control; none until the host has windows.
+HWND OwnerWindow(const host::TComponent*) { return nullptr; }
+
+}  // namespace
+
+const host::TEnumInfo KivShellFolderInfo{
+    "SF_FILESYSTEMFOLDER", "SF_BITBUCKET",         "SF_CONTROLS",
+    "SF_DESKTOP",          "SF_DESKTOPDIRECTORY",  "SF_DRIVES",
+    "SF_FONTS",            "SF_NETHOOD",           "SF_NETWORK",
+    "SF_PERSONAL",         "SF_PRINTERS",          "SF_PROGRAMS",
+    "SF_RECENT",           "SF_SENDTO",            "SF_STARTMENU",
+    "SF_STARTUP",          "SF_TEMPLATES",         "SF_FAVORITES",
+    "SF_COMMON_STARTMENU", "SF_COMMON_STARTUP",    "SF_COMMON_DESKTOPDIRECTORY",
+    "SF_APPDATA",          "SF_PRINTHOOD",         "SF_COMMON_FAVORITES",
+    "SF_INTERNET_CACHE",   "SF_COOKIES",           "SF_HISTORY",
+    "SF_COMMON_PROGRAMS",
+};
+
+// Defaults equal the constructor's values, so a stored value always reloads as it was.
+// SpecialFolder is written only for a special folder without a selected item: a plain folder
+// is carried by Folder (reading SF_FILESYSTEMFOLDER after it would rebind to My Computer), and
+// rebinding after ObjectName would drop the item.
+HOST_PROPERTIES(TZelnor) {
+  p.Str("Filter", &TZelnor::GetFilter, &TZelnor::SetFilter, "*");
+  p.Str("Folder", &TZelnor::Folder, &TZelnor::SetDirectory);
+  p.Str(
+      "ObjectName", [](const TZelnor* z) { return const_cast<TZelnor*>(z)->GetObjectName(); },
+      &TZelnor::SetObjectName);
+  p.Bool("FileSystemOnly", &TZelnor::FileSystemOnly, &TZelnor::SetFileSystemOnly, false);
+  p.Strings("MultiObjects", &TZelnor::MultiObjects);
+  p.Bool("ShowErrorMessages", &TZelnor::ShowErrorMessages, &TZelnor::SetShowErrorMessages, true);
+  p.Bool("ShowContextMenuOnTop", &TZelnor::ShowContextMenuOnTop,
+         &TZelnor::SetShowContextMenuOnTop, false);
+  p.Enum("SpecialFolder", KivShellFolderInfo, &TZelnor::GetSpecialFolder,
+         &TZelnor::SetSpecialFolder, SF_DRIVES)
+      .StoredIf(&TZelnor::IsSpecialFolderStored);
+  p.Str("Version", &TZelnor::Version, nullptr).NeverStored();
+  p.Event("OnRename", &TZelnor::OnRename);
+  p.Event("OnContextMenuSelect", &TZelnor::OnContextMenuSelect);
+}
+
+bool TZelnor::IsSpecialFolderStored() const {
+  return !item_ && GetSpecialFolder() != SF_FILESYSTEMFOLDER;
+}
+
+// ---- Construction
+
+TZelnor::TZelnor(host::TComponent* owner)
+    : TComponent(owner),
+      multiObjects_(std::make_unique<host::TStringList>()),
+      patterns_(std::make_unique<host::TStringList>()) {
+  InitializeShell();
+  patterns_->Add("*");
+  SetDirectory("");
+}
+
+TZelnor::~TZelnor() = default;
+
+void TZelnor::Loaded() {
+  TComponent::Loaded();
+  loaded_ = true;
+}
+
+void TZelnor::Initialize() { loaded_ = true; }
+
+HWND TZelnor::GetWinHandle() const {
+  if (!showErrorMessages_) return nullptr;
+  if (loaded_) {
+    if (HWND owner = OwnerWindow(Owner())) return owner;
+  }
+  return host::Application().Handle();
+}
+
+// ---- Binding
+
+void TZelnor::SetDirectory(const String& path) {
+  if (!path.empty() && host::SameText(path, folder_)) return;
+  const String oldFolder = folder_;
+  folder_ = path;
+  UniquePidl list;
+  if (!path.empty()) {
+    list.reset(GetIdListFromPath(nullptr, path));
+    if (!list && IsUNCPath(path)) {
+      ConnectToServer(path);
+      list.reset(GetIdListFromPath(nullptr, path));
+    }
+  } else {
+    PIDLIST_ABSOLUTE drives = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(GetWinHandle(), CSIDL_DRIVES, &drives)))
+      list.reset(drives);
+  }
+  if (!list) {
+    folder_ = oldFolder;
+    throw EZelnorError(GetErrorMessageText(ERROR_PATH_NOT_FOUND) + "\r\n" + path);
+  }
+  SetFolderIdList(list.get());
+}
+
+void TZelnor::SetFolderIdList(PCItemIDList list) {
+  ReleaseDetails();
+  // Copy first: the argument may be one of our own blocks.
+  UniquePidl copy{list ? CopyItemIdList(list) : nullptr};
+  folderIdList_.reset();
+  DropAbsoluteCache();
+  specialFolder_ = -1;
+  if (!list) return;
+  if (!copy) throw std::bad_alloc();
+
+  host::ComPtr<IShellFolder> folder;
+  if (GetItemIdListDepth(copy.get()) != 0 && !SameAbsolute(copy.get(), DesktopIdList())) {
+    if (FAILED(Desktop()->BindToObject(copy.get(), nullptr, IID_PPV_ARGS(&folder))) || !folder)
+      throw EZelnorError("Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder");
+  } else {
+    folder = Desktop();
+    copy.reset(CopyItemIdList(DesktopIdList()));
+  }
+  SetShellfolder(folder.Get());
+  folderIdList_ = std::move(copy);
+  SetItemIdList(nullptr);
+
+  folder_ = GetPathFromPidl(folderIdList_.get());
+  // Virtual folders may answer with a "::{CLSID}" text, which is no file-system path.
+  if (folder_.compare(0, 2, "::") == 0) folder_.clear();
+  if (!folder_.empty() && folder_.back() != '\\') folder_ += '\\';
+}
+
+UniquePidl TZelnor::GetFolderIdList() const {
+  return UniquePidl{folderIdList_ ? CopyItemIdList(folderIdList_.get()) : nullptr};
+}
+
+void TZelnor::SetShellfolder(IShellFolder* folder) {
+  enumerator_.Reset();
+  // Column providers belong to the folder object.
+  ReleaseDetails();
+  shellFolder_ = folder;
+}
+
+void TZelnor::SetSpecialFolder(TKivShellFolder folder) {
+  try {
+    UniquePidl list{GetIdListFromSpecialFolder(folder)};
+    if (list) SetFolderIdList(list.get());
+  } catch (const std::exception&) {
+    // A special folder that cannot be reached leaves the instance as it was.
+  }
+}
+
+TKivShellFolder TZelnor::GetSpecialFolder() const {
+  if (specialFolder_ < 0) specialFolder_ = TestForSpecialFolder(folderIdList_.get());
+  return TKivShellFolder(specialFolder_);
+}
+
+TKivShellFolder TZelnor::IsSpecialObject() {
+  if (!item_) return GetSpecialFolder();
+  return TestForSpecialFolder(GetAbsoluteItemIdList());
+}
+
+void TZelnor::SetItemIdList(PCItemIDList list) {
+  if (list == item_.get()) return;
+  UniquePidl copy{list ? CopyItemIdList(list) : nullptr};
+  if (list && !copy) throw std::bad_alloc();
+  AdoptItem(std::move(copy));
+}
+
+void TZelnor::AdoptItem(UniquePidl item) {
+  item_ = std::move(item);
+  DropAbsoluteCache();
+  findData_.cFileName[0] = L'\0';
+  subFolders_ = -1;
+}
+
+UniquePidl TZelnor::GetItemIdList() const {
+  return UniquePidl{item_ ? CopyItemIdList(item_.get()) : nullptr};
+}
+
+void TZelnor::SetAbsoluteItemIdList(PCItemIDList list) {
+  if (!list) return;
+  const int depth = GetItemIdListDepth(list);
+  if (depth == 0) {
+    SetSpecialFolder(SF_DESKTOP);
+    return;
+  }
+  UniquePidl parent{GetItemIdListStart(list, depth - 1)};
+  UniquePidl child{GetItemIdListPart(list, depth - 1)};
+  SetFolderIdList(parent.get());
+  SetItemIdList(child.get());
+}
+
+PCItemIDList TZelnor::GetAbsoluteItemIdList() {
+  if (!absoluteItem_) {
+    if (item_)
+      absoluteItem_.reset(ConcatItemIdLists(folderIdList_.get(), item_.get()));
+    else if (folderIdList_)
+      absoluteItem_.reset(CopyItemIdList(folderIdList_.get()));
+  }
+  return absoluteItem_.get();
+}
+
+bool TZelnor::SelectParent() {
+  // Our own folder list is replaced on the way: work on a copy.
+  UniquePidl folder = GetFolderIdList();
+  SetAbsoluteItemIdList(folder.get());
+  return true;
+}
+
+// ---- Object names
+
+void TZelnor::SetObjectName(const String& value) {
+  if (value.empty()) {
+    SetItemIdList(nullptr);
+    return;
+  }
+  String name = value;
+  if (name.size() > 3 && name.back() == '\\') name.pop_back();
+
+  if (name.find('\\') == String::npos) {
+    UniquePidl list{GetIdListFromPath(shellFolder_.Get(), name)};
+    if (list) {
+      SetItemIdList(list.get());
+      return;
+    }
+    // Not parseable: look for a child whose parsing or display name it is, from the first.
+    enumerator_.Reset();
+    while (Next()) {
+      if (host::SameText(GetObjectName(), name) || host::SameText(GetShellObjectName(), name)) {
+        enumerator_.Reset();
+        return;
+      }
+    }
+    throw EZelnorError("Error! Cannot find Object \"" + name + "\" in Folder \"" + folder_ + "\"");
+  }
+  if (IsDrive(name)) {
+    SetDirectory(name);
+    SelectParent();
+    return;
+  }
+  SetDirectory(host::ExtractFilePath(name));
+  SetObjectName(host::ExtractFileName(name));
+}
+
+String TZelnor::GetObjectName() {
+  if (!folderIdList_ || !item_) return {};
+  if (FetchFindData()) {
+    // The find data's name can lose letters outside the ANSI code page (Wine rebuilds it from
+    // the list's ANSI name); the parsing name within the folder is the same name, exactly.
+    STRRET parsing{};
+    if (SUCCEEDED(shellFolder_->GetDisplayNameOf(item_.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
+                                                 &parsing))) {
+      String name = GetStringFromStrRet(item_.get(), parsing);
+      FreeStrRet(parsing);
+      if (!name.empty() && name.find_first_of("\\:") == String::npos) return name;
+    }
+    return host::ToUtf8(findData_.cFileName);
+  }
+  PCItemIDList absolute = GetAbsoluteItemIdList();
+  if (GetItemIdListDepth(absolute) <= 1) return {};
+  const String path = GetPathFromPidl(absolute);
+  if (path.empty()) return GetDomain();
+  // A drive root keeps its backslash: "C:\".
+  if (host::ExtractFileDrive(path) == path.substr(0, path.size() - 1)) return path;
+  String result = host::ExtractFileName(path);
+  if (result.empty()) result = GetDomain();
+  return result;
+}
+
+bool TZelnor::FetchFindData(bool always) {
+  if (!item_ || !shellFolder_) return false;
+  if (!always && findData_.cFileName[0] != L'\0') return true;
+  WIN32_FIND_DATAW data{};
+  if (FAILED(SHGetDataFromIDListW(shellFolder_.Get(), item_.get(), SHGDFIL_FINDDATA, &data,
+                                  sizeof data))) {
+    findData_.cFileName[0] = L'\0';
+    return false;
+  }
+  findData_ = data;
+  return findData_.cFileName[0] != L'\0';
+}
+
+// ---- Enumeration
+
+bool TZelnor::Next() {
+  {
+    host::ErrorModeGuard mode(showErrorMessages_ ? 0 : SEM_FAILCRITICALERRORS);
+    if (!enumerator_) {
+      if (!shellFolder_) return false;
+      host::ComPtr<IEnumIDList> enumerator;
+      const HRESULT hr = shellFolder_->EnumObjects(GetWinHandle(), kEnumFlags, &enumerator);
+      if (FAILED(hr) || !enumerator) return false;
+      enumerator_ = enumerator;
+    }
+  }
+  while (enumerator_) {
+    PITEMID_CHILD fetched = nullptr;
+    if (enumerator_->Next(1, &fetched, nullptr) != S_OK || !fetched) {
+      CoTaskMemFree(fetched);
+      enumerator_.Reset();
+      return false;
+    }
+    // A child whose tests fail with an error is skipped like one that does not pass them.
+    try {
+      AdoptItem(UniquePidl{fetched});
+      if (fileSystemOnly_ && !PassesFileSystemOnly()) continue;
+      if (FilterMatch()) return true;
+    } catch (const std::exception&) {
+      AdoptItem(nullptr);
+    }
+  }
+  return false;
+}
+
+// With FileSystemOnly: file-system objects and their ancestors, plus a drive's recycle folder,
+// My Computer and the Network folder, and the servers of the Network folder.
+bool TZelnor::PassesFileSystemOnly() {
+  if (GetAttributes(SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR) != 0) return true;
+  const String name = GetObjectName();
+  if (host::UpperCase(name.substr(0, 7)) == "RECYCLE") return true;
+  const bool inNetwork = GetSpecialFolder() == SF_NETWORK;
+  if (inNetwork) return !name.empty();
+  const TKivShellFolder special = IsSpecialObject();
+  return special == SF_DRIVES || special == SF_NETWORK;
+}
+
+void TZelnor::SetFilter(const String& value) {
+  patterns_->Clear();
+  String text = value.empty() ? String("*;") : value;
+  if (text.back() != ';') text += ';';
+  size_t start = 0;
+  for (size_t end = text.find(';'); end != String::npos; end = text.find(';', start)) {
+    patterns_->Add(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+String TZelnor::GetFilter() const {
+  String result;
+  for (int i = 0; i < patterns_->Count(); ++i) {
+    if (i) result += ';';
+    result += patterns_->Strings(i);
+  }
+  return result;
+}
+
+bool TZelnor::FilterMatch() {
+  if (IsFolder()) return true;
+  const String name = GetObjectName();
+  for (int i = 0; i < patterns_->Count(); ++i)
+    if (MatchPattern(name, patterns_->Strings(i))) return true;
+  return false;
+}
+
+bool TZelnor::ConnectToServer(const String& path) {
+  String server;
+  if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+    const size_t end = path.find('\\', 2);
+    server = path.substr(2, end == String::npos ? String::npos : end - 2);
+  }
+  UniquePidl list{GetIdListFromPath(nullptr, "\\\\" + server)};
+  if (!list) return false;
+  host::ComPtr<IShellFolder> folder;
+  if (FAILED(Desktop()->BindToObject(list.get(), nullptr, IID_PPV_ARGS(&folder))) || !folder)
+    return false;
+  // Listing the server lets the shell show its log-on dialog.
+  host::ComPtr<IEnumIDList> enumerator;
+  if (FAILED(folder->EnumObjects(host::Application().Handle(), kEnumFlags, &enumerator)) ||
+      !enumerator)
+    return false;
+  PITEMID_CHILD child = nullptr;
+  const bool listed = enumerator->Next(1, &child, nullptr) == S_OK;
+  CoTaskMemFree(child);
+  return listed;
+}
+
+// ---- UI objects
+
+std::vector<UniquePidl> TZelnor::UIObjectLists() {
+  std::vector<UniquePidl> lists;
+  if (multiObjects_->Count() == 0) {
+    if (item_) lists.emplace_back(CopyItemIdList(item_.get()));
+    return lists;
+  }
+  // The item is set aside while the names are parsed and restored on every path, unless a full
+  // path moved the instance to another folder, where the old item means nothing.
+  struct ItemRestore {
+    TZelnor* self;
+    UniquePidl saved;
+    UniquePidl folder;
+    ~ItemRestore() {
+      const bool sameFolder = folder && self->folderIdList_ &&
+                              SameAbsolute(folder.get(), self->folderIdList_.get());
+      self->AdoptItem(sameFolder ? std::move(saved) : nullptr);
+    }
+  } restore{this, std::move(item_), GetFolderIdList()};
+  AdoptItem(nullptr);
+
+  for (int i = 0; i < multiObjects_->Count(); ++i) {
+    const String name = multiObjects_->Strings(i);
+    UniquePidl list;
+    if (name.find(':') != String::npos && !IsDrive(name)) {
+      SetDirectory(host::IncludeTrailingBackslash(host::ExtractFileDrive(name)));
+      if (name.size() > folder_.size())
+        list.reset(GetIdListFromPath(shellFolder_.Get(), name.substr(folder_.size())));
+    } else {
+      list.reset(GetIdListFromPath(shellFolder_.Get(), name));
+    }
+    if (!list) {
+      SetObjectName(name);
+      list.reset(item_ ? CopyItemIdList(item_.get()) : nullptr);
+    }
+    if (list) lists.push_back(std::move(list));
+  }
+  return lists;
+}
+
+void TZelnor::GetUIObject(REFIID iid, void** object) {
+  *object = nullptr;
+  struct ClearNames {
+    host::TStrings* names;
+    ~ClearNames() { names->Clear(); }
+  } clear{multiObjects_.get()};
+
+  const std::vector<UniquePidl> lists = UIObjectLists();
+  if (!shellFolder_ || lists.empty()) {
+    SetLastError(DWORD(E_FAIL));
+    return;
+  }
+  std::vector<PCUITEMID_CHILD> items;
+  for (const UniquePidl& list : lists) items.push_back(list.get());
+  const HRESULT hr = shellFolder_->GetUIObjectOf(GetWinHandle(), UINT(items.size()), items.data(),
+                                                 iid, nullptr, object);
+  if (FAILED(hr)) {
+    *object = nullptr;
+    SetLastError(DWORD(hr));
+  }
+}
+
+}  // namespace zelnor

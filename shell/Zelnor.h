@@ -1,0 +1,204 @@
+// The navigator over one shell folder and its children.
+//   EZelnorError                a folder, list or object that cannot be reached
+//   TOnContextMenuSelectEvent   lets the application veto a context-menu verb
+//   TZelnor                     binding (Zelnor.cpp), item properties (ZelnorItems.cpp),
+//                               thumbnails (ZelnorThumbnail.cpp)
+//
+// List ownership: GetFolderIdList and GetItemIdList hand out new copies (UniquePidl);
+// GetAbsoluteItemIdList lends the instance's own cached list, valid until the folder or the item
+// changes; every setter copies its argument.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "host/Classes.h"
+#include "host/Raii.h"
+#include "host/StringList.h"
+#include "host/SysUtils.h"
+#include "host/TypeInfo.h"
+#include "shell/ShellGlobals.h"
+#include "shell/ShellStrings.h"
+#include "shell/ShellWin32.h"
+
+namespace zelnor {
+
+class EZelnorError : public host::Exception {
+ public:
+  using Exception::Exception;
+};
+
+using TOnContextMenuSelectEvent = std::function<void(const String& command, bool& execute)>;
+
+// Identifiers of TKivShellFolder for published properties.
+extern const host::TEnumInfo KivShellFolderInfo;
+
+class TZelnor : public host::TComponent {
+  HOST_CLASS(TZelnor, host::TComponent)
+
+  explicit TZelnor(host::TComponent* owner = nullptr);
+  ~TZelnor() override;
+
+  // ---- Lifecycle
+  void Loaded() override;
+  // Marks the instance as loaded when it is made outside a form.
+  void Initialize();
+  bool IsLoaded() const { return loaded_; }
+  // Owner window for shell calls: none when ShowErrorMessages is off (the shell then shows no UI),
+  // else the owning windowed control once loaded, else the application's window.
+  HWND GetWinHandle() const;
+
+  // ---- Binding
+  // File-system path of the folder with a trailing backslash; empty for folders without one.
+  const String& Folder() const { return folder_; }
+  // Binds by path; an empty path binds My Computer. Raises EZelnorError for a path that neither
+  // parses nor connects.
+  void SetDirectory(const String& path);
+  // Binds by absolute list; nullptr leaves the instance without a folder list.
+  void SetFolderIdList(PCItemIDList list);
+  UniquePidl GetFolderIdList() const;
+  // The bound folder (borrowed).
+  IShellFolder* ShellFolder() const { return shellFolder_.Get(); }
+  // Replaces the folder interface only; ends a running enumeration.
+  void SetShellfolder(IShellFolder* folder);
+  // Binds a special folder; one the shell lacks leaves the instance as it was.
+  void SetSpecialFolder(TKivShellFolder folder);
+  TKivShellFolder GetSpecialFolder() const;
+  // Which special folder the current item (or, without one, the folder) is.
+  TKivShellFolder IsSpecialObject();
+
+  // Selects a child of the folder by its single-element list; nullptr selects none.
+  void SetItemIdList(PCItemIDList list);
+  UniquePidl GetItemIdList() const;
+  // The current item (borrowed, valid until the item changes); nullptr when none.
+  PCItemIDList ItemIdList() const { return item_.get(); }
+  // Binds to the parent of an absolute list and selects the object itself.
+  void SetAbsoluteItemIdList(PCItemIDList list);
+  // Folder list joined with the item (borrowed cache).
+  PCItemIDList GetAbsoluteItemIdList();
+
+  // ObjectName: a child name, a drive ("C:\" binds My Computer and selects C:) or a full path.
+  // Raises EZelnorError when the object is not in its folder.
+  void SetObjectName(const String& name);
+  // Parsing name of the item within its folder ("a.txt", "C:\" for a drive); empty without item.
+  String GetObjectName();
+  // The folder's parent becomes the folder and the old folder its item. Always true.
+  bool SelectParent();
+  // Lets the shell log on to the server of a UNC path. True when the server could be listed.
+  bool ConnectToServer(const String& path);
+
+  // ---- Enumeration
+  // Advances to the next child that passes FileSystemOnly and the filter; false at the end (the
+  // next call then starts again from the first child).
+  bool Next();
+  // Patterns separated by ";" (an empty text is "*"); read back joined by ";".
+  void SetFilter(const String& text);
+  String GetFilter() const;
+  // Folders always pass; other items when their parsing name matches a pattern.
+  bool FilterMatch();
+
+  // ---- Settings
+  bool FileSystemOnly() const { return fileSystemOnly_; }
+  void SetFileSystemOnly(bool value) { fileSystemOnly_ = value; }
+  // Names (or full paths) the next command applies to instead of the item; consumed by it.
+  host::TStrings* MultiObjects() const { return multiObjects_.get(); }
+  bool ShowErrorMessages() const { return showErrorMessages_; }
+  void SetShowErrorMessages(bool value) { showErrorMessages_ = value; }
+  bool ShowContextMenuOnTop() const { return showContextMenuOnTop_; }
+  void SetShowContextMenuOnTop(bool value) { showContextMenuOnTop_ = value; }
+  // When set, the context-menu verbs delete, cut and paste are not carried out.
+  bool RestrictedVerbs() const { return restrictedVerbs_; }
+  void SetRestrictedVerbs(bool value) { restrictedVerbs_ = value; }
+  String Version() const { return ClassName() + " V4.2"; }
+  void SetVersion(const String&) {}
+  String ObjectName() { return GetObjectName(); }
+  TKivShellFolder SpecialFolder() const { return GetSpecialFolder(); }
+  bool IsSpecialFolderStored() const;
+
+  host::TNotifyEvent OnRename;
+  TOnContextMenuSelectEvent OnContextMenuSelect;
+
+  // ---- Item properties (neutral answers without an item; never raise on shell failures)
+  // Display name (SHGDN_NORMAL); the parsing name when the shell gives none.
+  String GetShellObjectName();
+  // The shell's attributes of the item for `mask` (bits outside it may be set); 0 on failure.
+  ULONG GetAttributes(ULONG mask);
+  bool IsFolder();
+  bool HasSubFolders();
+  bool IsHidden();
+  bool IsLink();
+  // The target path of a link to a folder; empty for other items.
+  String IsLinkToFolder();
+  String GetDomain();
+  // Indexes in the small system image list.
+  int GetIconNumber();
+  int GetSelectedIconNumber();
+  int GetDesktopIconIndex();
+  String GetDesktopName();
+  // 0-based overlay image (0 share, 1 link) or -1.
+  int GetOverlayIndex();
+  String GetInfoTip();
+  // Whether the folder offers a column provider (IShellFolder2 or IShellDetails).
+  bool GetIShellDetails();
+  // Caption (header) or item text of a detail column.
+  String GetColumnText(int index, bool header);
+  // Alignment and width in pixels of a detail column; width 0 for one hidden by default.
+  TAlignment GetColumnInfo(int index, int& width);
+  // Size of the item's file; -1 when not found.
+  int64_t GetFileSize();
+  // Last write time in local time; 0 when not available.
+  host::TDateTime GetLastChangeDate();
+  // Thumbnail scaled into width x height (64 x 64 when either is not positive), from the
+  // shell's extractor or, for image files it lacks, decoded with WIC. The caller owns the bitmap.
+  HBITMAP GetThumbnailBitmap(int width, int height);
+
+  // ---- UI objects
+  // GetUIObjectOf for the item or for the names of MultiObjects (cleared on every path). On
+  // failure *object is nullptr and the HRESULT is left as the last error.
+  void GetUIObject(REFIID iid, void** object);
+  // For interfaces with a declared uuid; others (IQueryInfo) use the form above.
+  template <typename I>
+  void GetUIObject(host::ComPtr<I>& object) {
+    object.Reset();
+    GetUIObject(__uuidof(I), reinterpret_cast<void**>(object.GetAddressOf()));
+  }
+
+ private:
+  void AdoptItem(UniquePidl item);
+  void DropAbsoluteCache() { absoluteItem_.reset(); }
+  void ReleaseDetails();
+  bool PassesFileSystemOnly();
+  // Fills the find-data cache when it is invalid; false when the shell has no find data.
+  bool FetchFindData(bool always = false);
+  // Parses the names of MultiObjects (or copies the item) into relative lists.
+  std::vector<UniquePidl> UIObjectLists();
+  HBITMAP ExtractShellThumbnail(int width, int height);
+
+  String folder_;
+  UniquePidl folderIdList_;
+  host::ComPtr<IShellFolder> shellFolder_;
+  UniquePidl item_;
+  UniquePidl absoluteItem_;
+  host::ComPtr<IEnumIDList> enumerator_;
+  bool fileSystemOnly_ = false;
+  std::unique_ptr<host::TStringList> multiObjects_;
+  std::unique_ptr<host::TStringList> patterns_;
+  host::ComPtr<IShellDetails> shellDetails_;
+  host::ComPtr<IShellFolder2> shellFolder2_;
+  bool detailsFetched_ = false;
+  WIN32_FIND_DATAW findData_{};
+  bool loaded_ = false;
+  bool restrictedVerbs_ = false;
+  int subFolders_ = -1;
+  mutable int specialFolder_ = -1;  // GetSpecialFolder of the bound list, -1 until asked
+  bool showErrorMessages_ = true;
+  bool showContextMenuOnTop_ = false;
+};
+
+}  // namespace zelnor
