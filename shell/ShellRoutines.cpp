@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/Application.h"
 #include "host/Raii.h"
 #include "shell/ShellGlobals.h"
 
@@ -273,6 +274,13 @@ bool GetExplorerLogFont(LOGFONTW& font) {
   font = lf;
   return true;
 }
+
+void ApplyExplorerFont(host::TFont& font) {
+  LOGFONTW lf;
+  if (GetExplorerLogFont(lf)) font.AssignLogFont(lf);
+}
+
+HWND GetOwningWindowHandle() { return host::Application().Handle(); }
 
 bool EnableAutoComplete(HWND edit, bool fileSystem, bool url) {
   DWORD flags = 0;

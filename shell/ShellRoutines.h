@@ -7,7 +7,7 @@
 //   _GetLinkTarget, GetLinkTarget         target of a shortcut file
 //   IsDrive, IsDriveReady, IsUNCPath      drive and share paths
 //   GetFriendlyName, GetMyDocumentsPath, GetUserProfilePath, GetFileSize, IsFolderToIgnore
-//   GetExplorerLogFont, EnableAutoComplete
+//   GetExplorerLogFont, ApplyExplorerFont, EnableAutoComplete, GetOwningWindowHandle
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "host/Graphics.h"
 #include "host/StringList.h"
 #include "shell/ShellWin32.h"
 
@@ -76,9 +77,14 @@ bool IsFolderToIgnore(const String& name);
 
 // The explorer's icon-title font; false (and `font` unchanged) when the system does not answer.
 bool GetExplorerLogFont(LOGFONTW& font);
+// Gives `font` the explorer's icon-title font; unchanged when the system does not answer.
+void ApplyExplorerFont(host::TFont& font);
 
 // Switches the shell's auto-completion of an edit window on (file system and/or URL history) or
 // off (neither); true when the shell accepted it.
 bool EnableAutoComplete(HWND edit, bool fileSystem, bool url);
+
+// Owner window of the shell's dialogs, menus and operations: the application's window.
+HWND GetOwningWindowHandle();
 
 }  // namespace zelnor

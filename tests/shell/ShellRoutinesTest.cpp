@@ -325,4 +325,9 @@ TEST(Shell, NeutralAnswersWhereThePlatformHasNothing) {
   LOGFONTW font{};
   EXPECT_TRUE(GetExplorerLogFont(font));
   EXPECT_NE(font.lfFaceName[0], L'\0');
+  host::TFont hostFont;
+  ApplyExplorerFont(hostFont);
+  EXPECT_EQ(hostFont.Name(), host::ToUtf8(font.lfFaceName));
+
+  EXPECT_TRUE(IsWindow(GetOwningWindowHandle()));
 }
