@@ -233,7 +233,10 @@ void TWriter::WriteProperties(TObject* object, const String& prefix, int depth) 
         break;
       case TTypeKind::Strings: {
         String value = "(";
-        for (const String& s : p->getList(object)) value += " " + QuotedFormString(s);
+        for (const String& s : p->getList(object)) {
+          value += ' ';  // appended piecewise: "x" + string trips GCC 12's -Wrestrict at -O2
+          value += QuotedFormString(s);
+        }
         WriteValue(name, value + " )");
         break;
       }
