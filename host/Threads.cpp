@@ -81,15 +81,22 @@ void RemoveEntries(TThread* thread) {
   if (q.entries.empty()) ResetEvent(q.signal);
 }
 
-// Runs `method` on the main thread and waits; an exception it raised is rethrown here.
-void SynchronizeCall(TThread* thread, std::function<void()> method) {
+// A call for the main thread; nullptr when the caller is the main thread and `method` has run.
+std::shared_ptr<SyncEntry> MakeEntry(TThread* thread, std::function<void()>& method) {
   if (GetCurrentThreadId() == MainThreadID()) {
     method();
-    return;
+    return nullptr;
   }
   auto entry = std::make_shared<SyncEntry>();
   entry->thread = thread;
   entry->method = std::move(method);
+  return entry;
+}
+
+// Runs `method` on the main thread and waits; an exception it raised is rethrown here.
+void SynchronizeCall(TThread* thread, std::function<void()> method) {
+  auto entry = MakeEntry(thread, method);
+  if (!entry) return;
   entry->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!entry->done) throw EThread("Cannot create a synchronisation event");
   Enqueue(entry);
@@ -98,14 +105,7 @@ void SynchronizeCall(TThread* thread, std::function<void()> method) {
 }
 
 void QueueCall(TThread* thread, std::function<void()> method) {
-  if (GetCurrentThreadId() == MainThreadID()) {
-    method();
-    return;
-  }
-  auto entry = std::make_shared<SyncEntry>();
-  entry->thread = thread;
-  entry->method = std::move(method);
-  Enqueue(entry);
+  if (auto entry = MakeEntry(thread, method)) Enqueue(entry);
 }
 
 }  // namespace

@@ -3,26 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include "Pump.h"
+
 #include <atomic>
 #include <functional>
 #include <stdexcept>
 #include <vector>
 
 using namespace host;
+using testing_support::PumpMessagesUntil;
 
 namespace {
-
-// Pumps the main thread's messages until `done` holds; false after a generous bound.
-bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 20000) {
-  const ULONGLONG end = GetTickCount64() + boundMs;
-  while (!done()) {
-    if (GetTickCount64() > end) return false;
-    Application().ProcessMessages();
-    if (done()) break;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  return true;
-}
 
 // A thread whose work is a callable; the test reaches Synchronize and Queue through it.
 class TLambdaThread : public TThread {
@@ -82,7 +73,7 @@ TEST(Thread, SynchronizeRunsOnTheMainThreadWhileItPumps) {
     for (int i = 0; i < 20; ++i) self.Synchronize([&] { ++calls; });
   });
   u.Start();
-  ASSERT_TRUE(PumpUntil([&] { return u.Finished(); }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return u.Finished(); }));
   EXPECT_EQ(calls, 20);
 }
 
@@ -138,7 +129,7 @@ TEST(Thread, OnTerminateRunsOnTheMainThreadAndFreeOnTerminateFrees) {
   };
   EXPECT_THROW(t->WaitFor(), EThread);
   t->Start();
-  ASSERT_TRUE(PumpUntil([&] { return destroyed; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return destroyed; }));
   EXPECT_EQ(terminateThread, GetCurrentThreadId());
   EXPECT_EQ(sender, t);
 }
@@ -203,7 +194,7 @@ TEST(Thread, QueueHandsWorkOverWithoutWaiting) {
   while (!queued && GetTickCount64() < end) Sleep(1);
   EXPECT_TRUE(queued);
   EXPECT_FALSE(ran);
-  ASSERT_TRUE(PumpUntil([&] { return ran; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return ran; }));
   EXPECT_EQ(caller, GetCurrentThreadId());
   t.WaitFor();
 }
@@ -220,7 +211,7 @@ TEST(Thread, DestroyingARunningThreadTerminatesAndWaits) {
     });
     t.OnTerminate = [&](TObject*) { terminateFired = true; };
     t.Start();
-    ASSERT_TRUE(PumpUntil([&] { return running.load(); }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return running.load(); }));
   }
   EXPECT_TRUE(returned);
   // The object was half destroyed by then, so its termination step is skipped.
@@ -246,7 +237,7 @@ TEST(Thread, CreatedRunningStartsAfterItsConstructorFinished) {
     int expected_ = 0;
   };
   TCounting t;
-  ASSERT_TRUE(PumpUntil([&] { return t.Finished(); }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return t.Finished(); }));
   EXPECT_EQ(t.seen, 7);
 
   // Waiting for one before the main thread has started it starts it.
@@ -285,7 +276,7 @@ TEST(Thread, SuspendedThreadResumesAndCanBeStopped) {
     }
   });
   t.Start();
-  ASSERT_TRUE(PumpUntil([&] { return rounds > 0; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return rounds > 0; }));
   t.Suspend();
   EXPECT_TRUE(t.Suspended());
   t.Suspend();
@@ -294,7 +285,7 @@ TEST(Thread, SuspendedThreadResumesAndCanBeStopped) {
   t.Resume();
   EXPECT_FALSE(t.Suspended());
   const int seen = rounds;
-  ASSERT_TRUE(PumpUntil([&] { return rounds > seen; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return rounds > seen; }));
   t.Terminate();
   t.WaitFor();
   EXPECT_TRUE(t.Finished());

@@ -3,23 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "Pump.h"
+
 #include <functional>
 #include <stdexcept>
 
 using namespace host;
+using testing_support::PumpMessagesUntil;
 
 namespace {
-
-// Pumps messages until `done` holds; false after a generous bound.
-bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 20000) {
-  const ULONGLONG end = GetTickCount64() + boundMs;
-  while (!done()) {
-    if (GetTickCount64() > end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    Application().ProcessMessages();
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -35,7 +27,7 @@ TEST(Timer, FiresOnTimerWithItselfAsSender) {
     ++fired;
     sender = s;
   };
-  ASSERT_TRUE(PumpUntil([&] { return fired >= 3; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return fired >= 3; }));
   EXPECT_EQ(sender, &timer);
 }
 
@@ -46,7 +38,7 @@ TEST(Timer, IntervalChangeRearmsTheTimer) {
   timer.SetOnTimer([&](TObject*) { ++fired; });
   Application().ProcessMessages();
   timer.SetInterval(10);  // would wait ten minutes if the old timer stayed armed
-  ASSERT_TRUE(PumpUntil([&] { return fired >= 1; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return fired >= 1; }));
 }
 
 TEST(Timer, DisabledTimerStaysQuietUntilEnabled) {
@@ -59,18 +51,18 @@ TEST(Timer, DisabledTimerStaysQuietUntilEnabled) {
   TTimer clock;
   clock.SetInterval(20);
   clock.SetOnTimer([&](TObject*) { ++reference; });
-  ASSERT_TRUE(PumpUntil([&] { return reference >= 5; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return reference >= 5; }));
   EXPECT_EQ(quiet, 0);
 
   disabled.SetEnabled(true);
-  ASSERT_TRUE(PumpUntil([&] { return quiet >= 1; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return quiet >= 1; }));
 
   // Cleared through the setter, it stops; assigned again, it runs.
   clock.SetOnTimer(nullptr);
   disabled.SetOnTimer(nullptr);
   int again = 0;
   disabled.SetOnTimer([&](TObject*) { ++again; });
-  ASSERT_TRUE(PumpUntil([&] { return again >= 1; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return again >= 1; }));
 }
 
 TEST(Timer, ExceptionInOnTimerGoesToTheApplication) {
@@ -85,7 +77,7 @@ TEST(Timer, ExceptionInOnTimerGoesToTheApplication) {
     TTimer timer;
     timer.SetInterval(10);
     timer.SetOnTimer([&](TObject*) { throw std::runtime_error("tick failed"); });
-    PumpUntil([&] { return !reported.empty(); });
+    PumpMessagesUntil([&] { return !reported.empty(); });
   }
   Application().OnException = saved;
   EXPECT_EQ(reported, "tick failed");
@@ -98,7 +90,7 @@ TEST(Timer, OwnedTimerIsFreedByItsOwnerAndStops) {
   auto* timer = new TTimer(owner);
   timer->SetInterval(1);
   timer->SetOnTimer([&](TObject*) { ++fired; });
-  ASSERT_TRUE(PumpUntil([&] { return fired >= 1; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return fired >= 1; }));
   delete owner;
   // Pending WM_TIMER messages of the destroyed window must not reach the freed timer.
   Application().ProcessMessages();

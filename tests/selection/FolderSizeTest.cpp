@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Pump.h"
+
 #include <winioctl.h>
 
 #include <atomic>
@@ -20,17 +22,9 @@ using zelnor::TKivStack;
 using zelnor::TKivThread;
 using zelnor::TThreadPool;
 
-namespace {
+using testing_support::PumpSynchronizeUntil;
 
-template <typename Pred>
-bool PumpUntil(Pred done, DWORD timeoutMs = 30000) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    host::CheckSynchronize(5);
-  }
-  return true;
-}
+namespace {
 
 std::wstring W(const host::String& s) { return host::ToWide(s); }
 
@@ -105,7 +99,7 @@ std::optional<Totals> RunJob(TKivFolderSizeThread* job) {
     result = Totals{j->ByteTotal(), j->FileCount(), j->Terminated(), j->Path()};
   };
   pool.Add(job);
-  PumpUntil([&] { return result.has_value(); });
+  PumpSynchronizeUntil([&] { return result.has_value(); });
   return result;
 }
 
@@ -332,7 +326,7 @@ TEST(FolderSizeThread, TerminatedDuringADeepWalkStopsAtTheNextEntry) {
   ASSERT_EQ(WaitForSingleObject(reached, 30000), WAIT_OBJECT_0);
   pool.TerminateThreads(false);
   SetEvent(go);
-  ASSERT_TRUE(PumpUntil([&] { return totals.has_value(); }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return totals.has_value(); }));
   EXPECT_TRUE(totals->terminated);
   EXPECT_LT(totals->files, total);
   EXPECT_FALSE(pool.ThreadsActive());

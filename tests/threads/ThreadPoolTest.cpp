@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Pump.h"
+
 #include <atomic>
 #include <memory>
 #include <set>
@@ -14,18 +16,9 @@
 using zelnor::TKivThread;
 using zelnor::TThreadPool;
 
-namespace {
+using testing_support::PumpSynchronizeUntil;
 
-// Runs the main thread's synchronised calls and thread ends until `done` holds or 20 s pass.
-template <typename Pred>
-bool PumpUntil(Pred done, DWORD timeoutMs = 20000) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    host::CheckSynchronize(5);
-  }
-  return true;
-}
+namespace {
 
 // What the test threads report, shared so that it outlives the threads (they free themselves).
 struct Probe {
@@ -88,7 +81,7 @@ TEST(KivThread, DefaultIdsAreDistinctAndThreadFreesItself) {
   const int idA = a->ID();
   SetEvent(a->Gate());
   SetEvent(b->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 2; }));
   EXPECT_FALSE(pool.ThreadExists(idA));
 }
 
@@ -103,7 +96,7 @@ TEST(ThreadPool, SixteenthThreadStartsWhenOneOfTheFirstFifteenEnds) {
     threads.push_back(new TGateThread(probe));
     EXPECT_EQ(pool.Add(threads.back()), i);
   }
-  ASSERT_TRUE(PumpUntil([&] { return probe.started == 15; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 15; }));
   TGateThread* last = threads[15];
   EXPECT_EQ(pool.GetFirstSuspendedThread(), last);
   EXPECT_FALSE(last->HasStarted());
@@ -111,7 +104,7 @@ TEST(ThreadPool, SixteenthThreadStartsWhenOneOfTheFirstFifteenEnds) {
 
   const int idOfFifth = threads[4]->ID();
   SetEvent(threads[4]->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return last->HasStarted(); }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return last->HasStarted(); }));
   ASSERT_EQ(rec.ended.size(), 1u);
   EXPECT_EQ(rec.ended[0], idOfFifth);
   EXPECT_EQ(pool.GetFirstSuspendedThread(), nullptr);
@@ -119,7 +112,7 @@ TEST(ThreadPool, SixteenthThreadStartsWhenOneOfTheFirstFifteenEnds) {
 
   for (auto* t : threads)
     if (t != threads[4]) SetEvent(t->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 16; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 16; }));
   EXPECT_EQ(rec.ended.size(), 16u);
   EXPECT_EQ(rec.allEnded, 1);
   EXPECT_FALSE(pool.ThreadsActive());
@@ -130,7 +123,7 @@ TEST(ThreadPool, WaitingThreadsStartInArrivalOrderAndLowerLimitOnlyDelaysStarts)
   TThreadPool pool;
   std::vector<TGateThread*> threads;
   for (int i = 0; i < 3; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
-  ASSERT_TRUE(PumpUntil([&] { return probe.started == 3; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 3; }));
 
   // The three keep running; the newcomers wait until fewer than one thread runs.
   pool.SetMaxRunningThreads(1);
@@ -141,18 +134,18 @@ TEST(ThreadPool, WaitingThreadsStartInArrivalOrderAndLowerLimitOnlyDelaysStarts)
   EXPECT_EQ(pool.GetFirstSuspendedThread(), fourth);
   SetEvent(threads[0]->Gate());
   SetEvent(threads[1]->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 2; }));
   EXPECT_FALSE(fourth->HasStarted());
   EXPECT_FALSE(fifth->HasStarted());
 
   SetEvent(threads[2]->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return fourth->HasStarted(); }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return fourth->HasStarted(); }));
   EXPECT_FALSE(fifth->HasStarted());
   EXPECT_EQ(pool.GetFirstSuspendedThread(), fifth);
   SetEvent(fourth->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return fifth->HasStarted(); }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return fifth->HasStarted(); }));
   SetEvent(fifth->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 5; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 5; }));
 }
 
 TEST(ThreadPool, ThreadIgnoringTerminateIsDroppedAfterTimeOutAndPoolCarriesOn) {
@@ -165,7 +158,7 @@ TEST(ThreadPool, ThreadIgnoringTerminateIsDroppedAfterTimeOutAndPoolCarriesOn) {
   auto* next = new TGateThread(probe);
   pool.Add(stubborn);
   pool.Add(next);
-  ASSERT_TRUE(PumpUntil([&] { return stubborn->HasStarted(); }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return stubborn->HasStarted(); }));
   const int stubbornId = stubborn->ID();
 
   pool.TerminateThreadSecure(stubborn);
@@ -175,14 +168,14 @@ TEST(ThreadPool, ThreadIgnoringTerminateIsDroppedAfterTimeOutAndPoolCarriesOn) {
   EXPECT_EQ(probe.exited, 0);  // still running, not killed
 
   // The queued thread took its place.
-  ASSERT_TRUE(PumpUntil([&] { return next->HasStarted(); }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return next->HasStarted(); }));
   SetEvent(next->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return rec.allEnded == 1; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return rec.allEnded == 1; }));
   ASSERT_EQ(rec.ended.size(), 1u);
 
   // The dropped thread finishes later, reports to no one and frees itself.
   SetEvent(stubborn->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 2; }));
   EXPECT_EQ(rec.ended.size(), 1u);
   EXPECT_EQ(rec.allEnded, 1);
 }
@@ -199,10 +192,10 @@ TEST(ThreadPool, AllThreadsTerminatedFiresOnceWhenTheLastIsRemoved) {
   for (int i = 0; i < 3; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
   SetEvent(threads[0]->Gate());
   SetEvent(threads[1]->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return rec.ended.size() == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return rec.ended.size() == 2; }));
   EXPECT_EQ(rec.allEnded, 0);
   SetEvent(threads[2]->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return rec.allEnded == 1 && probe.destroyed == 3; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return rec.allEnded == 1 && probe.destroyed == 3; }));
   host::CheckSynchronize(0);
   EXPECT_EQ(rec.allEnded, 1);
 }
@@ -215,7 +208,7 @@ TEST(ThreadPool, TerminateThreadsReturnsAtOnceWithoutWaitAndWhenEmptyWithWait) {
   pool.SetMaxRunningThreads(2);
   std::vector<TGateThread*> threads;
   for (int i = 0; i < 4; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
-  ASSERT_TRUE(PumpUntil([&] { return probe.started == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 2; }));
 
   // Without wait nothing has been reported yet: the ends are handled on this thread later.
   pool.TerminateThreads(false);
@@ -228,7 +221,7 @@ TEST(ThreadPool, TerminateThreadsReturnsAtOnceWithoutWaitAndWhenEmptyWithWait) {
   EXPECT_EQ(probe.exited, 4);  // the waiting ones were started to see their flag
   EXPECT_EQ(rec.ended.size(), 4u);
   EXPECT_EQ(rec.allEnded, 1);
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 4; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 4; }));
 }
 
 TEST(ThreadPool, DestroyingThePoolStopsItsThreadsFirst) {
@@ -236,10 +229,10 @@ TEST(ThreadPool, DestroyingThePoolStopsItsThreadsFirst) {
   auto pool = std::make_unique<TThreadPool>();
   pool->SetMaxRunningThreads(2);
   for (int i = 0; i < 3; ++i) pool->Add(new TGateThread(probe));
-  ASSERT_TRUE(PumpUntil([&] { return probe.started == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 2; }));
   pool.reset();
   EXPECT_EQ(probe.exited, 3);
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 3; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 3; }));
 }
 
 TEST(ThreadPool, ThreadOutlivingItsPoolEndsSafely) {
@@ -248,10 +241,10 @@ TEST(ThreadPool, ThreadOutlivingItsPoolEndsSafely) {
   {
     TThreadPool pool;
     pool.Add(stubborn);
-    ASSERT_TRUE(PumpUntil([&] { return stubborn->HasStarted(); }));
+    ASSERT_TRUE(PumpSynchronizeUntil([&] { return stubborn->HasStarted(); }));
   }  // gives up on it after the time-out
   SetEvent(stubborn->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 1; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 1; }));
 }
 
 TEST(ThreadPool, RemoveStopsTheThreadAndReportsItsEnd) {
@@ -271,6 +264,6 @@ TEST(ThreadPool, RemoveStopsTheThreadAndReportsItsEnd) {
   EXPECT_EQ(rec.ended[0], idA);
   EXPECT_EQ(pool.Remove(nullptr), -1);
   SetEvent(b->Gate());
-  ASSERT_TRUE(PumpUntil([&] { return probe.destroyed == 2; }));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 2; }));
   EXPECT_EQ(rec.allEnded, 1);
 }
