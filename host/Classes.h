@@ -30,6 +30,10 @@ class EConvertError : public Exception {
 class EComponentError : public Exception {
   using Exception::Exception;
 };
+// A window, timer or GDI object could not be made.
+class EOutOfResources : public Exception {
+  using Exception::Exception;
+};
 
 class TObject {
  public:

@@ -311,10 +311,6 @@ class EInvalidGraphic : public Exception {
 class EResNotFound : public Exception {
   using Exception::Exception;
 };
-class EOutOfResources : public Exception {
-  using Exception::Exception;
-};
-
 // A bitmap. New images are 32-bit DIB sections; a taken-over handle may be of any kind.
 class TBitmap : public TGraphic {
  public:

@@ -11,6 +11,12 @@ constexpr UINT_PTR kTimerId = 1;
 constexpr UINT WM_TIMER_RECHECK = WM_APP + 0x3F10;
 }  // namespace
 
+HOST_PROPERTIES(TTimer) {
+  p.Bool("Enabled", &TTimer::Enabled, &TTimer::SetEnabled, true);
+  p.Int("Interval", &TTimer::Interval, &TTimer::SetInterval, 1000);
+  p.Event("OnTimer", &TTimer::OnTimer);
+}
+
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
   window_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
 }

@@ -3,26 +3,22 @@
 
 #include "host/Classes.h"
 #include "host/Messages.h"
+#include "host/TypeInfo.h"
 
 #include <windows.h>
 
 namespace host {
-
-class EOutOfResources : public Exception {
-  using Exception::Exception;
-};
 
 // The platform timer runs only while Enabled is set, Interval is not 0 and OnTimer is assigned;
 // changing any of them re-arms it. OnTimer runs on the thread that made the timer, which must
 // pump messages. Assign OnTimer through SetOnTimer at run time; a plain assignment is noticed by
 // the next change of Enabled or Interval, by Loaded, or when it is made before the thread next
 // handles its messages.
+// Published: Enabled (default true), Interval (default 1000), OnTimer.
 class TTimer : public TComponent {
- public:
+  HOST_CLASS(TTimer, TComponent)
   explicit TTimer(TComponent* owner = nullptr);
   ~TTimer() override;
-
-  String ClassName() const override { return "TTimer"; }
 
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);

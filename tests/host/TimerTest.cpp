@@ -1,4 +1,5 @@
 #include "host/Application.h"
+#include "host/Streaming.h"
 #include "host/Timer.h"
 
 #include <gtest/gtest.h>
@@ -95,4 +96,25 @@ TEST(Timer, OwnedTimerIsFreedByItsOwnerAndStops) {
   // Pending WM_TIMER messages of the destroyed window must not reach the freed timer.
   Application().ProcessMessages();
   SUCCEED();
+}
+
+TEST(Timer, ReadFromAFormWithItsHandlerBoundAfterLoading) {
+  TEventHandlers handlers;
+  int fired = 0;
+  handlers.Register<TNotifyEvent>("TickTimer", [&](TObject*) { ++fired; });
+  TTimer timer;
+  ReadComponentText("object Tick: TTimer\r\n  Interval = 15\r\n  OnTimer = TickTimer\r\nend\r\n",
+                    &timer, handlers);
+  EXPECT_EQ(timer.Name(), "Tick");
+  EXPECT_EQ(timer.Interval(), 15u);
+  // The handler arrives after the properties; Loaded arms the timer.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return fired >= 1; }));
+
+  TTimer plain;
+  plain.SetName("Plain");
+  const String text = WriteComponentText(&plain);
+  EXPECT_EQ(text.find("Interval"), String::npos);
+  EXPECT_EQ(text.find("Enabled"), String::npos);
+  plain.SetEnabled(false);
+  EXPECT_NE(WriteComponentText(&plain).find("Enabled = False"), String::npos);
 }
