@@ -1,0 +1,115 @@
+// Forms: top-level windows holding controls.
+//   TPosition, TFormBorderStyle, TCloseAction, TModalResult values (mrOk ...)
+//   TForm            caption, position, client size, Show/ShowModal/Close, form files
+//   ScreenWidth/ScreenHeight   size of the primary screen
+#pragma once
+
+#include "host/Controls.h"
+#include "host/Streaming.h"
+
+namespace host {
+
+enum TPosition {
+  poDesigned,
+  poDefault,
+  poDefaultPosOnly,
+  poDefaultSizeOnly,
+  poScreenCenter,
+  poDesktopCenter,
+  poMainFormCenter,
+  poOwnerFormCenter
+};
+inline const TEnumInfo PositionInfo{"poDesigned",      "poDefault",        "poDefaultPosOnly",
+                                    "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter",
+                                    "poMainFormCenter", "poOwnerFormCenter"};
+
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+inline const TEnumInfo FormBorderStyleInfo{"bsNone",   "bsSingle",     "bsSizeable",
+                                           "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrAbort = IDABORT,
+                       mrRetry = IDRETRY, mrIgnore = IDIGNORE, mrYes = IDYES, mrNo = IDNO,
+                       mrClose = IDCLOSE, mrHelp = IDHELP, mrAll = 12, mrNoToAll = 13,
+                       mrYesToAll = 14;
+
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
+
+class TForm : public TWinControl {
+  HOST_CLASS(TForm, TWinControl)
+  explicit TForm(TComponent* owner = nullptr);
+  ~TForm() override;
+
+  // A form of the class the file names (a registered TForm class) read from a form file, with
+  // its controls; OnCreate runs once it is read. Raises EFilerError / EReadError.
+  static TForm* CreateFromFile(const String& fileName, TComponent* owner = nullptr,
+                               const TEventHandlers& handlers = EventHandlers());
+  static TForm* CreateFromText(const String& text, TComponent* owner = nullptr,
+                               const TEventHandlers& handlers = EventHandlers());
+
+  TPosition Position() const { return position_; }
+  void SetPosition(TPosition position) { position_ = position; }
+  TFormBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TFormBorderStyle style);
+
+  RECT ClientRect() const override;
+  void SetClientSize(int width, int height) override;
+  int StoredClientWidth() const { return ClientWidth(); }
+  int StoredClientHeight() const { return ClientHeight(); }
+
+  void SetVisible(bool visible) override;
+  // Shows the form and brings it to the front.
+  void Show();
+  // Shows the form, disables the thread's other top-level windows and runs the message loop
+  // until ModalResult is set (Close sets mrCancel); answers ModalResult.
+  int ShowModal();
+  bool Modal() const { return modal_; }
+  TModalResult ModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult result) { modalResult_ = result; }
+  // Asks OnCloseQuery, then OnClose decides: hide (default), free, minimise or nothing. The main
+  // form's closing ends the application's loop.
+  void Close();
+  // Frees the form once the messages being handled are done.
+  void Release();
+
+  // The control that gets the focus when the form is activated.
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* control);
+
+  void Loaded() override;
+  // Runs OnCreate; done once after a form file is read (or by code that builds a form).
+  void DoCreate();
+
+  TNotifyEvent OnCreate, OnShow, OnHide, OnDestroy, OnActivate, OnDeactivate;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void WndProc(TMessage& m) override;
+  void Notification(TComponent* component, TOperation operation) override;
+  virtual bool CloseQuery();
+
+ private:
+  void PlaceOnFirstShow();
+
+  TPosition position_ = poDesigned;
+  TFormBorderStyle borderStyle_ = bsSizeable;
+  bool modal_ = false;
+  bool placed_ = false;
+  bool created_ = false;
+  TModalResult modalResult_ = mrNone;
+  TWinControl* activeControl_ = nullptr;
+};
+
+int ScreenWidth();
+int ScreenHeight();
+
+// Registers TForm and the visual base classes with the form reader.
+void RegisterFormClasses();
+
+}  // namespace host
