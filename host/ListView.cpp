@@ -1,0 +1,1115 @@
+// The host list view: columns, items with lazy texts and images, and the owner-data control.
+#include "host/ListView.h"
+
+#include <algorithm>
+
+namespace host {
+
+namespace {
+
+// Item states the control asks of us rather than keeping them itself.
+constexpr UINT kCallbackStates = LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
+constexpr DWORD kManagedStyles = LVS_TYPEMASK | LVS_SINGLESEL | LVS_EDITLABELS |
+                                 LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | LVS_ALIGNMASK |
+                                 LVS_AUTOARRANGE | LVS_NOLABELWRAP;
+constexpr DWORD kManagedExStyles =
+    LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT | LVS_EX_GRIDLINES | LVS_EX_INFOTIP;
+
+int ColumnFormat(TAlignment alignment) {
+  switch (alignment) {
+    case taRightJustify: return LVCFMT_RIGHT;
+    case taCenter: return LVCFMT_CENTER;
+    default: return LVCFMT_LEFT;
+  }
+}
+
+// Copies `text` into a control's buffer of `size` characters, cutting it when needed.
+void CopyToBuffer(const String& text, wchar_t* buffer, int size) {
+  if (!buffer || size <= 0) return;
+  const WideString wide = ToWide(text);
+  const size_t n = std::min(wide.size(), size_t(size - 1));
+  wide.copy(buffer, n);
+  buffer[n] = L'\0';
+}
+
+TItemChange ItemChangeOf(int change) {
+  if (change & LVIF_TEXT) return ctText;
+  if (change & LVIF_IMAGE) return ctImage;
+  return ctState;
+}
+
+}  // namespace
+
+// ---- Columns
+
+int TListColumn::Index() const { return owner_->IndexOf(this); }
+
+void TListColumn::SetCaption(const String& caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  owner_->Changed(Index());
+}
+
+int TListColumn::Width() const {
+  TCustomListView* view = owner_->Owner();
+  if (view && view->HandleAllocated() && owner_->updateCount_ == 0 && !owner_->rebuild_) {
+    const int width = int(view->Send(LVM_GETCOLUMNWIDTH, WPARAM(Index())));
+    if (width > 0) return width;
+  }
+  return width_;
+}
+
+void TListColumn::SetWidth(int width) {
+  width_ = width;
+  owner_->Changed(Index());
+}
+
+void TListColumn::SetAlignment(TAlignment alignment) {
+  if (alignment_ == alignment) return;
+  alignment_ = alignment;
+  owner_->Changed(Index());
+}
+
+TListColumns::~TListColumns() = default;
+
+TListColumn* TListColumns::Add() {
+  columns_.push_back(std::make_unique<TListColumn>(this));
+  TListColumn* column = columns_.back().get();
+  if (updateCount_ > 0 || !owner_ || !owner_->HandleAllocated()) {
+    rebuild_ = rebuild_ || updateCount_ > 0;
+    return column;
+  }
+  LVCOLUMNW col{};
+  col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+  col.fmt = ColumnFormat(column->alignment_);
+  col.cx = column->width_;
+  col.pszText = const_cast<wchar_t*>(L"");
+  col.iSubItem = Count() - 1;
+  owner_->Send(LVM_INSERTCOLUMNW, WPARAM(Count() - 1), LPARAM(&col));
+  return column;
+}
+
+void TListColumns::Delete(int index) {
+  if (index < 0 || index >= Count()) return;
+  columns_.erase(columns_.begin() + index);
+  if (updateCount_ > 0) {
+    rebuild_ = true;
+  } else if (owner_ && owner_->HandleAllocated()) {
+    owner_->Send(LVM_DELETECOLUMN, WPARAM(index));
+  }
+}
+
+void TListColumns::Clear() {
+  if (updateCount_ == 0 && owner_ && owner_->HandleAllocated()) {
+    for (int i = Count() - 1; i >= 0; --i) owner_->Send(LVM_DELETECOLUMN, WPARAM(i));
+  } else {
+    rebuild_ = true;
+  }
+  columns_.clear();
+}
+
+int TListColumns::IndexOf(const TListColumn* column) const {
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (columns_[i].get() == column) return int(i);
+  return -1;
+}
+
+void TListColumns::EndUpdate() {
+  if (updateCount_ == 0 || --updateCount_ > 0) return;
+  if (rebuild_) Rebuild();
+}
+
+void TListColumns::Changed(int index) {
+  if (index < 0) return;
+  if (updateCount_ > 0) {
+    rebuild_ = true;
+    return;
+  }
+  if (!owner_ || !owner_->HandleAllocated()) return;
+  const TListColumn* column = Items(index);
+  const WideString caption = ToWide(column->caption_);
+  LVCOLUMNW col{};
+  col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+  col.fmt = ColumnFormat(column->alignment_);
+  col.cx = column->width_;
+  col.pszText = const_cast<wchar_t*>(caption.c_str());
+  owner_->Send(LVM_SETCOLUMNW, WPARAM(index), LPARAM(&col));
+}
+
+void TListColumns::Rebuild() {
+  rebuild_ = false;
+  if (!owner_ || !owner_->HandleAllocated()) return;
+  // Widths the user gave the old columns are kept for the columns that stay.
+  while (owner_->Send(LVM_DELETECOLUMN, 0)) {
+  }
+  for (int i = 0; i < Count(); ++i) {
+    const TListColumn* column = Items(i);
+    const WideString caption = ToWide(column->caption_);
+    LVCOLUMNW col{};
+    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    col.fmt = ColumnFormat(column->alignment_);
+    col.cx = column->width_;
+    col.pszText = const_cast<wchar_t*>(caption.c_str());
+    col.iSubItem = i;
+    owner_->Send(LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&col));
+  }
+}
+
+// ---- Items
+
+// Sub-item texts; a change made by the program redraws the item.
+class TListItem::TSubItems : public TStringList {
+ public:
+  explicit TSubItems(TListItem* item) : item_(item) {}
+
+ protected:
+  void Changed() override {
+    TStringList::Changed();
+    item_->Changed(LVIF_TEXT);
+  }
+
+ private:
+  TListItem* item_;
+};
+
+TListItem::TListItem(TListItems* owner) : owner_(owner) {}
+
+TListItem::~TListItem() = default;
+
+TCustomListView* TListItem::ListView() const { return owner_ ? owner_->owner_ : nullptr; }
+
+const String& TListItem::Caption() const {
+  if (pending_ & ltCaption) {
+    if (TCustomListView* view = ListView()) view->FetchText(this, ltCaption);
+    pending_ &= uint8_t(~ltCaption);
+  }
+  return caption_;
+}
+
+void TListItem::SetCaption(const String& caption) {
+  pending_ &= uint8_t(~ltCaption);
+  if (caption_ == caption) return;
+  caption_ = caption;
+  Changed(LVIF_TEXT);
+}
+
+TStrings* TListItem::SubItems() {
+  if (pending_ & ltSubItems) {
+    if (TCustomListView* view = ListView()) view->FetchText(this, ltSubItems);
+    pending_ &= uint8_t(~ltSubItems);
+  }
+  if (!subItems_) subItems_ = std::make_unique<TSubItems>(this);
+  return subItems_.get();
+}
+
+String TListItem::SubItemText(int column) const {
+  if (pending_ & ltSubItems) {
+    if (TCustomListView* view = ListView()) view->FetchText(this, ltSubItems);
+    pending_ &= uint8_t(~ltSubItems);
+  }
+  if (!subItems_ || column < 1 || column > subItems_->Count()) return {};
+  return subItems_->Strings(column - 1);
+}
+
+void TListItem::SetImageIndex(int index) {
+  if (imageIndex_ == index) return;
+  imageIndex_ = index;
+  Changed(LVIF_IMAGE);
+}
+
+void TListItem::SetStateIndex(int index) {
+  if (stateIndex_ == index) return;
+  stateIndex_ = int16_t(index);
+  Changed(LVIF_STATE);
+}
+
+void TListItem::SetOverlayIndex(int index) {
+  if (overlayIndex_ == index) return;
+  overlayIndex_ = int16_t(index);
+  Changed(LVIF_STATE);
+}
+
+void TListItem::SetCut(bool cut) {
+  if (Cut() == cut) return;
+  marks_ = uint8_t(cut ? marks_ | kCut : marks_ & ~kCut);
+  Changed(LVIF_STATE);
+}
+
+void TListItem::SetDropTarget(bool dropTarget) {
+  if (DropTarget() == dropTarget) return;
+  marks_ = uint8_t(dropTarget ? marks_ | kDropTarget : marks_ & ~kDropTarget);
+  Changed(LVIF_STATE);
+}
+
+bool TListItem::Selected() const {
+  TCustomListView* view = ListView();
+  return view && index_ >= 0 &&
+         (view->Send(LVM_GETITEMSTATE, WPARAM(index_), LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+void TListItem::SetSelected(bool selected) {
+  TCustomListView* view = ListView();
+  if (!view || index_ < 0 || !view->HandleAllocated()) return;
+  LVITEMW it{};
+  it.stateMask = LVIS_SELECTED;
+  it.state = selected ? LVIS_SELECTED : 0;
+  view->Send(LVM_SETITEMSTATE, WPARAM(index_), LPARAM(&it));
+}
+
+bool TListItem::Focused() const {
+  TCustomListView* view = ListView();
+  return view && index_ >= 0 &&
+         (view->Send(LVM_GETITEMSTATE, WPARAM(index_), LVIS_FOCUSED) & LVIS_FOCUSED) != 0;
+}
+
+void TListItem::SetFocused(bool focused) {
+  TCustomListView* view = ListView();
+  if (!view || index_ < 0 || !view->HandleAllocated()) return;
+  LVITEMW it{};
+  it.stateMask = LVIS_FOCUSED;
+  it.state = focused ? LVIS_FOCUSED : 0;
+  view->Send(LVM_SETITEMSTATE, WPARAM(index_), LPARAM(&it));
+}
+
+RECT TListItem::DisplayRect(TDisplayCode code) const {
+  RECT rect{};
+  TCustomListView* view = ListView();
+  if (!view || index_ < 0) return rect;
+  static constexpr int kCodes[] = {LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL, LVIR_SELECTBOUNDS};
+  rect.left = kCodes[code];
+  if (!view->Send(LVM_GETITEMRECT, WPARAM(index_), LPARAM(&rect))) rect = RECT{};
+  return rect;
+}
+
+void TListItem::MakeVisible(bool partialOK) {
+  if (TCustomListView* view = ListView(); view && index_ >= 0)
+    view->Send(LVM_ENSUREVISIBLE, WPARAM(index_), partialOK ? TRUE : FALSE);
+}
+
+bool TListItem::EditCaption() {
+  TCustomListView* view = ListView();
+  if (!view || index_ < 0 || !view->HandleAllocated()) return false;
+  SetFocus(view->Handle());
+  return view->Send(LVM_EDITLABELW, WPARAM(index_)) != 0;
+}
+
+void TListItem::CancelEdit() {
+  if (TCustomListView* view = ListView()) view->Send(LVM_CANCELEDITLABEL);
+}
+
+void TListItem::Update() {
+  if (TCustomListView* view = ListView(); view && index_ >= 0 && owner_->updateCount_ == 0)
+    view->Send(LVM_REDRAWITEMS, WPARAM(index_), LPARAM(index_));
+}
+
+void TListItem::Delete() {
+  if (owner_ && index_ >= 0) owner_->Delete(index_);
+}
+
+void TListItem::Changed(int change) {
+  TCustomListView* view = ListView();
+  if (!view || index_ < 0 || view->fetching_ > 0 || owner_->updateCount_ > 0) return;
+  Update();
+  view->Change(this, change);
+}
+
+TListItems::~TListItems() = default;
+
+void TListItems::Reserve(size_t count) {
+  const int step = owner_ ? owner_->allocBy_ : 0;
+  if (step <= 0 || items_.capacity() >= count) return;
+  items_.reserve((count + size_t(step) - 1) / size_t(step) * size_t(step));
+}
+
+TListItem* TListItems::Add() {
+  Reserve(items_.size() + 1);
+  items_.push_back(std::make_unique<TListItem>(this));
+  TListItem* item = items_.back().get();
+  item->index_ = int(items_.size() - 1);
+  if (owner_) {
+    owner_->ItemsChanged(true);
+    owner_->InsertItem(item);
+  }
+  return item;
+}
+
+TListItem* TListItems::Insert(int index) {
+  if (index < 0 || index >= Count()) return Add();
+  if (owner_) owner_->TakeSnapshot();
+  Reserve(items_.size() + 1);
+  items_.insert(items_.begin() + index, std::make_unique<TListItem>(this));
+  Renumber(size_t(index));
+  TListItem* item = items_[size_t(index)].get();
+  if (owner_) {
+    owner_->ItemsChanged(false);
+    owner_->InsertItem(item);
+  }
+  return item;
+}
+
+void TListItems::Delete(int index) {
+  if (index < 0 || index >= Count()) return;
+  TListItem* item = items_[size_t(index)].get();
+  if (owner_) {
+    owner_->Delete(item);
+    // The deletion handler may have changed the list.
+    index = item->index_;
+    if (index < 0 || index >= Count() || items_[size_t(index)].get() != item) return;
+    owner_->TakeSnapshot();
+    auto& snap = owner_->snapshot_;
+    snap.selected.erase(std::remove(snap.selected.begin(), snap.selected.end(), item),
+                        snap.selected.end());
+    if (snap.focused == item) snap.focused = nullptr;
+  }
+  std::unique_ptr<TListItem> gone = std::move(items_[size_t(index)]);
+  items_.erase(items_.begin() + index);
+  gone->index_ = -1;
+  Renumber(size_t(index));
+  if (owner_) owner_->ItemsChanged(false);
+}
+
+void TListItems::Clear() {
+  if (items_.empty()) return;
+  BeginUpdate();
+  // Every item is told first, then all go at once.
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (owner_) owner_->Delete(items_[i].get());
+  std::vector<std::unique_ptr<TListItem>> gone;
+  gone.swap(items_);
+  if (owner_) {
+    owner_->snapshot_ = {};
+    owner_->SyncCount(true);
+  }
+  for (auto& item : gone) item->index_ = -1;
+  gone.clear();
+  EndUpdate();
+}
+
+void TListItems::Renumber(size_t from) {
+  for (size_t i = from; i < items_.size(); ++i) items_[i]->index_ = int(i);
+}
+
+void TListItems::BeginUpdate() {
+  if (updateCount_++ == 0 && owner_ && owner_->HandleAllocated())
+    owner_->Send(WM_SETREDRAW, FALSE);
+}
+
+void TListItems::EndUpdate() {
+  if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
+  if (owner_->countDirty_) owner_->SyncCount(true);
+  owner_->RestoreSnapshot();
+  if (owner_->HandleAllocated()) {
+    owner_->Send(WM_SETREDRAW, TRUE);
+    InvalidateRect(owner_->HandleIfAllocated(), nullptr, TRUE);
+  }
+}
+
+// ---- Icon options
+
+void TIconOptions::SetArrangement(TIconArrangement arrangement) {
+  arrangement_ = arrangement;
+  owner_->UpdateStyle();
+}
+
+void TIconOptions::SetAutoArrange(bool autoArrange) {
+  autoArrange_ = autoArrange;
+  owner_->UpdateStyle();
+}
+
+void TIconOptions::SetWrapText(bool wrapText) {
+  wrapText_ = wrapText;
+  owner_->UpdateStyle();
+}
+
+// ---- The control
+
+HOST_PROPERTIES(TCustomListView) {
+  p.Enum("ViewStyle", ViewStyleInfo, &TCustomListView::ViewStyle,
+         [](TCustomListView* v, TViewStyle s) { v->SetViewStyle(s); }, vsIcon);
+  p.Bool("MultiSelect", &TCustomListView::MultiSelect, &TCustomListView::SetMultiSelect, false);
+  p.Bool("ReadOnly", &TCustomListView::ReadOnly, &TCustomListView::SetReadOnly, false);
+  p.Bool("RowSelect", &TCustomListView::RowSelect, &TCustomListView::SetRowSelect, false);
+  p.Bool("ShowColumnHeaders", &TCustomListView::ShowColumnHeaders,
+         &TCustomListView::SetShowColumnHeaders, true);
+  p.Bool("HotTrack", &TCustomListView::HotTrack, &TCustomListView::SetHotTrack, false);
+  p.Bool("HideSelection", &TCustomListView::HideSelection, &TCustomListView::SetHideSelection,
+         true);
+  p.Bool("GridLines", &TCustomListView::GridLines, &TCustomListView::SetGridLines, false);
+  p.Int("AllocBy", &TCustomListView::AllocBy, &TCustomListView::SetAllocBy, 0);
+  p.Component("SmallImages", &TCustomListView::SmallImages, &TCustomListView::SetSmallImages);
+  p.Component("LargeImages", &TCustomListView::LargeImages, &TCustomListView::SetLargeImages);
+  p.Component("StateImages", &TCustomListView::StateImages, &TCustomListView::SetStateImages);
+}
+
+TCustomListView::TCustomListView(TComponent* owner)
+    : TWinControl(owner),
+      items_(std::make_unique<TListItems>(this)),
+      columns_(std::make_unique<TListColumns>(this)),
+      iconOptions_(std::make_unique<TIconOptions>(this)) {
+  SetBounds(0, 0, 250, 150);
+  SetColor(clWindow);
+  SetTabStop(true);
+}
+
+TCustomListView::~TCustomListView() {
+  Destroying();
+  // The window goes while the items it asks about still exist.
+  if (HandleAllocated()) DestroyHandle();
+  // Owners of item data free it in Delete; a descendant clears the items in its own destructor
+  // to be told. Here the items only go.
+  items_->owner_ = nullptr;
+  SetSmallImages(nullptr);
+  SetLargeImages(nullptr);
+  SetStateImages(nullptr);
+}
+
+LRESULT TCustomListView::Send(UINT msg, WPARAM wParam, LPARAM lParam) const {
+  HWND wnd = HandleIfAllocated();
+  return wnd ? SendMessageW(wnd, msg, wParam, lParam) : 0;
+}
+
+namespace {
+
+DWORD StyleBits(TViewStyle view, bool multiSelect, bool readOnly, bool headers, bool hideSel,
+                const TIconOptions& icons) {
+  static constexpr DWORD kViews[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+  DWORD style = kViews[view];
+  if (!multiSelect) style |= LVS_SINGLESEL;
+  if (!readOnly) style |= LVS_EDITLABELS;
+  if (!headers) style |= LVS_NOCOLUMNHEADER;
+  if (!hideSel) style |= LVS_SHOWSELALWAYS;
+  style |= icons.Arrangement() == iaLeft ? LVS_ALIGNLEFT : LVS_ALIGNTOP;
+  if (icons.AutoArrange()) style |= LVS_AUTOARRANGE;
+  if (!icons.WrapText()) style |= LVS_NOLABELWRAP;
+  return style;
+}
+
+}  // namespace
+
+void TCustomListView::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  CreateSubClass(params, WC_LISTVIEWW);
+  params.Style &= ~kManagedStyles;
+  params.Style |= WS_TABSTOP | LVS_OWNERDATA | LVS_SHAREIMAGELISTS |
+                  StyleBits(viewStyle_, multiSelect_, readOnly_, showColumnHeaders_,
+                            hideSelection_, *iconOptions_);
+  params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TCustomListView::CreateWnd() {
+  TWinControl::CreateWnd();
+  Send(LVM_SETUNICODEFORMAT, TRUE);
+  Send(LVM_SETCALLBACKMASK, kCallbackStates);
+  UpdateExStyle();
+  ApplyImages();
+  columns_->Rebuild();
+  SyncCount(true);
+  RestoreSnapshot();
+  if (items_->updateCount_ > 0) Send(WM_SETREDRAW, FALSE);
+}
+
+void TCustomListView::DestroyWnd() {
+  // Selection and focus live in the window; they are put back on the new one.
+  TakeSnapshot();
+  TWinControl::DestroyWnd();
+}
+
+void TCustomListView::UpdateStyle() {
+  HWND wnd = HandleIfAllocated();
+  if (!wnd) return;
+  const DWORD old = DWORD(GetWindowLongPtrW(wnd, GWL_STYLE));
+  const DWORD style = (old & ~kManagedStyles) | StyleBits(viewStyle_, multiSelect_, readOnly_,
+                                                          showColumnHeaders_, hideSelection_,
+                                                          *iconOptions_);
+  if (style == old) return;
+  SetWindowLongPtrW(wnd, GWL_STYLE, LONG_PTR(style));
+  SetWindowPos(wnd, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  InvalidateRect(wnd, nullptr, TRUE);
+}
+
+void TCustomListView::UpdateExStyle() {
+  DWORD ex = LVS_EX_INFOTIP;
+  if (rowSelect_) ex |= LVS_EX_FULLROWSELECT;
+  if (hotTrack_) ex |= LVS_EX_TRACKSELECT;
+  if (gridLines_) ex |= LVS_EX_GRIDLINES;
+  Send(LVM_SETEXTENDEDLISTVIEWSTYLE, kManagedExStyles, ex);
+}
+
+void TCustomListView::SetViewStyle(TViewStyle style) {
+  if (viewStyle_ == style) return;
+  viewStyle_ = style;
+  UpdateStyle();
+}
+
+void TCustomListView::SetMultiSelect(bool multiSelect) {
+  multiSelect_ = multiSelect;
+  UpdateStyle();
+}
+
+void TCustomListView::SetReadOnly(bool readOnly) {
+  readOnly_ = readOnly;
+  UpdateStyle();
+}
+
+void TCustomListView::SetShowColumnHeaders(bool show) {
+  showColumnHeaders_ = show;
+  UpdateStyle();
+}
+
+void TCustomListView::SetHideSelection(bool hide) {
+  hideSelection_ = hide;
+  UpdateStyle();
+}
+
+void TCustomListView::SetRowSelect(bool rowSelect) {
+  rowSelect_ = rowSelect;
+  UpdateExStyle();
+}
+
+void TCustomListView::SetHotTrack(bool hotTrack) {
+  hotTrack_ = hotTrack;
+  UpdateExStyle();
+}
+
+void TCustomListView::SetGridLines(bool gridLines) {
+  gridLines_ = gridLines;
+  UpdateExStyle();
+}
+
+void TCustomListView::SetAllocBy(int allocBy) {
+  allocBy_ = std::max(allocBy, 0);
+  items_->Reserve(items_->items_.size() + size_t(allocBy_));
+}
+
+// ---- Image lists
+
+void TCustomListView::ApplyImages() {
+  auto handle = [](TCustomImageList* images) { return images ? LPARAM(images->Handle()) : 0; };
+  Send(LVM_SETIMAGELIST, LVSIL_SMALL, handle(smallImages_));
+  Send(LVM_SETIMAGELIST, LVSIL_NORMAL, handle(largeImages_));
+  Send(LVM_SETIMAGELIST, LVSIL_STATE, handle(stateImages_));
+}
+
+void TCustomListView::SetImages(TCustomImageList*& slot, TCustomImageList* images, int which) {
+  if (slot == images) return;
+  if (slot) slot->RemoveFreeNotification(this);
+  slot = images;
+  if (images) images->FreeNotification(this);
+  if (HandleAllocated())
+    Send(LVM_SETIMAGELIST, WPARAM(which), images ? LPARAM(images->Handle()) : 0);
+}
+
+void TCustomListView::SetSmallImages(TCustomImageList* images) {
+  SetImages(smallImages_, images, LVSIL_SMALL);
+}
+
+void TCustomListView::SetLargeImages(TCustomImageList* images) {
+  SetImages(largeImages_, images, LVSIL_NORMAL);
+}
+
+void TCustomListView::SetStateImages(TCustomImageList* images) {
+  SetImages(stateImages_, images, LVSIL_STATE);
+}
+
+void TCustomListView::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == smallImages_) SetSmallImages(nullptr);
+  if (component == largeImages_) SetLargeImages(nullptr);
+  if (component == stateImages_) SetStateImages(nullptr);
+}
+
+// ---- Item count and selection bookkeeping
+
+TListItem* TCustomListView::ItemAt(int index) const {
+  if (index < 0 || index >= items_->Count()) return nullptr;
+  return items_->items_[size_t(index)].get();
+}
+
+void TCustomListView::SyncCount(bool invalidate) {
+  countDirty_ = false;
+  if (!HandleAllocated()) return;
+  ++quietState_;
+  Send(LVM_SETITEMCOUNT, WPARAM(items_->Count()),
+       LVSICF_NOSCROLL | (invalidate ? 0 : LVSICF_NOINVALIDATEALL));
+  --quietState_;
+  if (invalidate && items_->updateCount_ == 0) InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
+}
+
+void TCustomListView::ItemsChanged(bool appendOnly) {
+  if (items_->updateCount_ > 0) {
+    countDirty_ = true;
+    return;
+  }
+  SyncCount(!appendOnly);
+  RestoreSnapshot();
+}
+
+void TCustomListView::TakeSnapshot() {
+  if (snapshot_.taken) return;
+  snapshot_.taken = true;
+  if (!HandleAllocated()) return;
+  int i = -1;
+  while ((i = int(Send(LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0) {
+    if (TListItem* item = ItemAt(i)) snapshot_.selected.push_back(item);
+    if (i >= items_->Count()) break;
+  }
+  snapshot_.focused = ItemAt(int(Send(LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
+}
+
+void TCustomListView::RestoreSnapshot() {
+  if (!snapshot_.taken) return;
+  Snapshot snap = std::move(snapshot_);
+  snapshot_ = {};
+  if (!HandleAllocated()) {
+    snapshot_ = std::move(snap);  // kept for the window still to come
+    return;
+  }
+  ++quietState_;
+  LVITEMW it{};
+  it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  it.state = 0;
+  Send(LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&it));
+  it.stateMask = LVIS_SELECTED;
+  it.state = LVIS_SELECTED;
+  for (TListItem* item : snap.selected)
+    if (item->index_ >= 0) Send(LVM_SETITEMSTATE, WPARAM(item->index_), LPARAM(&it));
+  if (snap.focused && snap.focused->index_ >= 0) {
+    it.stateMask = it.state = LVIS_FOCUSED;
+    Send(LVM_SETITEMSTATE, WPARAM(snap.focused->index_), LPARAM(&it));
+  }
+  --quietState_;
+}
+
+// ---- Selection and queries
+
+int TCustomListView::SelCount() const { return int(Send(LVM_GETSELECTEDCOUNT)); }
+
+TListItem* TCustomListView::Selected() const {
+  if (!HandleAllocated()) return nullptr;
+  return ItemAt(int(Send(LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
+}
+
+void TCustomListView::SetSelected(TListItem* item) {
+  ClearSelection();
+  if (item && item->ListView() == this) item->SetSelected(true);
+}
+
+TListItem* TCustomListView::ItemFocused() const {
+  if (!HandleAllocated()) return nullptr;
+  return ItemAt(int(Send(LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
+}
+
+void TCustomListView::SetItemFocused(TListItem* item) {
+  if (item && item->ListView() == this) {
+    item->SetFocused(true);
+  } else if (TListItem* focused = ItemFocused()) {
+    focused->SetFocused(false);
+  }
+}
+
+void TCustomListView::SelectAll() {
+  if (!multiSelect_) return;
+  LVITEMW it{};
+  it.stateMask = it.state = LVIS_SELECTED;
+  Send(LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&it));
+}
+
+void TCustomListView::ClearSelection() {
+  LVITEMW it{};
+  it.stateMask = LVIS_SELECTED;
+  Send(LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&it));
+}
+
+TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection direction,
+                                        TItemStates states) const {
+  if (!HandleAllocated()) return nullptr;
+  const int from = start && start->ListView() == this ? start->index_ : -1;
+  // Cut and drop-target marks are kept here, not in the control: those searches walk the items.
+  if (states & (ItemStateBit(isCut) | ItemStateBit(isDropHilited))) {
+    for (int i = from + 1; i < items_->Count(); ++i) {
+      TListItem* item = ItemAt(i);
+      if ((states & ItemStateBit(isCut)) && !item->Cut()) continue;
+      if ((states & ItemStateBit(isDropHilited)) && !item->DropTarget()) continue;
+      if ((states & ItemStateBit(isSelected)) && !item->Selected()) continue;
+      if ((states & ItemStateBit(isFocused)) && !item->Focused()) continue;
+      return item;
+    }
+    return nullptr;
+  }
+  static constexpr UINT kDirections[] = {LVNI_TOLEFT, LVNI_TORIGHT, LVNI_ABOVE, LVNI_BELOW,
+                                         LVNI_ALL};
+  UINT flags = kDirections[direction];
+  if (states & ItemStateBit(isSelected)) flags |= LVNI_SELECTED;
+  if (states & ItemStateBit(isFocused)) flags |= LVNI_FOCUSED;
+  return ItemAt(int(Send(LVM_GETNEXTITEM, WPARAM(from), flags)));
+}
+
+TListItem* TCustomListView::GetItemAt(int x, int y) const {
+  LVHITTESTINFO info{};
+  info.pt = POINT{x, y};
+  int index = int(Send(LVM_HITTEST, 0, LPARAM(&info)));
+  if (index < 0 && viewStyle_ == vsReport) {
+    // Beyond the first column the report view answers through the sub-item hit test.
+    info = LVHITTESTINFO{};
+    info.pt = POINT{x, y};
+    index = int(Send(LVM_SUBITEMHITTEST, 0, LPARAM(&info)));
+    if (!(info.flags & LVHT_ONITEM)) index = -1;
+  }
+  return index >= 0 && (info.flags & LVHT_ONITEM) ? ItemAt(index) : nullptr;
+}
+
+THitTests TCustomListView::GetHitTestInfoAt(int x, int y) const {
+  LVHITTESTINFO info{};
+  info.pt = POINT{x, y};
+  Send(LVM_HITTEST, 0, LPARAM(&info));
+  THitTests result = 0;
+  if (info.flags & LVHT_ABOVE) result |= HitBit(htAbove);
+  if (info.flags & LVHT_BELOW) result |= HitBit(htBelow);
+  if (info.flags & LVHT_NOWHERE) result |= HitBit(htNowhere);
+  if (info.flags & LVHT_ONITEMICON) result |= HitBit(htOnIcon);
+  if (info.flags & LVHT_ONITEMLABEL) result |= HitBit(htOnLabel);
+  if (info.flags & LVHT_ONITEMSTATEICON) result |= HitBit(htOnStateIcon);
+  if (info.flags & LVHT_ONITEM) result |= HitBit(htOnItem);
+  if (info.flags & LVHT_TOLEFT) result |= HitBit(htToLeft);
+  if (info.flags & LVHT_TORIGHT) result |= HitBit(htToRight);
+  return result;
+}
+
+TListItem* TCustomListView::TopItem() const {
+  if (viewStyle_ != vsReport && viewStyle_ != vsList) return GetItemAt(2, 2);
+  return ItemAt(int(Send(LVM_GETTOPINDEX)));
+}
+
+HWND TCustomListView::HeaderHandle() const { return HWND(Send(LVM_GETHEADER)); }
+
+bool TCustomListView::IsEditing() const { return Send(LVM_GETEDITCONTROL) != 0; }
+
+void TCustomListView::UpdateItems(int first, int last) {
+  Send(LVM_REDRAWITEMS, WPARAM(first), LPARAM(last));
+}
+
+// ---- Sorting
+
+bool TCustomListView::CustomSort(const TLVCompare& compare, LPARAM data) {
+  auto& items = items_->items_;
+  if (items.size() < 2) return true;
+  TakeSnapshot();
+  auto less = [&](const std::unique_ptr<TListItem>& a, const std::unique_ptr<TListItem>& b) {
+    if (compare) return compare(a.get(), b.get(), data) < 0;
+    int result = AnsiCompareText(a->Caption(), b->Caption());
+    if (OnCompare) OnCompare(this, a.get(), b.get(), data, result);
+    return result < 0;
+  };
+  // A merge sort: a comparison that is not a strict order gives some order, never a fault.
+  std::stable_sort(items.begin(), items.end(), less);
+  items_->Renumber(0);
+  if (items_->updateCount_ > 0) {
+    countDirty_ = true;
+  } else {
+    RestoreSnapshot();
+    InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
+  }
+  return true;
+}
+
+bool TCustomListView::AlphaSort() { return CustomSort(nullptr, 0); }
+
+// ---- Overridables
+
+bool TCustomListView::CanChange(TListItem* item, int change) {
+  bool allow = true;
+  if (OnChanging) OnChanging(this, item, ItemChangeOf(change), allow);
+  return allow;
+}
+
+void TCustomListView::Change(TListItem* item, int change) {
+  if (OnChange) OnChange(this, item, ItemChangeOf(change));
+}
+
+void TCustomListView::DoSelectItem(TListItem* item, bool selected) {
+  if (OnSelectItem) OnSelectItem(this, item, selected);
+}
+
+void TCustomListView::ColClick(TListColumn* column) {
+  if (OnColumnClick) OnColumnClick(this, column);
+}
+
+bool TCustomListView::CanEdit(TListItem* item) {
+  bool allow = !readOnly_;
+  if (OnEditing) OnEditing(this, item, allow);
+  return allow;
+}
+
+void TCustomListView::Edit(const LVITEMW& record) {
+  TListItem* item = ItemAt(record.iItem);
+  if (!item || !record.pszText) return;
+  String text = ToUtf8(record.pszText);
+  if (OnEdited) OnEdited(this, item, text);
+  if (item->index_ >= 0) item->SetCaption(text);
+}
+
+void TCustomListView::Delete(TListItem* item) {
+  if (OnDeletion) OnDeletion(this, item);
+}
+
+void TCustomListView::InsertItem(TListItem* item) {
+  if (OnInsert) OnInsert(this, item);
+}
+
+void TCustomListView::GetImageIndex(TListItem* item) {
+  if (OnGetImageIndex) OnGetImageIndex(this, item);
+}
+
+void TCustomListView::GetItemText(TListItem* item, unsigned parts) {
+  if (OnGetItemText) OnGetItemText(this, item, parts);
+}
+
+bool TCustomListView::IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) {
+  if (stage != cdPrePaint) return false;
+  if (target == dtControl) return bool(OnCustomDraw);
+  if (target == dtItem) return bool(OnCustomDrawItem);
+  return false;
+}
+
+bool TCustomListView::CustomDraw(const RECT& rect, TCustomDrawStage stage) {
+  bool defaultDraw = true;
+  if (stage == cdPrePaint && OnCustomDraw) OnCustomDraw(this, rect, defaultDraw);
+  return defaultDraw;
+}
+
+bool TCustomListView::CustomDrawItem(TListItem* item, TCustomDrawState state,
+                                     TCustomDrawStage stage) {
+  bool defaultDraw = true;
+  if (stage == cdPrePaint && OnCustomDrawItem) OnCustomDrawItem(this, item, state, defaultDraw);
+  return defaultDraw;
+}
+
+void TCustomListView::DoInfoTip(TListItem* item, String& infoTip) {
+  if (OnInfoTip) OnInfoTip(this, item, infoTip);
+}
+
+void TCustomListView::BeginItemDrag(TListItem*, TMouseButton) {}
+
+void TCustomListView::FetchText(const TListItem* item, unsigned parts) const {
+  auto* self = const_cast<TCustomListView*>(this);
+  auto* target = const_cast<TListItem*>(item);
+  parts &= item->pending_;
+  if (!parts) return;
+  target->pending_ &= uint8_t(~parts);
+  ++self->fetching_;
+  try {
+    self->GetItemText(target, parts);
+  } catch (...) {
+    --self->fetching_;
+    throw;
+  }
+  --self->fetching_;
+}
+
+// ---- Notifications of the control
+
+void TCustomListView::WndProc(TMessage& message) {
+  if (message.Msg == CN_NOTIFY) {
+    CNNotify(message);
+    return;
+  }
+  TWinControl::WndProc(message);
+}
+
+void TCustomListView::CNNotify(TMessage& message) {
+  auto* header = reinterpret_cast<NMHDR*>(message.LParam);
+  message.Result = 0;
+  switch (header->code) {
+    case LVN_GETDISPINFOW:
+      GetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(header));
+      return;
+    case LVN_ODFINDITEMW:
+      message.Result = FindItem(*reinterpret_cast<NMLVFINDITEMW*>(header));
+      return;
+    case LVN_ODCACHEHINT:
+      return;
+    case LVN_ITEMCHANGING: {
+      const auto& info = *reinterpret_cast<NMLISTVIEW*>(header);
+      if (quietState_ > 0) return;
+      TListItem* item = ItemAt(info.iItem);
+      if (item && !CanChange(item, int(info.uChanged))) message.Result = TRUE;
+      return;
+    }
+    case LVN_ITEMCHANGED:
+      ItemChanged(*reinterpret_cast<NMLISTVIEW*>(header));
+      return;
+    case LVN_ODSTATECHANGED:
+      StateRangeChanged(*reinterpret_cast<NMLVODSTATECHANGE*>(header));
+      return;
+    case LVN_COLUMNCLICK: {
+      const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+      if (column >= 0 && column < columns_->Count()) ColClick(columns_->Items(column));
+      return;
+    }
+    case LVN_BEGINLABELEDITW: {
+      TListItem* item = ItemAt(reinterpret_cast<NMLVDISPINFOW*>(header)->item.iItem);
+      message.Result = item && CanEdit(item) ? FALSE : TRUE;
+      return;
+    }
+    case LVN_ENDLABELEDITW:
+      Edit(reinterpret_cast<NMLVDISPINFOW*>(header)->item);
+      message.Result = FALSE;  // the caption is ours, set in Edit
+      return;
+    case LVN_GETINFOTIPW: {
+      auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(header);
+      TListItem* item = ItemAt(tip.iItem);
+      if (!item || !tip.pszText || tip.cchTextMax <= 0) return;
+      String text = ToUtf8(tip.pszText);
+      DoInfoTip(item, text);
+      CopyToBuffer(text, tip.pszText, tip.cchTextMax);
+      return;
+    }
+    case LVN_BEGINDRAG:
+    case LVN_BEGINRDRAG:
+      if (TListItem* item = ItemAt(reinterpret_cast<NMLISTVIEW*>(header)->iItem))
+        BeginItemDrag(item, header->code == LVN_BEGINDRAG ? mbLeft : mbRight);
+      return;
+    case NM_CUSTOMDRAW:
+      message.Result = CustomDrawNotify(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+      return;
+    default:
+      TWinControl::WndProc(message);
+  }
+}
+
+void TCustomListView::GetDispInfo(NMLVDISPINFOW& info) {
+  LVITEMW& it = info.item;
+  TListItem* item = ItemAt(it.iItem);
+  if (!item) {
+    if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) it.pszText[0] = L'\0';
+    return;
+  }
+  // The image first: completing an item may set its overlay and marks asked for below.
+  if (it.mask & LVIF_IMAGE) {
+    if (it.iSubItem == 0) {
+      GetImageIndex(item);
+      if (item->index_ < 0) return;  // the handler deleted it
+      it.iImage = item->imageIndex_;
+    } else {
+      it.iImage = I_IMAGENONE;
+    }
+  }
+  if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
+    if (it.iSubItem == 0)
+      CopyToBuffer(item->Caption(), it.pszText, it.cchTextMax);
+    else
+      CopyToBuffer(item->SubItemText(it.iSubItem), it.pszText, it.cchTextMax);
+  }
+  if ((it.mask & LVIF_STATE) && it.iSubItem == 0) {
+    UINT state = 0;
+    if (item->Cut()) state |= LVIS_CUT;
+    if (item->DropTarget()) state |= LVIS_DROPHILITED;
+    if (item->overlayIndex_ >= 0) state |= INDEXTOOVERLAYMASK(unsigned(item->overlayIndex_) + 1);
+    if (item->stateIndex_ >= 0) state |= INDEXTOSTATEIMAGEMASK(unsigned(item->stateIndex_) + 1);
+    it.state = (it.state & ~kCallbackStates) | (state & kCallbackStates);
+  }
+  if (it.mask & LVIF_INDENT) it.iIndent = 0;
+}
+
+LRESULT TCustomListView::FindItem(const NMLVFINDITEMW& find) {
+  const LVFINDINFOW& info = find.lvfi;
+  if (!(info.flags & (LVFI_STRING | LVFI_PARTIAL)) || !info.psz) return -1;
+  const int count = items_->Count();
+  if (count == 0) return -1;
+  const int keyLength = int(wcslen(info.psz));
+  const bool partial = (info.flags & LVFI_PARTIAL) != 0;
+  int index = find.iStart < 0 || find.iStart >= count ? 0 : find.iStart;
+  for (int n = 0; n < count; ++n, ++index) {
+    if (index >= count) {
+      if (!(info.flags & LVFI_WRAP)) break;
+      index = 0;
+    }
+    const WideString caption = ToWide(ItemAt(index)->Caption());
+    const int length = partial ? keyLength : int(caption.size());
+    if (int(caption.size()) < keyLength || (!partial && int(caption.size()) != keyLength)) continue;
+    if (CompareStringOrdinal(caption.c_str(), length, info.psz, keyLength, TRUE) == CSTR_EQUAL)
+      return index;
+  }
+  return -1;
+}
+
+void TCustomListView::ItemChanged(const NMLISTVIEW& info) {
+  if (quietState_ > 0) return;
+  TListItem* item = ItemAt(info.iItem);
+  if (info.iItem >= 0 && !item) return;
+  Change(item, int(info.uChanged));
+  if ((info.uChanged & LVIF_STATE) && item && ((info.uOldState ^ info.uNewState) & LVIS_SELECTED))
+    DoSelectItem(item, (info.uNewState & LVIS_SELECTED) != 0);
+}
+
+void TCustomListView::StateRangeChanged(const NMLVODSTATECHANGE& info) {
+  if (quietState_ > 0) return;
+  const bool selection = ((info.uOldState ^ info.uNewState) & LVIS_SELECTED) != 0;
+  for (int i = std::max(info.iFrom, 0); i <= info.iTo && i < items_->Count(); ++i) {
+    TListItem* item = ItemAt(i);
+    Change(item, LVIF_STATE);
+    if (selection && item->index_ >= 0) DoSelectItem(item, (info.uNewState & LVIS_SELECTED) != 0);
+  }
+}
+
+LRESULT TCustomListView::CustomDrawNotify(NMLVCUSTOMDRAW& draw) {
+  NMCUSTOMDRAW& cd = draw.nmcd;
+  switch (cd.dwDrawStage) {
+    case CDDS_PREPAINT: {
+      if (IsCustomDrawn(dtControl, cdPrePaint)) {
+        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
+                              ColorToRGB(Color()));
+        if (!CustomDraw(cd.rc, cdPrePaint)) return CDRF_SKIPDEFAULT;
+      }
+      LRESULT result = CDRF_DODEFAULT;
+      if (IsCustomDrawn(dtItem, cdPrePaint) || IsCustomDrawn(dtItem, cdPostPaint))
+        result |= CDRF_NOTIFYITEMDRAW;
+      if (IsCustomDrawn(dtControl, cdPostPaint)) result |= CDRF_NOTIFYPOSTPAINT;
+      return result;
+    }
+    case CDDS_POSTPAINT: {
+      if (IsCustomDrawn(dtControl, cdPostPaint)) {
+        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
+                              ColorToRGB(Color()));
+        CustomDraw(cd.rc, cdPostPaint);
+      }
+      return CDRF_DODEFAULT;
+    }
+    case CDDS_ITEMPREPAINT: {
+      TListItem* item = ItemAt(int(cd.dwItemSpec));
+      if (!item) return CDRF_DODEFAULT;
+      LRESULT result = CDRF_DODEFAULT;
+      if (IsCustomDrawn(dtItem, cdPrePaint)) {
+        const COLORREF text = draw.clrText == CLR_DEFAULT || draw.clrText == CLR_NONE
+                                  ? ColorToRGB(Font()->Color())
+                                  : draw.clrText;
+        const COLORREF back = draw.clrTextBk == CLR_DEFAULT || draw.clrTextBk == CLR_NONE
+                                  ? ColorToRGB(Color())
+                                  : draw.clrTextBk;
+        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), text, back);
+        const bool defaultDraw = CustomDrawItem(item, cd.uItemState & 0x1FF, cdPrePaint);
+        if (loan.TextColor() != text) draw.clrText = loan.TextColor();
+        if (loan.BackColor() != back) draw.clrTextBk = loan.BackColor();
+        if (loan.Release()) result |= CDRF_NEWFONT;
+        if (!defaultDraw) return CDRF_SKIPDEFAULT;
+      }
+      if (IsCustomDrawn(dtItem, cdPostPaint)) result |= CDRF_NOTIFYPOSTPAINT;
+      return result;
+    }
+    case CDDS_ITEMPOSTPAINT: {
+      TListItem* item = ItemAt(int(cd.dwItemSpec));
+      if (item && IsCustomDrawn(dtItem, cdPostPaint)) {
+        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
+                              ColorToRGB(Color()));
+        CustomDrawItem(item, cd.uItemState & 0x1FF, cdPostPaint);
+      }
+      return CDRF_DODEFAULT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,387 @@
+// List view: lazy texts and images, sorting, selection bookkeeping, editing, hit tests, drawing.
+#include "host/Forms.h"
+#include "host/ListView.h"
+
+#include "Pump.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+using namespace host;
+
+namespace {
+
+// A list view that records what the control asks of it.
+class TProbeListView : public TCustomListView {
+ public:
+  using TCustomListView::TCustomListView;
+  std::set<int> imageAsked, captionAsked, subItemsAsked;
+  int editCalls = 0;
+  bool lastEditCancelled = false;
+  std::vector<std::pair<TListItem*, int>> changes;
+  int dragBegins = 0;
+
+ protected:
+  void GetImageIndex(TListItem* item) override {
+    imageAsked.insert(item->Index());
+    if (item->ImageIndex() < 0) item->SetImageIndex(item->Index() % 2);
+    TCustomListView::GetImageIndex(item);
+  }
+  void GetItemText(TListItem* item, unsigned parts) override {
+    if (parts & ltCaption) {
+      captionAsked.insert(item->Index());
+      item->SetCaption("Item " + std::to_string(item->Index()));
+    }
+    if (parts & ltSubItems) {
+      subItemsAsked.insert(item->Index());
+      item->SubItems()->Add("size " + std::to_string(item->Index()));
+    }
+    TCustomListView::GetItemText(item, parts);
+  }
+  void Edit(const LVITEMW& record) override {
+    ++editCalls;
+    lastEditCancelled = record.pszText == nullptr;
+    TCustomListView::Edit(record);
+  }
+  void Change(TListItem* item, int change) override {
+    changes.emplace_back(item, change);
+    TCustomListView::Change(item, change);
+  }
+  void BeginItemDrag(TListItem*, TMouseButton) override { ++dragBegins; }
+};
+
+struct ListViewTest : ::testing::Test {
+  // One form for the suite: a shown top-level window takes Wine seconds to destroy.
+  static inline std::unique_ptr<TForm> form;
+  TProbeListView* list = nullptr;
+  TCustomImageList* images = nullptr;
+
+  static void SetUpTestSuite() {
+    form = std::make_unique<TForm>();
+    form->SetBounds(40, 40, 460, 360);
+    form->Show();
+  }
+  static void TearDownTestSuite() { form.reset(); }
+
+  void TearDown() override {
+    delete list;
+    delete images;
+  }
+
+  void SetUp() override {
+    images = new TCustomImageList(16, 16, form.get());
+    TBitmap bitmap(16, 16);
+    images->Add(&bitmap, nullptr);
+    images->Add(&bitmap, nullptr);
+    list = new TProbeListView(form.get());
+    list->SetParent(form.get());
+    list->SetBounds(0, 0, 440, 320);
+    list->SetViewStyle(vsReport);
+    list->SetSmallImages(images);
+    list->Columns()->Add()->SetCaption("Name");
+    list->Columns()->Items(0)->SetWidth(150);
+    list->Columns()->Add()->SetCaption("Size");
+    list->Columns()->Items(1)->SetWidth(100);
+  }
+
+  // Fills `count` items whose texts come from the provider and whose images are asked for.
+  void FillLazy(int count) {
+    list->Items()->BeginUpdate();
+    for (int i = 0; i < count; ++i) list->Items()->Add()->SetTextPending(ltCaption | ltSubItems);
+    list->Items()->EndUpdate();
+  }
+
+  void FillNamed(std::initializer_list<const char*> names) {
+    list->Items()->BeginUpdate();
+    for (const char* name : names) list->Items()->Add()->SetCaption(name);
+    list->Items()->EndUpdate();
+  }
+
+  void Paint() {
+    InvalidateRect(list->Handle(), nullptr, TRUE);
+    UpdateWindow(list->Handle());
+  }
+
+  POINT Center(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+};
+
+TEST_F(ListViewTest, LazyTextsAndImagesAreAskedOnlyForDrawnItems) {
+  FillLazy(10000);
+  EXPECT_EQ(list->Items()->Count(), 10000);
+  EXPECT_TRUE(list->captionAsked.empty());
+  Paint();
+
+  // Only the rows on screen were asked; each of them once for its texts.
+  ASSERT_FALSE(list->captionAsked.empty());
+  EXPECT_LT(list->captionAsked.size(), 40u);
+  EXPECT_LT(*list->captionAsked.rbegin(), 40);
+  EXPECT_LT(*list->imageAsked.rbegin(), 40);
+  EXPECT_EQ(list->subItemsAsked, list->captionAsked);
+  EXPECT_EQ(list->Items()->Item(0)->ImageIndex(), 0);
+  EXPECT_EQ(list->Items()->Item(1)->ImageIndex(), 1);
+  EXPECT_EQ(list->Items()->Item(5000)->ImageIndex(), -1);
+
+  // The program reading an undrawn item's texts runs the provider for that item, once.
+  TListItem* distant = list->Items()->Item(5000);
+  EXPECT_EQ(distant->Caption(), "Item 5000");
+  EXPECT_EQ(distant->SubItems()->Strings(0), "size 5000");
+  EXPECT_EQ(distant->Caption(), "Item 5000");
+  EXPECT_EQ(list->captionAsked.count(5000), 1u);
+  const size_t asked = list->captionAsked.size();
+  Paint();
+  EXPECT_EQ(list->captionAsked.size(), asked);  // drawn again: texts are kept
+
+  // The control draws what the provider gave.
+  wchar_t text[64] = {};
+  LVITEMW it{};
+  it.iSubItem = 1;
+  it.pszText = text;
+  it.cchTextMax = 64;
+  SendMessageW(list->Handle(), LVM_GETITEMTEXTW, 3, LPARAM(&it));
+  EXPECT_STREQ(text, L"size 3");
+}
+
+TEST_F(ListViewTest, CustomSortPassesFullWidthDataAndKeepsSelectionWithItems) {
+  FillNamed({"c", "a", "d", "b"});
+  for (int i = 0; i < 4; ++i) list->Items()->Item(i)->SetData(reinterpret_cast<void*>(intptr_t(10 - i)));
+  TListItem* d = list->Items()->Item(2);
+  d->SetSelected(true);
+  d->SetFocused(true);
+
+  const LPARAM wide = LPARAM(0x123456789ABCDEF0LL);
+  LPARAM seen = 0;
+  list->CustomSort(
+      [&](TListItem* a, TListItem* b, LPARAM data) {
+        seen = data;
+        return int(reinterpret_cast<intptr_t>(a->Data()) - reinterpret_cast<intptr_t>(b->Data()));
+      },
+      wide);
+  EXPECT_EQ(seen, wide);
+  // Data 7, 8, 9, 10: b, d, a, c.
+  EXPECT_EQ(list->Items()->Item(0)->Caption(), "b");
+  EXPECT_EQ(list->Items()->Item(1)->Caption(), "d");
+  EXPECT_EQ(list->Items()->Item(3)->Caption(), "c");
+  EXPECT_EQ(d->Index(), 1);
+  EXPECT_EQ(list->Selected(), d);
+  EXPECT_EQ(list->ItemFocused(), d);
+  EXPECT_EQ(list->SelCount(), 1);
+
+  list->AlphaSort();
+  EXPECT_EQ(list->Items()->Item(0)->Caption(), "a");
+  EXPECT_EQ(list->Items()->Item(3)->Caption(), "d");
+  EXPECT_EQ(list->Selected(), d);
+
+  // OnCompare decides when no compare function is given.
+  list->OnCompare = [](TObject*, TListItem* a, TListItem* b, LPARAM, int& compare) {
+    compare = -AnsiCompareText(a->Caption(), b->Caption());
+  };
+  list->AlphaSort();
+  EXPECT_EQ(list->Items()->Item(0)->Caption(), "d");
+}
+
+TEST_F(ListViewTest, InsertAndDeleteKeepSelectionAndReportDeletion) {
+  FillNamed({"a", "b", "c"});
+  TListItem* c = list->Items()->Item(2);
+  c->SetSelected(true);
+  std::vector<String> deleted;
+  list->OnDeletion = [&](TObject*, TListItem* item) { deleted.push_back(item->Caption()); };
+
+  TListItem* first = list->Items()->Insert(0);
+  first->SetCaption("new");
+  EXPECT_EQ(c->Index(), 3);
+  EXPECT_TRUE(c->Selected());
+  EXPECT_FALSE(list->Items()->Item(2)->Selected());
+
+  list->Items()->Delete(1);  // "a"
+  EXPECT_EQ(deleted, std::vector<String>{"a"});
+  EXPECT_EQ(c->Index(), 2);
+  EXPECT_TRUE(c->Selected());
+  EXPECT_EQ(list->SelCount(), 1);
+  EXPECT_EQ(list->GetNextItem(nullptr, sdAll, ItemStateBit(isSelected)), c);
+
+  list->Items()->Item(0)->SetCut(true);
+  EXPECT_EQ(list->GetNextItem(nullptr, sdAll, ItemStateBit(isCut)), list->Items()->Item(0));
+
+  list->Items()->Clear();
+  EXPECT_EQ(deleted.size(), 4u);
+  EXPECT_EQ(list->Items()->Count(), 0);
+  EXPECT_EQ(list->Selected(), nullptr);
+}
+
+TEST_F(ListViewTest, SelectionChangesReachChangeAndOnSelectItem) {
+  FillNamed({"a", "b", "c"});
+  std::vector<std::pair<TListItem*, bool>> selections;
+  list->OnSelectItem = [&](TObject*, TListItem* item, bool selected) {
+    selections.emplace_back(item, selected);
+  };
+  list->changes.clear();
+  list->Items()->Item(1)->SetSelected(true);
+  ASSERT_FALSE(list->changes.empty());
+  EXPECT_EQ(list->changes.back().first, list->Items()->Item(1));
+  EXPECT_TRUE(list->changes.back().second & LVIF_STATE);
+  ASSERT_EQ(selections.size(), 1u);
+  EXPECT_TRUE(selections[0].second);
+
+  // A caption set by the program is a text change.
+  list->changes.clear();
+  list->Items()->Item(0)->SetCaption("renamed");
+  ASSERT_EQ(list->changes.size(), 1u);
+  EXPECT_EQ(list->changes[0].second, LVIF_TEXT);
+
+}
+
+TEST_F(ListViewTest, CancelledEditIsSeenByEditAndKeepsCaption) {
+  FillNamed({"alpha", "beta"});
+  TListItem* item = list->Items()->Item(0);
+  String edited;
+  list->OnEdited = [&](TObject*, TListItem*, String& s) { edited = s; };
+
+  ASSERT_TRUE(item->EditCaption());
+  EXPECT_TRUE(list->IsEditing());
+  HWND edit = HWND(SendMessageW(list->Handle(), LVM_GETEDITCONTROL, 0, 0));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"gamma");
+  SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+  testing_support::PumpMessagesUntil([&] { return list->editCalls > 0; }, 3000);
+  EXPECT_EQ(list->editCalls, 1);
+  EXPECT_TRUE(list->lastEditCancelled);
+  EXPECT_EQ(item->Caption(), "alpha");
+  EXPECT_TRUE(edited.empty());
+
+  // Confirmed: OnEdited may change the text, which becomes the caption.
+  list->OnEdited = [&](TObject*, TListItem*, String& s) {
+    edited = s;
+    s += "!";
+  };
+  ASSERT_TRUE(item->EditCaption());
+  edit = HWND(SendMessageW(list->Handle(), LVM_GETEDITCONTROL, 0, 0));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"gamma");
+  SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  testing_support::PumpMessagesUntil([&] { return list->editCalls > 1; }, 3000);
+  EXPECT_FALSE(list->lastEditCancelled);
+  EXPECT_EQ(edited, "gamma");
+  EXPECT_EQ(item->Caption(), "gamma!");
+
+  // CanEdit refuses for a read-only list.
+  list->SetReadOnly(true);
+  EXPECT_FALSE(item->EditCaption() && list->IsEditing());
+}
+
+TEST_F(ListViewTest, HitTestsFindLabelIconAndStateIcon) {
+  auto states = std::make_unique<TCustomImageList>(16, 16);
+  TBitmap bitmap(16, 16);
+  states->Add(&bitmap, nullptr);
+  states->Add(&bitmap, nullptr);
+  list->SetStateImages(states.get());
+  FillNamed({"one", "two", "three"});
+  list->Items()->Item(1)->SetStateIndex(1);
+  Paint();
+
+  TListItem* two = list->Items()->Item(1);
+  const RECT label = two->DisplayRect(drLabel);
+  const POINT p = Center(label);
+  EXPECT_EQ(list->GetItemAt(p.x, p.y), two);
+  THitTests hit = list->GetHitTestInfoAt(p.x, p.y);
+  EXPECT_TRUE(hit & HitBit(htOnLabel));
+  EXPECT_TRUE(hit & HitBit(htOnItem));
+
+  const RECT icon = two->DisplayRect(drIcon);
+  const POINT i = Center(icon);
+  EXPECT_TRUE(list->GetHitTestInfoAt(i.x, i.y) & HitBit(htOnIcon));
+
+  // The state icon sits left of the icon.
+  const POINT s{icon.left - 8, i.y};
+  EXPECT_TRUE(list->GetHitTestInfoAt(s.x, s.y) & HitBit(htOnStateIcon));
+
+  // Below the last item: nowhere.
+  const RECT last = list->Items()->Item(2)->DisplayRect(drBounds);
+  EXPECT_EQ(list->GetItemAt(p.x, last.bottom + 40), nullptr);
+  EXPECT_TRUE(list->GetHitTestInfoAt(p.x, last.bottom + 40) & HitBit(htNowhere));
+}
+
+TEST_F(ListViewTest, CustomDrawItemSeesDrawnItemsAndItsColourIsUsed) {
+  FillLazy(500);
+  std::set<int> drawn;
+  list->OnCustomDrawItem = [&](TCustomListView* sender, TListItem* item, TCustomDrawState,
+                               bool& defaultDraw) {
+    drawn.insert(item->Index());
+    sender->Canvas()->Font()->SetColor(clBlue);
+    defaultDraw = true;
+  };
+  Paint();
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_LT(*drawn.rbegin(), 40);
+  EXPECT_EQ(list->imageAsked, drawn);
+
+  // The first item's label was drawn in blue.
+  const RECT label = list->Items()->Item(0)->DisplayRect(drLabel);
+  HDC dc = GetDC(list->Handle());
+  bool blue = false;
+  for (int y = label.top; y < label.bottom && !blue; ++y)
+    for (int x = label.left; x < label.right && !blue; ++x) {
+      const COLORREF c = GetPixel(dc, x, y);
+      blue = GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90;
+    }
+  ReleaseDC(list->Handle(), dc);
+  EXPECT_TRUE(blue);
+}
+
+TEST_F(ListViewTest, ColumnsHeaderAndViewStyles) {
+  HWND header = list->HeaderHandle();
+  ASSERT_NE(header, nullptr);
+  EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 2);
+  list->Columns()->Items(1)->SetAlignment(taRightJustify);
+  HDITEMW hd{};
+  hd.mask = HDI_FORMAT;
+  SendMessageW(header, HDM_GETITEMW, 1, LPARAM(&hd));
+  EXPECT_TRUE(hd.fmt & HDF_RIGHT);
+  EXPECT_EQ(list->Columns()->Items(0)->Width(), 150);
+
+  TListColumn* clicked = nullptr;
+  list->OnColumnClick = [&](TObject*, TListColumn* column) { clicked = column; };
+  RECT r{};
+  SendMessageW(header, HDM_GETITEMRECT, 1, LPARAM(&r));
+  SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((r.left + r.right) / 2, 5));
+  SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM((r.left + r.right) / 2, 5));
+  EXPECT_EQ(clicked, list->Columns()->Items(1));
+
+  list->Columns()->BeginUpdate();
+  list->Columns()->Add()->SetCaption("Type");
+  list->Columns()->Delete(0);
+  list->Columns()->EndUpdate();
+  EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 2);
+
+  FillNamed({"x", "y"});
+  list->Items()->Item(1)->SetSelected(true);
+  list->SetViewStyle(vsSmallIcon);
+  EXPECT_EQ(GetWindowLongPtrW(list->Handle(), GWL_STYLE) & LVS_TYPEMASK, LVS_SMALLICON);
+  list->SetViewStyle(vsList);
+  EXPECT_EQ(GetWindowLongPtrW(list->Handle(), GWL_STYLE) & LVS_TYPEMASK, LVS_LIST);
+  EXPECT_EQ(list->Selected(), list->Items()->Item(1));
+}
+
+TEST_F(ListViewTest, RecreatedWindowKeepsItemsSelectionAndColumns) {
+  FillNamed({"a", "b", "c"});
+  list->Items()->Item(2)->SetSelected(true);
+  list->SetMultiSelect(true);
+  HWND before = list->Handle();
+  list->RecreateWnd();
+  list->HandleNeeded();
+  EXPECT_NE(list->Handle(), before);
+  EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(list->Selected(), list->Items()->Item(2));
+  EXPECT_EQ(SendMessageW(list->HeaderHandle(), HDM_GETITEMCOUNT, 0, 0), 2);
+}
+
+TEST_F(ListViewTest, TypedPrefixFindsItemThroughProvider) {
+  FillNamed({"apple", "banana", "cherry"});
+  LVFINDINFOW find{};
+  find.flags = LVFI_PARTIAL | LVFI_STRING | LVFI_WRAP;
+  find.psz = L"CH";
+  EXPECT_EQ(SendMessageW(list->Handle(), LVM_FINDITEMW, WPARAM(-1), LPARAM(&find)), 2);
+}
+
+}  // namespace
