@@ -1,0 +1,323 @@
+// The host tree view over the common controls' tree view.
+//   TTreeNode         one node: data, text, images, marks, children, expansion, editing, sorting
+//   TTreeNodes        the nodes: add, insert, delete, clear, update brackets
+//   TCustomTreeView   the control: lazy images, expansion hooks, delayed change report,
+//                     label editing, custom draw, hit tests, begin-drag hook
+//
+// The nodes live here and the native control mirrors them: the window can be re-created at any
+// time and gets every node back, expanded where it was. Images are always asked for when the
+// control draws (GetImageIndex / GetSelectedIndex), so a node added with ImageIndex -1 is
+// completed when it is first painted.
+#pragma once
+
+#include "host/ComCtrls.h"
+#include "host/Controls.h"
+#include "host/ImageList.h"
+#include "host/TypeInfo.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace host {
+
+class TCustomTreeView;
+class TTreeNodes;
+class TTreeNode;
+
+// Compares two nodes for CustomSort; `data` is the caller's full-width value.
+using TTVCompare = std::function<int(TTreeNode* node1, TTreeNode* node2, LPARAM data)>;
+
+using TTVChangedEvent = std::function<void(TObject* sender, TTreeNode* node)>;
+using TTVChangingEvent = std::function<void(TObject* sender, TTreeNode* node, bool& allowChange)>;
+using TTVExpandingEvent =
+    std::function<void(TObject* sender, TTreeNode* node, bool& allowExpansion)>;
+using TTVCollapsingEvent =
+    std::function<void(TObject* sender, TTreeNode* node, bool& allowCollapse)>;
+using TTVExpandedEvent = std::function<void(TObject* sender, TTreeNode* node)>;
+using TTVEditingEvent = std::function<void(TObject* sender, TTreeNode* node, bool& allowEdit)>;
+using TTVEditedEvent = std::function<void(TObject* sender, TTreeNode* node, String& s)>;
+using TTVCompareEvent = std::function<void(TObject* sender, TTreeNode* node1, TTreeNode* node2,
+                                           LPARAM data, int& compare)>;
+using TTVCustomDrawEvent =
+    std::function<void(TCustomTreeView* sender, const RECT& rect, bool& defaultDraw)>;
+using TTVCustomDrawItemEvent = std::function<void(TCustomTreeView* sender, TTreeNode* node,
+                                                  TCustomDrawState state, bool& defaultDraw)>;
+
+class TTreeNode : public TPersistent {
+ public:
+  explicit TTreeNode(TTreeNodes* owner);
+  ~TTreeNode() override;
+  String ClassName() const override { return "TTreeNode"; }
+
+  TTreeNodes* Owner() const { return owner_; }
+  TCustomTreeView* TreeView() const;
+  HTREEITEM ItemId() const { return handle_; }
+
+  void* Data() const { return data_; }
+  void SetData(void* data) { data_ = data; }
+  const String& Text() const { return text_; }
+  void SetText(const String& text);
+
+  // -1 (or any value) is asked of the tree view's GetImageIndex whenever the node is drawn.
+  int ImageIndex() const { return imageIndex_; }
+  void SetImageIndex(int index);
+  int SelectedIndex() const { return selectedIndex_; }
+  void SetSelectedIndex(int index);
+  // Index into the state images (0 and -1 draw none: the control never draws image 0).
+  int StateIndex() const { return stateIndex_; }
+  void SetStateIndex(int index);
+  // Overlay number of the image list, from 0; -1 draws none.
+  int OverlayIndex() const { return overlayIndex_; }
+  void SetOverlayIndex(int index);
+  bool Cut() const { return cut_; }
+  void SetCut(bool cut);
+  bool DropTarget() const { return dropTarget_; }
+  void SetDropTarget(bool dropTarget);
+  // The node draws an expand button whether or not it has children yet.
+  bool HasChildren() const { return hasChildren_; }
+  void SetHasChildren(bool hasChildren);
+
+  bool Expanded() const;
+  void SetExpanded(bool expanded) { expanded ? Expand(false) : Collapse(false); }
+  // Asks the tree's CanExpand, opens the node and calls its Expand; with `recursive`, the
+  // children too.
+  void Expand(bool recursive);
+  void Collapse(bool recursive);
+  bool Selected() const;
+  void SetSelected(bool selected);
+  bool Focused() const { return Selected(); }
+
+  TTreeNode* Parent() const { return parent_; }
+  int Level() const;
+  int Count() const { return int(children_.size()); }
+  TTreeNode* Item(int index) const { return children_.at(size_t(index)); }
+  TTreeNode* operator[](int index) const { return Item(index); }
+  // Position among its siblings.
+  int Index() const { return index_; }
+  // Position in the whole tree, counting every node before it (collapsed ones too).
+  int AbsoluteIndex() const;
+  TTreeNode* getFirstChild() const { return children_.empty() ? nullptr : children_.front(); }
+  TTreeNode* GetLastChild() const { return children_.empty() ? nullptr : children_.back(); }
+  TTreeNode* getNextSibling() const;
+  TTreeNode* getPrevSibling() const;
+  // The next node in the whole tree (children first), or nullptr.
+  TTreeNode* GetNext() const;
+  bool HasAsParent(const TTreeNode* node) const;
+
+  // Its parents are expanded, so it has a place in the control.
+  bool IsVisible() const;
+  RECT DisplayRect(bool textOnly) const;
+  void MakeVisible();
+  bool EditText();
+  void EndEdit(bool cancel);
+
+  // Removes the node and its children (each told to the tree's Delete, children first).
+  void Delete();
+  void DeleteChildren();
+  // Sorts the children with `compare` (nullptr: OnCompare, else the texts without case); a
+  // stable sort. With `recurse`, every level below too.
+  bool CustomSort(const TTVCompare& compare, LPARAM data, bool recurse = false);
+  bool AlphaSort(bool recurse = false);
+
+ private:
+  friend class TTreeNodes;
+  friend class TCustomTreeView;
+  void UpdateNative(UINT mask);
+
+  TTreeNodes* owner_;
+  TTreeNode* parent_ = nullptr;
+  std::vector<TTreeNode*> children_;  // owned
+  HTREEITEM handle_ = nullptr;
+  void* data_ = nullptr;
+  String text_;
+  int index_ = 0;
+  int imageIndex_ = -1;
+  int selectedIndex_ = -1;
+  int stateIndex_ = -1;
+  int overlayIndex_ = -1;
+  bool cut_ = false, dropTarget_ = false, hasChildren_ = false, expanded_ = false;
+};
+
+class TTreeNodes : public TPersistent {
+ public:
+  explicit TTreeNodes(TCustomTreeView* owner) : owner_(owner) {}
+  ~TTreeNodes() override;
+  String ClassName() const override { return "TTreeNodes"; }
+
+  TCustomTreeView* Owner() const { return owner_; }
+  // Every node of the tree.
+  int Count() const { return count_; }
+  // The node at an absolute index (slow: walks the tree).
+  TTreeNode* Item(int index) const;
+  TTreeNode* operator[](int index) const { return Item(index); }
+  int RootCount() const { return int(roots_.size()); }
+  TTreeNode* Root(int index) const { return roots_.at(size_t(index)); }
+  TTreeNode* GetFirstNode() const { return roots_.empty() ? nullptr : roots_.front(); }
+
+  // A new last sibling of `sibling` (a new last root for nullptr).
+  TTreeNode* Add(TTreeNode* sibling, const String& text);
+  TTreeNode* AddObject(TTreeNode* sibling, const String& text, void* data);
+  TTreeNode* AddFirst(TTreeNode* sibling, const String& text);
+  // A new last child of `parent` (a new last root for nullptr).
+  TTreeNode* AddChild(TTreeNode* parent, const String& text);
+  TTreeNode* AddChildObject(TTreeNode* parent, const String& text, void* data);
+  TTreeNode* AddChildFirst(TTreeNode* parent, const String& text);
+  // A new node just before `sibling` (a new last root for nullptr).
+  TTreeNode* Insert(TTreeNode* sibling, const String& text);
+  void Delete(TTreeNode* node);
+  void Clear();
+
+  void BeginUpdate();
+  void EndUpdate();
+  int UpdateCount() const { return updateCount_; }
+
+ private:
+  friend class TTreeNode;
+  friend class TCustomTreeView;
+  std::vector<TTreeNode*>& SiblingsOf(TTreeNode* parent) {
+    return parent ? parent->children_ : roots_;
+  }
+  TTreeNode* InsertAt(TTreeNode* parent, size_t position, const String& text, void* data);
+  void Free(TTreeNode* node);  // tells Delete, children first, and frees; not unlinked here
+  static void Renumber(std::vector<TTreeNode*>& siblings, size_t from);
+
+  TCustomTreeView* owner_;
+  std::vector<TTreeNode*> roots_;  // owned
+  int count_ = 0;
+  int updateCount_ = 0;
+};
+
+class TCustomTreeView : public TWinControl {
+  HOST_CLASS(TCustomTreeView, TWinControl)
+  explicit TCustomTreeView(TComponent* owner = nullptr);
+  ~TCustomTreeView() override;
+
+  TTreeNodes* Items() const { return nodes_.get(); }
+  TTreeNode* Selected() const;
+  void SetSelected(TTreeNode* node);
+  TTreeNode* TopItem() const;
+  TTreeNode* DropTarget() const;
+  TTreeNode* GetNodeAt(int x, int y) const;
+  THitTests GetHitTestInfoAt(int x, int y) const;
+  bool IsEditing() const;
+  // Sorts the roots (and with `recurse` every level).
+  bool CustomSort(const TTVCompare& compare, LPARAM data, bool recurse = false);
+  bool AlphaSort(bool recurse = false);
+  void FullExpand();
+  void FullCollapse();
+
+  // Milliseconds between a selection change and Change; 0 reports at once.
+  unsigned ChangeDelay() const { return changeDelay_; }
+  void SetChangeDelay(unsigned ms) { changeDelay_ = ms; }
+  int Indent() const;
+  void SetIndent(int indent);
+  bool ShowRoot() const { return showRoot_; }
+  void SetShowRoot(bool show);
+  bool ShowLines() const { return showLines_; }
+  void SetShowLines(bool show);
+  bool ShowButtons() const { return showButtons_; }
+  void SetShowButtons(bool show);
+  bool HideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool hide);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool readOnly);
+  bool HotTrack() const { return hotTrack_; }
+  void SetHotTrack(bool hotTrack);
+  bool RowSelect() const { return rowSelect_; }
+  void SetRowSelect(bool rowSelect);
+  // A right click selects the node under the mouse.
+  bool RightClickSelect() const { return rightClickSelect_; }
+  void SetRightClickSelect(bool select) { rightClickSelect_ = select; }
+  TCustomImageList* Images() const { return images_; }
+  void SetImages(TCustomImageList* images);
+  TCustomImageList* StateImages() const { return stateImages_; }
+  void SetStateImages(TCustomImageList* images);
+
+  TCanvas* Canvas() { return &canvas_; }
+
+  TTVChangedEvent OnChange;
+  TTVChangingEvent OnChanging;
+  TTVExpandingEvent OnExpanding;
+  TTVExpandedEvent OnExpanded;
+  TTVCollapsingEvent OnCollapsing;
+  TTVExpandedEvent OnCollapsed;
+  TTVExpandedEvent OnDeletion;
+  TTVEditingEvent OnEditing;
+  TTVEditedEvent OnEdited;
+  TTVExpandedEvent OnGetImageIndex;
+  TTVExpandedEvent OnGetSelectedIndex;
+  TTVCompareEvent OnCompare;
+  TTVCustomDrawEvent OnCustomDraw;
+  TTVCustomDrawItemEvent OnCustomDrawItem;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& message) override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+  // Asked before a node opens (user or program); fires OnExpanding.
+  virtual bool CanExpand(TTreeNode* node);
+  // After a node opened; fires OnExpanded.
+  virtual void Expand(TTreeNode* node);
+  virtual bool CanCollapse(TTreeNode* node);
+  virtual void Collapse(TTreeNode* node);
+  // A node is about to be freed; fires OnDeletion.
+  virtual void Delete(TTreeNode* node);
+  // Asked whenever the control draws a node's image; fires OnGetImageIndex.
+  virtual void GetImageIndex(TTreeNode* node);
+  virtual void GetSelectedIndex(TTreeNode* node);
+  // Asked before the selection moves to `node`; fires OnChanging.
+  virtual bool CanChange(TTreeNode* node);
+  // The selection changed (after ChangeDelay); fires OnChange.
+  virtual void Change(TTreeNode* node);
+  virtual bool CanEdit(TTreeNode* node);
+  // End of label editing with the control's record: pszText is nullptr when editing was
+  // cancelled. The base fires OnEdited and sets the text when there is a new one.
+  virtual void Edit(const TVITEMW& item);
+  virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage);
+  virtual bool CustomDraw(const RECT& rect, TCustomDrawStage stage);
+  // Custom drawing of one node: the canvas holds the context, the font with the text colour and
+  // the brush with the background; changes to them are used for the node.
+  virtual bool CustomDrawItem(TTreeNode* node, TCustomDrawState state, TCustomDrawStage stage);
+  // The user started dragging `node` with `button`; nothing by default.
+  virtual void BeginNodeDrag(TTreeNode* node, TMouseButton button);
+
+ private:
+  friend class TTreeNode;
+  friend class TTreeNodes;
+  LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  DWORD StyleBits() const;
+  void UpdateStyle();
+  void ApplyImages();
+  void SetImageSlot(TCustomImageList*& slot, TCustomImageList* images, int which);
+  void InsertNative(TTreeNode* node, HTREEITEM after);
+  void ForgetNative(TTreeNode* node);
+  TTreeNode* NodeOf(HTREEITEM item) const;
+  void SortNative(TTreeNode* parent);
+  void StartChangeTimer();
+
+  void CNNotify(TMessage& message);
+  LRESULT CustomDrawNotify(NMTVCUSTOMDRAW& draw);
+
+  std::unique_ptr<TTreeNodes> nodes_;
+  TCustomImageList* images_ = nullptr;
+  TCustomImageList* stateImages_ = nullptr;
+  TCanvas canvas_;
+  unsigned changeDelay_ = 0;
+  int indent_ = -1;  // -1: the control's own
+  bool showRoot_ = true, showLines_ = true, showButtons_ = true, hideSelection_ = true,
+       readOnly_ = false, hotTrack_ = false, rowSelect_ = false, rightClickSelect_ = false;
+  TTreeNode* editing_ = nullptr;          // the node whose label is being edited
+  TTreeNode* programExpand_ = nullptr;    // a node the program is expanding or collapsing
+  TTreeNode* savedSelection_ = nullptr;  // across a window re-creation
+  int quiet_ = 0;                         // selection changes made here, not reported
+  bool changePending_ = false;
+};
+
+}  // namespace host
