@@ -1,0 +1,161 @@
+// The link between shell controls, and the package's component bases.
+#include "link/ShellLink.h"
+
+#include "host/Streaming.h"
+#include "selection/KivSelectionList.h"
+
+namespace zelnor {
+
+// ---- TKivShellControlBase
+
+HRESULT STDMETHODCALLTYPE TKivShellControlBase::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IKivShellControl)) {
+    *object = static_cast<IKivShellControl*>(this);
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+void AttachShellControl(IKivShellControl* control, TKivShellLink*& current, TKivShellLink* link) {
+  if (current == link) return;
+  if (current) current->UnregisterShellControl(control);
+  current = link;
+  if (link) link->RegisterShellControl(control);
+}
+
+// ---- TKivBaseComponent
+
+HOST_PROPERTIES(TKivBaseComponent) {
+  p.Bool(
+      "Enabled", [](const TKivBaseComponent* c) { return c->GetEnabled(); },
+      [](TKivBaseComponent* c, bool enabled) { c->SetEnabled(enabled); }, true);
+}
+
+void TKivBaseComponent::SetBounds(int, int, int, int) {}
+
+// ---- TKivBaseDialog
+
+HOST_PROPERTIES(TKivBaseDialog) {
+  p.Event("OnShow", static_cast<host::TNotifyEvent TKivBaseDialog::*>(&TKivBaseDialog::OnShow));
+  p.Event("OnClose", static_cast<host::TNotifyEvent TKivBaseDialog::*>(&TKivBaseDialog::OnClose));
+}
+
+// ---- TKivShellLink
+
+HOST_PROPERTIES(TKivShellLink) {
+  p.Event("OnChange", &TKivShellLink::OnChange);
+  p.Str("Version", &TKivShellLink::Version, [](TKivShellLink*, const host::String&) {})
+      .NeverStored();
+}
+
+TKivShellLink::TKivShellLink(host::TComponent* owner)
+    : TKivBaseComponent(owner), controls_(std::make_unique<TKivShellControlList>()) {
+  SetEnabled(true);
+  selectionList_ = new TKivSelectionList(this);
+}
+
+TKivShellLink::~TKivShellLink() {
+  Destroying();
+  // Each control unregisters itself through its own setShellLink.
+  for (int i = controls_->Count() - 1; i >= 0; --i) {
+    if (i >= controls_->Count()) continue;
+    controls_->Items(i)->setShellLink(nullptr);
+  }
+  controls_->Clear();
+  // The list is owned twice over (by this link and as its owned component): free it here,
+  // before the component base frees what it owns.
+  delete std::exchange(selectionList_, nullptr);
+}
+
+void TKivShellLink::RegisterShellControl(IKivShellControl* control) {
+  if (!control || controls_->IndexOf(control) >= 0) return;
+  controls_->Add(control);
+}
+
+void TKivShellLink::UnregisterShellControl(IKivShellControl* control) {
+  if (control) controls_->Remove(control);
+}
+
+template <class F>
+void TKivShellLink::Broadcast(IKivShellControl* sender, F call) {
+  if (!GetEnabled()) return;
+  std::vector<IKivShellControl*> targets;
+  targets.reserve(size_t(controls_->Count()));
+  for (int i = 0; i < controls_->Count(); ++i) targets.push_back(controls_->Items(i));
+  for (IKivShellControl* control : targets) {
+    if (control == sender || controls_->IndexOf(control) < 0) continue;
+    call(control);
+  }
+}
+
+template <class F>
+void TKivShellLink::GuardedBroadcast(IKivShellControl* sender, F call) {
+  if (!GetEnabled()) return;
+  std::vector<IKivShellControl*> targets;
+  targets.reserve(size_t(controls_->Count()));
+  for (int i = 0; i < controls_->Count(); ++i) targets.push_back(controls_->Items(i));
+  SetEnabled(false);
+  try {
+    for (IKivShellControl* control : targets) {
+      if (control == sender || controls_->IndexOf(control) < 0) continue;
+      call(control);
+    }
+  } catch (...) {
+    SetEnabled(true);
+    throw;
+  }
+  SetEnabled(true);
+  if (OnChange) OnChange(this);
+}
+
+void TKivShellLink::PathChanged(IKivShellControl* sender, PCItemIDList idList) {
+  GuardedBroadcast(sender, [idList](IKivShellControl* c) { c->PathChanged(idList); });
+}
+
+void TKivShellLink::FileChanged(IKivShellControl* sender, PCItemIDList folder, PCItemIDList item) {
+  GuardedBroadcast(sender, [folder, item](IKivShellControl* c) { c->FileChanged(folder, item); });
+}
+
+void TKivShellLink::SelectAll(IKivShellControl* sender) {
+  Broadcast(sender, [](IKivShellControl* c) { c->SelectAll(); });
+}
+
+void TKivShellLink::Refresh(IKivShellControl* sender) {
+  Broadcast(sender, [](IKivShellControl* c) { c->Refresh(); });
+}
+
+void TKivShellLink::SmartRefresh(IKivShellControl* sender) {
+  Broadcast(sender, [](IKivShellControl* c) { c->SmartRefresh(); });
+}
+
+void TKivShellLink::GoUp(IKivShellControl* sender) {
+  if (!GetEnabled()) return;
+  bool taken = false;
+  Broadcast(sender, [&taken](IKivShellControl* c) {
+    if (!taken) taken = c->GoUp();
+  });
+  if (!taken && sender) sender->GoUp();
+}
+
+void TKivShellLink::SetSelectionList(TKivSelectionList* list) {
+  if (list == selectionList_) return;
+  // The link becomes the new list's owner, so that its changes refresh this link.
+  if (list && list->Owner() != this) {
+    if (list->Owner()) list->Owner()->RemoveComponent(list);
+    InsertComponent(list);
+  }
+  delete std::exchange(selectionList_, list);
+}
+
+void RegisterShellLinkComponents() {
+  host::RegisterComponents("KIV Software", {host::ComponentClass<TKivShellLink>()});
+}
+
+namespace {
+// Registered as soon as the link's unit is part of the program.
+[[maybe_unused]] const bool registered = (RegisterShellLinkComponents(), true);
+}  // namespace
+
+}  // namespace zelnor

@@ -1,0 +1,672 @@
+// The selection list: entry keys, states, merging and splitting, totals, enumeration, ini form.
+#include "selection/KivSelectionList.h"
+
+#include "host/IniFiles.h"
+#include "host/Raii.h"
+#include "link/ShellLink.h"
+#include "shell/ShellGlobals.h"
+#include "shell/ShellRoutines.h"
+
+#include <utility>
+
+namespace zelnor {
+
+using host::String;
+
+namespace {
+
+// The form in which entries are compared: upper-cased in the user's locale. The mapping keeps
+// every backslash, colon and asterisk where it was, so paths can be cut after folding.
+String Fold(const String& s) { return host::AnsiUpperCase(s); }
+
+bool IsFolderEntry(const String& entry) { return !entry.empty() && entry.back() == '*'; }
+
+// The folder part of `path` without its trailing backslash: C:\A\b.txt gives C:\A, C:\A gives C:.
+String FolderPart(const String& path) {
+  return host::ExcludeTrailingBackslash(host::ExtractFilePath(path));
+}
+
+// The file-system search of `pattern`; INVALID_HANDLE_VALUE when nothing can be listed.
+HANDLE FindFirst(const String& pattern, WIN32_FIND_DATAW& data) {
+  host::ErrorModeGuard errorMode;
+  return FindFirstFileW(host::ToWide(pattern).c_str(), &data);
+}
+
+// Calls `visit(name, isFolder)` for each name in `folder` (no trailing backslash) but "." and
+// ".."; a false answer ends the walk. False when the folder cannot be listed.
+template <class F>
+bool ForEachName(const String& folder, F visit) {
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirst(folder + "\\*", data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  host::FindHandle owner{search};
+  do {
+    const String name = host::ToUtf8(data.cFileName);
+    if (IsFolderToIgnore(name)) continue;
+    if (!visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) break;
+  } while (FindNextFileW(search, &data));
+  return true;
+}
+
+}  // namespace
+
+// ---- TKivSelectionPaths
+
+void TKivSelectionPaths::Rebuild() const {
+  keys_.clear();
+  keys_.reserve(size_t(Count()));
+  for (int i = 0; i < Count(); ++i) keys_.push_back(Fold(Strings(i)));
+  stale_ = false;
+}
+
+const String& TKivSelectionPaths::Key(int index) const {
+  if (stale_ || int(keys_.size()) != Count()) Rebuild();
+  return keys_.at(size_t(index));
+}
+
+int TKivSelectionPaths::IndexOfKey(const String& key) const {
+  if (stale_ || int(keys_.size()) != Count()) Rebuild();
+  for (size_t i = 0; i < keys_.size(); ++i)
+    if (keys_[i] == key) return int(i);
+  return -1;
+}
+
+bool TKivSelectionPaths::AnyBelow(const String& folderKey) const {
+  if (stale_ || int(keys_.size()) != Count()) Rebuild();
+  for (const String& key : keys_)
+    if (key.starts_with(folderKey)) return true;
+  return false;
+}
+
+void TKivSelectionPaths::Expect(Edit edit, int index, String key) {
+  edit_ = edit;
+  editIndex_ = index;
+  editKey_ = std::move(key);
+}
+
+int TKivSelectionPaths::AddObject(const String& s, host::TObject* object) {
+  if (!Sorted()) Expect(Edit::Insert, Count(), Fold(s));
+  EditGuard guard{this};
+  return host::TStringList::AddObject(s, object);
+}
+
+void TKivSelectionPaths::InsertObject(int index, const String& s, host::TObject* object) {
+  Expect(Edit::Insert, index, Fold(s));
+  EditGuard guard{this};
+  host::TStringList::InsertObject(index, s, object);
+}
+
+void TKivSelectionPaths::Delete(int index) {
+  Expect(Edit::Delete, index);
+  EditGuard guard{this};
+  host::TStringList::Delete(index);
+}
+
+void TKivSelectionPaths::Clear() {
+  Expect(Edit::Clear, 0);
+  EditGuard guard{this};
+  host::TStringList::Clear();
+}
+
+void TKivSelectionPaths::SetStrings(int index, const String& s) {
+  Expect(Edit::Set, index, Fold(s));
+  EditGuard guard{this};
+  host::TStringList::SetStrings(index, s);
+}
+
+void TKivSelectionPaths::Changed() {
+  // The keys follow the edit before anyone hears of the change.
+  const Edit edit = std::exchange(edit_, Edit::None);
+  const size_t at = size_t(editIndex_);
+  if (stale_) {
+  } else if (edit == Edit::Insert && at <= keys_.size()) {
+    keys_.insert(keys_.begin() + std::ptrdiff_t(at), std::move(editKey_));
+  } else if (edit == Edit::Delete && at < keys_.size()) {
+    keys_.erase(keys_.begin() + std::ptrdiff_t(at));
+  } else if (edit == Edit::Set && at < keys_.size()) {
+    keys_[at] = std::move(editKey_);
+  } else if (edit == Edit::Clear) {
+    keys_.clear();
+  } else {
+    stale_ = true;
+  }
+  if (int(keys_.size()) != Count()) stale_ = true;
+  host::TStringList::Changed();
+}
+
+// ---- TKivBaseSelectionList
+
+HOST_PROPERTIES(TKivBaseSelectionList) {
+  p.Strings("Paths", &TKivBaseSelectionList::Paths, &TKivBaseSelectionList::SetPaths);
+}
+
+TKivBaseSelectionList::TKivBaseSelectionList(host::TComponent* owner)
+    : host::TComponent(owner),
+      paths_(std::make_unique<TKivSelectionPaths>()),
+      pool_(std::make_unique<TThreadPool>()) {
+  paths_->OnChange = [this](host::TObject*) { Changed(); };
+}
+
+TKivBaseSelectionList::~TKivBaseSelectionList() {
+  Destroying();
+  paths_->OnChange = nullptr;
+  pool_->OnThreadTerminated = nullptr;
+  pool_.reset();
+}
+
+String TKivBaseSelectionList::GetListItem(int index) const { return paths_->Strings(index); }
+
+void TKivBaseSelectionList::SetPaths(const host::TStrings* strings) {
+  // Copied first: `strings` may be this list's own entries.
+  std::vector<String> wanted;
+  if (strings) {
+    wanted.reserve(size_t(strings->Count()));
+    for (int i = 0; i < strings->Count(); ++i) wanted.push_back(strings->Strings(i));
+  }
+  AbortSizeCalculation();
+  paths_->Clear();
+  host::UpdateGuard<host::TStrings> update{*paths_};
+  for (const String& path : wanted) AddPathToSelection(path);
+}
+
+void TKivBaseSelectionList::Assign(const host::TPersistent* source) {
+  if (const auto* list = dynamic_cast<const TKivBaseSelectionList*>(source)) {
+    if (list != this) SetPaths(list->Paths());
+    return;
+  }
+  host::TComponent::Assign(source);
+}
+
+void TKivBaseSelectionList::AbortSizeCalculation() {
+  pool_->TerminateThreads(false);
+  size_ = 0;
+  fileCount_ = 0;
+}
+
+TKivSelectionState TKivBaseSelectionList::IsPathSelected(const String& path) {
+  bool fullSelected = false;
+  return PathSelected(path, fullSelected);
+}
+
+void TKivBaseSelectionList::Clear() {
+  AbortSizeCalculation();
+  paths_->Clear();
+  size_ = 0;
+  fileCount_ = 0;
+}
+
+// ---- TKivSelectionList: construction and bookkeeping
+
+HOST_PROPERTIES(TKivSelectionList) { p.Event("OnChange", &TKivSelectionList::OnChange); }
+
+TKivSelectionList::TKivSelectionList(host::TComponent* owner) : TKivBaseSelectionList(owner) {
+  pool_->OnThreadTerminated = [this](TKivThread* thread) { OnCompletedFolderSizeThread(thread); };
+}
+
+TKivSelectionList::~TKivSelectionList() {
+  Destroying();
+  paths_->OnChange = nullptr;
+  CloseSearches();
+  pool_->OnThreadTerminated = nullptr;
+}
+
+void TKivSelectionList::EndUpdate() {
+  updating_ = false;
+  Changed();
+}
+
+void TKivSelectionList::Changed() {
+  // Searches opened before the change would return files of entries that may be gone.
+  CloseSearches();
+  folderCursor_ = 0;
+  fileCursor_ = 0;
+  if (OnChange) OnChange(this);
+  if (updating_ || Has(host::TComponentStateFlag::csDestroying)) return;
+  if (auto* link = dynamic_cast<TKivShellLink*>(Owner())) link->SmartRefresh();
+}
+
+void TKivSelectionList::StartSizeJob(const String& path, int sign) {
+  auto* job = new TKivFolderSizeThread(path);
+  job->SetSign(sign);
+  pool_->Add(job);
+}
+
+void TKivSelectionList::AccountFile(const String& path, int sign) {
+  const int64_t bytes = GetFileSize(path);
+  if (bytes < 0) return;
+  size_ += sign * bytes;
+  fileCount_ += sign;
+}
+
+void TKivSelectionList::OnCompletedFolderSizeThread(host::TObject* sender) {
+  auto* job = dynamic_cast<TKivFolderSizeThread*>(sender);
+  if (!job || job->Terminated()) return;
+  size_ += job->Sign() * job->ByteTotal();
+  fileCount_ += job->Sign() * job->FileCount();
+}
+
+// ---- Queries
+
+int TKivSelectionList::IndexOfEntry(const String& entry) const {
+  return paths_->IndexOfKey(Fold(entry));
+}
+
+bool TKivSelectionList::IsLinkedPath(const String& path) {
+  String folder = path;
+  if (!folder.empty() && folder.back() == '*') folder.pop_back();
+  if (folder.empty()) return false;
+  return host::FileExists(host::IncludeTrailingBackslash(folder) + "target.lnk");
+}
+
+String TKivSelectionList::GetLinkedPathTarget(const String& path) {
+  String folder = path;
+  if (!folder.empty() && folder.back() == '*') folder.pop_back();
+  if (folder.empty()) return {};
+  host::CoInitializeGuard com;
+  return GetLinkTarget(host::IncludeTrailingBackslash(folder) + "target.lnk");
+}
+
+bool TKivSelectionList::FormatSelectionPath(String& path) {
+  if (path.empty() || path == "." || path == "..") return false;
+  String candidate = path;
+  if (candidate.back() == '*') candidate.pop_back();
+  if (candidate.empty()) return false;
+  host::ErrorModeGuard errorMode;
+  if (host::FileExists(candidate)) {
+    path = std::move(candidate);
+    return true;
+  }
+  if (host::DirectoryExists(candidate)) {
+    path = host::IncludeTrailingBackslash(candidate) + "*";
+    return true;
+  }
+  return false;
+}
+
+TKivSelectionState TKivSelectionList::PathSelected(const String& path, bool& fullSelected) {
+  fullSelected = false;
+  if (path.empty()) return ssNone;
+  String target = path;
+  String drivePath = path;
+  if (const size_t star = drivePath.find('*'); star != String::npos) drivePath.erase(star, 1);
+  bool ready = IsDriveReady(drivePath);
+  if (ready && IsLinkedPath(target)) {
+    if (!resolveLinkedPaths_) return ssNone;
+    target = GetLinkedPathTarget(target);
+  }
+  if (ready) ready = FormatSelectionPath(target);
+  return ready ? IsItemSelected(target, fullSelected) : ssNone;
+}
+
+TKivSelectionState TKivSelectionList::IsPIDLSelected(PCItemIDList idList, bool& fullSelected) {
+  fullSelected = false;
+  if (!idList) return ssNone;
+  // The two virtual parents are fixed for the process: looked up once.
+  static const UniquePidl network{GetIdListFromSpecialFolder(SF_NETWORK)};
+  static const UniquePidl drives{GetIdListFromSpecialFolder(SF_DRIVES)};
+  if (IShellFolder* desktop = Desktop()) {
+    auto same = [desktop, idList](const UniquePidl& other) {
+      if (!other) return false;
+      const HRESULT hr = desktop->CompareIDs(0, idList, other.get());
+      return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
+    };
+    if (same(network)) return GetIsUNCPathSelected() ? ssGrayed : ssNone;
+    if (same(drives)) return GetIsLocalPathSelected() ? ssGrayed : ssNone;
+  }
+  return PathSelected(GetPathFromPidl(idList), fullSelected);
+}
+
+TKivSelectionState TKivSelectionList::IsPIDLSelected(PCItemIDList idList) {
+  bool fullSelected = false;
+  return IsPIDLSelected(idList, fullSelected);
+}
+
+TKivSelectionState TKivSelectionList::IsItemSelected(const String& entry, bool& fullSelected) {
+  fullSelected = false;
+  const String key = Fold(entry);
+  if (paths_->IndexOfKey(key) >= 0) return ssChecked;
+  if (AncestorSelected(key)) {
+    fullSelected = true;
+    return ssChecked;
+  }
+  if (key.empty()) return ssUnChecked;
+  // Entries are full paths, so an entry holding the folder's path lies below it.
+  const String below =
+      IsFolderEntry(key) ? key.substr(0, key.size() - 1) : host::IncludeTrailingBackslash(key);
+  return paths_->AnyBelow(below) ? ssGrayed : ssUnChecked;
+}
+
+bool TKivSelectionList::IsItemFullSelected(const String& entry) {
+  const String key = Fold(entry);
+  return paths_->IndexOfKey(key) >= 0 || AncestorSelected(key);
+}
+
+bool TKivSelectionList::AncestorSelected(const String& key) const {
+  // Up from the parent's folder entry; the drive root (C:\*) leads to itself and ends the walk.
+  String entry = key;
+  for (;;) {
+    String candidate;
+    if (!IsFolderEntry(entry)) {
+      candidate = FolderPart(entry) + "\\*";
+    } else {
+      const String rest = entry.substr(0, entry.size() >= 2 ? entry.size() - 2 : 0);
+      if (rest.empty()) return false;
+      candidate = FolderPart(rest) + "\\*";
+    }
+    if (candidate == entry) return false;
+    if (paths_->IndexOfKey(candidate) >= 0) return true;
+    entry = std::move(candidate);
+  }
+}
+
+bool TKivSelectionList::GetIsLocalPathSelected() const {
+  for (int i = 0; i < Count(); ++i) {
+    const String& key = paths_->Key(i);
+    if (key.size() >= 2 && key[1] == ':') return true;
+  }
+  return false;
+}
+
+bool TKivSelectionList::GetIsUNCPathSelected() const {
+  for (int i = 0; i < Count(); ++i)
+    if (paths_->Key(i).starts_with("\\\\")) return true;
+  return false;
+}
+
+bool TKivSelectionList::DifferentDrivesSelected() const {
+  if (Count() < 2) return false;
+  const String first = paths_->Strings(0).substr(0, 2);
+  for (int i = 1; i < Count(); ++i)
+    if (paths_->Strings(i).substr(0, 2) != first) return true;
+  return false;
+}
+
+// ---- Changes
+
+void TKivSelectionList::AddPathToSelection(const String& path) {
+  String entry = path;
+  if (resolveLinkedPaths_ && IsLinkedPath(entry)) entry = GetLinkedPathTarget(entry);
+  if (!FormatSelectionPath(entry)) return;
+  bool fullSelected = false;
+  const TKivSelectionState state = PathSelected(entry, fullSelected);
+  if (state == ssChecked) return;
+  // The new entry and the removal of those below it reach the controls as one change.
+  host::UpdateGuard<host::TStrings> update{*paths_};
+  if (state == ssGrayed) RemoveSubFolders(entry);
+  if (calculateSize_) {
+    if (IsFolderEntry(entry))
+      StartSizeJob(entry.substr(0, entry.size() - 2), +1);
+    else
+      AccountFile(entry, +1);
+  }
+  paths_->Add(entry);
+}
+
+void TKivSelectionList::AddPIDLToSelection(PCItemIDList idList) {
+  AddPathToSelection(GetPathFromPidl(idList));
+}
+
+void TKivSelectionList::RemovePathFromSelection(const String& path) {
+  String target = path;
+  if (resolveLinkedPaths_ && IsLinkedPath(target)) target = GetLinkedPathTarget(target);
+  bool fullSelected = false;
+  const TKivSelectionState state = PathSelected(target, fullSelected);
+  if (state == ssChecked && !fullSelected) {
+    if (!FormatSelectionPath(target)) return;
+    const int index = IndexOfEntry(target);
+    if (index >= 0) DeleteEntry(index, true);
+  } else if (state == ssChecked) {
+    // A folder above is selected as a whole: its entry gives way to the entries of everything
+    // below it but the path down to the removed item. Split and deletion are one change.
+    if (!FormatSelectionPath(target)) return;
+    const String item = IsFolderEntry(target) ? target.substr(0, target.size() - 2) : target;
+    host::UpdateGuard<host::TStrings> update{*paths_};
+    String covering;
+    AddAllExclude(FolderPart(item) + "\\", item, covering);
+    if (!covering.empty() && FormatSelectionPath(covering)) {
+      const int index = IndexOfEntry(covering);
+      if (index >= 0) DeleteEntry(index, false);
+    }
+  } else if (state == ssGrayed) {
+    RemoveSubFolders(target);
+  }
+}
+
+void TKivSelectionList::RemovePIDLFromSelection(PCItemIDList idList) {
+  RemovePathFromSelection(GetPathFromPidl(idList));
+}
+
+void TKivSelectionList::RemoveSubFolders(const String& folder) {
+  if (folder.empty()) return;
+  String path = folder;
+  if (path.back() == '*') path.pop_back();
+  const String key = host::IncludeTrailingBackslash(Fold(path));
+  host::UpdateGuard<host::TStrings> update{*paths_};
+  for (int i = Count() - 1; i >= 0; --i)
+    if (paths_->Key(i).starts_with(key)) DeleteEntry(i, true);
+}
+
+void TKivSelectionList::DeleteEntry(int index, bool recalculate) {
+  if (recalculate && calculateSize_) {
+    const String entry = paths_->Strings(index);
+    if (IsFolderEntry(entry))
+      StartSizeJob(entry.substr(0, entry.size() - 2), -1);
+    else
+      AccountFile(entry, -1);
+  }
+  paths_->Delete(index);
+}
+
+void TKivSelectionList::AddAllExclude(const String& folder, const String& exclude,
+                                      String& covering) {
+  covering.clear();
+  std::vector<String> entries;
+  // Nothing is committed unless the covering entry is found: a half split would select less
+  // than before without removing the entry that covers it.
+  if (!CollectSplit(folder, exclude, entries, covering)) {
+    covering.clear();
+    return;
+  }
+  {
+    host::UpdateGuard<host::TStrings> update{*paths_};
+    for (const String& entry : entries) paths_->Add(entry);
+  }
+  // Only the removed item leaves the totals; its siblings stay selected.
+  if (calculateSize_) {
+    if (host::DirectoryExists(exclude))
+      StartSizeJob(exclude, -1);
+    else
+      AccountFile(exclude, -1);
+  }
+}
+
+bool TKivSelectionList::CollectSplit(const String& folder, const String& exclude,
+                                     std::vector<String>& entries, String& covering) {
+  const String dir = host::ExcludeTrailingBackslash(folder);
+  if (host::AnsiSameText(dir, exclude)) return false;
+  const String excludeKey = Fold(exclude);
+  const bool listed = ForEachName(dir, [&](const String& name, bool isFolder) {
+    const String full = dir + "\\" + name;
+    if (Fold(full) != excludeKey) entries.push_back(isFolder ? full + "\\*" : full);
+    return true;
+  });
+  if (!listed) return false;
+  String own = dir + "\\*";
+  FormatSelectionPath(own);
+  if (IndexOfEntry(own) >= 0) {
+    covering = own;
+    return true;
+  }
+  // One level up, so that the siblings of this folder become entries too.
+  const String parent = FolderPart(dir);
+  if (parent == dir) return false;
+  return CollectSplit(parent + "\\", dir, entries, covering);
+}
+
+// ---- Completeness
+
+void TKivSelectionList::CompletePathSelected(const String& path, String& result) {
+  String item = path;
+  if (IsFolderEntry(item)) item.pop_back();
+  item = host::ExcludeTrailingBackslash(item);
+  CompletePathSelectedExclude(FolderPart(item) + "\\", item, result);
+}
+
+UniquePidl TKivSelectionList::CompletePIDLSelected(PCItemIDList idList) {
+  String result;
+  CompletePathSelected(GetPathFromPidl(idList), result);
+  return UniquePidl{GetIdListFromPath(nullptr, result)};
+}
+
+void TKivSelectionList::CompletePathSelectedExclude(const String& folder, const String& exclude,
+                                                    String& result) {
+  const String dir = host::ExcludeTrailingBackslash(folder);
+  result.clear();
+  bool allSelected = true;
+  const bool listed = ForEachName(dir, [&](const String& name, bool) {
+    const String full = dir + "\\" + name;
+    if (host::AnsiSameText(full, exclude)) return true;
+    allSelected = CompleteChildPathSelected(full);
+    return allSelected;
+  });
+  if (!listed) return;
+  if (!allSelected) {
+    result = exclude;
+    return;
+  }
+  if (dir != exclude) {
+    const String parent = FolderPart(dir);
+    if (parent == dir) return;
+    CompletePathSelectedExclude(parent + "\\", dir, result);
+  } else {
+    result = exclude + "\\";
+  }
+}
+
+bool TKivSelectionList::CompleteChildPathSelected(const String& path) {
+  if (path.empty()) return false;
+  const String dir = host::ExcludeTrailingBackslash(path);
+  const String key = Fold(dir);
+  if (paths_->IndexOfKey(key) >= 0 || paths_->IndexOfKey(key + "\\*") >= 0) return true;
+  bool any = false;
+  bool complete = true;
+  const bool listed = ForEachName(dir, [&](const String& name, bool isFolder) {
+    any = true;
+    const String full = dir + "\\" + name;
+    if (isFolder)
+      complete = paths_->IndexOfKey(Fold(full) + "\\*") >= 0 || CompleteChildPathSelected(full);
+    else
+      complete = paths_->IndexOfKey(Fold(full)) >= 0;
+    return complete;
+  });
+  return listed && any && complete;
+}
+
+// ---- Enumeration
+
+void TKivSelectionList::CloseSearches() {
+  if (fileSearch_ != INVALID_HANDLE_VALUE) FindClose(std::exchange(fileSearch_, INVALID_HANDLE_VALUE));
+  fileFirstPending_ = false;
+  folderStack_.Clear();
+  stackData_.clear();
+  stackFirstPending_.clear();
+}
+
+bool TKivSelectionList::NextFound(HANDLE search, bool& firstPending, WIN32_FIND_DATAW& data) {
+  if (firstPending) {
+    firstPending = false;
+    return true;
+  }
+  return FindNextFileW(search, &data) != FALSE;
+}
+
+bool TKivSelectionList::EnterFolder(const String& name) {
+  WIN32_FIND_DATAW data;
+  const String folder = host::IncludeTrailingBackslash(folderStack_.CurrentPath() + name);
+  HANDLE search = FindFirst(folder + "*", data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  folderStack_.Push(search, name);
+  stackData_.push_back(data);
+  stackFirstPending_.push_back(true);
+  fileSearch_ = FindFirst(folder + "*", fileData_);
+  fileFirstPending_ = fileSearch_ != INVALID_HANDLE_VALUE;
+  return true;
+}
+
+String TKivSelectionList::FindNext() {
+  const int count = Count();
+  if (folderCursor_ >= count && folderStack_.Count() == 0) folderCursor_ = 0;
+  // File entries first.
+  while (fileCursor_ < count) {
+    String entry = paths_->Strings(fileCursor_++);
+    if (!IsFolderEntry(entry)) return entry;
+  }
+  for (;;) {
+    // The files of the current folder, one per call.
+    if (fileSearch_ != INVALID_HANDLE_VALUE) {
+      while (NextFound(fileSearch_, fileFirstPending_, fileData_))
+        if (!(fileData_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+          return folderStack_.CurrentPath() + host::ToUtf8(fileData_.cFileName);
+      FindClose(std::exchange(fileSearch_, INVALID_HANDLE_VALUE));
+    }
+    // Then its next subfolder, depth first; an exhausted folder gives way to its parent.
+    if (folderStack_.Count() > 0) {
+      const size_t top = stackData_.size() - 1;
+      bool pending = stackFirstPending_[top];
+      String next;
+      while (NextFound(folderStack_.Top(), pending, stackData_[top])) {
+        const WIN32_FIND_DATAW& data = stackData_[top];
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        next = host::ToUtf8(data.cFileName);
+        if (!IsFolderToIgnore(next)) break;
+        next.clear();
+      }
+      stackFirstPending_[top] = pending;
+      if (!next.empty()) {
+        EnterFolder(next);
+      } else {
+        FindClose(folderStack_.Pop());
+        stackData_.pop_back();
+        stackFirstPending_.pop_back();
+      }
+      continue;
+    }
+    // Then the next folder entry; one that cannot be listed is skipped.
+    if (folderCursor_ < count) {
+      const String entry = paths_->Strings(folderCursor_++);
+      if (!IsFolderEntry(entry)) continue;
+      folderStack_.SetCurrentPath(String{});
+      EnterFolder(entry.substr(0, entry.size() - 1));
+      continue;
+    }
+    fileCursor_ = 0;
+    return {};
+  }
+}
+
+// ---- Persistence
+
+void TKivSelectionList::SaveToIniFile(const String& fileName, const String& section) {
+  host::TIniFile ini(fileName);
+  try {
+    ini.EraseSection(section);
+  } catch (const host::EIniFileException&) {
+  }
+  for (int i = 0; i < Count(); ++i) {
+    const String entry = paths_->Strings(i);
+    // A key ends at its first "=": such an entry would come back as another path.
+    if (entry.find('=') != String::npos) continue;
+    ini.WriteString(section, entry, String{});
+  }
+  ini.UpdateFile();
+}
+
+void TKivSelectionList::LoadFromIniFile(const String& fileName, const String& section) {
+  host::TIniFile ini(fileName);
+  Clear();
+  host::TStringList keys;
+  ini.ReadSection(section, &keys);
+  SetPaths(&keys);
+}
+
+}  // namespace zelnor
