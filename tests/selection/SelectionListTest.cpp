@@ -1,0 +1,376 @@
+// Tests of the selection list on real folder trees: entry forms, states, merging on add,
+// splitting on remove, shortcut folders, drives, totals, enumeration and the ini form.
+#include "selection/KivSelectionList.h"
+
+#include "host/IniFiles.h"
+#include "host/Raii.h"
+#include "shell/ShellGlobals.h"
+
+#include <gtest/gtest.h>
+
+#include "Pump.h"
+#include "shell/TempDir.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+using host::String;
+using zelnor::TKivSelectionList;
+using zelnor::TKivSelectionState;
+
+namespace {
+
+std::vector<String> Entries(const TKivSelectionList& list) {
+  std::vector<String> out;
+  for (int i = 0; i < list.Count(); ++i) out.push_back(list.GetListItem(i));
+  return out;
+}
+
+std::set<String> EntrySet(const TKivSelectionList& list) {
+  const std::vector<String> entries = Entries(list);
+  return {entries.begin(), entries.end()};
+}
+
+// Saves a shortcut to `target` as `linkFile`.
+bool MakeShortcut(const String& linkFile, const String& target) {
+  host::ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
+    return false;
+  link->SetPath(host::ToWide(target).c_str());
+  host::ComPtr<IPersistFile> file;
+  return SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Save(host::ToWide(linkFile).c_str(), TRUE));
+}
+
+// A small tree:  Data\x.txt (3 bytes)  Data\Sub\y.txt (5)  Data\Sub\z.txt (7)
+//                Data\Sub\Deep\d.txt (2)  Data\Other\w.txt (11)  Data\Empty\ ;  28 bytes, 5 files.
+class SelectionListTest : public ::testing::Test {
+ protected:
+  SelectionListTest() {
+    data = dir.Folder("Data");
+    sub = dir.Folder("Data\\Sub");
+    deep = dir.Folder("Data\\Sub\\Deep");
+    other = dir.Folder("Data\\Other");
+    empty = dir.Folder("Data\\Empty");
+    x = dir.File("Data\\x.txt", "abc");
+    y = dir.File("Data\\Sub\\y.txt", "hello");
+    z = dir.File("Data\\Sub\\z.txt", "1234567");
+    d = dir.File("Data\\Sub\\Deep\\d.txt", "dd");
+    w = dir.File("Data\\Other\\w.txt", "eleven char");
+  }
+
+  // Waits until every size job has reported its end on this thread.
+  void WaitForTotals(TKivSelectionList& l) {
+    ASSERT_TRUE(testing_support::PumpSynchronizeUntil([&] { return !l.Pool().ThreadsActive(); }));
+  }
+
+  TKivSelectionState State(const String& path, bool* full = nullptr) {
+    bool f = false;
+    const TKivSelectionState s = list.PathSelected(path, f);
+    if (full) *full = f;
+    return s;
+  }
+
+  host::CoInitializeGuard com;
+  testing_support::TempDir dir;
+  String data, sub, deep, other, empty, x, y, z, d, w;
+  TKivSelectionList list;
+};
+
+TEST_F(SelectionListTest, FolderIsStoredOnceInFolderForm) {
+  list.AddPathToSelection(data);
+  list.AddPathToSelection(data + "\\");
+  list.AddPathToSelection(data + "\\*");
+  EXPECT_EQ(Entries(list), std::vector<String>{data + "\\*"});
+  list.AddPathToSelection(x);  // covered already
+  EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(SelectionListTest, StatesOfFilesFoldersAndMissingPaths) {
+  list.AddPathToSelection(sub);
+  list.AddPathToSelection(x);
+  bool full = true;
+  EXPECT_EQ(State(data, &full), zelnor::ssGrayed);
+  EXPECT_FALSE(full);
+  EXPECT_EQ(State(sub, &full), zelnor::ssChecked);
+  EXPECT_FALSE(full);
+  EXPECT_EQ(State(x), zelnor::ssChecked);
+  EXPECT_EQ(State(d, &full), zelnor::ssChecked);
+  EXPECT_TRUE(full);
+  EXPECT_EQ(State(other), zelnor::ssUnChecked);
+  EXPECT_EQ(State(w), zelnor::ssUnChecked);
+  // Case does not matter.
+  EXPECT_EQ(State(host::AnsiUpperCase(y), &full), zelnor::ssChecked);
+  for (const String& bad : {String{}, String{"."}, String{".."}, data + "\\missing.txt"}) {
+    EXPECT_EQ(State(bad), zelnor::ssNone) << bad;
+    list.AddPathToSelection(bad);
+  }
+  EXPECT_EQ(list.Count(), 2);
+}
+
+TEST_F(SelectionListTest, AddingAGrayedFolderReplacesTheEntriesBelowIt) {
+  list.AddPathToSelection(sub);
+  list.AddPathToSelection(x);
+  int changes = 0;
+  list.OnChange = [&](host::TObject* sender) {
+    ++changes;
+    EXPECT_EQ(sender, &list);
+  };
+  list.AddPathToSelection(data);
+  EXPECT_EQ(Entries(list), std::vector<String>{data + "\\*"});
+  EXPECT_EQ(changes, 1);
+  bool full = false;
+  EXPECT_EQ(State(y, &full), zelnor::ssChecked);
+  EXPECT_TRUE(full);
+}
+
+TEST_F(SelectionListTest, RemovingAnItemOfASelectedFolderSplitsItsEntry) {
+  list.AddPathToSelection(data);
+  list.RemovePathFromSelection(y);
+  EXPECT_EQ(EntrySet(list), (std::set<String>{z, deep + "\\*", x, other + "\\*", empty + "\\*"}));
+  EXPECT_EQ(State(y), zelnor::ssUnChecked);
+  EXPECT_EQ(State(sub), zelnor::ssGrayed);
+  EXPECT_EQ(State(data), zelnor::ssGrayed);
+  EXPECT_EQ(State(d), zelnor::ssChecked);
+}
+
+TEST_F(SelectionListTest, TotalsAfterChangesEqualAFreshComputation) {
+  list.AddPathToSelection(data);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 28);
+  EXPECT_EQ(list.FileCount(), 5);
+
+  list.RemovePathFromSelection(y);  // a file below the folder entry
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 23);
+  EXPECT_EQ(list.FileCount(), 4);
+
+  list.RemovePathFromSelection(other);  // a folder entry of its own
+  list.RemovePathFromSelection(deep);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 10);
+  EXPECT_EQ(list.FileCount(), 2);
+
+  TKivSelectionList fresh;
+  fresh.SetPaths(list.Paths());
+  WaitForTotals(fresh);
+  EXPECT_EQ(fresh.Size(), list.Size());
+  EXPECT_EQ(fresh.FileCount(), list.FileCount());
+
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Size(), 0);
+  EXPECT_EQ(list.FileCount(), 0);
+}
+
+TEST_F(SelectionListTest, AbortedJobsLeaveNoStaleTotals) {
+  list.AddPathToSelection(data);
+  list.AbortSizeCalculation();
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 0);
+  EXPECT_EQ(list.FileCount(), 0);
+  list.Clear();
+  list.AddPathToSelection(w);  // a file counts at once
+  EXPECT_EQ(list.Size(), 11);
+  EXPECT_EQ(list.FileCount(), 1);
+}
+
+TEST_F(SelectionListTest, RemovingGrayedFolderDeletesEntriesBelowAndUncheckedPathsChangeNothing) {
+  list.AddPathToSelection(y);
+  list.AddPathToSelection(deep);
+  list.AddPathToSelection(w);
+  list.RemovePathFromSelection(x);  // unchecked
+  list.RemovePathFromSelection(data + "\\missing");
+  EXPECT_EQ(list.Count(), 3);
+  list.RemovePathFromSelection(sub);  // grayed
+  EXPECT_EQ(Entries(list), std::vector<String>{w});
+  list.RemovePathFromSelection(w);  // its own entry
+  EXPECT_EQ(list.Count(), 0);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 0);
+  EXPECT_EQ(list.FileCount(), 0);
+}
+
+TEST_F(SelectionListTest, ShortcutFolderStandsForItsTarget) {
+  const String link = dir.Folder("LinkToSub");
+  ASSERT_TRUE(MakeShortcut(link + "\\target.lnk", sub));
+  EXPECT_TRUE(TKivSelectionList::IsLinkedPath(link));
+  EXPECT_TRUE(TKivSelectionList::IsLinkedPath(link + "\\*"));
+  EXPECT_FALSE(TKivSelectionList::IsLinkedPath(sub));
+
+  list.AddPathToSelection(link);
+  EXPECT_EQ(Entries(list), std::vector<String>{sub + "\\*"});
+  EXPECT_EQ(State(link), zelnor::ssChecked);
+  list.RemovePathFromSelection(link);
+  EXPECT_EQ(list.Count(), 0);
+
+  // Unchecking the shortcut inside a selected folder splits around its target.
+  list.AddPathToSelection(data);
+  list.RemovePathFromSelection(link);
+  EXPECT_EQ(EntrySet(list), (std::set<String>{x, other + "\\*", empty + "\\*"}));
+  EXPECT_EQ(State(y), zelnor::ssUnChecked);
+
+  list.SetResolveLinkedPaths(false);
+  EXPECT_EQ(State(link), zelnor::ssNone);
+}
+
+TEST_F(SelectionListTest, DrivesAndRoots) {
+  host::TStrings* paths = list.Paths();
+  EXPECT_FALSE(list.DifferentDrivesSelected());
+  paths->Add("C:\\a.txt");
+  EXPECT_FALSE(list.DifferentDrivesSelected());
+  paths->Add("C:\\b.txt");
+  EXPECT_FALSE(list.DifferentDrivesSelected());
+  paths->Add("c:\\c.txt");
+  EXPECT_TRUE(list.DifferentDrivesSelected());  // exact comparison
+  EXPECT_TRUE(list.GetIsLocalPathSelected());
+  EXPECT_FALSE(list.GetIsUNCPathSelected());
+  paths->Add("\\\\server\\share\\d.txt");
+  EXPECT_TRUE(list.GetIsUNCPathSelected());
+
+  paths->Clear();
+  EXPECT_FALSE(list.IsItemFullSelected("C:\\*"));
+  EXPECT_FALSE(list.IsItemFullSelected(x));
+  paths->Add("C:\\*");
+  EXPECT_TRUE(list.IsItemFullSelected("C:\\*"));
+  EXPECT_TRUE(list.IsItemFullSelected(x));
+  EXPECT_TRUE(list.IsItemFullSelected(data + "\\*"));
+  EXPECT_FALSE(list.IsItemFullSelected("D:\\*"));
+}
+
+TEST_F(SelectionListTest, ItemIdListsOfVirtualParentsAndFolders) {
+  zelnor::UniquePidl drives{zelnor::GetIdListFromSpecialFolder(zelnor::SF_DRIVES)};
+  zelnor::UniquePidl network{zelnor::GetIdListFromSpecialFolder(zelnor::SF_NETWORK)};
+  zelnor::UniquePidl folder{zelnor::GetIdListFromPath(nullptr, sub)};
+  ASSERT_TRUE(drives && folder);
+  EXPECT_EQ(list.IsPIDLSelected(drives.get()), zelnor::ssNone);
+  EXPECT_EQ(list.IsPIDLSelected(folder.get()), zelnor::ssUnChecked);
+  list.AddPIDLToSelection(folder.get());
+  EXPECT_EQ(Entries(list), std::vector<String>{sub + "\\*"});
+  EXPECT_EQ(list.IsPIDLSelected(drives.get()), zelnor::ssGrayed);
+  if (network) {
+    EXPECT_EQ(list.IsPIDLSelected(network.get()), zelnor::ssNone);
+  }
+  EXPECT_EQ(list.IsPIDLSelected(folder.get()), zelnor::ssChecked);
+  list.RemovePIDLFromSelection(folder.get());
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST_F(SelectionListTest, CompletenessFindsTheHighestCompleteFolder) {
+  String result;
+  list.AddPathToSelection(y);
+  list.AddPathToSelection(z);
+  list.CompletePathSelected(z, result);
+  EXPECT_EQ(result, z);  // Deep is not selected
+  list.AddPathToSelection(deep);
+  list.CompletePathSelected(deep, result);
+  EXPECT_EQ(result, sub);  // x.txt of Data is not selected
+  EXPECT_TRUE(list.CompleteChildPathSelected(sub));
+  EXPECT_FALSE(list.CompleteChildPathSelected(data));
+  EXPECT_FALSE(list.CompleteChildPathSelected(empty));
+  EXPECT_FALSE(list.CompleteChildPathSelected(x));
+}
+
+TEST_F(SelectionListTest, FindNextReturnsFilesThenFolderContentsDepthFirstThenStartsOver) {
+  list.AddPathToSelection(w);
+  list.AddPathToSelection(sub);
+  std::vector<String> found;
+  for (String f = list.FindNext(); !f.empty(); f = list.FindNext()) found.push_back(f);
+  ASSERT_EQ(found.size(), 4u);
+  EXPECT_EQ(found[0], w);
+  EXPECT_EQ((std::set<String>{found[1], found[2]}), (std::set<String>{y, z}));
+  EXPECT_EQ(found[3], d);
+  EXPECT_EQ(list.FindNext(), w);  // starts over
+}
+
+TEST_F(SelectionListTest, FindNextStartsOverAfterAChange) {
+  list.AddPathToSelection(other);
+  list.AddPathToSelection(sub);
+  EXPECT_EQ(list.FindNext(), w);
+  const String first = list.FindNext();
+  EXPECT_TRUE(first == y || first == z);
+  list.RemovePathFromSelection(sub);
+  // The search opened in Sub is gone with its entry.
+  EXPECT_EQ(list.FindNext(), w);
+  EXPECT_EQ(list.FindNext(), String{});
+}
+
+TEST_F(SelectionListTest, IniFileKeepsEveryNameThatAKeyCanHold) {
+  const String wide = dir.File("Data\\\xd0\x96\xd1\x83\xd0\xba-\xe2\x82\xac.txt", "x");  // Жук-€
+  const String equals = dir.File("Data\\a=b.txt", "y");
+  list.AddPathToSelection(wide);
+  list.AddPathToSelection(sub);
+  list.AddPathToSelection(equals);
+  const String ini = dir.Path() + "\\selection.ini";
+  list.SaveToIniFile(ini, "Selection");
+  list.SaveToIniFile(ini, "Selection");  // the section is rewritten, not appended to
+
+  host::TIniFile file(ini);
+  host::TStringList keys;
+  file.ReadSection("Selection", &keys);
+  EXPECT_EQ(keys.Count(), 2);
+  EXPECT_EQ(file.ReadString("Selection", wide, "missing"), "");
+
+  TKivSelectionList loaded;
+  loaded.LoadFromIniFile(ini, "Selection");
+  EXPECT_EQ(Entries(loaded), (std::vector<String>{wide, sub + "\\*"}));
+  WaitForTotals(loaded);
+  EXPECT_EQ(loaded.Size(), 1 + 5 + 7 + 2);
+}
+
+TEST_F(SelectionListTest, AssigningItsOwnEntriesKeepsThem) {
+  list.AddPathToSelection(x);
+  list.AddPathToSelection(sub);
+  list.SetPaths(list.Paths());
+  EXPECT_EQ(Entries(list), (std::vector<String>{x, sub + "\\*"}));
+  list.Assign(&list);
+  EXPECT_EQ(list.Count(), 2);
+
+  TKivSelectionList copy;
+  copy.Paths()->Add(data + "\\*");
+  copy.Assign(&list);
+  EXPECT_EQ(Entries(copy), Entries(list));
+  host::TStringList foreign;
+  EXPECT_THROW(copy.Assign(&foreign), host::Exception);
+
+  // Re-added one by one: covered and missing entries disappear, folders take the folder form.
+  host::TStringList raw;
+  raw.Add(y);
+  raw.Add(data);
+  raw.Add(data + "\\gone.txt");
+  copy.SetPaths(&raw);
+  EXPECT_EQ(Entries(copy), std::vector<String>{data + "\\*"});
+}
+
+TEST_F(SelectionListTest, EntriesEditedFromOutsideAreSeen) {
+  host::TStrings* paths = list.Paths();
+  paths->Add(sub + "\\*");
+  EXPECT_EQ(State(y), zelnor::ssChecked);
+  paths->SetStrings(0, other + "\\*");
+  EXPECT_EQ(State(y), zelnor::ssUnChecked);
+  EXPECT_EQ(State(w), zelnor::ssChecked);
+  paths->Insert(0, x);
+  paths->Exchange(0, 1);
+  EXPECT_EQ(State(x), zelnor::ssChecked);
+  paths->Delete(1);
+  EXPECT_EQ(State(x), zelnor::ssUnChecked);
+  paths->BeginUpdate();
+  paths->Add(data + "\\*");
+  EXPECT_EQ(State(y), zelnor::ssChecked);
+  paths->Clear();
+  EXPECT_EQ(State(y), zelnor::ssUnChecked);
+  paths->EndUpdate();
+}
+
+TEST_F(SelectionListTest, FreedWithPendingJobsAndOpenSearches) {
+  auto* doomed = new TKivSelectionList();
+  doomed->AddPathToSelection(data);
+  doomed->AddPathToSelection(w);
+  EXPECT_FALSE(doomed->FindNext().empty());
+  delete doomed;
+}
+
+}  // namespace
