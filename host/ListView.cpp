@@ -309,6 +309,11 @@ void TListItem::Delete() {
 void TListItem::Changed(int change) {
   TCustomListView* view = ListView();
   if (!view || index_ < 0 || view->fetching_ > 0 || owner_->updateCount_ > 0) return;
+  // Completing an item for the control is no change to report: the answer carries it.
+  if (view->requesting_ == this) {
+    if (change & LVIF_STATE) view->marksChanged_ = true;
+    return;
+  }
   Update();
   view->Change(this, change);
 }
@@ -989,9 +994,20 @@ void TCustomListView::GetDispInfo(NMLVDISPINFOW& info) {
   // The image first: completing an item may set its overlay and marks asked for below.
   if (it.mask & LVIF_IMAGE) {
     if (it.iSubItem == 0) {
-      GetImageIndex(item);
+      const TListItem* outer = requesting_;
+      requesting_ = item;
+      marksChanged_ = false;
+      try {
+        GetImageIndex(item);
+      } catch (...) {
+        requesting_ = outer;
+        throw;
+      }
+      requesting_ = outer;
       if (item->index_ < 0) return;  // the handler deleted it
       it.iImage = item->imageIndex_;
+      // Marks asked for in an earlier request are drawn with the next paint.
+      if (marksChanged_ && !(it.mask & LVIF_STATE)) Send(LVM_REDRAWITEMS, WPARAM(it.iItem), LPARAM(it.iItem));
     } else {
       it.iImage = I_IMAGENONE;
     }

@@ -420,6 +420,8 @@ class TCustomListView : public TWinControl {
   Snapshot snapshot_;
   int quietState_ = 0;      // selection changes made here, not reported as the user's
   int fetching_ = 0;        // a text provider is running: its changes are not reported
+  const TListItem* requesting_ = nullptr;  // the item whose image is being asked for
+  bool marksChanged_ = false;              // ... and whose marks changed meanwhile
   bool countDirty_ = false;  // the control's count lags behind the items
   std::wstring textBuffer_;  // answer of the last text request
   std::wstring tipBuffer_;

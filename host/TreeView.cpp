@@ -763,7 +763,7 @@ bool TCustomTreeView::CustomDraw(const RECT& rect, TCustomDrawStage stage) {
 }
 
 bool TCustomTreeView::CustomDrawItem(TTreeNode* node, TCustomDrawState state,
-                                     TCustomDrawStage stage) {
+                                     TCustomDrawStage stage, bool&) {
   bool defaultDraw = true;
   if (stage == cdPrePaint && OnCustomDrawItem) OnCustomDrawItem(this, node, state, defaultDraw);
   return defaultDraw;
@@ -772,6 +772,16 @@ bool TCustomTreeView::CustomDrawItem(TTreeNode* node, TCustomDrawState state,
 void TCustomTreeView::BeginNodeDrag(TTreeNode*, TMouseButton) {}
 
 // ---- Messages and notifications
+
+void TCustomTreeView::SetChangeTimerActive(bool active) {
+  if (active == changePending_) return;
+  if (active) {
+    StartChangeTimer();
+  } else {
+    KillTimer(HandleIfAllocated(), kChangeTimer);
+    changePending_ = false;
+  }
+}
 
 void TCustomTreeView::StartChangeTimer() {
   HWND wnd = HandleIfAllocated();
@@ -941,7 +951,10 @@ LRESULT TCustomTreeView::CustomDrawNotify(NMTVCUSTOMDRAW& draw) {
                                   ? ColorToRGB(Color())
                                   : draw.clrTextBk;
         CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), text, back);
-        const bool defaultDraw = CustomDrawItem(node, cd.uItemState & 0x1FF, cdPrePaint);
+        bool paintImages = true;
+        const bool defaultDraw =
+            CustomDrawItem(node, cd.uItemState & 0x1FF, cdPrePaint, paintImages);
+        if (!paintImages) result |= TVCDRF_NOIMAGES;
         if (loan.TextColor() != text) draw.clrText = loan.TextColor();
         if (loan.BackColor() != back) draw.clrTextBk = loan.BackColor();
         if (loan.Release()) result |= CDRF_NEWFONT;
@@ -955,7 +968,8 @@ LRESULT TCustomTreeView::CustomDrawNotify(NMTVCUSTOMDRAW& draw) {
       if (node && IsCustomDrawn(dtItem, cdPostPaint)) {
         CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
                               ColorToRGB(Color()));
-        CustomDrawItem(node, cd.uItemState & 0x1FF, cdPostPaint);
+        bool paintImages = true;
+        CustomDrawItem(node, cd.uItemState & 0x1FF, cdPostPaint, paintImages);
       }
       return CDRF_DODEFAULT;
     }

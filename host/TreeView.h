@@ -213,6 +213,10 @@ class TCustomTreeView : public TWinControl {
   // Milliseconds between a selection change and Change; 0 reports at once.
   unsigned ChangeDelay() const { return changeDelay_; }
   void SetChangeDelay(unsigned ms) { changeDelay_ = ms; }
+  // A selection change waits for its delay. Stopping the wait holds the report back; starting it
+  // again waits the whole delay anew (a long expansion stops and restarts it).
+  bool ChangeTimerActive() const { return changePending_; }
+  void SetChangeTimerActive(bool active);
   int Indent() const;
   void SetIndent(int indent);
   bool ShowRoot() const { return showRoot_; }
@@ -283,8 +287,10 @@ class TCustomTreeView : public TWinControl {
   virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage);
   virtual bool CustomDraw(const RECT& rect, TCustomDrawStage stage);
   // Custom drawing of one node: the canvas holds the context, the font with the text colour and
-  // the brush with the background; changes to them are used for the node.
-  virtual bool CustomDrawItem(TTreeNode* node, TCustomDrawState state, TCustomDrawStage stage);
+  // the brush with the background; changes to them are used for the node. Clearing
+  // `paintImages` draws the node without its images.
+  virtual bool CustomDrawItem(TTreeNode* node, TCustomDrawState state, TCustomDrawStage stage,
+                              bool& paintImages);
   // The user started dragging `node` with `button`; nothing by default.
   virtual void BeginNodeDrag(TTreeNode* node, TMouseButton button);
 

@@ -301,6 +301,30 @@ TEST_F(TreeViewTest, RecreatedWindowKeepsNodesExpansionAndSelection) {
   EXPECT_EQ(tree->changes, changes);  // putting things back is no user change
 }
 
+TEST_F(TreeViewTest, CustomDrawItemColourIsUsedForTheNode) {
+  TTreeNode* node = tree->Items()->Add(nullptr, "coloured node text");
+  tree->Items()->Add(nullptr, "plain");
+  std::set<TTreeNode*> drawn;
+  tree->OnCustomDrawItem = [&](TCustomTreeView* sender, TTreeNode* n, TCustomDrawState,
+                               bool& defaultDraw) {
+    drawn.insert(n);
+    if (n == node) sender->Canvas()->Font()->SetColor(clBlue);
+    defaultDraw = true;
+  };
+  Paint();
+  EXPECT_EQ(drawn.size(), 2u);
+  const RECT label = node->DisplayRect(true);
+  HDC dc = GetDC(tree->Handle());
+  bool blue = false;
+  for (int y = label.top; y < label.bottom && !blue; ++y)
+    for (int x = label.left; x < label.right && !blue; ++x) {
+      const COLORREF c = GetPixel(dc, x, y);
+      blue = GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90;
+    }
+  ReleaseDC(tree->Handle(), dc);
+  EXPECT_TRUE(blue);
+}
+
 TEST_F(TreeViewTest, BeginDragReachesTheHook) {
   TTreeNode* node = tree->Items()->Add(nullptr, "drag me");
   NMTREEVIEWW nm{};
