@@ -1,0 +1,257 @@
+// TKivDirectoryWatch: overlapped ReadDirectoryChangesW on every directory, one worker for all.
+#include "extras/DirectoryWatch.h"
+
+#include "extras/ShellChangeNotifier.h"
+
+#include <shlobj.h>
+
+#include <utility>
+
+namespace zelnor {
+
+namespace {
+
+constexpr DWORD kBufferBytes = 64 * 1024;
+constexpr int kMaxOpenedFolders = 2000;
+constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE |
+                                FILE_NOTIFY_CHANGE_LAST_WRITE;
+
+std::wstring Lower(std::wstring s) {
+  if (!s.empty()) CharLowerBuffW(s.data(), DWORD(s.size()));
+  return s;
+}
+
+// The directory without a trailing backslash, except for a drive root ("C:\").
+std::wstring Normalized(std::wstring dir) {
+  while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
+  return dir;
+}
+
+bool IsFolderPath(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+struct TKivDirectoryWatch::Slot {
+  std::wstring directory;
+  host::UniqueFile handle;
+  host::UniqueHandle event;
+  OVERLAPPED overlapped{};
+  std::unique_ptr<DWORD[]> buffer{new DWORD[kBufferBytes / sizeof(DWORD)]};
+  bool pending = false;
+  std::wstring renamedFrom;  // the old name of a rename whose new name has not come yet
+};
+
+TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive,
+                                       HWND window, UINT message)
+    : host::TThread(true),
+      recursive_(recursive),
+      window_(window),
+      message_(message),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      armed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  for (auto& d : directories) {
+    if (d.empty() || directories_.size() >= MAXIMUM_WAIT_OBJECTS - 1) continue;
+    directories_.push_back(Normalized(std::move(d)));
+  }
+  Start();
+  // The worker opens and arms every directory before it signals; it never synchronises with
+  // this thread, so the wait cannot deadlock.
+  WaitForSingleObject(armed_.get(), 10000);
+}
+
+TKivDirectoryWatch::~TKivDirectoryWatch() {
+  SetEvent(stop_.get());
+  WaitFor();
+}
+
+std::vector<TKivDirectoryWatch::Change> TKivDirectoryWatch::Take() {
+  std::lock_guard<std::mutex> guard(lock_);
+  posted_ = false;
+  return std::exchange(changes_, {});
+}
+
+void TKivDirectoryWatch::Push(Change change) {
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    changes_.push_back(std::move(change));
+    post = !std::exchange(posted_, true);
+  }
+  if (post) PostMessageW(window_, message_, 0, 0);
+}
+
+bool TKivDirectoryWatch::IsKnownFolder(const std::wstring& path) const {
+  return folders_.count(Lower(path)) != 0;
+}
+
+void TKivDirectoryWatch::RememberFolder(const std::wstring& path, bool folder) {
+  if (folder) {
+    folders_.insert(Lower(path));
+  } else {
+    folders_.erase(Lower(path));
+  }
+}
+
+void TKivDirectoryWatch::LearnSubfolders(const std::wstring& directory) {
+  WIN32_FIND_DATAW data;
+  const std::wstring base = directory.back() == L'\\' ? directory : directory + L"\\";
+  host::FindHandle find(FindFirstFileExW((base + L"*").c_str(), FindExInfoBasic, &data,
+                                         FindExSearchLimitToDirectories, nullptr, 0));
+  if (!find) return;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    folders_.insert(Lower(base + name));
+  } while (FindNextFileW(find.get(), &data));
+}
+
+void TKivDirectoryWatch::OpenSubfolders(const std::wstring& directory, int& budget) {
+  WIN32_FIND_DATAW data;
+  const std::wstring base = directory.back() == L'\\' ? directory : directory + L"\\";
+  std::vector<std::wstring> children;
+  {
+    host::FindHandle find(FindFirstFileExW((base + L"*").c_str(), FindExInfoBasic, &data,
+                                           FindExSearchLimitToDirectories, nullptr, 0));
+    if (!find) return;
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+      // Links to folders elsewhere would lead out of the tree, or round in a loop.
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      children.push_back(base + name);
+    } while (FindNextFileW(find.get(), &data));
+  }
+  for (const auto& child : children) {
+    if (budget-- <= 0 || Terminated()) return;
+    folders_.insert(Lower(child));
+    host::UniqueFile opened(CreateFileW(child.c_str(), FILE_LIST_DIRECTORY,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    OpenSubfolders(child, budget);
+  }
+}
+
+void TKivDirectoryWatch::Read(Slot& slot) {
+  ResetEvent(slot.event.get());
+  slot.overlapped = OVERLAPPED{};
+  slot.overlapped.hEvent = slot.event.get();
+  slot.pending = ReadDirectoryChangesW(slot.handle.get(), slot.buffer.get(), kBufferBytes,
+                                       recursive_, kNotifyFilter, nullptr, &slot.overlapped,
+                                       nullptr) != FALSE;
+}
+
+void TKivDirectoryWatch::Parse(Slot& slot, DWORD bytes) {
+  if (bytes == 0) {
+    // The buffer overflowed: everything below the directory may have changed.
+    Push({SHCNE_UPDATEDIR, slot.directory, {}});
+    return;
+  }
+  const auto* base = reinterpret_cast<const BYTE*>(slot.buffer.get());
+  DWORD offset = 0;
+  for (;;) {
+    const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + offset);
+    const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    const std::wstring path =
+        slot.directory.back() == L'\\' ? slot.directory + name : slot.directory + L"\\" + name;
+    switch (info->Action) {
+      case FILE_ACTION_ADDED: {
+        const bool folder = IsFolderPath(path);
+        RememberFolder(path, folder);
+        Push({folder ? SHCNE_MKDIR : SHCNE_CREATE, path, {}});
+        break;
+      }
+      case FILE_ACTION_REMOVED: {
+        const bool folder = IsKnownFolder(path);
+        RememberFolder(path, false);
+        Push({folder ? SHCNE_RMDIR : SHCNE_DELETE, path, {}});
+        break;
+      }
+      case FILE_ACTION_MODIFIED: {
+        const bool folder = IsFolderPath(path);
+        if (folder) RememberFolder(path, true);
+        Push({folder ? SHCNE_UPDATEDIR : SHCNE_UPDATEITEM, path, {}});
+        break;
+      }
+      case FILE_ACTION_RENAMED_OLD_NAME:
+        slot.renamedFrom = path;
+        break;
+      case FILE_ACTION_RENAMED_NEW_NAME: {
+        const bool folder = IsFolderPath(path);
+        RememberFolder(path, folder);
+        if (slot.renamedFrom.empty()) {
+          // The old name lay outside the watched tree: the object has arrived.
+          Push({folder ? SHCNE_MKDIR : SHCNE_CREATE, path, {}});
+        } else {
+          RememberFolder(slot.renamedFrom, false);
+          Push({folder ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, std::move(slot.renamedFrom), path});
+          slot.renamedFrom.clear();
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    if (info->NextEntryOffset == 0) break;
+    offset += info->NextEntryOffset;
+  }
+}
+
+void TKivDirectoryWatch::Execute() {
+  std::vector<std::unique_ptr<Slot>> slots;
+  for (const auto& dir : directories_) {
+    auto slot = std::make_unique<Slot>();
+    slot->directory = dir;
+    slot->handle.reset(CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
+                                   nullptr));
+    if (!slot->handle) continue;
+    slot->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Read(*slot);
+    if (slot->pending) slots.push_back(std::move(slot));
+  }
+  watched_ = int(slots.size());
+  if (recursive_ && !ShellReportsFileSystemChanges()) {
+    // Wine extends a subtree watch to a folder that existed before only once that folder is
+    // opened; open each (up to a bound) before reporting the watch ready.
+    int budget = kMaxOpenedFolders;
+    for (const auto& slot : slots) OpenSubfolders(slot->directory, budget);
+  }
+  SetEvent(armed_.get());
+
+  if (!recursive_ || ShellReportsFileSystemChanges()) {
+    for (const auto& slot : slots) LearnSubfolders(slot->directory);
+  }
+
+  std::vector<HANDLE> waits{stop_.get()};
+  for (const auto& slot : slots) waits.push_back(slot->event.get());
+  while (!Terminated()) {
+    const DWORD r = WaitForMultipleObjects(DWORD(waits.size()), waits.data(), FALSE, INFINITE);
+    if (r == WAIT_OBJECT_0 || r < WAIT_OBJECT_0 || r >= WAIT_OBJECT_0 + waits.size()) break;
+    Slot& slot = *slots[r - WAIT_OBJECT_0 - 1];
+    DWORD bytes = 0;
+    const bool ok = GetOverlappedResult(slot.handle.get(), &slot.overlapped, &bytes, FALSE) != FALSE;
+    slot.pending = false;
+    if (ok) Parse(slot, bytes);
+    Read(slot);
+    if (!slot.pending) {
+      // The directory went away or cannot be read any longer: stop waiting for it.
+      ResetEvent(slot.event.get());
+      waits[r - WAIT_OBJECT_0] = stop_.get();
+    }
+  }
+  for (const auto& slot : slots) {
+    if (!slot->pending) continue;
+    CancelIo(slot->handle.get());
+    DWORD bytes = 0;
+    GetOverlappedResult(slot->handle.get(), &slot->overlapped, &bytes, TRUE);
+  }
+}
+
+}  // namespace zelnor

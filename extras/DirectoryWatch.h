@@ -1,0 +1,72 @@
+// Watching file-system directories for the change notifier.
+//   TKivDirectoryWatch   a worker that reads the changes of up to 63 directories and hands them,
+//                        as shell event codes with paths, to a window's message queue
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/Raii.h"
+#include "host/Threads.h"
+
+namespace zelnor {
+
+class TKivDirectoryWatch : public host::TThread {
+ public:
+  // One change as the shell would report it: SHCNE_* code and the absolute paths it concerns.
+  struct Change {
+    LONG code;
+    std::wstring path1;
+    std::wstring path2;  // the new name of a rename
+  };
+
+  // Starts watching; returns once every directory that could be opened is being read, so any
+  // change made after this call is seen. `message` is posted to `window` when changes wait.
+  TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive, HWND window,
+                     UINT message);
+  ~TKivDirectoryWatch() override;
+
+  host::String ClassName() const override { return "TKivDirectoryWatch"; }
+
+  // The changes waiting since the last call, in the order they happened (main thread).
+  std::vector<Change> Take();
+  // How many directories are being read.
+  int WatchedCount() const { return watched_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  struct Slot;
+  void Read(Slot& slot);
+  void Parse(Slot& slot, DWORD bytes);
+  void Push(Change change);
+  bool IsKnownFolder(const std::wstring& path) const;
+  void RememberFolder(const std::wstring& path, bool folder);
+  void LearnSubfolders(const std::wstring& directory);
+  void OpenSubfolders(const std::wstring& directory, int& budget);
+
+  std::vector<std::wstring> directories_;
+  bool recursive_;
+  HWND window_;
+  UINT message_;
+  host::UniqueHandle stop_;
+  host::UniqueHandle armed_;
+  std::atomic<int> watched_{0};
+
+  std::mutex lock_;
+  std::vector<Change> changes_;
+  bool posted_ = false;
+
+  // Folders seen below the watched directories (lower case), so that a deleted folder is told
+  // apart from a deleted file once it is gone. Worker thread only.
+  std::set<std::wstring> folders_;
+};
+
+}  // namespace zelnor

@@ -1,0 +1,189 @@
+// The shell change notifier.
+//   TNotificationEvent, TNotificationEvents      kinds of change and their set (bit n = kind n)
+//   TKivShellNotifierEvent, ...EventPIDL         the two change events
+//   TKivFileSystemWatch                          whether file-system directories are watched too
+//   TKivShellChangeNotifier                      registers folders with the shell, reports changes
+//   TKivNotifyThread                             runs one change handler on the main thread
+//   ShellReportsFileSystemChanges                whether the shell reports plain file changes
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "host/Messages.h"
+#include "host/StringList.h"
+#include "host/Threads.h"
+#include "host/TypeInfo.h"
+#include "link/ShellLink.h"
+#include "shell/ShellWin32.h"
+
+namespace zelnor {
+
+class TKivDirectoryWatch;
+
+enum TNotificationEvent {
+  neAssociationChange,
+  neAttributesChange,
+  neFileChange,
+  neFileCreate,
+  neFileDelete,
+  neFileRename,
+  neDriveAdd,
+  neDriveRemove,
+  neShellDriveAdd,
+  neDriveSpaceChange,
+  neMediaInsert,
+  neMediaRemove,
+  neFolderCreate,
+  neFolderDelete,
+  neFolderRename,
+  neFolderUpdate,
+  neNetShare,
+  neNetUnShare,
+  neServerDisconnect,
+  neImageListChange,
+  neUnknown,
+};
+extern const host::TEnumInfo NotificationEventInfo;
+using TNotificationEvents = unsigned;  // bit n = TNotificationEvent n
+inline constexpr TNotificationEvents NotificationEventBit(TNotificationEvent e) { return 1u << e; }
+// Every kind but neUnknown.
+inline constexpr TNotificationEvents AllNotificationEvents = 0xFFFFF;
+
+// The shell event value (SHCNE_*) of a kind; neUnknown stands for all events.
+LONG ShellEventOf(TNotificationEvent event);
+// The kind whose shell value equals `code` exactly; neUnknown for any other code.
+TNotificationEvent NotificationEventOf(LONG code);
+
+using TKivShellNotifierEvent = std::function<void(host::TObject* sender, TNotificationEvent event,
+                                                  const host::String& path1,
+                                                  const host::String& path2)>;
+// The lists belong to the shell (or the notifier) and are valid only during the call.
+using TKivShellNotifierEventPIDL = std::function<void(
+    host::TObject* sender, TNotificationEvent event, PItemIDList pidl1, PItemIDList pidl2)>;
+
+// fwAutomatic watches the file system only where the shell does not report its changes.
+enum TKivFileSystemWatch { fwAutomatic, fwOn, fwOff };
+extern const host::TEnumInfo FileSystemWatchInfo;
+
+// True when the shell reports file-system changes below registered folders by itself (Windows);
+// false under Wine, whose shell reports only what this process announces.
+bool ShellReportsFileSystemChanges();
+
+// Message the shell sends to the notifier's window with each report.
+inline constexpr UINT WM_SHELLNOTIFY = 2011;
+
+class TKivShellChangeNotifier : public TKivBaseComponent {
+  HOST_CLASS(TKivShellChangeNotifier, TKivBaseComponent)
+  explicit TKivShellChangeNotifier(host::TComponent* owner = nullptr);
+  ~TKivShellChangeNotifier() override;
+
+  // ---- Published settings
+  host::TStrings* Directories() const { return directories_.get(); }
+  void SetDirectories(const host::TStrings* value);
+  bool GetEnabled() const override;
+  void SetEnabled(bool value) override;
+  bool Recursive() const { return recursive_; }
+  void SetRecursive(bool value);
+  TNotificationEvents EventFilter() const { return eventFilter_; }
+  void SetEventFilter(TNotificationEvents value);
+  TKivFileSystemWatch FileSystemWatch() const { return fileSystemWatch_; }
+  void SetFileSystemWatch(TKivFileSystemWatch value);
+  // Whether the registered file-system directories are watched at the moment.
+  bool WatchingFileSystem() const { return watch_ != nullptr; }
+
+  // Called on the main thread after the report has been answered, once per report, in order.
+  TKivShellNotifierEvent OnChange;
+  // Called at once, inside the report.
+  TKivShellNotifierEventPIDL OnChangePIDL;
+
+  // ---- Operations
+  // The last directory, or "" when there is none; setting adds a directory.
+  host::String GetDirectory() const;
+  void SetDirectory(const host::String& path);
+  // Watches one list instead of directories (copied); nil only drops its registration.
+  void SetPIDL(PCItemIDList pidl);
+  bool GetNotificationEvent(TNotificationEvent event) const;
+  void SetNotificationEvent(TNotificationEvent event, bool on);
+
+  void Start();
+  void Stop();
+  void Restart();
+  bool Active() const { return active_; }
+
+  ULONG RegisterPath(const host::String& path);
+  ULONG ShellNotifyRegister(PCItemIDList pidl, bool recursive);
+  void ShellNotifyUnregister(ULONG id);
+
+  // The hidden window that receives the reports; none at design time.
+  HWND WindowHandle() const { return window_; }
+
+ protected:
+  // Queues OnChange for delivery from the window's message queue.
+  virtual void DoOnChange(host::TObject* sender, TNotificationEvent event, const host::String& path1,
+                          const host::String& path2);
+  // The clock of the duplicate filter.
+  virtual DWORD TickCount() const { return GetTickCount(); }
+
+  void MessageHandler(host::TMessage& message);
+  void DirectoriesChanging(host::TObject* sender);
+  void DirectoriesChanged(host::TObject* sender);
+
+ private:
+  struct PendingChange {
+    host::TObject* sender;
+    TNotificationEvent event;
+    host::String path1, path2;
+  };
+
+  // Steps shared by shell reports and file-system watch reports: classify, filter duplicates,
+  // remember, call the events.
+  void HandleReport(LONG code, PItemIDList pidl1, PItemIDList pidl2);
+  void DeliverPending();
+  void DeliverWatchReports();
+  LONG RegistrationMask() const;
+  bool WantsFileSystemWatch() const;
+  void StartWatch();
+  void StopWatch();
+  // Sets a directory's registration id without firing the list's notifications.
+  void SetDirectoryId(int index, ULONG id);
+  ULONG DirectoryId(int index) const;
+
+  TNotificationEvents eventFilter_ = AllNotificationEvents;
+  std::unique_ptr<host::TStringList> directories_;
+  bool recursive_ = true;
+  UniquePidl lastPidl_;
+  LONG lastCode_ = 0;
+  HWND window_ = nullptr;
+  DWORD lastTick_ = 0;
+  bool active_ = false;
+  UniquePidl pidl_;
+  ULONG pidlId_ = 0;
+  TKivFileSystemWatch fileSystemWatch_ = fwAutomatic;
+  std::deque<PendingChange> pending_;
+  std::unique_ptr<TKivDirectoryWatch> watch_;
+};
+
+// Carries one change to the main thread: it runs the callback there through the thread class's
+// synchronisation and frees itself. The callback's owner must outlive the thread.
+class TKivNotifyThread : public host::TThread {
+ public:
+  TKivNotifyThread(host::TObject* sender, TNotificationEvent event, const host::String& path1,
+                   const host::String& path2, TKivShellNotifierEvent callback);
+  host::String ClassName() const override { return "TKivNotifyThread"; }
+
+ protected:
+  void Execute() override;
+  void DoOnChange();
+
+ private:
+  host::TObject* sender_;
+  TNotificationEvent event_;
+  host::String path1_, path2_;
+  TKivShellNotifierEvent callback_;
+};
+
+}  // namespace zelnor

@@ -1,0 +1,389 @@
+// The change notifier: registrations, the duplicate filter, delivery of OnChange, and the
+// file-system watch.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "Pump.h"
+#include "shell/TempDir.h"
+#include "extras/ShellChangeNotifier.h"
+#include "host/Messages.h"
+#include "shell/ShellGlobals.h"
+
+using namespace zelnor;
+using testing_support::PumpMessagesUntil;
+using testing_support::TempDir;
+
+namespace {
+
+struct Report {
+  TNotificationEvent event;
+  String path1, path2;
+};
+
+// Records both events of a notifier.
+struct Recorder {
+  std::vector<Report> immediate;  // OnChangePIDL
+  std::vector<Report> delivered;  // OnChange
+  explicit Recorder(TKivShellChangeNotifier& n) {
+    n.OnChangePIDL = [this](host::TObject*, TNotificationEvent e, PItemIDList p1, PItemIDList p2) {
+      immediate.push_back({e, GetPathFromPidl(p1), GetPathFromPidl(p2)});
+    };
+    n.OnChange = [this](host::TObject*, TNotificationEvent e, const String& p1, const String& p2) {
+      delivered.push_back({e, p1, p2});
+    };
+  }
+  String Dump() const {
+    String out;
+    for (const auto& r : immediate) out += host::IntToStr(r.event) + " " + r.path1 + " " + r.path2 + "\n";
+    return out;
+  }
+  bool Saw(TNotificationEvent e, const String& path) const {
+    for (const auto& r : immediate)
+      if (r.event == e && host::SameText(r.path1, path)) return true;
+    return false;
+  }
+};
+
+// A notifier whose duplicate-filter clock the test moves.
+class ClockedNotifier : public TKivShellChangeNotifier {
+ public:
+  DWORD now = 100000;
+
+ protected:
+  DWORD TickCount() const override { return now; }
+};
+
+// Sends the notifier a report as the shell's classic delivery does.
+void SendReport(TKivShellChangeNotifier& n, LONG code, PCItemIDList p1, PCItemIDList p2 = nullptr) {
+  PCItemIDList lists[2] = {p1, p2};
+  SendMessageW(n.WindowHandle(), WM_SHELLNOTIFY, WPARAM(lists), LPARAM(code));
+}
+
+void AnnounceCreate(const String& path) {
+  SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW | SHCNF_FLUSH, host::ToWide(path).c_str(), nullptr);
+}
+
+// Runs the message queue until everything posted so far has been handled.
+void DrainPostedMessages() {
+  bool seen = false;
+  HWND sentinel = host::AllocateHWnd([&](host::TMessage& m) {
+    if (m.Msg == WM_APP + 1) seen = true;
+    host::DefaultHandler(m);
+  });
+  PostMessageW(sentinel, WM_APP + 1, 0, 0);
+  PumpMessagesUntil([&] { return seen; });
+  host::DeallocateHWnd(sentinel);
+}
+
+}  // namespace
+
+TEST(ShellChangeNotifier, NewNotifierWatchesMyComputerThroughAnEmptyEntry) {
+  TKivShellChangeNotifier n;
+  ASSERT_NE(KivSHChangeNotifyRegister(), nullptr);
+  EXPECT_TRUE(n.Enabled());
+  EXPECT_TRUE(n.Active());
+  EXPECT_TRUE(n.Recursive());
+  EXPECT_EQ(n.EventFilter(), 0xFFFFFu);
+  ASSERT_EQ(n.Directories()->Count(), 1);
+  EXPECT_EQ(n.Directories()->Strings(0), "");
+  EXPECT_EQ(n.GetDirectory(), "");
+
+  // The placeholder watches every drive: an announced change anywhere on C: arrives.
+  TempDir dir;
+  Recorder r(n);
+  const String file = dir.File("a.txt");
+  AnnounceCreate(file);
+  EXPECT_TRUE(r.Saw(neFileCreate, file));
+}
+
+TEST(ShellChangeNotifier, RealDirectoryReplacesPlaceholderAndIsHeldOnce) {
+  TempDir dir, other;
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetDirectory(dir.Path());
+  n.SetDirectory(dir.Path());
+  ASSERT_EQ(n.Directories()->Count(), 1);
+  EXPECT_EQ(n.GetDirectory(), dir.Path());
+  EXPECT_TRUE(n.Active());
+
+  Recorder r(n);
+  const String inside = dir.File("in.txt");
+  const String outside = other.File("out.txt");
+  AnnounceCreate(inside);
+  AnnounceCreate(outside);
+  ASSERT_EQ(r.immediate.size(), 1u);
+  EXPECT_TRUE(r.Saw(neFileCreate, inside));
+}
+
+TEST(ShellChangeNotifier, StartWhileActiveDoesNotRegisterTwice) {
+  TempDir dir;
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetDirectory(dir.Path());
+  n.Start();
+  n.Start();
+  Recorder r(n);
+  AnnounceCreate(dir.File("a.txt"));
+  EXPECT_EQ(r.immediate.size(), 1u);
+
+  // Stop drops the only registration.
+  n.Stop();
+  EXPECT_FALSE(n.Active());
+  AnnounceCreate(dir.File("b.txt"));
+  EXPECT_EQ(r.immediate.size(), 1u);
+}
+
+TEST(ShellChangeNotifier, DuplicateFilterAndItsExceptions) {
+  TempDir dir;
+  const String file = dir.File("a.txt");
+  UniquePidl list{GetIdListFromPath(Desktop(), file)};
+  ASSERT_TRUE(list);
+  ClockedNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  Recorder r(n);
+
+  SendReport(n, SHCNE_UPDATEITEM, list.get());
+  n.now += 2499;
+  SendReport(n, SHCNE_UPDATEITEM, list.get());
+  EXPECT_EQ(r.immediate.size(), 1u) << "same report within 2500 ms";
+  n.now += 2501;
+  SendReport(n, SHCNE_UPDATEITEM, list.get());
+  EXPECT_EQ(r.immediate.size(), 2u) << "same report after 2500 ms";
+  SendReport(n, SHCNE_ATTRIBUTES, list.get());
+  EXPECT_EQ(r.immediate.size(), 3u) << "another event code";
+
+  // The desktop itself (no ids) is never taken for a duplicate.
+  SendReport(n, SHCNE_UPDATEDIR, DesktopIdList());
+  SendReport(n, SHCNE_UPDATEDIR, DesktopIdList());
+  EXPECT_EQ(r.immediate.size(), 5u);
+
+  // Association and image-list changes always pass.
+  SendReport(n, SHCNE_ASSOCCHANGED, nullptr);
+  SendReport(n, SHCNE_ASSOCCHANGED, nullptr);
+  EXPECT_EQ(r.immediate.size(), 7u);
+  EXPECT_EQ(r.immediate.back().event, neAssociationChange);
+  EXPECT_EQ(r.immediate.back().path1, "");
+
+  // The changed image index travels as a number in the second item.
+#pragma pack(push, 1)
+  struct DwordList {
+    USHORT cb;
+    DWORD item1, item2;
+    USHORT zero;
+  };
+#pragma pack(pop)
+  DwordList first{sizeof(DwordList) - sizeof(USHORT), 0, 0, 0};
+  DwordList second{sizeof(DwordList) - sizeof(USHORT), 42, 0, 0};
+  n.OnChangePIDL = nullptr;
+  std::vector<String> images;
+  n.OnChange = [&](host::TObject*, TNotificationEvent e, const String& p1, const String&) {
+    if (e == neImageListChange) images.push_back(p1);
+  };
+  for (int i = 0; i < 2; ++i)
+    SendReport(n, SHCNE_UPDATEIMAGE, reinterpret_cast<PCItemIDList>(&first),
+               reinterpret_cast<PCItemIDList>(&second));
+  PumpMessagesUntil([&] { return images.size() == 2; });
+  EXPECT_EQ(images, (std::vector<String>{"42", "42"}));
+}
+
+TEST(ShellChangeNotifier, SeveralEventBitsGiveUnknownAndTheTopBitIsIgnored) {
+  TempDir dir;
+  UniquePidl list{GetIdListFromPath(Desktop(), dir.File("a.txt"))};
+  TKivShellChangeNotifier n;
+  Recorder r(n);
+  SendReport(n, SHCNE_CREATE | SHCNE_UPDATEITEM, list.get());
+  SendReport(n, LONG(SHCNE_RENAMEITEM | 0x80000000u), list.get());
+  SendReport(n, 0, list.get());
+  ASSERT_EQ(r.immediate.size(), 3u);
+  EXPECT_EQ(r.immediate[0].event, neUnknown);
+  EXPECT_EQ(r.immediate[1].event, neFileRename);
+  EXPECT_EQ(r.immediate[2].event, neUnknown);
+  EXPECT_TRUE(host::SameText(r.immediate[0].path1, dir.Path() + "\\a.txt"));
+}
+
+TEST(ShellChangeNotifier, OnChangeComesLaterOncePerReportInOrderAndStopDropsIt) {
+  TempDir dir;
+  const String a = dir.File("a.txt"), b = dir.File("b.txt");
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetDirectory(dir.Path());
+  Recorder r(n);
+  size_t deliveredDuringReport = 99;
+  n.OnChangePIDL = [&](host::TObject*, TNotificationEvent e, PItemIDList p1, PItemIDList) {
+    r.immediate.push_back({e, GetPathFromPidl(p1), {}});
+    deliveredDuringReport = r.delivered.size();
+  };
+  AnnounceCreate(a);
+  AnnounceCreate(b);
+  EXPECT_EQ(deliveredDuringReport, 0u);
+  EXPECT_TRUE(r.delivered.empty());
+  DrainPostedMessages();
+  ASSERT_EQ(r.delivered.size(), 2u);
+  EXPECT_TRUE(host::SameText(r.delivered[0].path1, a));
+  EXPECT_TRUE(host::SameText(r.delivered[1].path1, b));
+  EXPECT_EQ(r.delivered[0].event, neFileCreate);
+
+  // Setting a setting to its current value does not restart (which would drop the pending call).
+  AnnounceCreate(dir.File("c.txt"));
+  n.SetRecursive(true);
+  n.SetEventFilter(n.EventFilter());
+  DrainPostedMessages();
+  EXPECT_EQ(r.delivered.size(), 3u);
+
+  AnnounceCreate(dir.File("d.txt"));
+  n.Stop();
+  DrainPostedMessages();
+  EXPECT_EQ(r.delivered.size(), 3u);
+}
+
+TEST(ShellChangeNotifier, NoDeliveryAfterDestruction) {
+  TempDir dir;
+  int delivered = 0;
+  {
+    TKivShellChangeNotifier n;
+    n.SetDirectory(dir.Path());
+    n.OnChange = [&](host::TObject*, TNotificationEvent, const String&, const String&) {
+      ++delivered;
+    };
+    AnnounceCreate(dir.File("a.txt"));
+  }
+  DrainPostedMessages();
+  EXPECT_EQ(delivered, 0);
+}
+
+TEST(ShellChangeNotifier, SettingsWhileInactiveAreOnlyStored) {
+  TKivShellChangeNotifier n;
+  n.SetEnabled(false);
+  EXPECT_FALSE(n.Active());
+  n.SetRecursive(false);
+  n.SetNotificationEvent(neFileCreate, false);
+  EXPECT_FALSE(n.Active());
+  EXPECT_FALSE(n.Recursive());
+  EXPECT_FALSE(n.GetNotificationEvent(neFileCreate));
+  EXPECT_TRUE(n.GetNotificationEvent(neFileDelete));
+  n.SetEnabled(true);
+  EXPECT_TRUE(n.Active());
+}
+
+TEST(ShellChangeNotifier, SetPidlNilKeepsTheStoredList) {
+  TempDir dir;
+  UniquePidl folder{GetIdListFromPath(Desktop(), dir.Path())};
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetPIDL(folder.get());
+  EXPECT_EQ(n.Directories()->Count(), 0);
+  Recorder r(n);
+  AnnounceCreate(dir.File("a.txt"));
+  EXPECT_EQ(r.immediate.size(), 1u);
+
+  n.SetPIDL(nullptr);
+  EXPECT_FALSE(n.Active());
+  AnnounceCreate(dir.File("b.txt"));
+  EXPECT_EQ(r.immediate.size(), 1u);
+  n.Start();
+  AnnounceCreate(dir.File("c.txt"));
+  EXPECT_EQ(r.immediate.size(), 2u);
+  EXPECT_EQ(n.Directories()->Count(), 0);
+}
+
+TEST(ShellChangeNotifier, FileSystemWatchReportsPlainFileChanges) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  TempDir dir;
+  const String sub = dir.Folder("sub");
+  const String gone = dir.Folder("gone");
+  TKivShellChangeNotifier n;
+  EXPECT_EQ(n.FileSystemWatch(), fwAutomatic);
+  n.SetRecursive(false);
+  n.SetDirectory(dir.Path());
+  EXPECT_TRUE(n.WatchingFileSystem());
+  Recorder r(n);
+
+  const std::wstring file = dir.PathW() + L"\\plain.txt";
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  const String fileU = host::ToUtf8(file);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileCreate, fileU); }));
+
+  const String renamed = dir.Path() + "\\renamed.txt";
+  ASSERT_TRUE(MoveFileW(file.c_str(), host::ToWide(renamed).c_str()));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileRename, fileU); }));
+  for (const auto& rep : r.immediate) {
+    if (rep.event == neFileRename) {
+      EXPECT_TRUE(host::SameText(rep.path2, renamed));
+    }
+  }
+
+  ASSERT_TRUE(DeleteFileW(host::ToWide(renamed).c_str()));
+  // The deleted file no longer has a path of its own; its list still names it.
+  EXPECT_TRUE(PumpMessagesUntil([&] {
+    for (const auto& rep : r.immediate)
+      if (rep.event == neFileDelete) return true;
+    return false;
+  }));
+
+  const String made = dir.Path() + "\\made";
+  ASSERT_TRUE(CreateDirectoryW(host::ToWide(made).c_str(), nullptr));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFolderCreate, made); }));
+  ASSERT_TRUE(RemoveDirectoryW(host::ToWide(gone).c_str()));
+  EXPECT_TRUE(PumpMessagesUntil([&] {
+    for (const auto& rep : r.immediate)
+      if (rep.event == neFolderDelete) return true;
+    return false;
+  }));
+
+  // Not recursive: a change inside a subfolder is not reported as its own item.
+  const size_t before = r.immediate.size();
+  const String deep = sub + "\\deep.txt";
+  HANDLE d = CreateFileW(host::ToWide(deep).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  CloseHandle(d);
+  DrainPostedMessages();
+  for (size_t i = before; i < r.immediate.size(); ++i) {
+    EXPECT_FALSE(host::SameText(r.immediate[i].path1, deep));
+  }
+
+  n.SetFileSystemWatch(fwOff);
+  EXPECT_FALSE(n.WatchingFileSystem());
+  EXPECT_TRUE(n.Active());
+}
+
+TEST(ShellChangeNotifier, RecursiveWatchSeesSubfoldersAndFilterApplies) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  TempDir dir;
+  const String sub = dir.Folder("sub");
+  TKivShellChangeNotifier n;
+  n.SetNotificationEvent(neFileChange, false);
+  n.SetDirectory(dir.Path());
+  Recorder r(n);
+  const String top = dir.File("top.txt", "content");
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileCreate, top); }, 3000)) << r.Dump();
+  const String fresh = dir.Folder("fresh");
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFolderCreate, fresh); }, 3000)) << r.Dump();
+  const String deep2 = dir.File("fresh\\deep.txt", "content");
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileCreate, deep2); }, 3000)) << r.Dump();
+  const String deep = dir.File("sub\\deep.txt", "content");
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileCreate, deep); }, 3000)) << r.Dump();
+  DrainPostedMessages();
+  for (const auto& rep : r.immediate) EXPECT_NE(rep.event, neFileChange);
+}
+
+TEST(NotifyThread, RunsItsCallbackOnTheMainThread) {
+  int calls = 0;
+  DWORD thread = 0;
+  String seen;
+  new TKivNotifyThread(nullptr, neFileCreate, "a", "b",
+                       [&](host::TObject*, TNotificationEvent e, const String& p1, const String& p2) {
+                         ++calls;
+                         thread = GetCurrentThreadId();
+                         seen = p1 + p2 + (e == neFileCreate ? "!" : "?");
+                       });
+  EXPECT_TRUE(PumpMessagesUntil([&] { return calls == 1; }));
+  EXPECT_EQ(thread, GetCurrentThreadId());
+  EXPECT_EQ(seen, "ab!");
+}
