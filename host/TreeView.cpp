@@ -4,6 +4,7 @@
 #include "host/Raii.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace host {
 
@@ -222,7 +223,7 @@ bool TTreeNode::IsVisible() const {
   TCustomTreeView* view = TreeView();
   if (handle_ && view && view->HandleAllocated()) {
     RECT rect{};
-    *reinterpret_cast<HTREEITEM*>(&rect) = handle_;
+    std::memcpy(&rect, &handle_, sizeof handle_);  // the control reads the item from the rectangle
     return view->Send(TVM_GETITEMRECT, FALSE, LPARAM(&rect)) != 0;
   }
   for (const TTreeNode* p = parent_; p; p = p->parent_)
@@ -234,7 +235,7 @@ RECT TTreeNode::DisplayRect(bool textOnly) const {
   RECT rect{};
   TCustomTreeView* view = TreeView();
   if (!handle_ || !view || !view->HandleAllocated()) return rect;
-  *reinterpret_cast<HTREEITEM*>(&rect) = handle_;
+  std::memcpy(&rect, &handle_, sizeof handle_);  // the control reads the item from the rectangle
   if (!view->Send(TVM_GETITEMRECT, textOnly ? TRUE : FALSE, LPARAM(&rect))) rect = RECT{};
   return rect;
 }
