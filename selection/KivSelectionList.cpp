@@ -71,11 +71,28 @@ int TKivSelectionPaths::IndexOfKey(const String& key) const {
   return -1;
 }
 
-bool TKivSelectionPaths::AnyBelow(const String& folderKey) const {
+TKivSelectionPaths::Match TKivSelectionPaths::Search(const String& key) const {
   if (stale_ || int(keys_.size()) != Count()) Rebuild();
-  for (const String& key : keys_)
-    if (key.starts_with(folderKey)) return true;
-  return false;
+  Match match;
+  if (key.empty()) return match;
+  // What lies below the item starts with this: C:\DATA\* gives C:\DATA\, a file C:\A.TXT gives
+  // C:\A.TXT\ (which holds nothing). Entries are full paths, so a prefix test finds them.
+  const String belowKey = IsFolderEntry(key) ? key.substr(0, key.size() - 1) : key + "\\";
+  // The item's own path; the entry F\* of a folder above it makes F\ a prefix of it.
+  const std::string_view item = std::string_view(belowKey).substr(0, belowKey.size() - 1);
+  for (const String& k : keys_) {
+    if (k == key) {
+      match.own = true;
+      return match;
+    }
+    if (match.ancestor) continue;
+    if (IsFolderEntry(k) && item.starts_with(std::string_view(k).substr(0, k.size() - 1))) {
+      match.ancestor = true;
+      continue;
+    }
+    if (!match.below && k.starts_with(belowKey)) match.below = true;
+  }
+  return match;
 }
 
 void TKivSelectionPaths::Expect(Edit edit, int index, String key) {
@@ -232,9 +249,13 @@ void TKivSelectionList::StartSizeJob(const String& path, int sign) {
 }
 
 void TKivSelectionList::AccountFile(const String& path, int sign) {
-  const int64_t bytes = GetFileSize(path);
-  if (bytes < 0) return;
-  size_ += sign * bytes;
+  // A canonical entry names one file: its attributes give the size without a directory search.
+  host::ErrorModeGuard errorMode;
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(host::ToWide(path).c_str(), GetFileExInfoStandard, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return;
+  size_ += sign * int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
   fileCount_ += sign;
 }
 
@@ -272,15 +293,13 @@ bool TKivSelectionList::FormatSelectionPath(String& path) {
   if (candidate.back() == '*') candidate.pop_back();
   if (candidate.empty()) return false;
   host::ErrorModeGuard errorMode;
-  if (host::FileExists(candidate)) {
-    path = std::move(candidate);
-    return true;
-  }
-  if (host::DirectoryExists(candidate)) {
+  const DWORD attributes = GetFileAttributesW(host::ToWide(candidate).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY)
     path = host::IncludeTrailingBackslash(candidate) + "*";
-    return true;
-  }
-  return false;
+  else
+    path = std::move(candidate);
+  return true;
 }
 
 TKivSelectionState TKivSelectionList::PathSelected(const String& path, bool& fullSelected) {
@@ -323,40 +342,18 @@ TKivSelectionState TKivSelectionList::IsPIDLSelected(PCItemIDList idList) {
 
 TKivSelectionState TKivSelectionList::IsItemSelected(const String& entry, bool& fullSelected) {
   fullSelected = false;
-  const String key = Fold(entry);
-  if (paths_->IndexOfKey(key) >= 0) return ssChecked;
-  if (AncestorSelected(key)) {
+  const TKivSelectionPaths::Match match = paths_->Search(Fold(entry));
+  if (match.own) return ssChecked;
+  if (match.ancestor) {
     fullSelected = true;
     return ssChecked;
   }
-  if (key.empty()) return ssUnChecked;
-  // Entries are full paths, so an entry holding the folder's path lies below it.
-  const String below =
-      IsFolderEntry(key) ? key.substr(0, key.size() - 1) : host::IncludeTrailingBackslash(key);
-  return paths_->AnyBelow(below) ? ssGrayed : ssUnChecked;
+  return match.below ? ssGrayed : ssUnChecked;
 }
 
 bool TKivSelectionList::IsItemFullSelected(const String& entry) {
-  const String key = Fold(entry);
-  return paths_->IndexOfKey(key) >= 0 || AncestorSelected(key);
-}
-
-bool TKivSelectionList::AncestorSelected(const String& key) const {
-  // Up from the parent's folder entry; the drive root (C:\*) leads to itself and ends the walk.
-  String entry = key;
-  for (;;) {
-    String candidate;
-    if (!IsFolderEntry(entry)) {
-      candidate = FolderPart(entry) + "\\*";
-    } else {
-      const String rest = entry.substr(0, entry.size() >= 2 ? entry.size() - 2 : 0);
-      if (rest.empty()) return false;
-      candidate = FolderPart(rest) + "\\*";
-    }
-    if (candidate == entry) return false;
-    if (paths_->IndexOfKey(candidate) >= 0) return true;
-    entry = std::move(candidate);
-  }
+  const TKivSelectionPaths::Match match = paths_->Search(Fold(entry));
+  return match.own || match.ancestor;
 }
 
 bool TKivSelectionList::GetIsLocalPathSelected() const {

@@ -39,8 +39,14 @@ class TKivSelectionPaths : public host::TStringList {
   const host::String& Key(int index) const;
   // Index of the first entry whose upper-cased form equals `key`, or -1.
   int IndexOfKey(const host::String& key) const;
-  // True when some entry lies below the folder `folderKey` (upper-cased, ending in a backslash).
-  bool AnyBelow(const host::String& folderKey) const;
+  // What one pass over the entries finds for the upper-cased canonical `key`: the key itself, a
+  // folder entry above it, an entry below it. Once the key itself is found the others are unset.
+  struct Match {
+    bool own = false;
+    bool ancestor = false;
+    bool below = false;
+  };
+  Match Search(const host::String& key) const;
 
   int AddObject(const host::String& s, host::TObject* object) override;
   void InsertObject(int index, const host::String& s, host::TObject* object) override;
@@ -207,8 +213,6 @@ class TKivSelectionList : public TKivBaseSelectionList {
  private:
   // Starts a size job on `path` with `sign`.
   void StartSizeJob(const host::String& path, int sign);
-  // Whether a folder entry above the upper-cased canonical `key` is in the list.
-  bool AncestorSelected(const host::String& key) const;
   // Takes the share of the file `path` into the totals at once, with `sign`.
   void AccountFile(const host::String& path, int sign);
   // Index of `entry` (canonical form), or -1.

@@ -111,6 +111,19 @@ TEST_F(SelectionListTest, StatesOfFilesFoldersAndMissingPaths) {
   EXPECT_EQ(list.Count(), 2);
 }
 
+TEST_F(SelectionListTest, SiblingWithALongerNameIsNotInsideTheFolder) {
+  dir.Folder("DataX");
+  const String q = dir.File("DataX\\q.txt", "q");
+  list.AddPathToSelection(q);
+  EXPECT_EQ(State(data), zelnor::ssUnChecked);
+  list.AddPathToSelection(data);
+  EXPECT_EQ(Entries(list), (std::vector<String>{q, data + "\\*"}));
+  EXPECT_EQ(State(dir.Path() + "\\DataX"), zelnor::ssGrayed);
+  bool full = true;
+  EXPECT_EQ(State(q, &full), zelnor::ssChecked);
+  EXPECT_FALSE(full);
+}
+
 TEST_F(SelectionListTest, AddingAGrayedFolderReplacesTheEntriesBelowIt) {
   list.AddPathToSelection(sub);
   list.AddPathToSelection(x);
