@@ -250,10 +250,7 @@ bool TListItem::Selected() const {
 void TListItem::SetSelected(bool selected) {
   TCustomListView* view = ListView();
   if (!view || index_ < 0 || !view->HandleAllocated()) return;
-  LVITEMW it{};
-  it.stateMask = LVIS_SELECTED;
-  it.state = selected ? LVIS_SELECTED : 0;
-  view->Send(LVM_SETITEMSTATE, WPARAM(index_), LPARAM(&it));
+  view->SetItemState(this, LVIS_SELECTED, selected ? LVIS_SELECTED : 0);
 }
 
 bool TListItem::Focused() const {
@@ -265,10 +262,7 @@ bool TListItem::Focused() const {
 void TListItem::SetFocused(bool focused) {
   TCustomListView* view = ListView();
   if (!view || index_ < 0 || !view->HandleAllocated()) return;
-  LVITEMW it{};
-  it.stateMask = LVIS_FOCUSED;
-  it.state = focused ? LVIS_FOCUSED : 0;
-  view->Send(LVM_SETITEMSTATE, WPARAM(index_), LPARAM(&it));
+  view->SetItemState(this, LVIS_FOCUSED, focused ? LVIS_FOCUSED : 0);
 }
 
 RECT TListItem::DisplayRect(TDisplayCode code) const {
@@ -689,6 +683,18 @@ void TCustomListView::RestoreSnapshot() {
 
 // ---- Selection and queries
 
+void TCustomListView::SetItemState(TListItem* item, UINT mask, UINT state) {
+  if ((Send(LVM_GETITEMSTATE, WPARAM(item->index_), mask) & mask) == state) return;
+  // The program's change is asked here once: an owner-data control may not ask itself.
+  if (quietState_ == 0 && !CanChange(item, LVIF_STATE)) return;
+  ++askedChanging_;
+  LVITEMW it{};
+  it.stateMask = mask;
+  it.state = state;
+  Send(LVM_SETITEMSTATE, WPARAM(item->index_), LPARAM(&it));
+  --askedChanging_;
+}
+
 int TCustomListView::SelCount() const { return int(Send(LVM_GETSELECTEDCOUNT)); }
 
 TListItem* TCustomListView::Selected() const {
@@ -937,7 +943,7 @@ void TCustomListView::CNNotify(TMessage& message) {
       return;
     case LVN_ITEMCHANGING: {
       const auto& info = *reinterpret_cast<NMLISTVIEW*>(header);
-      if (quietState_ > 0) return;
+      if (quietState_ > 0 || askedChanging_ > 0) return;
       TListItem* item = ItemAt(info.iItem);
       if (item && !CanChange(item, int(info.uChanged))) message.Result = TRUE;
       return;

@@ -344,7 +344,9 @@ class TCustomListView : public TWinControl {
   void WndProc(TMessage& message) override;
   void Notification(TComponent* component, TOperation operation) override;
 
-  // Asked before the control changes an item's state (LVIF_ flags); false refuses.
+  // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes
+  // the program makes; for the user's, only where the control asks (Wine's owner-data list
+  // view does not).
   virtual bool CanChange(TListItem* item, int change);
   // After an item changed (LVIF_TEXT, LVIF_IMAGE, LVIF_STATE); fires OnChange. `item` is nullptr
   // when the control changed every item at once (for example cleared the selection).
@@ -394,6 +396,7 @@ class TCustomListView : public TWinControl {
   void SetImages(TCustomImageList*& slot, TCustomImageList* images, int which);
   void SyncCount(bool invalidate);
   void ItemsChanged(bool appendOnly);  // count or order changed outside update brackets
+  void SetItemState(TListItem* item, UINT mask, UINT state);
   void TakeSnapshot();
   void RestoreSnapshot();
   void FetchText(const TListItem* item, unsigned parts) const;
@@ -419,6 +422,7 @@ class TCustomListView : public TWinControl {
   TCanvas canvas_;
   Snapshot snapshot_;
   int quietState_ = 0;      // selection changes made here, not reported as the user's
+  int askedChanging_ = 0;   // a state change the program asked for, already allowed
   int fetching_ = 0;        // a text provider is running: its changes are not reported
   const TListItem* requesting_ = nullptr;  // the item whose image is being asked for
   bool marksChanged_ = false;              // ... and whose marks changed meanwhile

@@ -232,6 +232,19 @@ TEST_F(ListViewTest, SelectionChangesReachChangeAndOnSelectItem) {
   ASSERT_EQ(list->changes.size(), 1u);
   EXPECT_EQ(list->changes[0].second, LVIF_TEXT);
 
+  // Refusing in OnChanging keeps the selection the program asked for.
+  int asked = 0;
+  list->OnChanging = [&](TObject*, TListItem*, TItemChange change, bool& allow) {
+    ++asked;
+    EXPECT_EQ(change, ctState);
+    allow = false;
+  };
+  list->Items()->Item(2)->SetSelected(true);
+  EXPECT_FALSE(list->Items()->Item(2)->Selected());
+  EXPECT_EQ(asked, 1);
+  list->OnChanging = nullptr;
+  list->Items()->Item(2)->SetSelected(true);
+  EXPECT_TRUE(list->Items()->Item(2)->Selected());
 }
 
 TEST_F(ListViewTest, CancelledEditIsSeenByEditAndKeepsCaption) {
