@@ -7,6 +7,7 @@
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 
+#include <cstring>
 #include <utility>
 
 namespace zelnor {
@@ -565,8 +566,7 @@ void TKivSelectionList::CloseSearches() {
   if (fileSearch_ != INVALID_HANDLE_VALUE) FindClose(std::exchange(fileSearch_, INVALID_HANDLE_VALUE));
   fileFirstPending_ = false;
   folderStack_.Clear();
-  stackData_.clear();
-  stackFirstPending_.clear();
+  levels_.clear();
 }
 
 bool TKivSelectionList::NextFound(HANDLE search, bool& firstPending, WIN32_FIND_DATAW& data) {
@@ -583,11 +583,41 @@ bool TKivSelectionList::EnterFolder(const String& name) {
   HANDLE search = FindFirst(folder + "*", data);
   if (search == INVALID_HANDLE_VALUE) return false;
   folderStack_.Push(search, name);
-  stackData_.push_back(data);
-  stackFirstPending_.push_back(true);
+  levels_.push_back(Level{folder, data});
   fileSearch_ = FindFirst(folder + "*", fileData_);
   fileFirstPending_ = fileSearch_ != INVALID_HANDLE_VALUE;
   return true;
+}
+
+bool GetFolderIdentity(const String& folder, FolderIdentity& identity) {
+  host::ErrorModeGuard errorMode;
+  host::UniqueFile handle{CreateFileW(host::ToWide(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+  if (!handle) return false;
+  FILE_ID_INFO idInfo;
+  BY_HANDLE_FILE_INFORMATION info;
+  identity = FolderIdentity{};
+  if (GetFileInformationByHandleEx(handle.get(), FileIdInfo, &idInfo, sizeof idInfo)) {
+    identity.volume = idInfo.VolumeSerialNumber;
+    std::memcpy(&identity.idLow, idInfo.FileId.Identifier, 8);
+    std::memcpy(&identity.idHigh, idInfo.FileId.Identifier + 8, 8);
+    return true;
+  }
+  if (!GetFileInformationByHandle(handle.get(), &info)) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.idLow = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool TKivSelectionList::LeadsBackUp(const String& folder) {
+  FolderIdentity target;
+  if (!GetFolderIdentity(folder, target)) return false;
+  for (Level& level : levels_) {
+    if (!level.identityKnown) level.identityKnown = GetFolderIdentity(level.folder, level.identity);
+    if (level.identityKnown && level.identity == target) return true;
+  }
+  return false;
 }
 
 String TKivSelectionList::FindNext() {
@@ -608,23 +638,22 @@ String TKivSelectionList::FindNext() {
     }
     // Then its next subfolder, depth first; an exhausted folder gives way to its parent.
     if (folderStack_.Count() > 0) {
-      const size_t top = stackData_.size() - 1;
-      bool pending = stackFirstPending_[top];
+      Level& level = levels_.back();
       String next;
-      while (NextFound(folderStack_.Top(), pending, stackData_[top])) {
-        const WIN32_FIND_DATAW& data = stackData_[top];
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        next = host::ToUtf8(data.cFileName);
-        if (!IsFolderToIgnore(next)) break;
+      while (NextFound(folderStack_.Top(), level.firstPending, level.data)) {
+        if (!(level.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        next = host::ToUtf8(level.data.cFileName);
+        if (!IsFolderToIgnore(next) &&
+            !((level.data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+              LeadsBackUp(level.folder + next)))
+          break;
         next.clear();
       }
-      stackFirstPending_[top] = pending;
       if (!next.empty()) {
         EnterFolder(next);
       } else {
         FindClose(folderStack_.Pop());
-        stackData_.pop_back();
-        stackFirstPending_.pop_back();
+        levels_.pop_back();
       }
       continue;
     }

@@ -27,6 +27,14 @@ enum TKivSelectionState { ssUnused, ssNone, ssChecked, ssUnChecked, ssGrayed };
 inline const host::TEnumInfo KivSelectionStateInfo{"ssUnused", "ssNone", "ssChecked",
                                                    "ssUnChecked", "ssGrayed"};
 
+// Volume and file ID of a folder: the same folder under every spelling and through every link.
+struct FolderIdentity {
+  uint64_t volume = 0, idLow = 0, idHigh = 0;
+  bool operator==(const FolderIdentity&) const = default;
+};
+// False when the folder cannot be opened or the system gives no identity.
+bool GetFolderIdentity(const host::String& folder, FolderIdentity& identity);
+
 // A string list that keeps the upper-cased form of every entry next to it, so that the linear
 // searches of the selection list compare plain strings instead of mapping each entry's case on
 // every query. Edits through the list's own operations update the one key they touch; anything
@@ -227,14 +235,24 @@ class TKivSelectionList : public TKivBaseSelectionList {
   // Pushes the subfolder `name` of the stack's current path and opens the search of its files;
   // false when it cannot be listed.
   bool EnterFolder(const host::String& name);
+  // True when the linked folder `folder` is one of the folders being walked, so that entering it
+  // would walk the same tree again without end.
+  bool LeadsBackUp(const host::String& folder);
 
   HANDLE fileSearch_ = INVALID_HANDLE_VALUE;
   bool fileFirstPending_ = false;
   WIN32_FIND_DATAW fileData_{};
   TKivStack folderStack_;
-  // Per level of the folder stack: its search's first entry, not yet taken.
-  std::vector<WIN32_FIND_DATAW> stackData_;
-  std::vector<bool> stackFirstPending_;
+  // Per level of the folder stack: the folder, its search's current entry (the first one may not
+  // have been taken yet), and its identity once a link has asked for it.
+  struct Level {
+    host::String folder;
+    WIN32_FIND_DATAW data;
+    bool firstPending = true;
+    bool identityKnown = false;
+    FolderIdentity identity{};
+  };
+  std::vector<Level> levels_;
   int folderCursor_ = 0;
   int fileCursor_ = 0;
   bool updating_ = false;

@@ -4,6 +4,7 @@
 
 #include "host/IniFiles.h"
 #include "host/Raii.h"
+#include "host/Streaming.h"
 #include "shell/ShellGlobals.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@
 #include "shell/TempDir.h"
 
 #include <shlobj.h>
+#include <winioctl.h>
+
+#include <cstring>
 
 #include <algorithm>
 #include <set>
@@ -299,6 +303,55 @@ TEST_F(SelectionListTest, FindNextReturnsFilesThenFolderContentsDepthFirstThenSt
   EXPECT_EQ(list.FindNext(), w);  // starts over
 }
 
+// A junction at `link` to `target`; false when the platform cannot make one.
+bool MakeJunction(const String& link, const String& target) {
+  const std::wstring wideLink = host::ToWide(link);
+  if (!CreateDirectoryW(wideLink.c_str(), nullptr)) return false;
+  host::UniqueFile folder{CreateFileW(wideLink.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr)};
+  const std::wstring substitute = L"\\??\\" + host::ToWide(target);
+  std::vector<BYTE> buffer(16 + (substitute.size() + 2) * sizeof(wchar_t));
+  auto* words = reinterpret_cast<WORD*>(buffer.data());
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  std::memcpy(buffer.data(), &tag, sizeof tag);
+  words[2] = WORD(buffer.size() - 8);                    // data length
+  words[5] = WORD(substitute.size() * sizeof(wchar_t));  // substitute name length
+  words[6] = WORD(words[5] + sizeof(wchar_t));           // print name offset
+  std::memcpy(buffer.data() + 16, substitute.data(), words[5]);
+  DWORD bytes = 0;
+  const bool made = folder && DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                              DWORD(buffer.size()), nullptr, 0, &bytes, nullptr);
+  folder.reset();
+  const DWORD attributes = GetFileAttributesW(wideLink.c_str());
+  if (made && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return true;
+  RemoveDirectoryW(wideLink.c_str());
+  return false;
+}
+
+TEST_F(SelectionListTest, FolderIdentityIsTheSameUnderEverySpelling) {
+  zelnor::FolderIdentity a, b, c;
+  ASSERT_TRUE(zelnor::GetFolderIdentity(sub, a));
+  ASSERT_TRUE(zelnor::GetFolderIdentity(host::AnsiUpperCase(sub) + "\\", b));
+  ASSERT_TRUE(zelnor::GetFolderIdentity(deep + "\\..", c));
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a, c);
+  ASSERT_TRUE(zelnor::GetFolderIdentity(other, c));
+  EXPECT_FALSE(a == c);
+  EXPECT_FALSE(zelnor::GetFolderIdentity(data + "\\missing", c));
+}
+
+TEST_F(SelectionListTest, FindNextDoesNotFollowALinkBackUpTheTree) {
+  if (!MakeJunction(deep + "\\loop", data)) GTEST_SKIP() << "folder links cannot be made here";
+  list.AddPathToSelection(data);
+  std::set<String> found;
+  for (String f = list.FindNext(); !f.empty() && found.size() < 100; f = list.FindNext())
+    found.insert(f);
+  EXPECT_EQ(found, (std::set<String>{x, y, z, d, w}));
+  RemoveDirectoryW(host::ToWide(deep + "\\loop").c_str());
+}
+
 TEST_F(SelectionListTest, FindNextStartsOverAfterAChange) {
   list.AddPathToSelection(other);
   list.AddPathToSelection(sub);
@@ -356,6 +409,19 @@ TEST_F(SelectionListTest, AssigningItsOwnEntriesKeepsThem) {
   raw.Add(data + "\\gone.txt");
   copy.SetPaths(&raw);
   EXPECT_EQ(Entries(copy), std::vector<String>{data + "\\*"});
+}
+
+TEST_F(SelectionListTest, EntriesTravelWithTheFormAndAreRevalidatedWhenRead) {
+  list.SetName("Selection1");
+  list.AddPathToSelection(x);
+  list.AddPathToSelection(sub);
+  const String text = host::WriteComponentText(&list);
+  EXPECT_NE(text.find("Paths = ("), String::npos);
+
+  host::DeleteFile(x);
+  TKivSelectionList read;
+  host::ReadComponentText(text, &read);
+  EXPECT_EQ(Entries(read), std::vector<String>{sub + "\\*"});
 }
 
 TEST_F(SelectionListTest, EntriesEditedFromOutsideAreSeen) {
