@@ -504,6 +504,8 @@ bool TKivSelectionList::CollectSplit(const String& folder, const String& exclude
 // ---- Completeness
 
 void TKivSelectionList::CompletePathSelected(const String& path, String& result) {
+  result.clear();
+  if (path.empty()) return;
   String item = path;
   if (IsFolderEntry(item)) item.pop_back();
   item = host::ExcludeTrailingBackslash(item);
@@ -513,6 +515,8 @@ void TKivSelectionList::CompletePathSelected(const String& path, String& result)
 UniquePidl TKivSelectionList::CompletePIDLSelected(PCItemIDList idList) {
   String result;
   CompletePathSelected(GetPathFromPidl(idList), result);
+  // An empty path would parse as My Computer.
+  if (result.empty()) return nullptr;
   return UniquePidl{GetIdListFromPath(nullptr, result)};
 }
 

@@ -191,7 +191,7 @@ class TKivSelectionList : public TKivBaseSelectionList {
 
   // ---- Completeness (lists the file system; for an explicit check by the user)
   void CompletePathSelected(const host::String& path, host::String& result) override;
-  // New absolute list of CompletePathSelected of the list's path; the caller owns it.
+  // New absolute list of CompletePathSelected of the list's path; nil when there is none.
   UniquePidl CompletePIDLSelected(PCItemIDList idList);
   virtual void CompletePathSelectedExclude(const host::String& folder, const host::String& exclude,
                                            host::String& result);

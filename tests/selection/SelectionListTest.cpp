@@ -285,6 +285,12 @@ TEST_F(SelectionListTest, CompletenessFindsTheHighestCompleteFolder) {
   list.AddPathToSelection(deep);
   list.CompletePathSelected(deep, result);
   EXPECT_EQ(result, sub);  // x.txt of Data is not selected
+  zelnor::UniquePidl subList{zelnor::GetIdListFromPath(nullptr, deep)};
+  zelnor::UniquePidl complete = list.CompletePIDLSelected(subList.get());
+  EXPECT_EQ(zelnor::GetPathFromPidl(complete.get()), sub);
+  // An object without a path has no complete folder (and does not turn into My Computer).
+  zelnor::UniquePidl drives{zelnor::GetIdListFromSpecialFolder(zelnor::SF_DRIVES)};
+  EXPECT_EQ(list.CompletePIDLSelected(drives.get()), nullptr);
   EXPECT_TRUE(list.CompleteChildPathSelected(sub));
   EXPECT_FALSE(list.CompleteChildPathSelected(data));
   EXPECT_FALSE(list.CompleteChildPathSelected(empty));
