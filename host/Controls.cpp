@@ -541,6 +541,8 @@ TWinControl* TWinControl::FindControl(HWND wnd) {
   return it == map.end() ? nullptr : it->second;
 }
 
+int TWinControl::WindowCount() { return int(WindowMap().size()); }
+
 // Section: TWinControl window creation
 
 HWND TWinControl::Handle() {
@@ -1010,6 +1012,15 @@ void TWinControl::SelectNext(TWinControl* current, bool forward, bool checkTabSt
   if (TWinControl* next = FindNextControl(current, forward, checkTabStop)) next->SetFocus();
 }
 
+bool TWinControl::BroadcastDialogKey(WORD key) {
+  for (TControl* c : std::vector<TControl*>(controls_)) {
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (c->Perform(CM_DIALOGKEY, key, 0)) return true;
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->BroadcastDialogKey(key)) return true;
+  }
+  return false;
+}
+
 void TWinControl::DoEnter() {
   if (OnEnter) OnEnter(this);
 }
@@ -1046,6 +1057,17 @@ void TWinControl::WMKeyDown(TMessage& m) {
       }
     }
   }
+  // Return and Escape go to the form's default and cancel buttons unless the control wants them.
+  if (m.Msg == WM_KEYDOWN && (key == VK_RETURN || key == VK_ESCAPE) && !(shift & (ssCtrl | ssAlt))) {
+    MSG msg{handle_, m.Msg, m.WParam, m.LParam, 0, {}};
+    const LRESULT code = SendMessageW(handle_, WM_GETDLGCODE, m.WParam, LPARAM(&msg));
+    if (!(code & DLGC_WANTALLKEYS)) {
+      if (TWinControl* form = GetParentForm(); form && form->BroadcastDialogKey(key)) {
+        tabMovedFocus = true;  // swallow the character that follows
+        return;
+      }
+    }
+  }
   m.WParam = key;
   DefaultHandler(m);
 }
@@ -1059,7 +1081,7 @@ void TWinControl::WMKeyUp(TMessage& m) {
 }
 
 void TWinControl::WMChar(TMessage& m) {
-  if (tabMovedFocus && m.WParam == L'\t') {
+  if (tabMovedFocus && (m.WParam == L'\t' || m.WParam == L'\r' || m.WParam == 27)) {
     tabMovedFocus = false;
     return;
   }

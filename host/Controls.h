@@ -87,6 +87,7 @@ constexpr UINT CM_HINTSHOW = CM_BASE + 48;
 constexpr UINT CM_RECREATEWND = CM_BASE + 51;
 constexpr UINT CM_CONTROLCHANGE = CM_BASE + 54;  // WParam: the child, LParam: 1 inserted / 0 removed
 constexpr UINT CM_RELEASE = CM_BASE + 33;        // a form frees itself
+constexpr UINT CM_DIALOGKEY = CM_BASE + 60;      // WParam: VK_RETURN or VK_ESCAPE; 1 if taken
 
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_CHARTOITEM = CN_BASE + WM_CHARTOITEM;
@@ -322,6 +323,8 @@ class TWinControl : public TControl {
   void RecreateWnd();
   // The control whose window this is (the window must have been made by one of our controls).
   static TWinControl* FindControl(HWND wnd);
+  // How many windows our controls own right now (for leak checks).
+  static int WindowCount();
 
   // A foreign window as parent (for controls placed in windows that are not our controls).
   HWND ParentWindow() const { return parentWindow_; }
@@ -346,6 +349,8 @@ class TWinControl : public TControl {
   // The next (or previous) focusable child in tab order after `current`, through nested children.
   TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop) const;
   void SelectNext(TWinControl* current, bool forward, bool checkTabStop);
+  // Offers Return or Escape to every control inside (CM_DIALOGKEY) until one takes it.
+  bool BroadcastDialogKey(WORD key);
 
   // Lays out the aligned children again (DisableAlign/EnableAlign bracket many changes).
   void Realign();

@@ -1,7 +1,9 @@
 // Forms: creation from form files, placement, showing, modal loops and closing.
 #include "host/Forms.h"
 
+#include "host/ExtCtrls.h"
 #include "host/Streaming.h"
+#include "host/StdCtrls.h"
 
 #include <algorithm>
 #include <vector>
@@ -106,6 +108,12 @@ TForm* TForm::CreateFromText(const String& text, TComponent* owner,
 TForm* TForm::CreateFromFile(const String& fileName, TComponent* owner,
                              const TEventHandlers& handlers) {
   RegisterFormClasses();
+  // Relative file names inside the form are taken from the form file's folder.
+  struct FolderScope {
+    String saved = detail::FormFileFolder();
+    ~FolderScope() { detail::FormFileFolder() = saved; }
+  } scope;
+  detail::FormFileFolder() = ExtractFilePath(ExpandFileName(fileName));
   TComponent* root = CreateComponentFromFile(fileName, owner, handlers);
   auto* form = dynamic_cast<TForm*>(root);
   if (!form) {
@@ -366,6 +374,13 @@ void TForm::WndProc(TMessage& m) {
 void RegisterFormClasses() {
   RegisterControlClasses();
   RegisterClass<TForm>();
+  RegisterStdControls();
+  RegisterExtControls();
+}
+
+String& detail::FormFileFolder() {
+  thread_local String folder;
+  return folder;
 }
 
 }  // namespace host

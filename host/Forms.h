@@ -109,7 +109,13 @@ class TForm : public TWinControl {
 int ScreenWidth();
 int ScreenHeight();
 
-// Registers TForm and the visual base classes with the form reader.
+// Registers TForm, the visual base classes and the host's standard controls with the form reader.
 void RegisterFormClasses();
+
+namespace detail {
+// The folder (with a trailing backslash) of the form file being read on this thread, or empty:
+// relative file names in the form are taken from there.
+String& FormFileFolder();
+}  // namespace detail
 
 }  // namespace host

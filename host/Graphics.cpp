@@ -1,6 +1,7 @@
 #include "host/Graphics.h"
 
 #include "host/Jpeg.h"
+#include "host/TypeInfo.h"
 
 #include <algorithm>
 #include <cctype>
@@ -54,6 +55,19 @@ void TGraphicsObject::Changed() {
 // ---- TFont
 
 TFont::TFont() : height_(-MulDiv(8, ScreenPixelsPerInch(), 72)) {}
+
+const TClassInfo& TFont::StaticClassInfo() {
+  static const TEnumInfo styles{"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+  static const TClassInfo info("TFont", &TPersistent::StaticClassInfo(), [](TClassInfo& i) {
+    TPropertyTable<TFont> p(i);
+    p.Int("Charset", &TFont::Charset, &TFont::SetCharset, DEFAULT_CHARSET);
+    p.Int("Color", &TFont::Color, &TFont::SetColor, clWindowText);
+    p.Str("Name", &TFont::Name, &TFont::SetName, "Tahoma");
+    p.Int("Size", &TFont::Size, &TFont::SetSize, 8);
+    p.Set("Style", styles, &TFont::Style, &TFont::SetStyle, 0);
+  });
+  return info;
+}
 
 void TFont::Assign(const TPersistent* source) {
   if (auto* font = dynamic_cast<const TFont*>(source)) {

@@ -105,6 +105,9 @@ class TFont : public TGraphicsObject {
  public:
   TFont();
   String ClassName() const override { return "TFont"; }
+  // Publishes Charset, Color, Name, Size and Style for form files.
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override { return &StaticClassInfo(); }
   void Assign(const TPersistent* source) override;
 
   // The font handle, made on first use; the font owns it.
