@@ -2,6 +2,7 @@
 // procedure shared by all our windows, notification reflection, alignment and mouse tracking.
 #include "host/Controls.h"
 
+#include "host/Menus.h"
 #include "host/Streaming.h"
 
 #include <commctrl.h>
@@ -11,11 +12,6 @@
 #include <unordered_map>
 
 namespace host {
-
-namespace detail {
-void (*popupMenuHook)(TPopupMenu* menu, TControl* control, POINT pt) = nullptr;
-bool (*menuMessageHook)(TWinControl* control, TMessage& m) = nullptr;
-}  // namespace detail
 
 namespace {
 
@@ -141,6 +137,7 @@ HOST_PROPERTIES(TControl) {
   p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
   p.Object("Font", [](TControl* c) { return c->Font(); }).StoredIf(&TControl::IsFontStored);
   p.Str("Hint", &TControl::Hint, &TControl::SetHint);
+  p.Component("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
   p.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint, true);
   p.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
       .StoredIf(&TControl::IsShowHintStored);
@@ -184,8 +181,7 @@ void TControl::Loaded() {
 
 void TControl::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
-  if (operation == opRemove && component == reinterpret_cast<TComponent*>(popupMenu_))
-    popupMenu_ = nullptr;
+  if (operation == opRemove && component == popupMenu_) popupMenu_ = nullptr;
 }
 
 // Section: TControl bounds and layout
@@ -345,10 +341,9 @@ void TControl::SetParentShowHint(bool parentShowHint) {
 
 void TControl::SetPopupMenu(TPopupMenu* menu) {
   if (menu == popupMenu_) return;
-  auto asComponent = [](TPopupMenu* m) { return reinterpret_cast<TComponent*>(m); };
-  if (popupMenu_) asComponent(popupMenu_)->RemoveFreeNotification(this);
+  if (popupMenu_) popupMenu_->RemoveFreeNotification(this);
   popupMenu_ = menu;
-  if (menu) asComponent(menu)->FreeNotification(this);
+  if (menu) menu->FreeNotification(this);
 }
 
 void TControl::SetCursor(TCursor cursor) {
@@ -434,9 +429,10 @@ void TControl::WMContextMenu(TMessage& m) {
     m.Result = 1;
     return;
   }
-  if (popupMenu_ && detail::popupMenuHook) {
+  if (popupMenu_ && popupMenu_->AutoPopup()) {
     if (keyboard) screen = ClientToScreen(POINT{0, 0});
-    detail::popupMenuHook(popupMenu_, this, screen);
+    popupMenu_->SetPopupComponent(this);
+    popupMenu_->Popup(screen.x, screen.y);
     m.Result = 1;
     return;
   }
@@ -865,8 +861,11 @@ void TWinControl::GetChildren(const std::function<void(TComponent*)>& proc, TCom
     // Components that are not controls of a parent come first, then the controls.
     for (int i = 0; i < ComponentCount(); ++i) {
       TComponent* c = Components(i);
+      // Controls with a parent and menu items are written inside their parent's block.
       auto* control = dynamic_cast<TControl*>(c);
-      if (!c->Name().empty() && (!control || !control->Parent())) proc(c);
+      auto* item = dynamic_cast<TMenuItem*>(c);
+      if (!c->Name().empty() && !(control && control->Parent()) && !(item && item->Parent()))
+        proc(c);
     }
   }
   for (TControl* c : std::vector<TControl*>(controls_))
@@ -1321,17 +1320,15 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_CHARTOITEM:
     case WM_VKEYTOITEM:
       if (ReflectNotification(m)) return;
-      if ((m.Msg == WM_DRAWITEM || m.Msg == WM_MEASUREITEM) && detail::menuMessageHook &&
-          detail::menuMessageHook(this, m))
-        return;
+      if ((m.Msg == WM_DRAWITEM || m.Msg == WM_MEASUREITEM) && DispatchMenuMessage(m)) return;
       break;
     case WM_COMMAND:
       if (ReflectNotification(m)) return;
-      if (m.LParam == 0 && detail::menuMessageHook && detail::menuMessageHook(this, m)) return;
+      if (m.LParam == 0 && DispatchMenuMessage(m)) return;
       break;
     case WM_INITMENUPOPUP:
     case WM_MENUSELECT:
-      if (detail::menuMessageHook && detail::menuMessageHook(this, m)) return;
+      if (DispatchMenuMessage(m)) return;
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:

@@ -493,11 +493,7 @@ class TGraphicControl : public TControl {
 void RegisterControlClasses();
 
 namespace detail {
-// Set by the menus when they are linked in: pops up `menu` for `control` at a screen point.
-extern void (*popupMenuHook)(TPopupMenu* menu, TControl* control, POINT pt);
-// Set by the menus: handles WM_COMMAND from menus and WM_DRAWITEM/WM_MEASUREITEM of menu items.
-extern bool (*menuMessageHook)(TWinControl* control, TMessage& m);
-// Asks the hints to show for the control under the mouse; set by the hint code.
+// Tells the hints which control is under the mouse now.
 void MouseControlChanged(TControl* control);
 }  // namespace detail
 

@@ -2,6 +2,7 @@
 #include "host/Forms.h"
 
 #include "host/ExtCtrls.h"
+#include "host/Menus.h"
 #include "host/Streaming.h"
 #include "host/StdCtrls.h"
 
@@ -376,6 +377,7 @@ void RegisterFormClasses() {
   RegisterClass<TForm>();
   RegisterStdControls();
   RegisterExtControls();
+  RegisterMenuClasses();
 }
 
 String& detail::FormFileFolder() {
