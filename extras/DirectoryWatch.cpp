@@ -35,6 +35,18 @@ bool IsFolderPath(const std::wstring& path) {
 
 }  // namespace
 
+bool DirectoryGoneOrPending(const std::wstring& directory) {
+  const DWORD attributes = GetFileAttributesW(directory.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  host::UniqueFile probe(CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (probe) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_ACCESS_DENIED || error == ERROR_FILE_NOT_FOUND ||
+         error == ERROR_PATH_NOT_FOUND;
+}
+
 struct TKivDirectoryWatch::Slot {
   std::wstring directory;
   host::UniqueFile handle;
@@ -135,6 +147,18 @@ void TKivDirectoryWatch::OpenSubfolders(const std::wstring& directory, int& budg
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     OpenSubfolders(child, budget);
   }
+}
+
+void TKivDirectoryWatch::Drop(Slot& slot) {
+  if (slot.pending) {
+    CancelIo(slot.handle.get());
+    DWORD bytes = 0;
+    GetOverlappedResult(slot.handle.get(), &slot.overlapped, &bytes, TRUE);
+    slot.pending = false;
+  }
+  ResetEvent(slot.event.get());
+  slot.handle.reset();
+  Push({SHCNE_RMDIR, slot.directory, {}});
 }
 
 void TKivDirectoryWatch::Read(Slot& slot) {
@@ -241,13 +265,14 @@ void TKivDirectoryWatch::Execute() {
     if (ok) Parse(slot, bytes);
     Read(slot);
     if (!slot.pending) {
-      // The directory went away or cannot be read any longer: stop waiting for it.
-      ResetEvent(slot.event.get());
+      // The directory went away or cannot be read any longer (a deleted directory completes its
+      // read with an error): let go of it, so that its deletion can end.
+      Drop(slot);
       waits[r - WAIT_OBJECT_0] = stop_.get();
     }
   }
   for (const auto& slot : slots) {
-    if (!slot->pending) continue;
+    if (!slot->pending || !slot->handle) continue;
     CancelIo(slot->handle.get());
     DWORD bytes = 0;
     GetOverlappedResult(slot->handle.get(), &slot->overlapped, &bytes, TRUE);

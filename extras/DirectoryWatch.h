@@ -17,6 +17,10 @@
 
 namespace zelnor {
 
+// True when `directory` no longer exists or is waiting to be deleted (it cannot be opened for
+// listing any more); a deleted folder lingers while handles to it are open.
+bool DirectoryGoneOrPending(const std::wstring& directory);
+
 class TKivDirectoryWatch : public host::TThread {
  public:
   // One change as the shell would report it: SHCNE_* code and the absolute paths it concerns.
@@ -47,6 +51,8 @@ class TKivDirectoryWatch : public host::TThread {
   void Read(Slot& slot);
   void Parse(Slot& slot, DWORD bytes);
   void Push(Change change);
+  // Reports the directory of a slot as deleted and closes its handle, so the deletion can end.
+  void Drop(Slot& slot);
   bool IsKnownFolder(const std::wstring& path) const;
   void RememberFolder(const std::wstring& path, bool folder);
   void LearnSubfolders(const std::wstring& directory);

@@ -1,0 +1,533 @@
+// TKivShellList: construction, settings, filling, columns and the lazy completion of items.
+#include "controls/ShellList.h"
+
+#include <algorithm>
+
+#include "extras/ShellChangeNotifier.h"
+#include "host/Application.h"
+#include "host/Streaming.h"
+#include "shell/ShellRoutines.h"
+
+namespace zelnor {
+
+using host::TListItem;
+
+namespace {
+
+// The events the list follows: files and folders, drives and media, shares.
+constexpr TNotificationEvents kListEvents = 0x3FDFC;
+
+// Extensions whose files may carry an icon of their own: these are asked one by one.
+bool HasOwnIcon(const String& extension) {
+  static const char* const kOwn[] = {".exe", ".ico", ".lnk", ".url", ".cur", ".ani", ".scr",
+                                     ".dll", ".cpl", ".msc", ".pif", ".appref-ms"};
+  for (const char* e : kOwn)
+    if (host::SameText(extension, e)) return true;
+  return false;
+}
+
+// An 8 by 8 arrow on the button face, pointing up or down.
+HBITMAP MakeArrow(bool up) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, 8, 8};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  HBRUSH arrow = GetSysColorBrush(COLOR_BTNTEXT);
+  for (int row = 0; row < 4; ++row) {
+    // Row 0 is the tip: one pixel pair wide, the base four pairs.
+    const int y = up ? 2 + row : 5 - row;
+    RECT line{3 - row, y, 5 + row, y + 1};
+    FillRect(dc, &line, arrow);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return bitmap;
+}
+
+}  // namespace
+
+// ---- Construction
+
+TKivShellList::TKivShellList(host::TComponent* owner)
+    : host::TCustomListView(owner),
+      navigator_(std::make_unique<TZelnor>()),
+      largeImages_(std::make_unique<TKivSystemImageList>()),
+      smallImages_(std::make_unique<TKivSystemImageList>()),
+      notifier_(std::make_unique<TKivShellChangeNotifier>()),
+      timer_(std::make_unique<host::TTimer>()) {
+  navigator_->SetShowErrorMessages(false);
+  navigator_->SetFileSystemOnly(false);
+  navigator_->Initialize();
+  largeImages_->SetSize(si_large);
+  SetSmallImages(smallImages_.get());
+  SetLargeImages(largeImages_.get());
+  host::TCustomListView::SetViewStyle(host::vsReport);
+  SetMultiSelect(true);
+  SetAllocBy(32);
+  SetReadOnly(false);
+  SetParentFont(false);
+  arrowUp_.reset(MakeArrow(true));
+  arrowDown_.reset(MakeArrow(false));
+
+  timer_->SetEnabled(false);
+  timer_->SetInterval(200);
+  timer_->SetOnTimer([this](host::TObject* s) { TimerChange(s); });
+
+  notifier_->SetEnabled(false);
+  notifier_->SetRecursive(false);
+  notifier_->SetEventFilter(kListEvents);
+  notifier_->OnChangePIDL = [this](host::TObject* s, TNotificationEvent e, PItemIDList p1,
+                                   PItemIDList p2) { ChangeNotification(s, e, p1, p2); };
+}
+
+TKivShellList::~TKivShellList() {
+  Destroying();
+  if (shellLink_) SetShellLink(nullptr);
+  busy_ = true;
+  timer_->SetEnabled(false);
+  notifier_->SetEnabled(false);
+  UnhookHeader();
+  if (HandleAllocated()) DestroyHandle();
+  // Clearing here lets Delete free every item's data.
+  Items()->Clear();
+  SetSmallImages(nullptr);
+  SetLargeImages(nullptr);
+}
+
+// ---- Settings
+
+void TKivShellList::SetAutomaticRefresh(bool value) {
+  notifier_->SetEnabled(value);
+  automaticRefresh_ = value;
+}
+
+void TKivShellList::SetDetails(bool value) {
+  if (value == details_) return;
+  details_ = value;
+  Refresh();
+}
+
+void TKivShellList::SetFileSystemOnly(bool value) {
+  navigator_->SetFileSystemOnly(value);
+  Refresh();
+}
+
+void TKivShellList::SetFilter(const String& value) {
+  if (!Designing() && Parent()) HandleNeeded();
+  navigator_->SetFilter(value);
+  Refresh();
+}
+
+String TKivShellList::GetPath() const {
+  if (Loading()) return loadingPath_;
+  return navigator_->Folder();
+}
+
+void TKivShellList::SetPath(const String& value) {
+  if (Loading()) {
+    loadingPath_ = value;
+    loadingPathSet_ = true;
+    return;
+  }
+  navigator_->SetDirectory(value);
+  InformPathChanged();
+  Refresh();
+}
+
+TKivShellFolder TKivShellList::GetSpecialFolder() const {
+  const TKivShellFolder folder = navigator_->GetSpecialFolder();
+  if (folder == SF_DRIVES && !GetPath().empty()) return SF_FILESYSTEMFOLDER;
+  return folder;
+}
+
+void TKivShellList::SetSpecialFolder(TKivShellFolder folder) {
+  if (folder != SF_FILESYSTEMFOLDER) {
+    navigator_->SetSpecialFolder(folder);
+    loadingPath_.clear();
+    loadingPathSet_ = false;
+  }
+  Refresh();
+  if (shellLink_ && !Loading()) {
+    UniquePidl list = navigator_->GetFolderIdList();
+    shellLink_->PathChanged(this, list.get());
+  }
+}
+
+void TKivShellList::SetShellLink(TKivShellLink* link) {
+  if (link == shellLink_) return;
+  if (shellLink_) shellLink_->RemoveFreeNotification(this);
+  AttachShellControl(this, shellLink_, link);
+  if (shellLink_) {
+    shellLink_->FreeNotification(this);
+    if (Designing()) showOptions_.Include(soNoFillOnStartup);
+  }
+}
+
+void TKivShellList::Notification(host::TComponent* component, host::TOperation operation) {
+  host::TCustomListView::Notification(component, operation);
+  if (operation == host::opRemove && component == shellLink_) {
+    // The link is going: it drops its controls itself, only the reference goes here.
+    shellLink_ = nullptr;
+  }
+}
+
+void TKivShellList::SetShowFolders(bool value) {
+  if (value == showFolders_) return;
+  showFolders_ = value;
+  Refresh();
+}
+
+void TKivShellList::SetShowParentFolder(bool value) {
+  if (value == showParentFolder_) return;
+  showParentFolder_ = value;
+  Refresh();
+}
+
+void TKivShellList::SetShowOptions(TKivShellShowOptions options) {
+  if (options == showOptions_) return;
+  showOptions_ = options;
+  navigator_->SetShowErrorMessages(options.Contains(soShowErrorMessages));
+  if (options.Contains(soNoFillOnStartup) && !createdOnce_ && !Designing()) return;
+  Refresh();
+}
+
+void TKivShellList::SetUseSystemFont(bool value) {
+  useSystemFont_ = value;
+  if (value) ApplyExplorerFont(*Font());
+}
+
+void TKivShellList::SetViewStyle(host::TViewStyle style) {
+  host::TCustomListView::SetViewStyle(style);
+  if (!Loading()) UpdateColumnBitmap();
+}
+
+// ---- Window and loading
+
+void TKivShellList::CreateWnd() {
+  host::TCustomListView::CreateWnd();
+  HookHeader();
+  if (!createdOnce_) {
+    createdOnce_ = true;
+    if (Designing()) Refresh();
+  } else {
+    // The window came back: the items live on, only the header arrow is drawn again.
+    if (shellLink_) shellLink_->RegisterShellControl(this);
+    UpdateColumnBitmap();
+  }
+}
+
+void TKivShellList::DestroyWnd() {
+  UnhookHeader();
+  host::TCustomListView::DestroyWnd();
+}
+
+void TKivShellList::Loaded() {
+  host::TCustomListView::Loaded();
+  if (Items()->Count() == 0 && (!showOptions_.Contains(soNoFillOnStartup) || Designing())) {
+    if (loadingPathSet_ && !loadingPath_.empty()) {
+      const String path = loadingPath_;
+      loadingPath_.clear();
+      loadingPathSet_ = false;
+      SetPath(path);
+    } else {
+      Refresh();
+    }
+  }
+  if (useSystemFont_) ApplyExplorerFont(*Font());
+}
+
+// ---- Filling
+
+void TKivShellList::Refresh() {
+  if (Loading() || !Enabled()) return;
+  host::CursorGuard cursor;
+  notifier_->SetEnabled(false);
+  refreshing_ = true;
+  struct Finally {
+    TKivShellList* list;
+    ~Finally() {
+      list->refreshing_ = false;
+      list->notifier_->SetEnabled(list->automaticRefresh_);
+    }
+  } finally{this};
+  {
+    Items()->BeginUpdate();
+    struct EndUpdate {
+      host::TListItems* items;
+      ~EndUpdate() { items->EndUpdate(); }
+    } endUpdate{Items()};
+    Items()->Clear();
+    folderIdList_.reset();
+    iconCache_.clear();
+    refreshStamp_ = GetTickCount();
+    InitShellColumns();
+    if (OnCreateColumns) OnCreateColumns(this);
+    while (navigator_->Next()) AddShellItem(details_);
+    if (showParentFolder_) AddParentFolderItem();
+    sortDirection_ = reverse_ ? -1 : 1;
+    Resort();
+  }
+  UpdateColumnBitmap();
+  if (OnPopulated) OnPopulated(this);
+  if (OnPathChanged) OnPathChanged(this);
+  if (automaticRefresh_) notifier_->SetPIDL(GetFolderIdList());
+}
+
+void TKivShellList::AddShellItem(bool details) {
+  if (!showFolders_ && navigator_->IsFolder()) return;
+  if (!IsShownObject(*navigator_, showOptions_)) return;
+  auto data = std::make_unique<TKivShellListItem>();
+  data->idList = navigator_->GetItemIdList();
+  data->parsingName = navigator_->GetObjectName();
+  TListItem* item = Items()->Add();
+  item->SetData(data.release());
+  // The display name and the detail texts are read when first needed.
+  item->SetTextPending(host::ltCaption | host::ltSubItems);
+  item->SetImageIndex(-1);
+  if (!OnAddItem) return;
+  bool canAdd = true;
+  if (details && details_) item->SubItems();
+  OnAddItem(item, canAdd);
+  if (!canAdd) item->Delete();
+}
+
+void TKivShellList::AddParentFolderItem(const String& caption) {
+  if (shellLink_ && !shellLink_->ShowParentFolderItem()) return;
+  if (GetSpecialFolder() == SF_DESKTOP) return;
+  auto data = std::make_unique<TKivShellListItem>();
+  data->parentFolder = true;
+  TListItem* item = Items()->Add();
+  item->SetData(data.release());
+  item->SetCaption(caption.empty() ? String(" .. ") : caption);
+  item->SetImageIndex(-1);
+  item->SetStateIndex(1);
+  item->SetOverlayIndex(-1);
+}
+
+void TKivShellList::Delete(TListItem* item) {
+  std::unique_ptr<TKivShellListItem> data(ItemData(item));
+  item->SetData(nullptr);
+  host::TCustomListView::Delete(item);
+}
+
+void TKivShellList::InitShellColumns() {
+  host::TListColumns* columns = Columns();
+  columns->BeginUpdate();
+  struct EndUpdate {
+    host::TListColumns* columns;
+    ~EndUpdate() { columns->EndUpdate(); }
+  } endUpdate{columns};
+  if (rememberWidths_) {
+    for (int i = 0; i < columns->Count() && i < int(savedWidths_.size()); ++i)
+      savedWidths_[size_t(i)] = columns->Items(i)->Width();
+  }
+  rememberWidths_ = !navigator_->Folder().empty();
+  columns->Clear();
+  int column = 0;
+  String caption = navigator_->GetColumnText(0, true);
+  for (;;) {
+    int width = 0;
+    const auto alignment = navigator_->GetColumnInfo(column, width);
+    if (width > 0) {
+      const int index = columns->Count();
+      host::TListColumn* c = columns->Add();
+      c->SetCaption(caption);
+      c->SetAlignment(host::TAlignment(int(alignment)));
+      const bool saved = rememberWidths_ && index < 255 && savedWidths_[size_t(index)] > 0;
+      c->SetWidth(saved ? savedWidths_[size_t(index)] : width);
+      if (index < int(columnMap_.size())) columnMap_[size_t(index)] = column;
+    }
+    if (!details_) break;
+    ++column;
+    caption = navigator_->GetColumnText(column, true);
+    if (caption.empty() || column >= 1024) break;
+  }
+  columnCount_ = columns->Count();
+}
+
+// ---- Completion
+
+void TKivShellList::PointNavigatorAt(TListItem* item) {
+  TKivShellListItem* data = ItemData(item);
+  navigator_->SetItemIdList(data ? data->idList.get() : nullptr);
+}
+
+void TKivShellList::FillDetailTexts(TListItem* item) {
+  host::TStrings* texts = item->SubItems();
+  if (texts->Count() != 0) return;
+  texts->BeginUpdate();
+  for (int i = 1; i < columnCount_ && i < int(columnMap_.size()); ++i)
+    texts->Add(navigator_->GetColumnText(columnMap_[size_t(i)], false));
+  texts->EndUpdate();
+}
+
+void TKivShellList::GetItemText(TListItem* item, unsigned parts) {
+  TKivShellListItem* data = ItemData(item);
+  if (data && !data->parentFolder) {
+    PointNavigatorAt(item);
+    if (parts & host::ltCaption) {
+      String name = navigator_->GetShellObjectName();
+      if (name.empty()) name = data->parsingName;
+      item->SetCaption(name);
+    }
+    if ((parts & host::ltSubItems) && details_) FillDetailTexts(item);
+  }
+  host::TCustomListView::GetItemText(item, parts);
+}
+
+int TKivShellList::IconNumberOfCurrent() {
+  const ULONG attributes = navigator_->GetAttributes(SFGAO_FOLDER | SFGAO_LINK | SFGAO_FILESYSTEM);
+  if ((attributes & SFGAO_FILESYSTEM) && !(attributes & (SFGAO_FOLDER | SFGAO_LINK))) {
+    const String name = navigator_->GetObjectName();
+    const String extension = host::ExtractFileExt(name);
+    if (!extension.empty() && !HasOwnIcon(extension)) {
+      for (const auto& [ext, icon] : iconCache_)
+        if (host::SameText(ext, extension)) return icon;
+      // Every plain file of an extension shows the same icon: ask the shell once by name.
+      const int icon = smallImages_->GetFileInfo(name, false, FILE_ATTRIBUTE_NORMAL);
+      if (icon >= 0) iconCache_.emplace_back(extension, icon);
+      if (icon >= 0) return icon;
+    }
+  }
+  return navigator_->GetIconNumber();
+}
+
+void TKivShellList::CompleteItemDetails(TListItem* item) {
+  TKivShellListItem* data = ItemData(item);
+  if (!data) return;
+  if (data->parentFolder) {
+    item->SetImageIndex(smallImages_->GetFolderIconNumber());
+    return;
+  }
+  PointNavigatorAt(item);
+  if (details_) FillDetailTexts(item);
+  PointNavigatorAt(item);
+  item->SetImageIndex(IconNumberOfCurrent());
+  host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
+  item->SetOverlayIndex(navigator_->GetOverlayIndex());
+  const ULONG attributes =
+      navigator_->GetAttributes(SFGAO_HIDDEN | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
+  if (attributes & SFGAO_HIDDEN) item->SetCut(true);
+  data->compressed =
+      showOptions_.Contains(soColorCompressed) && (attributes & SFGAO_COMPRESSED) != 0;
+  data->encrypted = showOptions_.Contains(soColorEncrypted) && (attributes & SFGAO_ENCRYPTED) != 0;
+}
+
+void TKivShellList::GetImageIndex(TListItem* item) {
+  if (item->ImageIndex() < 0) CompleteItemDetails(item);
+  host::TCustomListView::GetImageIndex(item);
+}
+
+// ---- Items and folder
+
+void TKivShellList::SetFolderIdList(PCItemIDList idList) {
+  navigator_->SetFolderIdList(idList);
+  if (shellLink_) {
+    UniquePidl copy = navigator_->GetFolderIdList();
+    shellLink_->PathChanged(this, copy.get());
+  }
+  Refresh();
+}
+
+PCItemIDList TKivShellList::GetFolderIdList() {
+  if (!folderIdList_) folderIdList_ = navigator_->GetFolderIdList();
+  return folderIdList_.get();
+}
+
+String TKivShellList::GetFullPath(int index) {
+  if (index < 0 || index >= Items()->Count()) return {};
+  return GetFullPath(Items()->Item(index));
+}
+
+String TKivShellList::GetFullPath(TListItem* item) {
+  TKivShellListItem* data = ItemData(item);
+  if (!data || !data->idList) return {};
+  UniquePidl full{ConcatItemIdLists(GetFolderIdList(), data->idList.get())};
+  return GetPathFromPidl(full.get());
+}
+
+TKivShellFolder TKivShellList::IsSpecialObject(int index) {
+  if (index < 0 || index >= Items()->Count()) return SF_FILESYSTEMFOLDER;
+  return IsSpecialObject(Items()->Item(index));
+}
+
+TKivShellFolder TKivShellList::IsSpecialObject(TListItem* item) {
+  if (!item) return SF_FILESYSTEMFOLDER;
+  PointNavigatorAt(item);
+  return navigator_->IsSpecialObject();
+}
+
+int TKivShellList::IndexOfPIDL(PCItemIDList idList) {
+  IShellFolder* folder = navigator_->ShellFolder();
+  if (!idList || !folder) return -1;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TKivShellListItem* data = ItemData(Items()->Item(i));
+    if (!data || !data->idList) continue;
+    if (folder->CompareIDs(0, idList, data->idList.get()) == S_OK) return i;
+  }
+  return -1;
+}
+
+TListItem* TKivShellList::ItemOfPIDL(PCItemIDList idList) {
+  const int index = IndexOfPIDL(idList);
+  return index < 0 ? nullptr : Items()->Item(index);
+}
+
+// ---- Published properties
+
+HOST_PROPERTIES(TKivShellList) {
+  p.Enum("ViewStyle", host::ViewStyleInfo, &TKivShellList::ViewStyle,
+         [](TKivShellList* l, host::TViewStyle s) { l->SetViewStyle(s); }, host::vsReport)
+      .NoDefault();
+  p.Bool("MultiSelect", &TKivShellList::MultiSelect, &TKivShellList::SetMultiSelect, true);
+  p.Bool("AutomaticRefresh", &TKivShellList::AutomaticRefresh, &TKivShellList::SetAutomaticRefresh,
+         true);
+  p.Bool("Details", &TKivShellList::Details, &TKivShellList::SetDetails, true);
+  p.Bool("FileSystemOnly", &TKivShellList::FileSystemOnly, &TKivShellList::SetFileSystemOnly,
+         false);
+  p.Str("Filter", &TKivShellList::Filter, &TKivShellList::SetFilter, "*");
+  p.Component("ShellLink", &TKivShellList::ShellLink, &TKivShellList::SetShellLink);
+  p.Bool("ShowFolders", &TKivShellList::ShowFolders, &TKivShellList::SetShowFolders, true);
+  p.Bool("ShowParentFolder", &TKivShellList::ShowParentFolder, &TKivShellList::SetShowParentFolder,
+         false);
+  struct Option {
+    const char* name;
+    TKivShellShowOption option;
+    bool def;
+  };
+  static const Option kOptions[] = {
+      {"ShowNethood", soShowNethood, true},         {"ShowRecycleBin", soShowRecycleBin, true},
+      {"ShowErrorMessages", soShowErrorMessages, false}, {"ShowHidden", soShowHidden, false},
+      {"ShowFiles", soShowFiles, true},
+      {"ShowContextMenuOnTop", soShowContextMenuOnTop, false},
+      {"ColorCompressed", soColorCompressed, false},  {"ColorEncrypted", soColorEncrypted, false},
+      {"NoFillOnStartup", soNoFillOnStartup, false}};
+  for (const Option& o : kOptions) {
+    const TKivShellShowOption option = o.option;
+    p.Bool(
+        o.name, [option](const TKivShellList* l) { return l->ShowOption(option); },
+        [option](TKivShellList* l, bool on) { l->SetShowOption(option, on); }, o.def);
+  }
+  p.Enum("SpecialFolder", KivShellFolderInfo, &TKivShellList::GetSpecialFolder,
+         &TKivShellList::SetSpecialFolder, SF_DRIVES);
+  p.Str("Path", &TKivShellList::GetPath, &TKivShellList::SetPath);
+  p.Bool("UseSystemFont", &TKivShellList::UseSystemFont, &TKivShellList::SetUseSystemFont, true);
+  p.Str("Version", &TKivShellList::Version, nullptr).NeverStored();
+  p.Event("OnAddItem", &TKivShellList::OnAddItem);
+  p.Event("OnCreateColumns", &TKivShellList::OnCreateColumns);
+  p.Event("OnPopulated", &TKivShellList::OnPopulated);
+  p.Event("OnPathChanged", &TKivShellList::OnPathChanged);
+}
+
+void RegisterShellListComponents() {
+  host::RegisterComponents("KIV Software", {host::ComponentClass<TKivShellList>()});
+}
+
+namespace {
+[[maybe_unused]] const bool registered = (RegisterShellListComponents(), true);
+}  // namespace
+
+}  // namespace zelnor

@@ -1,0 +1,198 @@
+// The shell list: one folder's contents in a list view.
+//   TKivShellListItem     the data hung on every item (relative list, marks)
+//   TOnAddItem            lets the application refuse an item while the list fills
+//   TKivShellList         filling, lazy captions, details and icons, columns, sorting with header
+//                         arrows, link handling, change reports and the incremental refresh
+//   RegisterShellListComponents   the palette and the form reader
+//
+// Filling costs one enumeration: an item is added with its relative list and parsing name only.
+// Its display name and detail texts come from the list view's lazy text provider when first read
+// (by the control to draw, or by any reader of Caption or SubItems), its icon, overlay and hidden
+// state from the lazy image request when it is first drawn.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "host/ListView.h"
+#include "host/Timer.h"
+#include "link/ShellLink.h"
+#include "shell/ShowOptions.h"
+#include "shell/SystemImageList.h"
+#include "shell/Zelnor.h"
+
+namespace zelnor {
+
+class TKivShellChangeNotifier;
+
+struct TKivShellListItem {
+  UniquePidl idList;         // relative to the shown folder; nil for the parent-folder item
+  uint32_t seen = 1;         // set again by every incremental refresh that finds the object
+  bool parentFolder = false;  // the " .. " item
+  bool compressed = false;
+  bool encrypted = false;
+  String parsingName;  // the name within the folder, for matching without display names
+};
+
+using TOnAddItem = std::function<void(host::TListItem* item, bool& canAdd)>;
+
+class TKivShellList : public host::TCustomListView, public TKivShellControlBase {
+  HOST_CLASS(TKivShellList, host::TCustomListView)
+  explicit TKivShellList(host::TComponent* owner = nullptr);
+  ~TKivShellList() override;
+
+  // ---- Settings
+  bool AutomaticRefresh() const { return automaticRefresh_; }
+  void SetAutomaticRefresh(bool value);
+  bool Details() const { return details_; }
+  void SetDetails(bool value);
+  bool FileSystemOnly() const { return navigator_->FileSystemOnly(); }
+  void SetFileSystemOnly(bool value);
+  String Filter() const { return navigator_->GetFilter(); }
+  void SetFilter(const String& value);
+  String GetPath() const;
+  void SetPath(const String& value);
+  TKivShellFolder GetSpecialFolder() const;
+  void SetSpecialFolder(TKivShellFolder folder);
+  TKivShellLink* ShellLink() const { return shellLink_; }
+  void SetShellLink(TKivShellLink* link);
+  bool ShowFolders() const { return showFolders_; }
+  void SetShowFolders(bool value);
+  bool ShowParentFolder() const { return showParentFolder_; }
+  void SetShowParentFolder(bool value);
+  TKivShellShowOptions ShowOptions() const { return showOptions_; }
+  void SetShowOptions(TKivShellShowOptions options);
+  bool ShowOption(TKivShellShowOption option) const { return showOptions_.Contains(option); }
+  void SetShowOption(TKivShellShowOption option, bool on) {
+    SetShowOptions(showOptions_.With(option, on));
+  }
+  bool UseSystemFont() const { return useSystemFont_; }
+  void SetUseSystemFont(bool value);
+  void SetViewStyle(host::TViewStyle style) override;
+  String Version() const { return ClassName() + " V4.2"; }
+
+  int SortColumn() const { return sortColumn_; }
+  void SetSortColumn(int column);
+  bool ReverseSortOrder() const { return reverse_; }
+  void SetReverseSortOrder(bool reverse);
+
+  // ---- Items and folder
+  void FullRefresh() { Refresh(); }
+  void SetFolderIdList(PCItemIDList idList);
+  // The shown folder's absolute list, cached per refresh; owned by the list.
+  PCItemIDList GetFolderIdList();
+  String GetFullPath(int index);
+  String GetFullPath(host::TListItem* item);
+  TKivShellFolder IsSpecialObject(int index);
+  TKivShellFolder IsSpecialObject(host::TListItem* item);
+  int IndexOfPIDL(PCItemIDList idList);
+  host::TListItem* ItemOfPIDL(PCItemIDList idList);
+  // Reads the detail texts, icon, overlay and marks of an item now.
+  void CompleteItemDetails(host::TListItem* item);
+  // Adds the navigator's current child; `details` fills its detail texts too.
+  void AddShellItem(bool details);
+  void AddParentFolderItem(const String& caption = String{});
+  virtual void InitShellColumns();
+  // The navigator column shown in list column `index`.
+  int ColumnMap(int index) const { return columnMap_.at(size_t(index)); }
+  int ShellColumnCount() const { return columnCount_; }
+  TZelnor* Navigator() const { return navigator_.get(); }
+  TKivShellChangeNotifier* Notifier() const { return notifier_.get(); }
+  static TKivShellListItem* ItemData(const host::TListItem* item) {
+    return item ? static_cast<TKivShellListItem*>(item->Data()) : nullptr;
+  }
+
+  // ---- Sorting
+  void Resort();
+  void UpdateColumnBitmap();
+  void SetColumnBitmap(int index, bool reverse);
+
+  // ---- Navigation and refresh
+  void InformPathChanged();
+  void SelectPIDL(PCItemIDList idList);
+  // Restarts the refresh timer: the incremental refresh runs 200 ms after the last call.
+  void FileChange(host::TObject* sender = nullptr);
+  bool Refreshing() const { return refreshing_; }
+
+  // IKivShellControl
+  void setShellLink(TKivShellLink* link) override { SetShellLink(link); }
+  TKivShellLink* getShellLink() override { return shellLink_; }
+  void PathChanged(PCItemIDList idList) override;
+  void FileChanged(PCItemIDList folder, PCItemIDList item) override;
+  void SelectAll() override;
+  void Refresh() override;
+  void SmartRefresh() override;
+  bool GoUp() override;
+
+  TOnAddItem OnAddItem;
+  host::TNotifyEvent OnCreateColumns;
+  host::TNotifyEvent OnPopulated;
+  host::TNotifyEvent OnPathChanged;
+
+  void Loaded() override;
+
+ protected:
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(host::TMessage& message) override;
+  void Notification(host::TComponent* component, host::TOperation operation) override;
+  void Delete(host::TListItem* item) override;
+  void GetImageIndex(host::TListItem* item) override;
+  void GetItemText(host::TListItem* item, unsigned parts) override;
+  void ColClick(host::TListColumn* column) override;
+  void Change(host::TListItem* item, int change) override;
+
+  void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
+  void TimerChange(host::TObject* sender);
+
+ private:
+  bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
+  bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }
+  void PointNavigatorAt(host::TListItem* item);
+  void FillDetailTexts(host::TListItem* item);
+  int Compare(host::TListItem* a, host::TListItem* b, bool byFolder);
+  void HookHeader();
+  void UnhookHeader();
+  static LRESULT CALLBACK HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR data);
+  host::TListItem* FindItemByParsingName(const String& name, uint32_t seen);
+  // The icon of the navigator's current child, shared by all plain files of one extension.
+  int IconNumberOfCurrent();
+
+  std::unique_ptr<TZelnor> navigator_;
+  std::unique_ptr<TKivSystemImageList> largeImages_;
+  std::unique_ptr<TKivSystemImageList> smallImages_;
+  std::unique_ptr<TKivShellChangeNotifier> notifier_;
+  std::unique_ptr<host::TTimer> timer_;
+  TKivShellLink* shellLink_ = nullptr;
+  bool automaticRefresh_ = true;
+  bool createdOnce_ = false;
+  bool details_ = true;
+  bool showFolders_ = true;
+  bool showParentFolder_ = false;
+  bool useSystemFont_ = true;
+  TKivShellShowOptions showOptions_ = KivListShowOptions;
+  int sortColumn_ = 0;
+  bool reverse_ = false;
+  int sortDirection_ = 1;
+  int columnCount_ = 0;
+  std::array<int, 256> savedWidths_{};
+  std::array<int, 256> columnMap_{};
+  bool rememberWidths_ = false;
+  bool busy_ = false;
+  bool refreshing_ = false;
+  String loadingPath_;
+  bool loadingPathSet_ = false;
+  UniquePidl folderIdList_;
+  DWORD refreshStamp_ = 0;
+  HWND header_ = nullptr;
+  host::UniqueGdiObject arrowUp_, arrowDown_;
+  std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
+};
+
+void RegisterShellListComponents();
+
+}  // namespace zelnor

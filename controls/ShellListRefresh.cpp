@@ -1,0 +1,324 @@
+// TKivShellList: sorting and the header arrows, the link, change reports and the incremental
+// refresh.
+#include "controls/ShellList.h"
+
+#include <commctrl.h>
+
+#include <unordered_map>
+#include "extras/DirectoryWatch.h"
+#include "extras/ShellChangeNotifier.h"
+#include "host/Application.h"
+
+namespace zelnor {
+
+using host::TListItem;
+
+namespace {
+
+constexpr UINT_PTR kHeaderHookId = 0x4B495653;  // this list's subclass of its header
+constexpr int kSmartRefreshLimit = 300;
+
+}  // namespace
+
+// ---- Sorting
+
+void TKivShellList::SetSortColumn(int column) {
+  reverse_ = column == sortColumn_ && !reverse_;
+  sortColumn_ = column;
+  Resort();
+  UpdateColumnBitmap();
+}
+
+void TKivShellList::SetReverseSortOrder(bool reverse) {
+  if (reverse == reverse_) return;
+  reverse_ = reverse;
+  Resort();
+  UpdateColumnBitmap();
+}
+
+void TKivShellList::ColClick(host::TListColumn* column) {
+  SetSortColumn(column->Index());
+  host::TCustomListView::ColClick(column);
+}
+
+void TKivShellList::Resort() {
+  if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
+  sortDirection_ = reverse_ ? -1 : 1;
+  // Columns of the navigator are ordered by the folder itself, unless the application compares.
+  const bool byFolder = sortColumn_ < columnCount_ && !OnCompare && navigator_->ShellFolder();
+  CustomSort([this, byFolder](TListItem* a, TListItem* b, LPARAM) { return Compare(a, b, byFolder); },
+             sortColumn_);
+}
+
+int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {
+  TKivShellListItem* da = ItemData(a);
+  TKivShellListItem* db = ItemData(b);
+  if (da && da->parentFolder) return -1;
+  if (db && db->parentFolder) return 1;
+  if (byFolder) {
+    if (!da || !db || !da->idList || !db->idList) return 0;
+    const HRESULT hr =
+        navigator_->ShellFolder()->CompareIDs(LPARAM(sortColumn_), da->idList.get(), db->idList.get());
+    if (FAILED(hr)) return 0;
+    return int(short(HRESULT_CODE(hr))) * sortDirection_;
+  }
+  int result = 0;
+  if (sortColumn_ == 0) {
+    result = host::AnsiCompareText(a->Caption(), b->Caption());
+  } else {
+    if (a->SubItems()->Count() == 0) CompleteItemDetails(a);
+    if (b->SubItems()->Count() == 0) CompleteItemDetails(b);
+    result = host::AnsiCompareText(a->SubItemText(sortColumn_), b->SubItemText(sortColumn_));
+  }
+  result *= sortDirection_;
+  if (OnCompare) OnCompare(this, a, b, LPARAM(sortColumn_), result);
+  return result;
+}
+
+void TKivShellList::UpdateColumnBitmap() {
+  for (int i = 0; i < Columns()->Count(); ++i) SetColumnBitmap(i, reverse_);
+}
+
+void TKivShellList::SetColumnBitmap(int index, bool reverse) {
+  HWND header = HandleAllocated() ? HeaderHandle() : nullptr;
+  if (!header) return;
+  HDITEMW item{};
+  item.mask = HDI_FORMAT;
+  if (!Header_GetItem(header, index, &item)) return;
+  if (index == sortColumn_) {
+    item.mask |= HDI_BITMAP;
+    item.fmt |= HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
+    item.hbm = HBITMAP(reverse ? arrowDown_.get() : arrowUp_.get());
+  } else {
+    item.fmt &= ~(HDF_BITMAP | HDF_BITMAP_ON_RIGHT);
+  }
+  Header_SetItem(header, index, &item);
+}
+
+void TKivShellList::HookHeader() {
+  HWND header = HeaderHandle();
+  if (!header || header == header_) return;
+  UnhookHeader();
+  if (SetWindowSubclass(header, &TKivShellList::HeaderProc, kHeaderHookId, DWORD_PTR(this)))
+    header_ = header;
+}
+
+void TKivShellList::UnhookHeader() {
+  if (!header_) return;
+  RemoveWindowSubclass(header_, &TKivShellList::HeaderProc, kHeaderHookId);
+  header_ = nullptr;
+}
+
+LRESULT CALLBACK TKivShellList::HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<TKivShellList*>(data);
+  const LRESULT result = DefSubclassProc(wnd, msg, wParam, lParam);
+  try {
+    if (msg == WM_NCDESTROY) {
+      RemoveWindowSubclass(wnd, &TKivShellList::HeaderProc, kHeaderHookId);
+      if (self->header_ == wnd) self->header_ = nullptr;
+    } else if (msg == WM_CAPTURECHANGED) {
+      // A click, drag or resize redraws the header items without the arrow.
+      self->UpdateColumnBitmap();
+    }
+  } catch (...) {
+    host::Application().HandleException(self);
+  }
+  return result;
+}
+
+void TKivShellList::WndProc(host::TMessage& message) {
+  host::TCustomListView::WndProc(message);
+  if (message.Msg == WM_CAPTURECHANGED) UpdateColumnBitmap();
+}
+
+// ---- Link and navigation
+
+void TKivShellList::InformPathChanged() {
+  if (!shellLink_ || Loading()) return;
+  UniquePidl list = navigator_->GetFolderIdList();
+  shellLink_->PathChanged(this, list.get());
+}
+
+void TKivShellList::PathChanged(PCItemIDList idList) {
+  if (!idList) return;
+  try {
+    navigator_->SetFolderIdList(idList);
+    Refresh();
+  } catch (const std::exception&) {
+    // A place that cannot be shown leaves the list empty.
+    Items()->Clear();
+  }
+}
+
+void TKivShellList::FileChanged(PCItemIDList folder, PCItemIDList item) {
+  PathChanged(folder);
+  SelectPIDL(item);
+}
+
+bool TKivShellList::GoUp() {
+  navigator_->SelectParent();
+  InformPathChanged();
+  Refresh();
+  return true;
+}
+
+void TKivShellList::SelectAll() {
+  Items()->BeginUpdate();
+  busy_ = true;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    TKivShellListItem* data = ItemData(item);
+    item->SetSelected(!(data && data->parentFolder));
+  }
+  busy_ = false;
+  Items()->EndUpdate();
+  if (HandleAllocated() && CanFocus()) SetFocus();
+}
+
+void TKivShellList::SelectPIDL(PCItemIDList idList) {
+  TListItem* item = ItemOfPIDL(idList);
+  if (!item) return;
+  item->SetSelected(true);
+  item->SetFocused(true);
+  item->MakeVisible(false);
+  if (HandleAllocated() && CanFocus()) SetFocus();
+}
+
+void TKivShellList::Change(TListItem* item, int change) {
+  if (!busy_ && (change & (LVIF_TEXT | LVIF_STATE)) && shellLink_ && item && !Loading() &&
+      change != LVIF_TEXT && item->Selected() && SelCount() == 1) {
+    TKivShellListItem* data = ItemData(item);
+    if (data && !data->parentFolder && data->idList) {
+      UniquePidl folder = navigator_->GetFolderIdList();
+      shellLink_->FileChanged(this, folder.get(), data->idList.get());
+    }
+  }
+  host::TCustomListView::Change(item, change);
+}
+
+// ---- Change reports
+
+void TKivShellList::FileChange(host::TObject*) {
+  timer_->SetEnabled(false);
+  timer_->SetEnabled(true);
+}
+
+void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pidl1, PItemIDList) {
+  if (busy_) return;
+  switch (event) {
+    case neNetShare:
+    case neNetUnShare:
+      timer_->SetEnabled(false);
+      Refresh();
+      return;
+    case neFileDelete:
+    case neFolderDelete: {
+      if (pidl1 && GetFolderIdList() && Desktop()->CompareIDs(0, pidl1, GetFolderIdList()) == S_OK) {
+        // The shown folder itself: the timer finds out where to go.
+        FileChange(this);
+        return;
+      }
+      // Only an object of the shown folder can be one of the items.
+      UniquePidl parent{GetItemIdListStart(pidl1, GetItemIdListDepth(pidl1) - 1)};
+      const bool here = pidl1 && GetItemIdListDepth(pidl1) > 0 && GetFolderIdList() &&
+                        Desktop()->CompareIDs(0, parent.get(), GetFolderIdList()) == S_OK;
+      UniquePidl relative{here ? GetRelativePIDL(pidl1) : nullptr};
+      if (TListItem* item = relative ? ItemOfPIDL(relative.get()) : nullptr) {
+        item->Delete();
+      } else if (here) {
+        // Not found by its list (a report built from a name alone): the refresh settles it.
+        FileChange(this);
+      }
+      return;
+    }
+    default:
+      FileChange(this);
+  }
+}
+
+void TKivShellList::TimerChange(host::TObject*) {
+  timer_->SetEnabled(false);
+  const String path = GetPath();
+  if (GetSpecialFolder() == SF_FILESYSTEMFOLDER && !path.empty() &&
+      DirectoryGoneOrPending(host::ToWide(path)) &&
+      !host::FileExists(host::ExcludeTrailingBackslash(path))) {
+    // The shown folder has vanished.
+    SetSpecialFolder(SF_DRIVES);
+    return;
+  }
+  SmartRefresh();
+}
+
+TListItem* TKivShellList::FindItemByParsingName(const String& name, uint32_t seen) {
+  if (name.empty()) return nullptr;
+  for (int i = Items()->Count() - 1; i >= 0; --i) {
+    TListItem* item = Items()->Item(i);
+    TKivShellListItem* data = ItemData(item);
+    if (data && data->seen == seen && host::AnsiSameText(data->parsingName, name)) return item;
+  }
+  return nullptr;
+}
+
+void TKivShellList::SmartRefresh() {
+  if (Loading() || !Enabled() || refreshing_) return;
+  if (Items()->Count() > kSmartRefreshLimit) {
+    // A full refill is cheaper here; the selected object is selected again.
+    if (IsEditing()) return;
+    TListItem* selected = Selected();
+    TKivShellListItem* data = ItemData(selected);
+    const String name = data ? data->parsingName : String{};
+    Refresh();
+    if (TListItem* again = FindItemByParsingName(name, 1)) {
+      again->SetSelected(true);
+      again->SetFocused(true);
+      again->MakeVisible(false);
+    }
+    return;
+  }
+  host::CursorGuard cursor;
+  Items()->BeginUpdate();
+  struct EndUpdate {
+    host::TListItems* items;
+    ~EndUpdate() { items->EndUpdate(); }
+  } endUpdate{Items()};
+
+  // Existing items by parsing name, lower case: the display names are not read for this.
+  std::unordered_map<std::wstring, TListItem*> byName;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    TKivShellListItem* data = ItemData(item);
+    if (!data || data->parentFolder) continue;
+    data->seen = 0;
+    std::wstring key = host::ToWide(data->parsingName);
+    CharLowerBuffW(key.data(), DWORD(key.size()));
+    byName.emplace(std::move(key), item);
+  }
+  bool added = false;
+  while (navigator_->Next()) {
+    if (!IsShownObject(*navigator_, showOptions_)) continue;
+    std::wstring key = host::ToWide(navigator_->GetObjectName());
+    CharLowerBuffW(key.data(), DWORD(key.size()));
+    auto found = byName.find(key);
+    if (found != byName.end() && ItemData(found->second)->seen == 0) {
+      ItemData(found->second)->seen = 1;
+    } else {
+      const int count = Items()->Count();
+      AddShellItem(details_);
+      added = added || Items()->Count() != count;
+    }
+  }
+  for (int i = 0; i < Items()->Count();) {
+    TListItem* item = Items()->Item(i);
+    TKivShellListItem* data = ItemData(item);
+    if (data && !data->parentFolder && data->seen == 0) {
+      item->Delete();
+      continue;
+    }
+    ++i;
+  }
+  // New objects were appended: put them in their place.
+  if (added) Resort();
+}
+
+}  // namespace zelnor

@@ -1,0 +1,413 @@
+// The shell list on real folders: what it shows, its columns, sorting, the link and how it follows
+// changes.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Pump.h"
+#include "controls/ShellList.h"
+#include "extras/ShellChangeNotifier.h"
+#include "host/Forms.h"
+#include "shell/TempDir.h"
+
+using namespace zelnor;
+using host::TListItem;
+using testing_support::PumpMessagesUntil;
+using testing_support::TempDir;
+
+namespace {
+
+// Parsing names of the items, in list order.
+std::vector<String> Names(TKivShellList& list) {
+  std::vector<String> names;
+  for (int i = 0; i < list.Items()->Count(); ++i) {
+    TKivShellListItem* data = TKivShellList::ItemData(list.Items()->Item(i));
+    names.push_back(data->parentFolder ? String("..") : data->parsingName);
+  }
+  return names;
+}
+
+std::set<String> NameSet(TKivShellList& list) {
+  const auto names = Names(list);
+  return {names.begin(), names.end()};
+}
+
+TListItem* ItemNamed(TKivShellList& list, const String& name) {
+  for (int i = 0; i < list.Items()->Count(); ++i) {
+    TKivShellListItem* data = TKivShellList::ItemData(list.Items()->Item(i));
+    if (!data->parentFolder && host::SameText(data->parsingName, name)) return list.Items()->Item(i);
+  }
+  return nullptr;
+}
+
+void Announce(LONG event, const String& path) {
+  SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSH, host::ToWide(path).c_str(), nullptr);
+}
+
+// Runs the message queue for `ms` milliseconds: for checking that something does NOT happen.
+void PumpFor(DWORD ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  PumpMessagesUntil([&] { return GetTickCount64() >= end; }, ms + 1000);
+}
+
+// A list that counts its incremental refreshes.
+class CountingList : public TKivShellList {
+ public:
+  using TKivShellList::TKivShellList;
+  int smartRefreshes = 0;
+  void SmartRefresh() override {
+    ++smartRefreshes;
+    TKivShellList::SmartRefresh();
+  }
+};
+
+// A linked control that records what the link tells it.
+class Recorder : public TKivShellControlBase {
+ public:
+  TKivShellLink* link = nullptr;
+  std::vector<String> paths;
+  void setShellLink(TKivShellLink* l) override { AttachShellControl(this, link, l); }
+  TKivShellLink* getShellLink() override { return link; }
+  void PathChanged(PCItemIDList idList) override { paths.push_back(GetPathFromPidl(idList)); }
+  void FileChanged(PCItemIDList, PCItemIDList) override {}
+  void SelectAll() override {}
+  void Refresh() override {}
+  void SmartRefresh() override {}
+  bool GoUp() override { return false; }
+};
+
+struct ShellListTest : ::testing::Test {
+  TempDir dir;
+  std::unique_ptr<CountingList> list = std::make_unique<CountingList>();
+
+  void MakeFixture() {
+    dir.File("a.txt", "0123456789");
+    dir.File("b.txt", "x");
+    dir.Folder("sub");
+  }
+};
+
+}  // namespace
+
+TEST_F(ShellListTest, ShowsFilesAndFoldersByTheirOptions) {
+  MakeFixture();
+  EXPECT_EQ(list->ViewStyle(), host::vsReport);
+  EXPECT_TRUE(list->MultiSelect());
+  EXPECT_EQ(list->Version(), "TKivShellList V4.2");
+  list->SetPath(dir.Path());
+  EXPECT_EQ(list->GetPath(), dir.Path() + "\\");
+  EXPECT_EQ(list->GetSpecialFolder(), SF_FILESYSTEMFOLDER);
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"a.txt", "b.txt", "sub"}));
+
+  list->SetShowOption(soShowFiles, false);
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"sub"}));
+  list->SetShowOption(soShowFiles, true);
+  list->SetShowFolders(false);
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"a.txt", "b.txt"}));
+  list->SetShowOption(soShowFiles, false);
+  EXPECT_EQ(list->Items()->Count(), 0);
+}
+
+TEST_F(ShellListTest, HiddenRecyclFoldersNeedTheRecycleBinOption) {
+  const String hidden = dir.Folder("ReCyClEr");
+  SetFileAttributesW(host::ToWide(hidden).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  dir.Folder("recycled-visible");
+  const String hiddenFile = dir.File("h.txt");
+  SetFileAttributesW(host::ToWide(hiddenFile).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  list->SetPath(dir.Path());
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"recycled-visible"}));
+
+  list->SetShowOption(soShowHidden, true);
+  list->SetShowOption(soShowRecycleBin, false);
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"recycled-visible", "h.txt"}));
+  // Hidden objects are shown dimmed once completed.
+  TListItem* h = ItemNamed(*list, "h.txt");
+  list->CompleteItemDetails(h);
+  EXPECT_TRUE(h->Cut());
+
+  list->SetShowOption(soShowRecycleBin, true);
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"ReCyClEr", "recycled-visible", "h.txt"}));
+}
+
+TEST_F(ShellListTest, ParentFolderItemComesFirstExceptOnTheDesktopOrWhenTheLinkSaysNo) {
+  MakeFixture();
+  list->SetPath(dir.Path());
+  list->SetShowParentFolder(true);
+  ASSERT_EQ(list->Items()->Count(), 4);
+  EXPECT_EQ(list->Items()->Item(0)->Caption(), " .. ");
+  EXPECT_EQ(list->GetFullPath(0), "");
+
+  list->SetSpecialFolder(SF_DESKTOP);
+  for (const auto& name : Names(*list)) EXPECT_NE(name, "..");
+
+  TKivShellLink link;
+  list->SetShellLink(&link);
+  link.SetShowParentFolderItem(false);
+  list->SetPath(dir.Path());
+  EXPECT_EQ(list->Items()->Count(), 3);
+  list->SetShellLink(nullptr);
+}
+
+TEST_F(ShellListTest, CaptionsAndDetailsAreReadLazily) {
+  MakeFixture();
+  list->SetPath(dir.Path());
+  TListItem* a = ItemNamed(*list, "a.txt");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->TextPending(), host::ltCaption | host::ltSubItems);
+  EXPECT_EQ(a->ImageIndex(), -1);
+  EXPECT_EQ(a->Caption(), "a.txt");
+  EXPECT_EQ(a->TextPending(), unsigned(host::ltSubItems));
+  // File, Size, Type, Modified...: the texts of the navigator's columns after the name.
+  ASSERT_GE(list->Columns()->Count(), 4);
+  EXPECT_EQ(list->Columns()->Items(0)->Caption(), list->Navigator()->GetColumnText(0, true));
+  ASSERT_GE(a->SubItems()->Count(), 3);
+  EXPECT_NE(a->SubItems()->Strings(0), "");
+  EXPECT_EQ(a->SubItems()->Count(), list->ShellColumnCount() - 1);
+  list->CompleteItemDetails(a);
+  EXPECT_GE(a->ImageIndex(), 0);
+  const String fullA = list->GetFullPath(a);
+  EXPECT_TRUE(host::SameText(fullA, dir.Path() + "\\a.txt"));
+}
+
+TEST_F(ShellListTest, DetailsOffShowsOnlyTheNameColumn) {
+  MakeFixture();
+  list->SetDetails(false);
+  list->SetPath(dir.Path());
+  ASSERT_EQ(list->Columns()->Count(), 1);
+  TListItem* a = ItemNamed(*list, "a.txt");
+  list->CompleteItemDetails(a);
+  EXPECT_EQ(a->SubItems()->Count(), 0);
+  EXPECT_EQ(a->Caption(), "a.txt");
+}
+
+TEST_F(ShellListTest, ColumnWidthsCarryOverFileSystemFolders) {
+  TempDir other;
+  MakeFixture();
+  list->SetPath(dir.Path());
+  ASSERT_GE(list->Columns()->Count(), 2);
+  list->Columns()->Items(1)->SetWidth(123);
+  list->SetSpecialFolder(SF_DRIVES);
+  list->SetPath(other.Path());
+  EXPECT_EQ(list->Columns()->Items(1)->Width(), 123);
+  for (int i = 0; i < list->Columns()->Count(); ++i) EXPECT_EQ(list->ColumnMap(i), i);
+}
+
+TEST_F(ShellListTest, PathSetWhileLoadingIsAppliedAtLoaded) {
+  MakeFixture();
+  list->SetLoadingState(true);
+  list->SetPath(dir.Path());
+  EXPECT_EQ(list->GetPath(), dir.Path());
+  EXPECT_EQ(list->Items()->Count(), 0);
+  list->SetLoadingState(false);
+  list->Loaded();
+  EXPECT_EQ(list->Items()->Count(), 3);
+  EXPECT_EQ(list->GetPath(), dir.Path() + "\\");
+}
+
+TEST_F(ShellListTest, NoFillOnStartupWaitsForANavigation) {
+  MakeFixture();
+  list->SetLoadingState(true);
+  list->SetShowOption(soNoFillOnStartup, true);
+  list->SetLoadingState(false);
+  list->Loaded();
+  EXPECT_EQ(list->Items()->Count(), 0);
+  // A show option changed before the window exists does not fill either.
+  list->SetShowOption(soShowHidden, true);
+  EXPECT_EQ(list->Items()->Count(), 0);
+  list->SetPath(dir.Path());
+  EXPECT_EQ(list->Items()->Count(), 3);
+}
+
+TEST_F(ShellListTest, OnAddItemSeesTheDisplayNameAndCanRefuseEveryItem) {
+  MakeFixture();
+  std::vector<String> captions;
+  int populated = 0;
+  list->OnAddItem = [&](TListItem* item, bool& canAdd) {
+    EXPECT_TRUE(canAdd);
+    captions.push_back(item->Caption());
+    canAdd = false;
+  };
+  list->OnPopulated = [&](host::TObject*) { ++populated; };
+  list->SetPath(dir.Path());
+  EXPECT_EQ(list->Items()->Count(), 0);
+  EXPECT_EQ(populated, 1);
+  std::sort(captions.begin(), captions.end());
+  EXPECT_EQ(captions, (std::vector<String>{"a.txt", "b.txt", "sub"}));
+}
+
+TEST_F(ShellListTest, SortColumnClicksReverseAndTheParentStaysFirst) {
+  MakeFixture();
+  host::TForm form;
+  form.SetBounds(20, 20, 500, 300);
+  list->SetParent(&form);
+  list->SetBounds(0, 0, 480, 260);
+  form.Show();
+  list->SetShowParentFolder(true);
+  list->SetPath(dir.Path());
+  // The folder's own order: folders first, then names.
+  EXPECT_EQ(Names(*list), (std::vector<String>{"..", "sub", "a.txt", "b.txt"}));
+  HWND header = list->HeaderHandle();
+  ASSERT_NE(header, nullptr);
+  auto hasArrow = [&](int column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(header, column, &item);
+    return (item.fmt & HDF_BITMAP) != 0;
+  };
+  EXPECT_TRUE(hasArrow(0));
+
+  list->SetSortColumn(0);
+  EXPECT_TRUE(list->ReverseSortOrder());
+  EXPECT_EQ(Names(*list), (std::vector<String>{"..", "b.txt", "a.txt", "sub"}));
+
+  list->SetSortColumn(2);
+  EXPECT_FALSE(list->ReverseSortOrder());
+  EXPECT_TRUE(hasArrow(2));
+  EXPECT_FALSE(hasArrow(0));
+  EXPECT_EQ(Names(*list).front(), "..");
+  list->SetSortColumn(2);
+  EXPECT_TRUE(list->ReverseSortOrder());
+  EXPECT_EQ(Names(*list).front(), "..");
+
+  // With OnCompare the texts are compared and the handler has the last word.
+  int asked = 0;
+  list->OnCompare = [&](host::TObject*, TListItem*, TListItem*, LPARAM column, int& compare) {
+    ++asked;
+    EXPECT_EQ(column, 0);
+    compare = -compare;
+  };
+  list->SetSortColumn(0);  // another column: ascending, then turned round by the handler
+  EXPECT_GT(asked, 0);
+  EXPECT_EQ(Names(*list), (std::vector<String>{"..", "sub", "b.txt", "a.txt"}));
+
+  // A sort column beyond the columns falls back to the name.
+  list->OnCompare = nullptr;
+  list->SetSortColumn(40);
+  EXPECT_EQ(list->SortColumn(), 0);
+  list->SetParent(nullptr);
+}
+
+TEST_F(ShellListTest, LinkHearsTheListsMovesAndMovesIt) {
+  MakeFixture();
+  TempDir other;
+  other.File("z.txt");
+  TKivShellLink link;
+  Recorder peer;
+  peer.setShellLink(&link);
+  list->SetShellLink(&link);
+  list->SetPath(dir.Path());
+  ASSERT_EQ(peer.paths.size(), 1u);
+  EXPECT_TRUE(host::SameText(peer.paths[0], dir.Path()));
+
+  UniquePidl target{GetIdListFromPath(Desktop(), other.Path())};
+  link.PathChanged(&peer, target.get());
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"z.txt"}));
+  EXPECT_EQ(peer.paths.size(), 1u);  // the list does not report a move it was told of
+
+  EXPECT_TRUE(list->GoUp());
+  ASSERT_EQ(peer.paths.size(), 2u);
+  EXPECT_TRUE(ItemNamed(*list, host::ExtractFileName(other.Path())) != nullptr);
+  peer.setShellLink(nullptr);
+  list->SetShellLink(nullptr);
+}
+
+TEST_F(ShellListTest, DeletionLeavesAtOnceCreationFollowsAfterTheTimer) {
+  MakeFixture();
+  list->SetPath(dir.Path());
+  ASSERT_TRUE(list->Notifier()->Active());
+  TListItem* a = ItemNamed(*list, "a.txt");
+  list->CompleteItemDetails(a);
+  const int icon = a->ImageIndex();
+  const String size = a->SubItemText(1);
+
+  const String b = dir.Path() + "\\b.txt";
+  DeleteFileW(host::ToWide(b).c_str());
+  // Wine's shell does not announce a path that is gone; its file-system watch reports it.
+  Announce(SHCNE_DELETE, b);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ItemNamed(*list, "b.txt") == nullptr; }));
+  EXPECT_EQ(list->smartRefreshes, 0) << "a deletion is applied at once, not by a refresh";
+
+  int populated = 0;
+  list->OnPopulated = [&](host::TObject*) { ++populated; };
+  const String c = dir.File("c.txt");
+  EXPECT_EQ(ItemNamed(*list, "c.txt"), nullptr);
+  Announce(SHCNE_CREATE, c);
+  EXPECT_EQ(populated, 0);
+  EXPECT_EQ(list->smartRefreshes, 0);
+  EXPECT_EQ(ItemNamed(*list, "c.txt"), nullptr);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ItemNamed(*list, "c.txt") != nullptr; }));
+  // What was completed stays.
+  EXPECT_EQ(ItemNamed(*list, "a.txt"), a);
+  EXPECT_EQ(a->ImageIndex(), icon);
+  EXPECT_EQ(a->SubItemText(1), size);
+}
+
+TEST_F(ShellListTest, TenReportsInABurstGiveOneRefresh) {
+  MakeFixture();
+  list->SetPath(dir.Path());
+  std::vector<String> files;
+  for (int i = 0; i < 10; ++i) files.push_back(dir.File("n" + host::IntToStr(i) + ".txt"));
+  list->smartRefreshes = 0;
+  for (const auto& f : files) Announce(SHCNE_UPDATEITEM, f);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return list->smartRefreshes > 0; }));
+  PumpFor(500);
+  EXPECT_EQ(list->smartRefreshes, 1);
+  EXPECT_EQ(list->Items()->Count(), 13);
+}
+
+TEST_F(ShellListTest, PlainFileChangesAreFollowedThroughTheFileSystemWatch) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  MakeFixture();
+  list->SetPath(dir.Path());
+  const std::wstring made = dir.PathW() + L"\\made.txt";
+  HANDLE h = CreateFileW(made.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  CloseHandle(h);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ItemNamed(*list, "made.txt") != nullptr; }));
+  DeleteFileW(made.c_str());
+  RemoveDirectoryW((dir.PathW() + L"\\sub").c_str());
+  EXPECT_TRUE(PumpMessagesUntil([&] {
+    return ItemNamed(*list, "made.txt") == nullptr && ItemNamed(*list, "sub") == nullptr;
+  }));
+}
+
+TEST_F(ShellListTest, AboveThreeHundredItemsARefillKeepsTheSelection) {
+  for (int i = 0; i < 301; ++i) dir.File("f" + host::IntToStr(1000 + i) + ".txt");
+  // The selection lives in the window.
+  host::TForm form;
+  form.SetBounds(20, 20, 500, 300);
+  list->SetParent(&form);
+  list->SetBounds(0, 0, 480, 260);
+  form.Show();
+  list->SetAutomaticRefresh(false);
+  list->SetPath(dir.Path());
+  ASSERT_EQ(list->Items()->Count(), 301);
+  TListItem* chosen = ItemNamed(*list, "f1150.txt");
+  ASSERT_NE(chosen, nullptr);
+  list->SetSelected(chosen);
+  dir.File("new.txt");
+  list->SmartRefresh();
+  EXPECT_EQ(list->Items()->Count(), 302);
+  ASSERT_NE(list->Selected(), nullptr);
+  EXPECT_EQ(TKivShellList::ItemData(list->Selected())->parsingName, "f1150.txt");
+  EXPECT_NE(list->Selected(), chosen);  // a new item: the list was filled again
+  list->SetParent(nullptr);
+}
+
+TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
+  TempDir outer;
+  const String inner = outer.Folder("inner");
+  // Under Wine a folder someone holds open stays until the handle is closed, and the list's own
+  // file-system watch holds it: without the watch it goes at once.
+  list->Notifier()->SetFileSystemWatch(fwOff);
+  list->SetPath(inner);
+  ASSERT_TRUE(RemoveDirectoryW(host::ToWide(inner).c_str())) << GetLastError();
+  list->FileChange();
+  EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
+}
