@@ -5,6 +5,7 @@
 //
 // The items live here, so the window can be re-created (a style change does so) without losing
 // them or the selection. Setting ItemIndex never fires OnChange; only the user's choice does.
+// Keys typed into the edit child of the simple and drop-down styles reach KeyDown/KeyPress.
 #pragma once
 
 #include "host/ComCtrls.h"
@@ -124,6 +125,11 @@ class TCustomComboBox : public TWinControl {
   void CNCommand(TMessage& message);
   void CNDrawItem(TMessage& message);
   void CNMeasureItem(TMessage& message);
+  // Routes the edit child's keys through KeyDown, KeyUp and KeyPress.
+  void HookEdit();
+  void UnhookEdit();
+  static LRESULT CALLBACK EditProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR self);
 
   std::unique_ptr<TComboBoxStrings> items_;
   TComboBoxStyle style_ = csDropDown;
@@ -131,6 +137,7 @@ class TCustomComboBox : public TWinControl {
   int dropDownCount_ = 8;
   int itemHeight_ = 0;
   int maxLength_ = 0;
+  HWND hookedEdit_ = nullptr;
   TCanvas canvas_;
 };
 

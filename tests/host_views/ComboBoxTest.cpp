@@ -200,3 +200,57 @@ TEST_F(ComboBoxTest, EditChildren) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys typed into the edit of a drop-down combo reach the combo's key handlers, which can
+// consume or change them; the routing survives a re-created window.
+TEST_F(ComboBoxTest, KeysTypedIntoTheEditReachTheCombo) {
+  combo->SetStyle(csDropDown);
+  combo->HandleNeeded();
+  std::vector<WORD> downs, ups;
+  std::wstring presses;
+  combo->OnKeyDown = [&](TObject* sender, WORD& key, TShiftState) {
+    EXPECT_EQ(sender, combo);
+    downs.push_back(key);
+    if (key == VK_DELETE) key = 0;
+  };
+  combo->OnKeyUp = [&](TObject*, WORD& key, TShiftState) { ups.push_back(key); };
+  combo->OnKeyPress = [&](TObject*, wchar_t& key) {
+    presses += key;
+    if (key == L'x') key = 0;
+    if (key == L'a') key = L'b';
+  };
+  auto type = [&](HWND edit, wchar_t ch) {
+    SendMessageW(edit, WM_KEYDOWN, WPARAM(VkKeyScanW(ch) & 0xFF), 1);
+    SendMessageW(edit, WM_CHAR, WPARAM(ch), 1);
+    SendMessageW(edit, WM_KEYUP, WPARAM(VkKeyScanW(ch) & 0xFF), LPARAM(0xC0000001));
+  };
+  HWND edit = combo->EditHandle();
+  ASSERT_NE(edit, nullptr);
+  type(edit, L'a');
+  type(edit, L'x');
+  type(edit, L'c');
+  EXPECT_EQ(presses, L"axc");
+  EXPECT_EQ(downs.size(), 3u);
+  EXPECT_EQ(ups.size(), 3u);
+  EXPECT_EQ(combo->Text(), "bc");
+
+  // A consumed Delete leaves the text alone.
+  SendMessageW(edit, EM_SETSEL, 0, 0);
+  SendMessageW(edit, WM_KEYDOWN, VK_DELETE, 1);
+  EXPECT_EQ(combo->Text(), "bc");
+  EXPECT_EQ(downs.back(), VK_DELETE);
+
+  // A simple combo's new window routes its edit too.
+  combo->SetStyle(csSimple);
+  combo->HandleNeeded();
+  HWND edit2 = combo->EditHandle();
+  ASSERT_NE(edit2, nullptr);
+  presses.clear();
+  type(edit2, L'q');
+  EXPECT_EQ(presses, L"q");
+  EXPECT_EQ(combo->Text().back(), 'q');
+}
+
+}  // namespace
