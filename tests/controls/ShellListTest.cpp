@@ -14,6 +14,7 @@
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Forms.h"
+#include "host/Streaming.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;
@@ -410,4 +411,48 @@ TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
   ASSERT_TRUE(RemoveDirectoryW(host::ToWide(inner).c_str())) << GetLastError();
   list->FileChange();
   EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
+}
+
+TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
+  MakeFixture();
+  RegisterShellListComponents();
+  RegisterShellLinkComponents();
+  String path = dir.Path();
+  String quoted;
+  for (char c : path) quoted += c == '\'' ? String("''") : String(1, c);
+  const String text =
+      "object ListForm: TForm\n"
+      "  ClientWidth = 500\n"
+      "  ClientHeight = 300\n"
+      "  object Link: TKivShellLink\n"
+      "  end\n"
+      "  object Files: TKivShellList\n"
+      "    Align = alClient\n"
+      "    ShellLink = Link\n"
+      "    ShowParentFolder = True\n"
+      "    Path = '" + quoted + "'\n"
+      "  end\n"
+      "end\n";
+  std::unique_ptr<host::TForm> form(host::TForm::CreateFromText(text));
+  auto* files = dynamic_cast<TKivShellList*>(form->FindComponent("Files"));
+  auto* link = dynamic_cast<TKivShellLink*>(form->FindComponent("Link"));
+  ASSERT_NE(files, nullptr);
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(files->ShellLink(), link);
+  EXPECT_EQ(files->ViewStyle(), host::vsReport);
+  EXPECT_EQ(NameSet(*files), (std::set<String>{"..", "a.txt", "b.txt", "sub"}));
+  // The form text the list writes names what differs from the defaults.
+  const String written = host::WriteComponentText(form.get());
+  EXPECT_NE(written.find("ShowParentFolder = True"), String::npos);
+  EXPECT_NE(written.find("ViewStyle = vsReport"), String::npos);
+  EXPECT_EQ(written.find("Version"), String::npos);
+
+  TempDir other;
+  other.File("z.txt");
+  Recorder peer;
+  peer.setShellLink(link);
+  UniquePidl target{GetIdListFromPath(Desktop(), other.Path())};
+  link->PathChanged(&peer, target.get());
+  EXPECT_EQ(NameSet(*files), (std::set<String>{"..", "z.txt"}));
+  peer.setShellLink(nullptr);
 }
