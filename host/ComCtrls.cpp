@@ -1,7 +1,8 @@
-// Shared pieces of the common-control views: the custom-draw canvas loan.
+// Shared pieces of the common-control views: the custom-draw canvas loan, image-list slots.
 #include "host/ComCtrls.h"
 
 #include <cstring>
+#include <utility>
 
 namespace host {
 
@@ -45,6 +46,39 @@ bool CustomDrawCanvas::Release() {
   // The font object stays alive in the canvas until the next stage, past the control's drawing.
   SelectObject(dc_, canvas_->Font()->Handle());
   return true;
+}
+
+// ---- Image-list slots
+
+TViewImages::TViewImages(TWinControl* view, std::function<void(HIMAGELIST)> apply)
+    : view_(view), apply_(std::move(apply)) {
+  link_.OnChange = [this](TCustomImageList*) { Apply(); };
+}
+
+TViewImages::~TViewImages() {
+  if (images_) images_->RemoveFreeNotification(view_);
+}
+
+void TViewImages::Set(TCustomImageList* images) {
+  if (images_ == images) return;
+  if (images_) {
+    images_->UnRegisterChanges(&link_);
+    images_->RemoveFreeNotification(view_);
+  }
+  images_ = images;
+  if (images_) {
+    images_->FreeNotification(view_);
+    images_->RegisterChanges(&link_);
+  }
+  Apply();
+}
+
+void TViewImages::Apply() const {
+  if (view_->HandleAllocated()) apply_(images_ ? images_->Handle() : nullptr);
+}
+
+void TViewImages::Removed(TComponent* component, TOperation operation) {
+  if (operation == opRemove && component == images_) Set(nullptr);
 }
 
 }  // namespace host

@@ -4,13 +4,17 @@
 //   THitTest, THitTests            where a point lies relative to an item
 //   TOwnerDrawState, GetOwnerDrawState  the state of an owner-drawn item
 //   CustomDrawCanvas               a canvas lent to custom-draw handlers for one paint stage
+//   TViewImages                    one image list a view shows, followed through its changes
 #pragma once
 
 #include "host/Controls.h"
 #include "host/Graphics.h"
+#include "host/ImageList.h"
 
 #include <windows.h>
 #include <commctrl.h>
+
+#include <functional>
 
 namespace host {
 
@@ -70,6 +74,31 @@ class CustomDrawCanvas {
   HDC dc_;
   LOGFONTW before_;
   bool released_ = false;
+};
+
+// One image-list slot of a view (small, large, state...). It holds a free notification and a
+// change link on the list, and hands the list's current handle (or none) to the view's window
+// through `apply` whenever the list, its handle or its size changes. The view forwards its
+// Notification calls to Removed.
+class TViewImages {
+ public:
+  TViewImages(TWinControl* view, std::function<void(HIMAGELIST)> apply);
+  ~TViewImages();
+  TViewImages(const TViewImages&) = delete;
+  TViewImages& operator=(const TViewImages&) = delete;
+
+  TCustomImageList* Get() const { return images_; }
+  void Set(TCustomImageList* images);
+  // Hands the current handle to the window, when there is one (a new window asks for this).
+  void Apply() const;
+  // The view's Notification: a list going away is let go of.
+  void Removed(TComponent* component, TOperation operation);
+
+ private:
+  TWinControl* view_;
+  std::function<void(HIMAGELIST)> apply_;
+  TCustomImageList* images_ = nullptr;
+  TChangeLink link_;
 };
 
 }  // namespace host

@@ -1,5 +1,6 @@
 #include "host/ImageList.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace host {
@@ -46,7 +47,27 @@ TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
 TCustomImageList::TCustomImageList(int width, int height, TComponent* owner)
     : TComponent(owner), width_(width > 0 ? width : 16), height_(height > 0 ? height : 16) {}
 
-TCustomImageList::~TCustomImageList() { FreeHandle(); }
+TCustomImageList::~TCustomImageList() {
+  for (TChangeLink* link : links_) link->sender_ = nullptr;
+  FreeHandle();
+}
+
+TChangeLink::~TChangeLink() {
+  if (sender_) sender_->UnRegisterChanges(this);
+}
+
+void TCustomImageList::RegisterChanges(TChangeLink* link) {
+  if (!link || link->sender_ == this) return;
+  if (link->sender_) link->sender_->UnRegisterChanges(link);
+  link->sender_ = this;
+  links_.push_back(link);
+}
+
+void TCustomImageList::UnRegisterChanges(TChangeLink* link) {
+  if (!link || link->sender_ != this) return;
+  std::erase(links_, link);
+  link->sender_ = nullptr;
+}
 
 void TCustomImageList::FreeHandle() {
   if (handle_ && owned_) ImageList_Destroy(handle_);
@@ -301,6 +322,11 @@ void TCustomImageList::Change() {
     return;
   }
   if (OnChange) OnChange(this);
+  // A copy: a link's handler may unregister links.
+  const std::vector<TChangeLink*> links = links_;
+  for (TChangeLink* link : links)
+    if (std::find(links_.begin(), links_.end(), link) != links_.end() && link->OnChange)
+      link->OnChange(this);
 }
 
 }  // namespace host

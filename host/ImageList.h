@@ -1,5 +1,6 @@
 // Image lists of the host class library.
 //   TDrawingStyle, TImageType   how Draw paints an image
+//   TChangeLink                 tells a user of an image list (a view) that the list changed
 //   TCustomImageList            a component around a comctl32 image list: own or shared handle
 #pragma once
 
@@ -10,6 +11,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+#include <vector>
+
 namespace host {
 
 enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
@@ -19,6 +23,25 @@ inline const TEnumInfo ImageTypeInfo{"itImage", "itMask"};
 
 class EImageListError : public Exception {
   using Exception::Exception;
+};
+
+class TCustomImageList;
+
+// A registration for an image list's changes (a new handle, size or images), so a view that
+// shows the list can hand the current handle to its window. Unregisters itself when destroyed;
+// Sender() becomes nullptr when the list goes.
+class TChangeLink {
+ public:
+  TChangeLink() = default;
+  ~TChangeLink();
+  TChangeLink(const TChangeLink&) = delete;
+  TChangeLink& operator=(const TChangeLink&) = delete;
+  TCustomImageList* Sender() const { return sender_; }
+  std::function<void(TCustomImageList* sender)> OnChange;
+
+ private:
+  friend class TCustomImageList;
+  TCustomImageList* sender_ = nullptr;
 };
 
 // An image list component. Its handle is made on first use unless one is given. With ShareImages
@@ -89,6 +112,11 @@ class TCustomImageList : public TComponent {
 
   TNotifyEvent OnChange;
 
+  // Change links are told after OnChange, under the same holding back by BeginUpdate. A link is
+  // registered with at most one list at a time.
+  void RegisterChanges(TChangeLink* link);
+  void UnRegisterChanges(TChangeLink* link);
+
  protected:
   virtual void Change();
   // Forgets the handle; destroys it only when owned.
@@ -113,6 +141,7 @@ class TCustomImageList : public TComponent {
   TImageType imageType_ = itImage;
   int updateCount_ = 0;
   bool changed_ = false;
+  std::vector<TChangeLink*> links_;
 };
 
 // The image-list value of a colour: clNone is CLR_NONE, clDefault CLR_DEFAULT.

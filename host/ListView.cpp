@@ -584,39 +584,20 @@ void TCustomListView::SetAllocBy(int allocBy) {
 // ---- Image lists
 
 void TCustomListView::ApplyImages() {
-  auto handle = [](TCustomImageList* images) { return images ? LPARAM(images->Handle()) : 0; };
-  Send(LVM_SETIMAGELIST, LVSIL_SMALL, handle(smallImages_));
-  Send(LVM_SETIMAGELIST, LVSIL_NORMAL, handle(largeImages_));
-  Send(LVM_SETIMAGELIST, LVSIL_STATE, handle(stateImages_));
+  smallImages_.Apply();
+  largeImages_.Apply();
+  stateImages_.Apply();
 }
 
-void TCustomListView::SetImages(TCustomImageList*& slot, TCustomImageList* images, int which) {
-  if (slot == images) return;
-  if (slot) slot->RemoveFreeNotification(this);
-  slot = images;
-  if (images) images->FreeNotification(this);
-  if (HandleAllocated())
-    Send(LVM_SETIMAGELIST, WPARAM(which), images ? LPARAM(images->Handle()) : 0);
-}
-
-void TCustomListView::SetSmallImages(TCustomImageList* images) {
-  SetImages(smallImages_, images, LVSIL_SMALL);
-}
-
-void TCustomListView::SetLargeImages(TCustomImageList* images) {
-  SetImages(largeImages_, images, LVSIL_NORMAL);
-}
-
-void TCustomListView::SetStateImages(TCustomImageList* images) {
-  SetImages(stateImages_, images, LVSIL_STATE);
-}
+void TCustomListView::SetSmallImages(TCustomImageList* images) { smallImages_.Set(images); }
+void TCustomListView::SetLargeImages(TCustomImageList* images) { largeImages_.Set(images); }
+void TCustomListView::SetStateImages(TCustomImageList* images) { stateImages_.Set(images); }
 
 void TCustomListView::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);
-  if (operation != opRemove) return;
-  if (component == smallImages_) SetSmallImages(nullptr);
-  if (component == largeImages_) SetLargeImages(nullptr);
-  if (component == stateImages_) SetStateImages(nullptr);
+  smallImages_.Removed(component, operation);
+  largeImages_.Removed(component, operation);
+  stateImages_.Removed(component, operation);
 }
 
 // ---- Item count and selection bookkeeping

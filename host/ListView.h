@@ -269,11 +269,11 @@ class TCustomListView : public TWinControl {
 
   TViewStyle ViewStyle() const { return viewStyle_; }
   virtual void SetViewStyle(TViewStyle style);
-  TCustomImageList* SmallImages() const { return smallImages_; }
+  TCustomImageList* SmallImages() const { return smallImages_.Get(); }
   void SetSmallImages(TCustomImageList* images);
-  TCustomImageList* LargeImages() const { return largeImages_; }
+  TCustomImageList* LargeImages() const { return largeImages_.Get(); }
   void SetLargeImages(TCustomImageList* images);
-  TCustomImageList* StateImages() const { return stateImages_; }
+  TCustomImageList* StateImages() const { return stateImages_.Get(); }
   void SetStateImages(TCustomImageList* images);
 
   bool MultiSelect() const { return multiSelect_; }
@@ -393,7 +393,9 @@ class TCustomListView : public TWinControl {
   void UpdateStyle();
   void UpdateExStyle();
   void ApplyImages();
-  void SetImages(TCustomImageList*& slot, TCustomImageList* images, int which);
+  void SendImages(int which, HIMAGELIST list) const {
+    Send(LVM_SETIMAGELIST, WPARAM(which), LPARAM(list));
+  }
   void SyncCount(bool invalidate);
   void ItemsChanged(bool appendOnly);  // count or order changed outside update brackets
   void SetItemState(TListItem* item, UINT mask, UINT state);
@@ -413,9 +415,9 @@ class TCustomListView : public TWinControl {
   std::unique_ptr<TListColumns> columns_;
   std::unique_ptr<TIconOptions> iconOptions_;
   TViewStyle viewStyle_ = vsIcon;
-  TCustomImageList* smallImages_ = nullptr;
-  TCustomImageList* largeImages_ = nullptr;
-  TCustomImageList* stateImages_ = nullptr;
+  TViewImages smallImages_{this, [this](HIMAGELIST h) { SendImages(LVSIL_SMALL, h); }};
+  TViewImages largeImages_{this, [this](HIMAGELIST h) { SendImages(LVSIL_NORMAL, h); }};
+  TViewImages stateImages_{this, [this](HIMAGELIST h) { SendImages(LVSIL_STATE, h); }};
   bool multiSelect_ = false, readOnly_ = false, rowSelect_ = false, showColumnHeaders_ = true,
        hotTrack_ = false, hideSelection_ = true, gridLines_ = false;
   int allocBy_ = 0;

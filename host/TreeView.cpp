@@ -595,31 +595,17 @@ void TCustomTreeView::SetIndent(int indent) {
 }
 
 void TCustomTreeView::ApplyImages() {
-  Send(TVM_SETIMAGELIST, TVSIL_NORMAL, images_ ? LPARAM(images_->Handle()) : 0);
-  Send(TVM_SETIMAGELIST, TVSIL_STATE, stateImages_ ? LPARAM(stateImages_->Handle()) : 0);
+  images_.Apply();
+  stateImages_.Apply();
 }
 
-void TCustomTreeView::SetImageSlot(TCustomImageList*& slot, TCustomImageList* images, int which) {
-  if (slot == images) return;
-  if (slot) slot->RemoveFreeNotification(this);
-  slot = images;
-  if (images) images->FreeNotification(this);
-  if (HandleAllocated()) Send(TVM_SETIMAGELIST, WPARAM(which), images ? LPARAM(images->Handle()) : 0);
-}
-
-void TCustomTreeView::SetImages(TCustomImageList* images) {
-  SetImageSlot(images_, images, TVSIL_NORMAL);
-}
-
-void TCustomTreeView::SetStateImages(TCustomImageList* images) {
-  SetImageSlot(stateImages_, images, TVSIL_STATE);
-}
+void TCustomTreeView::SetImages(TCustomImageList* images) { images_.Set(images); }
+void TCustomTreeView::SetStateImages(TCustomImageList* images) { stateImages_.Set(images); }
 
 void TCustomTreeView::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);
-  if (operation != opRemove) return;
-  if (component == images_) SetImages(nullptr);
-  if (component == stateImages_) SetStateImages(nullptr);
+  images_.Removed(component, operation);
+  stateImages_.Removed(component, operation);
 }
 
 // ---- Queries

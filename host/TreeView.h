@@ -236,9 +236,9 @@ class TCustomTreeView : public TWinControl {
   // A right click selects the node under the mouse.
   bool RightClickSelect() const { return rightClickSelect_; }
   void SetRightClickSelect(bool select) { rightClickSelect_ = select; }
-  TCustomImageList* Images() const { return images_; }
+  TCustomImageList* Images() const { return images_.Get(); }
   void SetImages(TCustomImageList* images);
-  TCustomImageList* StateImages() const { return stateImages_; }
+  TCustomImageList* StateImages() const { return stateImages_.Get(); }
   void SetStateImages(TCustomImageList* images);
 
   TCanvas* Canvas() { return &canvas_; }
@@ -301,7 +301,9 @@ class TCustomTreeView : public TWinControl {
   DWORD StyleBits() const;
   void UpdateStyle();
   void ApplyImages();
-  void SetImageSlot(TCustomImageList*& slot, TCustomImageList* images, int which);
+  void SendImages(int which, HIMAGELIST list) const {
+    Send(TVM_SETIMAGELIST, WPARAM(which), LPARAM(list));
+  }
   void InsertNative(TTreeNode* node, HTREEITEM after);
   void ForgetNative(TTreeNode* node);
   TTreeNode* NodeOf(HTREEITEM item) const;
@@ -312,8 +314,8 @@ class TCustomTreeView : public TWinControl {
   LRESULT CustomDrawNotify(NMTVCUSTOMDRAW& draw);
 
   std::unique_ptr<TTreeNodes> nodes_;
-  TCustomImageList* images_ = nullptr;
-  TCustomImageList* stateImages_ = nullptr;
+  TViewImages images_{this, [this](HIMAGELIST h) { SendImages(TVSIL_NORMAL, h); }};
+  TViewImages stateImages_{this, [this](HIMAGELIST h) { SendImages(TVSIL_STATE, h); }};
   TCanvas canvas_;
   unsigned changeDelay_ = 0;
   int indent_ = -1;  // -1: the control's own

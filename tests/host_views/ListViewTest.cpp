@@ -400,3 +400,39 @@ TEST_F(ListViewTest, TypedPrefixFindsItemThroughProvider) {
 }
 
 }  // namespace
+
+namespace {
+
+// An image list that makes a new handle (re-created for a new mask flag, or given one) is
+// followed by the view; one that goes away is let go of.
+TEST_F(ListViewTest, ViewFollowsTheImageListsNewHandle) {
+  list->SetLargeImages(images);
+  list->HandleNeeded();
+  auto shown = [&](int which) {
+    return HIMAGELIST(SendMessageW(list->Handle(), LVM_GETIMAGELIST, WPARAM(which), 0));
+  };
+  EXPECT_EQ(shown(LVSIL_SMALL), images->Handle());
+  HIMAGELIST before = images->Handle();
+  images->SetMasked(false);
+  ASSERT_NE(images->Handle(), before);
+  EXPECT_EQ(shown(LVSIL_SMALL), images->Handle());
+  EXPECT_EQ(shown(LVSIL_NORMAL), images->Handle());
+
+  HIMAGELIST given = ImageList_Create(32, 32, ILC_COLOR32, 1, 1);
+  images->SetHandle(given);
+  EXPECT_EQ(shown(LVSIL_SMALL), given);
+
+  // Changes held back by BeginUpdate arrive at EndUpdate.
+  images->BeginUpdate();
+  images->SetMasked(true);
+  EXPECT_NE(shown(LVSIL_SMALL), images->Handle());
+  images->EndUpdate();
+  EXPECT_EQ(shown(LVSIL_SMALL), images->Handle());
+
+  delete images;
+  images = nullptr;
+  EXPECT_EQ(list->SmallImages(), nullptr);
+  EXPECT_EQ(shown(LVSIL_SMALL), nullptr);
+}
+
+}  // namespace

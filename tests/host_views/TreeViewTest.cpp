@@ -338,3 +338,41 @@ TEST_F(TreeViewTest, BeginDragReachesTheHook) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeViewTest, ViewFollowsTheImageListsNewHandle) {
+  auto shown = [&] { return HIMAGELIST(SendMessageW(tree->Handle(), TVM_GETIMAGELIST, TVSIL_NORMAL, 0)); };
+  EXPECT_EQ(shown(), images->Handle());
+  images->SetMasked(false);
+  EXPECT_EQ(shown(), images->Handle());
+
+  // A shared list is never resized: a new size lets go of it for a fresh own list.
+  HIMAGELIST foreign = ImageList_Create(16, 16, ILC_COLOR32, 1, 1);
+  images->SetShareImages(true);
+  images->SetHandle(foreign);
+  EXPECT_EQ(shown(), foreign);
+  images->SetSize(24, 24);
+  EXPECT_NE(images->Handle(), foreign);
+  EXPECT_EQ(shown(), images->Handle());
+  ImageList_Destroy(foreign);
+
+  // A link registered elsewhere is moved, and unregisters itself when destroyed.
+  TCustomImageList other(16, 16);
+  int told = 0;
+  {
+    TChangeLink link;
+    link.OnChange = [&](TCustomImageList*) { ++told; };
+    images->RegisterChanges(&link);
+    other.RegisterChanges(&link);
+    EXPECT_EQ(link.Sender(), &other);
+    images->SetMasked(true);
+    EXPECT_EQ(told, 0);
+    other.SetMasked(false);
+    EXPECT_EQ(told, 1);
+  }
+  other.SetMasked(true);
+  EXPECT_EQ(told, 1);
+}
+
+}  // namespace
