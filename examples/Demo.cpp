@@ -1,8 +1,12 @@
-// The demo: the non-visual library at work on the demo's own home folder.
+// The demo: the non-visual library at work on the demo's own home folder, then a form.
 //   - special folders and their paths
 //   - a sorted string list of the Documents folder's entries, with sizes
 //   - the entries saved to and read back from an ini file (names outside the code page survive)
 //   - a worker thread that reports through Synchronize
+//   - a form read from a form file (examples/DemoForm.form, or --form FILE) in a real window;
+//     without a display of the user's own (ZELNOR_KEEP_DISPLAY unset) or with --screenshot FILE
+//     it saves a PNG of the painted window and exits
+#include "FormDemo.h"
 #include "host/IniFiles.h"
 #include "host/Raii.h"
 #include "host/StringList.h"
@@ -11,6 +15,7 @@
 #include "shell/ShellGlobals.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -66,7 +71,7 @@ class TCounter : public TThread {
 
 }  // namespace
 
-int main() {
+int RunConsoleDemo() {
   try {
     InitializeShell();
     Print("Zelnor Components demo");
@@ -122,6 +127,36 @@ int main() {
     return 0;
   } catch (const std::exception& e) {
     Print(String("demo failed: ") + e.what());
+    return 1;
+  }
+}
+
+int main() {
+  String formFile = DefaultDemoFormFile();
+  String screenshot;
+  bool consoleOnly = false;
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  for (int i = 1; i < argc; ++i) {
+    const String arg = ToUtf8(argv[i]);
+    if (arg == "--form" && i + 1 < argc) formFile = ToUtf8(argv[++i]);
+    else if (arg == "--screenshot" && i + 1 < argc) screenshot = ToUtf8(argv[++i]);
+    else if (arg == "--console") consoleOnly = true;
+  }
+  LocalFree(argv);
+  const int rc = RunConsoleDemo();
+  if (rc != 0 || consoleOnly) return rc;
+  wchar_t keep[8] = {};
+  if (screenshot.empty() && !GetEnvironmentVariableW(L"ZELNOR_KEEP_DISPLAY", keep, 8)) {
+    // No display of the user's: photograph the form next to the program.
+    wchar_t exe[MAX_PATH * 2];
+    GetModuleFileNameW(nullptr, exe, DWORD(std::size(exe)));
+    screenshot = ExtractFilePath(ToUtf8(exe)) + ChangeFileExt(ExtractFileName(formFile), ".png");
+  }
+  try {
+    return RunFormDemo(formFile, screenshot);
+  } catch (const std::exception& e) {
+    Print(String("form demo failed: ") + e.what());
     return 1;
   }
 }

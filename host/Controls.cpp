@@ -122,18 +122,32 @@ TShiftState KeyboardShiftState() {
 
 // Section: TControl
 
+const TEnumInfo& CursorIdents() {
+  static const TEnumInfo names{
+      {"crDefault", crDefault},   {"crNone", crNone},         {"crArrow", crArrow},
+      {"crCross", crCross},       {"crIBeam", crIBeam},       {"crSizeNESW", crSizeNESW},
+      {"crSizeNS", crSizeNS},     {"crSizeNWSE", crSizeNWSE}, {"crSizeWE", crSizeWE},
+      {"crUpArrow", crUpArrow},   {"crHourGlass", crHourGlass}, {"crDrag", crDrag},
+      {"crNoDrop", crNoDrop},     {"crHSplit", crHSplit},     {"crVSplit", crVSplit},
+      {"crMultiDrag", crMultiDrag}, {"crSQLWait", crSQLWait}, {"crNo", crNo},
+      {"crAppStart", crAppStart}, {"crHelp", crHelp},         {"crHandPoint", crHandPoint},
+      {"crSizeAll", crSizeAll}};
+  return names;
+}
+
 HOST_PROPERTIES(TControl) {
   p.Int("Left", &TControl::Left, &TControl::SetLeft, 0).NoDefault();
   p.Int("Top", &TControl::Top, &TControl::SetTop, 0).NoDefault();
   p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).NoDefault();
   p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).NoDefault();
   p.Enum("Align", AlignInfo, &TControl::Align, &TControl::SetAlign, alNone);
-  p.Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault);
+  p.Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault).Named(CursorIdents());
   p.Enum("DragMode", DragModeInfo, &TControl::DragMode, &TControl::SetDragMode, dmManual);
   p.Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true);
   p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false);
   p.Int("Color", &TControl::Color, &TControl::SetColor, clBtnFace)
-      .StoredIf(&TControl::IsColorStored);
+      .StoredIf(&TControl::IsColorStored)
+      .Named(ColorIdents());
   p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
   p.Object("Font", [](TControl* c) { return c->Font(); }).StoredIf(&TControl::IsFontStored);
   p.Str("Hint", &TControl::Hint, &TControl::SetHint);

@@ -51,6 +51,8 @@ constexpr unsigned ssMiddle = 1u << 5;
 constexpr unsigned ssDouble = 1u << 6;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
+// The cursor names forms use ("crHandPoint", ...).
+const TEnumInfo& CursorIdents();
 enum TDragMode { dmManual, dmAutomatic };
 inline const TEnumInfo DragModeInfo{"dmManual", "dmAutomatic"};
 
@@ -227,6 +229,9 @@ class TControl : public TComponent {
   void BringToFront();
   void SendToBack();
 
+  // The top-level control (normally the form) this control sits on, or nullptr.
+  TWinControl* GetParentForm() const;
+
   // Form streaming: a control nested in another's block is parented by it.
   void SetParentComponent(TComponent* parent) override;
   void Loaded() override;
@@ -251,8 +256,6 @@ class TControl : public TComponent {
   virtual void DoContextPopup(POINT mousePos, bool& handled);
   // Asks the parent to lay out its aligned children again.
   void RequestAlign();
-  // The form (or other top-level control) this control sits on, or nullptr.
-  TWinControl* GetParentForm() const;
   // The nearest windowed control: itself for a windowed one, else its parent.
   virtual TWinControl* WindowedSelfOrParent() const;
   bool Loading() const { return Has(TComponentStateFlag::csLoading); }

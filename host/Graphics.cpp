@@ -56,12 +56,36 @@ void TGraphicsObject::Changed() {
 
 TFont::TFont() : height_(-MulDiv(8, ScreenPixelsPerInch(), 72)) {}
 
+const TEnumInfo& ColorIdents() {
+  static const TEnumInfo names{
+      {"clBlack", clBlack}, {"clMaroon", clMaroon}, {"clGreen", clGreen}, {"clOlive", clOlive},
+      {"clNavy", clNavy}, {"clPurple", clPurple}, {"clTeal", clTeal}, {"clGray", clGray},
+      {"clSilver", clSilver}, {"clRed", clRed}, {"clLime", clLime}, {"clYellow", clYellow},
+      {"clBlue", clBlue}, {"clFuchsia", clFuchsia}, {"clAqua", clAqua}, {"clWhite", clWhite},
+      {"clNone", clNone}, {"clDefault", clDefault}, {"clScrollBar", clScrollBar},
+      {"clBackground", clBackground}, {"clActiveCaption", clActiveCaption},
+      {"clInactiveCaption", clInactiveCaption}, {"clMenu", clMenu}, {"clWindow", clWindow},
+      {"clWindowFrame", clWindowFrame}, {"clMenuText", clMenuText},
+      {"clWindowText", clWindowText}, {"clCaptionText", clCaptionText},
+      {"clActiveBorder", clActiveBorder}, {"clInactiveBorder", clInactiveBorder},
+      {"clAppWorkSpace", clAppWorkSpace}, {"clHighlight", clHighlight},
+      {"clHighlightText", clHighlightText}, {"clBtnFace", clBtnFace},
+      {"clBtnShadow", clBtnShadow}, {"clGrayText", clGrayText}, {"clBtnText", clBtnText},
+      {"clInactiveCaptionText", clInactiveCaptionText}, {"clBtnHighlight", clBtnHighlight},
+      {"cl3DDkShadow", cl3DDkShadow}, {"cl3DLight", cl3DLight}, {"clInfoText", clInfoText},
+      {"clInfoBk", clInfoBk}, {"clHotLight", clHotLight},
+      {"clGradientActiveCaption", clGradientActiveCaption},
+      {"clGradientInactiveCaption", clGradientInactiveCaption},
+      {"clMenuHighlight", clMenuHighlight}, {"clMenuBar", clMenuBar}};
+  return names;
+}
+
 const TClassInfo& TFont::StaticClassInfo() {
   static const TEnumInfo styles{"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
   static const TClassInfo info("TFont", &TPersistent::StaticClassInfo(), [](TClassInfo& i) {
     TPropertyTable<TFont> p(i);
     p.Int("Charset", &TFont::Charset, &TFont::SetCharset, DEFAULT_CHARSET);
-    p.Int("Color", &TFont::Color, &TFont::SetColor, clWindowText);
+    p.Int("Color", &TFont::Color, &TFont::SetColor, clWindowText).Named(ColorIdents());
     p.Str("Name", &TFont::Name, &TFont::SetName, "Tahoma");
     p.Int("Size", &TFont::Size, &TFont::SetSize, 8);
     p.Set("Style", styles, &TFont::Style, &TFont::SetStyle, 0);

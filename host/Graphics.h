@@ -62,6 +62,10 @@ constexpr TColor clScrollBar = SystemColor(COLOR_SCROLLBAR),
                  clMenuHighlight = SystemColor(COLOR_MENUHILIGHT),
                  clMenuBar = SystemColor(COLOR_MENUBAR);
 
+class TEnumInfo;
+// The colour names forms use ("clBtnFace", "clRed", ...).
+const TEnumInfo& ColorIdents();
+
 // The COLORREF of a colour: system colours are looked up; clNone and clDefault give black.
 COLORREF ColorToRGB(TColor color);
 

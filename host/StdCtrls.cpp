@@ -193,7 +193,8 @@ HOST_PROPERTIES(TLabel) {}
 
 HOST_PROPERTIES(TCustomEdit) {
   p.Int("Color", &TCustomEdit::Color, &TCustomEdit::SetColor, clWindow)
-      .StoredIf(&TCustomEdit::IsColorStored);
+      .StoredIf(&TCustomEdit::IsColorStored)
+      .Named(ColorIdents());
   p.Bool("TabStop", &TCustomEdit::TabStop, &TCustomEdit::SetTabStop, true);
   p.Str("Text", &TCustomEdit::Text, &TCustomEdit::SetText);
   p.Bool("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect, true);

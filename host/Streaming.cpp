@@ -149,6 +149,11 @@ String FormatFloat(double value) {
 
 String OrdinalText(const TPropInfo& p, int64_t value) {
   switch (p.kind) {
+    case TTypeKind::Integer:
+      // An integer with named values (colours, cursors) is written by name where it has one.
+      if (p.enumInfo)
+        if (const TEnumInfo::Item* item = p.enumInfo->FindValue(value)) return item->name;
+      return std::to_string(value);
     case TTypeKind::Boolean:
       return value ? "True" : "False";
     case TTypeKind::Enumeration: {
@@ -624,8 +629,16 @@ struct TReader::Impl {
     switch (p.kind) {
       case TTypeKind::Integer:
       case TTypeKind::Int64: {
-        if (tok.kind != Tok::Int) BadValue(p, line, "an integer expected");
-        const int64_t v = tok.ival;
+        int64_t v = 0;
+        if (tok.kind == Tok::Int) {
+          v = tok.ival;
+        } else if (tok.kind == Tok::Ident && p.enumInfo) {
+          const TEnumInfo::Item* item = p.enumInfo->FindName(tok.text);
+          if (!item) BadValue(p, line, "unknown name " + tok.text);
+          v = item->value;
+        } else {
+          BadValue(p, line, "an integer expected");
+        }
         Advance();
         if (v < p.minOrd || v > p.maxOrd) BadValue(p, line, std::to_string(v) + " is out of range");
         if (p.setOrd) AtLine(line, [&] { p.setOrd(object, v); });

@@ -180,6 +180,11 @@ struct TPropInfo {
     stored = TStoredKind::Always;
     return *this;
   }
+  // Names some values of an integer property (colours, cursors): forms write and read the name.
+  TPropInfo& Named(const TEnumInfo& names) {
+    enumInfo = std::make_shared<TEnumInfo>(names);
+    return *this;
+  }
   TPropInfo& NeverStored() {
     stored = TStoredKind::Never;
     return *this;

@@ -302,3 +302,20 @@ TEST(Image, PaintsItsPictureStretchedOrCentred) {
   image->SetAutoSize(true);
   EXPECT_EQ(image->Width(), 20);
 }
+
+TEST(FormFile, ColoursAndCursorsAreWrittenByName) {
+  auto form = ReadForm(kLayoutForm);
+  auto* header = dynamic_cast<TPanel*>(form->FindComponent("Header"));
+  header->SetColor(clWindow);
+  header->SetCursor(crHandPoint);
+  header->Font()->SetColor(RGBColor(1, 2, 3));
+  const String text = WriteComponentText(form.get());
+  EXPECT_NE(text.find("Color = clWindow"), String::npos) << text;
+  EXPECT_NE(text.find("Cursor = crHandPoint"), String::npos);
+  EXPECT_NE(text.find("Font.Color = 197121"), String::npos);
+  auto again = ReadForm(text.c_str());
+  auto* header2 = dynamic_cast<TPanel*>(again->FindComponent("Header"));
+  EXPECT_EQ(header2->Color(), clWindow);
+  EXPECT_EQ(header2->Cursor(), crHandPoint);
+  EXPECT_THROW(ReadForm("object F: TForm\r\n  Color = clNoSuchColour\r\nend\r\n"), EReadError);
+}
