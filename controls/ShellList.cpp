@@ -213,10 +213,11 @@ void TKivShellList::CreateWnd() {
     createdOnce_ = true;
     if (Designing()) Refresh();
   } else {
-    // The window came back: the items live on, only the header arrow is drawn again.
+    // The window came back: the items live on.
     if (shellLink_) shellLink_->RegisterShellControl(this);
-    UpdateColumnBitmap();
   }
+  // A list filled before its window existed gets its header arrow now.
+  UpdateColumnBitmap();
 }
 
 void TKivShellList::DestroyWnd() {

@@ -6,7 +6,9 @@
 //   - a form read from a form file (examples/DemoForm.form, or --form FILE) in a real window;
 //     without a display of the user's own (ZELNOR_KEEP_DISPLAY unset) or with --screenshot FILE
 //     it saves a PNG of the painted window and exits
+//   - a second form (examples/ShellListDemo.form): a shell link and a shell list on Documents
 #include "FormDemo.h"
+#include "ShellListDemo.h"
 #include "host/IniFiles.h"
 #include "host/Raii.h"
 #include "host/StringList.h"
@@ -154,7 +156,17 @@ int main() {
     screenshot = ExtractFilePath(ToUtf8(exe)) + ChangeFileExt(ExtractFileName(formFile), ".png");
   }
   try {
-    return RunFormDemo(formFile, screenshot);
+    const int formRc = RunFormDemo(formFile, screenshot);
+    if (formRc != 0) return formRc;
+    // Then the shell list on the Documents folder, in a form of its own.
+    SeedDocuments();
+    RegisterShellDemoClasses();
+    const String shellForm = ShellListDemoFormFile();
+    const String shellShot =
+        screenshot.empty() ? String{}
+                           : ExtractFilePath(screenshot) +
+                                 ChangeFileExt(ExtractFileName(shellForm), ".png");
+    return RunFormDemo(shellForm, shellShot);
   } catch (const std::exception& e) {
     Print(String("form demo failed: ") + e.what());
     return 1;
