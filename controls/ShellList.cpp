@@ -336,7 +336,7 @@ void TKivShellList::InitShellColumns() {
       const int index = columns->Count();
       host::TListColumn* c = columns->Add();
       c->SetCaption(caption);
-      c->SetAlignment(host::TAlignment(int(alignment)));
+      c->SetAlignment(alignment);
       const bool saved = rememberWidths_ && index < 255 && savedWidths_[size_t(index)] > 0;
       c->SetWidth(saved ? savedWidths_[size_t(index)] : width);
       if (index < int(columnMap_.size())) columnMap_[size_t(index)] = column;

@@ -24,6 +24,9 @@ class TWriter;
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
+// Horizontal placement of text in labels, panels and columns.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 class EConvertError : public Exception {
   using Exception::Exception;
 };

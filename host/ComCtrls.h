@@ -1,5 +1,4 @@
 // Types shared by the host's common-control views (list view, tree view, combo box).
-//   TAlignment                     left, right or centred text
 //   TCustomDrawTarget/Stage/State  what a custom-draw handler is asked about
 //   THitTest, THitTests            where a point lies relative to an item
 //   TOwnerDrawState, GetOwnerDrawState  the state of an owner-drawn item
@@ -17,9 +16,6 @@
 #include <functional>
 
 namespace host {
-
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-inline const TEnumInfo AlignmentInfo{"taLeftJustify", "taRightJustify", "taCenter"};
 
 enum TCustomDrawTarget { dtControl, dtItem, dtSubItem };
 enum TCustomDrawStage { cdPrePaint, cdPostPaint, cdPreErase, cdPostErase };

@@ -1,5 +1,5 @@
 // Standard controls.
-//   TAlignment, TTextLayout, TBorderStyle     text placement and frames
+//   TTextLayout, TBorderStyle     text placement and frames
 //   TCustomLabel, TLabel      text painted on the parent; measured on a device context (AutoSize)
 //   TCustomEdit, TEdit        a native single-line edit: Text, OnChange, MaxLength, ReadOnly
 //   TButton                   a native push button: Default, Cancel, ModalResult
@@ -9,8 +9,6 @@
 
 namespace host {
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-inline const TEnumInfo AlignmentInfo{"taLeftJustify", "taRightJustify", "taCenter"};
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 inline const TEnumInfo TextLayoutInfo{"tlTop", "tlCenter", "tlBottom"};
 enum TBorderStyle { bsNoBorder, bsSingleBorder };

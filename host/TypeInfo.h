@@ -136,6 +136,8 @@ class TEnumInfo {
   std::vector<Item> items_;
 };
 
+inline const TEnumInfo AlignmentInfo{"taLeftJustify", "taRightJustify", "taCenter"};
+
 // One published property with type-erased accessors; only those of its kind are set.
 struct TPropInfo {
   String name;

@@ -6,12 +6,16 @@
 
 #include <array>
 
+#include "host/Classes.h"
 #include "host/SysUtils.h"
 
 namespace zelnor {
 
-// Text alignment of a column, in the order of the host controls' alignment.
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Text alignment of a column: the host's own.
+using host::TAlignment;
+using host::taCenter;
+using host::taLeftJustify;
+using host::taRightJustify;
 
 struct TKivColumnData {
   const char* Caption;
