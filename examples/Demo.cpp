@@ -1,14 +1,14 @@
-// The demo: the non-visual library at work on the demo's own home folder, then a form.
+// The demo: the explorer (examples/Explorer.form), after a short console tour of the library.
 //   - special folders and their paths
 //   - a sorted string list of the Documents folder's entries, with sizes
 //   - the entries saved to and read back from an ini file (names outside the code page survive)
 //   - a worker thread that reports through Synchronize
-//   - a form read from a form file (examples/DemoForm.form, or --form FILE) in a real window;
-//     without a display of the user's own (ZELNOR_KEEP_DISPLAY unset) or with --screenshot FILE
-//     it saves a PNG of the painted window and exits
-//   - a second form (examples/ShellListDemo.form): a shell link and a shell list on Documents
+//   - the explorer in a real window; without a display of the user's own (ZELNOR_KEEP_DISPLAY
+//     unset) or with --screenshot FILE it saves a PNG of the painted window and exits.
+//     --form FILE shows another form file instead (examples/DemoForm.form: the host controls);
+//     --console stops after the tour.
+#include "Explorer.h"
 #include "FormDemo.h"
-#include "ShellListDemo.h"
 #include "host/IniFiles.h"
 #include "host/Raii.h"
 #include "host/StringList.h"
@@ -33,21 +33,6 @@ void Print(const String& text) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (!WriteConsoleW(out, wide.data(), DWORD(wide.size()), &written, nullptr))
     std::fputs((text + "\n").c_str(), stdout);
-}
-
-// Puts a few sample files and folders into an empty Documents folder.
-void FillSamples(const String& documents) {
-  const char* folders[] = {"Projects", "Photos", "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82\xD1\x8B"};
-  for (const char* f : folders) ForceDirectories(IncludeTrailingBackslash(documents) + f);
-  const char* files[] = {"readme.txt", "budget.csv", "\xE6\x97\xA5\xE8\xA8\x98.txt"};
-  int n = 1;
-  for (const char* f : files) {
-    UniqueFile file{CreateFileW(ToWide(IncludeTrailingBackslash(documents) + f).c_str(),
-                                GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
-    const String body(size_t(n++) * 1500, 'x');
-    DWORD written = 0;
-    if (file) WriteFile(file.get(), body.data(), DWORD(body.size()), &written, nullptr);
-  }
 }
 
 class TCounter : public TThread {
@@ -76,6 +61,7 @@ class TCounter : public TThread {
 int RunConsoleDemo() {
   try {
     InitializeShell();
+    SeedDocuments();
     Print("Zelnor Components demo");
     Print("Special folders:");
     const std::pair<TKivShellFolder, const char*> shown[] = {
@@ -100,10 +86,6 @@ int RunConsoleDemo() {
       } while (FindNextFileW(find.get(), &data));
     };
     list();
-    if (entries.Count() == 0) {
-      FillSamples(documents);
-      list();
-    }
     Print("Documents, sorted:");
     for (int i = 0; i < entries.Count(); ++i) Print("  " + entries.Strings(i));
 
@@ -134,7 +116,7 @@ int RunConsoleDemo() {
 }
 
 int main() {
-  String formFile = DefaultDemoFormFile();
+  String formFile = ExamplesFile("Explorer.form");
   String screenshot;
   bool consoleOnly = false;
   int argc = 0;
@@ -156,17 +138,8 @@ int main() {
     screenshot = ExtractFilePath(ToUtf8(exe)) + ChangeFileExt(ExtractFileName(formFile), ".png");
   }
   try {
-    const int formRc = RunFormDemo(formFile, screenshot);
-    if (formRc != 0) return formRc;
-    // Then the shell list on the Documents folder, in a form of its own.
-    SeedDocuments();
-    RegisterShellDemoClasses();
-    const String shellForm = ShellListDemoFormFile();
-    const String shellShot =
-        screenshot.empty() ? String{}
-                           : ExtractFilePath(screenshot) +
-                                 ChangeFileExt(ExtractFileName(shellForm), ".png");
-    return RunFormDemo(shellForm, shellShot);
+    RegisterExplorerClasses();
+    return RunFormDemo(formFile, screenshot);
   } catch (const std::exception& e) {
     Print(String("form demo failed: ") + e.what());
     return 1;

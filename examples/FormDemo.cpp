@@ -115,15 +115,13 @@ void RegisterDemoHandlers() {
 
 }  // namespace
 
-String DefaultDemoFormFile() {
-  // The examples folder is where this source lies; under Wine the Unix root is drive Z:.
-  String source = __FILE__;
-  if (!source.empty() && source[0] == '/') {
-    for (char& c : source)
-      if (c == '/') c = '\\';
-    source = "Z:" + source;
-  }
-  return ExtractFilePath(source) + "DemoForm.form";
+String ExamplesFile(const String& name) {
+  // The examples folder of the source tree; under Wine the Unix root is drive Z:.
+  String folder = ZELNOR_EXAMPLES_DIR;
+  if (!folder.empty() && folder[0] == '/') folder = "Z:" + folder;
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  return IncludeTrailingBackslash(folder) + name;
 }
 
 int RunFormDemo(const String& formFile, const String& screenshotFile) {

@@ -8,5 +8,5 @@
 // Answers the process exit code.
 int RunFormDemo(const host::String& formFile, const host::String& screenshotFile);
 
-// The demo's form file in the examples folder.
-host::String DefaultDemoFormFile();
+// A file of the examples folder (the form files and their pictures), as a Windows path.
+host::String ExamplesFile(const host::String& name);

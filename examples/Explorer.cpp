@@ -1,0 +1,95 @@
+// The explorer's handlers: sample documents, column widths, the status line.
+#include "Explorer.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "controls/ShellList.h"
+#include "host/Forms.h"
+#include "host/Raii.h"
+#include "host/Streaming.h"
+#include "link/ShellLink.h"
+#include "shell/ShellGlobals.h"
+
+using namespace host;
+using namespace zelnor;
+
+namespace {
+
+void WriteSample(const String& path, const std::string& content) {
+  UniqueFile file{CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (!file) return;
+  DWORD written = 0;
+  WriteFile(file.get(), content.data(), DWORD(content.size()), &written, nullptr);
+}
+
+bool IsEmptyFolder(const String& folder) {
+  WIN32_FIND_DATAW data;
+  FindHandle find{FindFirstFileW(ToWide(IncludeTrailingBackslash(folder) + "*").c_str(), &data)};
+  if (!find) return true;
+  do {
+    const WideString name = data.cFileName;
+    if (name != L"." && name != L"..") return false;
+  } while (FindNextFileW(find.get(), &data));
+  return true;
+}
+
+// The name the shell shows for a folder (its path is empty for virtual folders).
+String FolderDisplayName(PCItemIDList folder) {
+  SHFILEINFOW info{};
+  if (!folder || !SHGetFileInfoW(reinterpret_cast<LPCWSTR>(folder), 0, &info, sizeof info,
+                                 SHGFI_PIDL | SHGFI_DISPLAYNAME))
+    return {};
+  return ToUtf8(info.szDisplayName);
+}
+
+void ShowStatus(TKivShellList* list) {
+  auto* form = dynamic_cast<TForm*>(list->GetParentForm());
+  auto* status = form ? dynamic_cast<TControl*>(form->FindComponent("StatusBar")) : nullptr;
+  if (!status) return;
+  String where = list->GetPath();
+  if (where.empty()) where = FolderDisplayName(list->GetFolderIdList());
+  const int count = list->Items()->Count();
+  status->SetCaption("  " + IntToStr(count) + (count == 1 ? " object" : " objects") + "   " + where);
+}
+
+}  // namespace
+
+void SeedDocuments() {
+  const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
+  if (documents.empty()) return;
+  ForceDirectories(documents);
+  if (!IsEmptyFolder(documents)) return;
+  const String base = IncludeTrailingBackslash(documents);
+  for (const char* folder : {"Projects", "Photos", "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82\xD1\x8B"})
+    ForceDirectories(base + folder);
+  WriteSample(base + "Notes.txt", "Things to do:\r\n- water the plants\r\n- call Anna\r\n");
+  WriteSample(base + "Budget 2026.csv", "Month;Income;Spent\r\n" + std::string(3000, '7'));
+  WriteSample(base + "Letter.rtf", "{\\rtf1\\ansi Dear reader,\\par " + std::string(12000, 'x') + "}");
+  WriteSample(base + "\xE6\x97\xA5\xE8\xA8\x98.txt", std::string(4500, 'x'));
+  WriteSample(base + "Projects\\plan.txt", "step one");
+}
+
+void RegisterExplorerClasses() {
+  RegisterShellLinkComponents();
+  RegisterShellListComponents();
+  TEventHandlers& handlers = EventHandlers();
+  handlers.Register<TNotifyEvent>("ExplorerFormCreate", [](TObject* sender) {
+    if (auto* list = dynamic_cast<TKivShellList*>(
+            static_cast<TForm*>(sender)->FindComponent("ShellList1")))
+      ShowStatus(list);
+  });
+  // The shell's column widths are narrow for these fonts: make room for types and dates.
+  handlers.Register<TNotifyEvent>("ExplorerListCreateColumns", [](TObject* sender) {
+    auto* list = static_cast<TKivShellList*>(sender);
+    static const int kWidths[] = {240, 80, 130, 150};
+    for (int i = 0; i < list->Columns()->Count() && i < 4; ++i) {
+      TListColumn* column = list->Columns()->Items(i);
+      if (column->Width() < kWidths[i]) column->SetWidth(kWidths[i]);
+    }
+  });
+  handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
+    ShowStatus(static_cast<TKivShellList*>(sender));
+  });
+}
