@@ -1,6 +1,5 @@
 // The navigator over one shell folder and its children.
 //   EZelnorError                a folder, list or object that cannot be reached
-//   TOnContextMenuSelectEvent   lets the application veto a context-menu verb
 //   TZelnor                     binding (Zelnor.cpp), item properties (ZelnorItems.cpp),
 //                               thumbnails (ZelnorThumbnail.cpp)
 //
@@ -24,6 +23,7 @@
 #include "host/SysUtils.h"
 #include "host/TypeInfo.h"
 #include "shell/ShellGlobals.h"
+#include "shell/ShellOperations.h"
 #include "shell/ShellStrings.h"
 #include "shell/ShellWin32.h"
 
@@ -33,8 +33,6 @@ class EZelnorError : public host::Exception {
  public:
   using Exception::Exception;
 };
-
-using TOnContextMenuSelectEvent = std::function<void(const String& command, bool& execute)>;
 
 // Identifiers of TKivShellFolder for published properties.
 extern const host::TEnumInfo KivShellFolderInfo;
