@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "host/Raii.h"
+#include "shell/ShellRoutines.h"
 
 namespace zelnor {
 
@@ -162,13 +163,32 @@ String GetPathFromSpecialFolder(TKivShellFolder folder) {
 
 WideString GetPathFromPidlW(PCItemIDList list) {
   if (!list) return {};
-  // Long paths first where the platform offers them, then the classic MAX_PATH form.
-  WideString buffer(32768, L'\0');
-  if (SHGetPathFromIDListEx(list, buffer.data(), DWORD(buffer.size()), GPFIDL_DEFAULT)) {
-    buffer.resize(wcslen(buffer.c_str()));
-    return buffer;
-  }
-  return {};
+  WideString path(32768, L'\0');
+  if (!SHGetPathFromIDListEx(list, path.data(), DWORD(path.size()), GPFIDL_DEFAULT)) return {};
+  path.resize(wcslen(path.c_str()));
+  // Virtual objects (Network, Printers) answer a "::{CLSID}" text, which is no path.
+  if (path.compare(0, 2, L"::") == 0) return {};
+  if (path.size() < MAX_PATH - 1) return path;
+  // Some platforms cut a long path at MAX_PATH - 1 characters without failing: build it from the
+  // parent's path and the object's parsing name within the parent instead.
+  const int depth = GetItemIdListDepth(list);
+  if (depth < 2) return path;
+  UniquePidl parentList{GetItemIdListStart(list, depth - 1)};
+  UniquePidl child{GetItemIdListPart(list, depth - 1)};
+  host::ComPtr<IShellFolder> parent;
+  if (!parentList || !child ||
+      FAILED(Desktop()->BindToObject(parentList.get(), nullptr, IID_PPV_ARGS(&parent))) || !parent)
+    return path;
+  STRRET name{};
+  if (FAILED(parent->GetDisplayNameOf(child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name)))
+    return path;
+  const WideString childName = host::ToWide(GetStringFromStrRet(child.get(), name));
+  FreeStrRet(name);
+  WideString parentPath = GetPathFromPidlW(parentList.get());
+  if (childName.empty() || parentPath.empty() || childName.find_first_of(L"\\:") != WideString::npos)
+    return path;
+  if (parentPath.back() != L'\\') parentPath += L'\\';
+  return parentPath + childName;
 }
 
 String GetPathFromPidl(PCItemIDList list) { return host::ToUtf8(GetPathFromPidlW(list)); }

@@ -140,8 +140,6 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
   SetItemIdList(nullptr);
 
   folder_ = GetPathFromPidl(folderIdList_.get());
-  // Virtual folders may answer with a "::{CLSID}" text, which is no file-system path.
-  if (folder_.compare(0, 2, "::") == 0) folder_.clear();
   if (!folder_.empty() && folder_.back() != '\\') folder_ += '\\';
 }
 

@@ -456,3 +456,38 @@ TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
   EXPECT_EQ(NameSet(*files), (std::set<String>{"..", "z.txt"}));
   peer.setShellLink(nullptr);
 }
+
+TEST_F(ShellListTest, ListsTheRecycleBinAndKeepsWorking) {
+  auto showBin = [&] {
+    list->SetSpecialFolder(SF_BITBUCKET);
+    EXPECT_EQ(list->GetSpecialFolder(), SF_BITBUCKET);
+    EXPECT_EQ(list->GetPath(), "");
+    for (int i = 0; i < list->Items()->Count(); ++i) list->CompleteItemDetails(list->Items()->Item(i));
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+  };
+  auto binHolds = [&](const String& part) {
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      if (list->Items()->Item(i)->Caption().find(part) != String::npos) return true;
+    return false;
+  };
+  // The bin as it is (empty in a new prefix), then with a file deleted with undo.
+  showBin();
+  const std::wstring binned = host::ToWide(dir.File("binned.txt", "x")) + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = binned.c_str();
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  ASSERT_EQ(SHFileOperationW(&op), 0);
+  showBin();
+  EXPECT_TRUE(binHolds("binned"));
+
+  // The program goes on: another folder, the bin again, the heap still sound.
+  MakeFixture();
+  list->SetPath(dir.Path());
+  EXPECT_EQ(NameSet(*list), (std::set<String>{"a.txt", "b.txt", "sub"}));
+  showBin();
+  list->SetPath(dir.Path());
+  EXPECT_EQ(list->Items()->Count(), 3);
+  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+  SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+}

@@ -133,11 +133,13 @@ TEST(SpecialFolders, EveryFolderResolvesAndIsRecognised) {
     EXPECT_LE(int(found), i == SF_FILESYSTEMFOLDER ? int(SF_DRIVES) : i) << "folder " << i;
 
     const String path = GetPathFromSpecialFolder(sf);
-    if (sf == SF_PRINTERS || sf == SF_NETWORK) continue;  // no file-system path on Windows
     const bool virtualFolder = sf == SF_FILESYSTEMFOLDER || sf == SF_DRIVES || sf == SF_BITBUCKET ||
-                               sf == SF_CONTROLS;
+                               sf == SF_CONTROLS || sf == SF_PRINTERS || sf == SF_NETWORK;
     if (virtualFolder) {
+      // Virtual folders have no path, whatever text the platform makes up for them.
       EXPECT_EQ(path, "") << "folder " << i;
+      EXPECT_EQ(GetPathFromPidl(list.get()), "") << "folder " << i;
+      EXPECT_EQ(GetPathFromPidlW(list.get()), L"") << "folder " << i;
     } else {
       EXPECT_EQ(path.substr(1, 2), ":\\") << "folder " << i << ": " << path;
       EXPECT_EQ(GetPathFromPidl(list.get()), path);
@@ -185,6 +187,31 @@ TEST(PathsOfLists, RelativeParseAndFailureLeaveTheirMarks) {
   EXPECT_EQ(GetLastError(), DWORD(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)));
   EXPECT_EQ(GetPathFromPidl(nullptr), "");
   EXPECT_EQ(GetPathFromPidl(DesktopIdList()), GetPathFromSpecialFolder(SF_DESKTOPDIRECTORY));
+}
+
+TEST(PathsOfLists, PathLongerThanMaxPathComesBackWhole) {
+  testing_support::TempDir dir;
+  // Folders of 40 letters until the path passes 270 characters.
+  std::wstring path = dir.PathW(), parent;
+  while (path.size() < 271) {
+    parent = path;
+    path += L"\\" + std::wstring(40, L'd');
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr));
+  }
+  // The deep folder's list, from an enumeration of its parent (which is shorter than MAX_PATH).
+  UniquePidl parentList{GetIdListFromPath(nullptr, host::ToUtf8(parent))};
+  ASSERT_TRUE(parentList);
+  host::ComPtr<IShellFolder> folder;
+  ASSERT_EQ(Desktop()->BindToObject(parentList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
+  host::ComPtr<IEnumIDList> children;
+  ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &children), S_OK);
+  PITEMID_CHILD child = nullptr;
+  ASSERT_EQ(children->Next(1, &child, nullptr), S_OK);
+  UniquePidl ownedChild{child};
+  UniquePidl full{ConcatItemIdLists(parentList.get(), child)};
+  EXPECT_EQ(GetPathFromPidlW(full.get()), path);
+  EXPECT_EQ(GetPathFromPidl(full.get()), host::ToUtf8(path));
+  ASSERT_TRUE(RemoveDirectoryW((L"\\\\?\\" + path).c_str()));
 }
 
 TEST(ShellState, GlobalsAreSetUp) {
