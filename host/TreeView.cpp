@@ -68,12 +68,6 @@ void TTreeNode::UpdateNative(UINT mask) {
   view->Send(TVM_SETITEMW, 0, LPARAM(&it));
 }
 
-void TTreeNode::SetText(const String& text) {
-  if (text_ == text) return;
-  text_ = text;
-  UpdateNative(TVIF_TEXT);
-}
-
 namespace {
 
 void InvalidateNode(const TTreeNode* node) {
@@ -84,6 +78,39 @@ void InvalidateNode(const TTreeNode* node) {
 }
 
 }  // namespace
+
+const String& TTreeNode::Text() const {
+  if (textPending_) {
+    if (TCustomTreeView* view = TreeView())
+      view->FetchText(this);
+    else
+      textPending_ = false;
+  }
+  return text_;
+}
+
+void TTreeNode::SetText(const String& text) {
+  textPending_ = false;
+  if (text_ == text) return;
+  text_ = text;
+  // A native item that asks for its text measures it again when it is drawn.
+  if (callbackText_)
+    InvalidateNode(this);
+  else
+    UpdateNative(TVIF_TEXT);
+}
+
+void TTreeNode::SetTextPending(bool pending) {
+  textPending_ = pending;
+  TCustomTreeView* view = TreeView();
+  if (!pending || callbackText_ || !handle_ || !view || !view->HandleAllocated()) return;
+  TVITEMW it{};
+  it.mask = TVIF_HANDLE | TVIF_TEXT;
+  it.hItem = handle_;
+  it.pszText = LPSTR_TEXTCALLBACKW;
+  view->Send(TVM_SETITEMW, 0, LPARAM(&it));
+  callbackText_ = true;
+}
 
 void TTreeNode::SetImageIndex(int index) {
   if (imageIndex_ == index) return;
@@ -421,6 +448,8 @@ HOST_PROPERTIES(TCustomTreeView) {
   p.Bool("HideSelection", &TCustomTreeView::HideSelection, &TCustomTreeView::SetHideSelection,
          true);
   p.Bool("HotTrack", &TCustomTreeView::HotTrack, &TCustomTreeView::SetHotTrack, false);
+  p.Bool("DoubleBuffered", &TCustomTreeView::DoubleBuffered, &TCustomTreeView::SetDoubleBuffered,
+         false);
   p.Component("Images", &TCustomTreeView::Images, &TCustomTreeView::SetImages);
   p.Bool("ReadOnly", &TCustomTreeView::ReadOnly, &TCustomTreeView::SetReadOnly, false);
   p.Bool("RightClickSelect", &TCustomTreeView::RightClickSelect,
@@ -483,14 +512,17 @@ void TCustomTreeView::CreateWnd() {
   TWinControl::CreateWnd();
   Send(TVM_SETUNICODEFORMAT, TRUE);
   ApplyImages();
+  ApplyDoubleBuffered();
   if (indent_ >= 0) Send(TVM_SETINDENT, WPARAM(indent_));
   ++quiet_;
+  // Without redrawing the control does not lay itself out again after every node.
+  Send(WM_SETREDRAW, FALSE);
   for (TTreeNode* root : nodes_->roots_) InsertNative(root, TVI_LAST);
+  if (nodes_->updateCount_ == 0) Send(WM_SETREDRAW, TRUE);
   if (savedSelection_ && savedSelection_->handle_)
     Send(TVM_SELECTITEM, TVGN_CARET, LPARAM(savedSelection_->handle_));
   savedSelection_ = nullptr;
   --quiet_;
-  if (nodes_->updateCount_ > 0) Send(WM_SETREDRAW, FALSE);
 }
 
 void TCustomTreeView::DestroyWnd() {
@@ -507,12 +539,13 @@ void TCustomTreeView::DestroyWnd() {
 
 void TCustomTreeView::InsertNative(TTreeNode* node, HTREEITEM after) {
   const WideString text = ToWide(node->text_);
+  node->callbackText_ = node->textPending_;
   TVINSERTSTRUCTW is{};
   is.hParent = node->parent_ ? node->parent_->handle_ : TVI_ROOT;
   is.hInsertAfter = after;
   TVITEMW& it = is.item;
   it.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN | TVIF_STATE;
-  it.pszText = const_cast<wchar_t*>(text.c_str());
+  it.pszText = node->callbackText_ ? LPSTR_TEXTCALLBACKW : const_cast<wchar_t*>(text.c_str());
   it.iImage = I_IMAGECALLBACK;
   it.iSelectedImage = I_IMAGECALLBACK;
   it.lParam = LPARAM(node);
@@ -637,6 +670,17 @@ TTreeNode* TCustomTreeView::GetNodeAt(int x, int y) const {
   return item && (info.flags & TVHT_ONITEM) ? NodeOf(item) : nullptr;
 }
 
+bool TCustomTreeView::IsNodeVisible(const TTreeNode* node) const {
+  HWND wnd = HandleIfAllocated();
+  if (!wnd || !node || node->TreeView() != this || !node->handle_) return false;
+  RECT rect{};
+  std::memcpy(&rect, &node->handle_, sizeof node->handle_);  // the control reads the item here
+  if (!Send(TVM_GETITEMRECT, FALSE, LPARAM(&rect))) return false;
+  RECT client{};
+  GetClientRect(wnd, &client);
+  return rect.bottom > client.top && rect.top < client.bottom;
+}
+
 THitTests TCustomTreeView::GetHitTestInfoAt(int x, int y) const {
   TVHITTESTINFO info{};
   info.pt = POINT{x, y};
@@ -712,6 +756,16 @@ void TCustomTreeView::GetSelectedIndex(TTreeNode* node) {
   if (OnGetSelectedIndex) OnGetSelectedIndex(this, node);
 }
 
+void TCustomTreeView::GetNodeText(TTreeNode* node) {
+  if (OnGetText) OnGetText(this, node);
+}
+
+void TCustomTreeView::FetchText(const TTreeNode* node) const {
+  if (!node->textPending_) return;
+  node->textPending_ = false;
+  const_cast<TCustomTreeView*>(this)->GetNodeText(const_cast<TTreeNode*>(node));
+}
+
 bool TCustomTreeView::CanChange(TTreeNode* node) {
   bool allow = true;
   if (OnChanging) OnChanging(this, node, allow);
@@ -760,6 +814,59 @@ void TCustomTreeView::BeginNodeDrag(TTreeNode*, TMouseButton) {}
 
 // ---- Messages and notifications
 
+void TCustomTreeView::SetDoubleBuffered(bool value) {
+  doubleBuffered_ = value;
+  ApplyDoubleBuffered();
+}
+
+void TCustomTreeView::ApplyDoubleBuffered() {
+  HWND wnd = HandleIfAllocated();
+  if (!wnd) return;
+  Send(TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, doubleBuffered_ ? TVS_EX_DOUBLEBUFFER : 0);
+  nativeBuffer_ = doubleBuffered_ && (Send(TVM_GETEXTENDEDSTYLE) & TVS_EX_DOUBLEBUFFER) != 0;
+  InvalidateRect(wnd, nullptr, TRUE);
+}
+
+// The control paints the whole client area into a bitmap, which then covers the invalid part
+// in one copy.
+void TCustomTreeView::WMPaint(TMessage& message) {
+  HWND wnd = HandleIfAllocated();
+  PAINTSTRUCT ps{};
+  HDC dc = BeginPaint(wnd, &ps);
+  struct EndPainting {
+    HWND wnd;
+    PAINTSTRUCT* ps;
+    ~EndPainting() { EndPaint(wnd, ps); }
+  } endPainting{wnd, &ps};
+  RECT client{};
+  GetClientRect(wnd, &client);
+  const int width = std::max<int>(client.right, 1), height = std::max<int>(client.bottom, 1);
+  struct MemoryDC {
+    HDC dc;
+    ~MemoryDC() { DeleteDC(dc); }
+  } memory{CreateCompatibleDC(dc)};
+  UniqueGdiObject bitmap{CreateCompatibleBitmap(dc, width, height)};
+  if (!memory.dc || !bitmap) {
+    // Without the bitmap the control paints straight onto the window.
+    TMessage direct{WM_PAINT, WPARAM(dc), 0, 0};
+    DefaultHandler(direct);
+    message.Result = 0;
+    return;
+  }
+  HGDIOBJ old = SelectObject(memory.dc, bitmap.get());
+  COLORREF back = COLORREF(Send(TVM_GETBKCOLOR));
+  if (back == CLR_NONE) back = ColorToRGB(Color());
+  UniqueGdiObject brush{CreateSolidBrush(back)};
+  FillRect(memory.dc, &client, HBRUSH(brush.get()));
+  TMessage paint{WM_PAINT, WPARAM(memory.dc), 0, 0};
+  DefaultHandler(paint);
+  BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+         ps.rcPaint.bottom - ps.rcPaint.top, memory.dc, ps.rcPaint.left, ps.rcPaint.top,
+         SRCCOPY);
+  SelectObject(memory.dc, old);
+  message.Result = 0;
+}
+
 void TCustomTreeView::SetChangeTimerActive(bool active) {
   if (active == changePending_) return;
   if (active) {
@@ -778,10 +885,23 @@ void TCustomTreeView::StartChangeTimer() {
 }
 
 void TCustomTreeView::WndProc(TMessage& message) {
+  const bool ownBuffer = doubleBuffered_ && !nativeBuffer_;
   switch (message.Msg) {
     case CN_NOTIFY:
       CNNotify(message);
       return;
+    case WM_ERASEBKGND:
+      if (ownBuffer) {
+        message.Result = 1;  // the painting fills the background in its bitmap
+        return;
+      }
+      break;
+    case WM_PAINT:
+      if (ownBuffer && message.WParam == 0) {
+        WMPaint(message);
+        return;
+      }
+      break;
     case WM_TIMER:
       if (message.WParam == kChangeTimer) {
         KillTimer(HandleIfAllocated(), kChangeTimer);
@@ -805,18 +925,10 @@ void TCustomTreeView::CNNotify(TMessage& message) {
   switch (header->code) {
     case TVN_GETDISPINFOW:
     case TVN_GETDISPINFOA: {
-      // Only the image fields are read, which the two forms share.
-      TVITEMW& it = reinterpret_cast<NMTVDISPINFOW*>(header)->item;
-      auto* node = reinterpret_cast<TTreeNode*>(it.lParam);
-      if (!node) return;
-      if (it.mask & TVIF_IMAGE) {
-        GetImageIndex(node);
-        it.iImage = node->imageIndex_;
-      }
-      if (it.mask & TVIF_SELECTEDIMAGE) {
-        GetSelectedIndex(node);
-        it.iSelectedImage = node->selectedIndex_;
-      }
+      auto& info = *reinterpret_cast<NMTVDISPINFOW*>(header);
+      // The text is answered in the wide form only: the control is told to use it.
+      if (header->code == TVN_GETDISPINFOA) info.item.mask &= ~UINT(TVIF_TEXT);
+      GetDispInfo(info);
       return;
     }
     case TVN_ITEMEXPANDINGW:
@@ -901,6 +1013,28 @@ void TCustomTreeView::CNNotify(TMessage& message) {
       return;
     default:
       TWinControl::WndProc(message);
+  }
+}
+
+// The image fields are shared by the two forms of the record.
+void TCustomTreeView::GetDispInfo(NMTVDISPINFOW& info) {
+  TVITEMW& it = info.item;
+  auto* node = reinterpret_cast<TTreeNode*>(it.lParam);
+  if (!node) return;
+  if ((it.mask & TVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
+    // A node the control only measures keeps its pending text for when it is drawn.
+    const String& text =
+        node->textPending_ && !IsNodeVisible(node) ? node->text_ : node->Text();
+    const WideString wide = ToWide(text);
+    lstrcpynW(it.pszText, wide.c_str(), it.cchTextMax);
+  }
+  if (it.mask & TVIF_IMAGE) {
+    GetImageIndex(node);
+    it.iImage = node->imageIndex_;
+  }
+  if (it.mask & TVIF_SELECTEDIMAGE) {
+    GetSelectedIndex(node);
+    it.iSelectedImage = node->selectedIndex_;
   }
 }
 

@@ -1,13 +1,19 @@
 // The host tree view over the common controls' tree view.
 //   TTreeNode         one node: data, text, images, marks, children, expansion, editing, sorting
 //   TTreeNodes        the nodes: add, insert, delete, clear, update brackets
-//   TCustomTreeView   the control: lazy images, expansion hooks, delayed change report,
-//                     label editing, custom draw, hit tests, begin-drag hook
+//   TCustomTreeView   the control: lazy texts and images, expansion hooks, delayed change report,
+//                     label editing, custom draw, hit tests, begin-drag hook, double buffering
 //
 // The nodes live here and the native control mirrors them: the window can be re-created at any
 // time and gets every node back, expanded where it was. Images are always asked for when the
 // control draws (GetImageIndex / GetSelectedIndex), so a node added with ImageIndex -1 is
 // completed when it is first painted.
+//
+// Lazy texts: a node whose text is pending (SetTextPending) has it supplied by GetNodeText
+// (OnGetText) the first time anyone reads it: the program through Text(), or the control when it
+// draws the node. The control also asks for the texts of nodes it is only measuring (all children
+// of a node it opens); those that are not on screen get the text they hold so far, without asking
+// GetNodeText, and are measured again when they are drawn.
 #pragma once
 
 #include "host/ComCtrls.h"
@@ -59,8 +65,13 @@ class TTreeNode : public TPersistent {
 
   void* Data() const { return data_; }
   void SetData(void* data) { data_ = data; }
-  const String& Text() const { return text_; }
+  // The text; a pending one is asked of the tree view's GetNodeText first.
+  const String& Text() const;
   void SetText(const String& text);
+  // Marks the text as still to be supplied by the tree view (the text held so far stays until
+  // then); SetText clears the mark.
+  void SetTextPending(bool pending);
+  bool TextPending() const { return textPending_; }
 
   // -1 (or any value) is asked of the tree view's GetImageIndex whenever the node is drawn.
   int ImageIndex() const { return imageIndex_; }
@@ -140,6 +151,8 @@ class TTreeNode : public TPersistent {
   int stateIndex_ = -1;
   int overlayIndex_ = -1;
   bool cut_ = false, dropTarget_ = false, hasChildren_ = false, expanded_ = false;
+  mutable bool textPending_ = false;
+  bool callbackText_ = false;  // the native item asks for its text when it draws
 };
 
 class TTreeNodes : public TPersistent {
@@ -203,6 +216,8 @@ class TCustomTreeView : public TWinControl {
   TTreeNode* DropTarget() const;
   TTreeNode* GetNodeAt(int x, int y) const;
   THitTests GetHitTestInfoAt(int x, int y) const;
+  // The node has a place in the client area now: on screen, not merely below expanded parents.
+  bool IsNodeVisible(const TTreeNode* node) const;
   bool IsEditing() const;
   // Sorts the roots (and with `recurse` every level).
   bool CustomSort(const TTVCompare& compare, LPARAM data, bool recurse = false);
@@ -236,6 +251,10 @@ class TCustomTreeView : public TWinControl {
   // A right click selects the node under the mouse.
   bool RightClickSelect() const { return rightClickSelect_; }
   void SetRightClickSelect(bool select) { rightClickSelect_ = select; }
+  // Paints through an off-screen bitmap, so that redrawing does not flicker: the control's own
+  // double buffering where it has one, else a memory device context around its painting.
+  bool DoubleBuffered() const { return doubleBuffered_; }
+  void SetDoubleBuffered(bool value);
   TCustomImageList* Images() const { return images_.Get(); }
   void SetImages(TCustomImageList* images);
   TCustomImageList* StateImages() const { return stateImages_.Get(); }
@@ -254,6 +273,7 @@ class TCustomTreeView : public TWinControl {
   TTVEditedEvent OnEdited;
   TTVExpandedEvent OnGetImageIndex;
   TTVExpandedEvent OnGetSelectedIndex;
+  TTVExpandedEvent OnGetText;
   TTVCompareEvent OnCompare;
   TTVCustomDrawEvent OnCustomDraw;
   TTVCustomDrawItemEvent OnCustomDrawItem;
@@ -276,6 +296,9 @@ class TCustomTreeView : public TWinControl {
   // Asked whenever the control draws a node's image; fires OnGetImageIndex.
   virtual void GetImageIndex(TTreeNode* node);
   virtual void GetSelectedIndex(TTreeNode* node);
+  // Supplies the pending text of a node (SetText); fires OnGetText. The node is no longer
+  // pending while it runs.
+  virtual void GetNodeText(TTreeNode* node);
   // Asked before the selection moves to `node`; fires OnChanging.
   virtual bool CanChange(TTreeNode* node);
   // The selection changed (after ChangeDelay); fires OnChange.
@@ -309,9 +332,13 @@ class TCustomTreeView : public TWinControl {
   TTreeNode* NodeOf(HTREEITEM item) const;
   void SortNative(TTreeNode* parent);
   void StartChangeTimer();
+  void FetchText(const TTreeNode* node) const;
+  void ApplyDoubleBuffered();
 
   void CNNotify(TMessage& message);
+  void GetDispInfo(NMTVDISPINFOW& info);
   LRESULT CustomDrawNotify(NMTVCUSTOMDRAW& draw);
+  void WMPaint(TMessage& message);
 
   std::unique_ptr<TTreeNodes> nodes_;
   TViewImages images_{this, [this](HIMAGELIST h) { SendImages(TVSIL_NORMAL, h); }};
@@ -321,6 +348,8 @@ class TCustomTreeView : public TWinControl {
   int indent_ = -1;  // -1: the control's own
   bool showRoot_ = true, showLines_ = true, showButtons_ = true, hideSelection_ = true,
        readOnly_ = false, hotTrack_ = false, rowSelect_ = false, rightClickSelect_ = false;
+  bool doubleBuffered_ = false;
+  bool nativeBuffer_ = false;  // the control buffers its painting itself
   TTreeNode* editing_ = nullptr;          // the node whose label is being edited
   TTreeNode* programExpand_ = nullptr;    // a node the program is expanding or collapsing
   TTreeNode* savedSelection_ = nullptr;  // across a window re-creation

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -21,6 +22,7 @@ class TProbeTree : public TCustomTreeView {
   bool refuseExpand = false, lastEditCancelled = false;
   TTreeNode* changed = nullptr;
   std::set<TTreeNode*> imageAsked;
+  std::vector<TTreeNode*> textAsked;
   std::vector<String> deleted;
 
  protected:
@@ -44,6 +46,11 @@ class TProbeTree : public TCustomTreeView {
     imageAsked.insert(node);
     if (node->ImageIndex() < 0) node->SetImageIndex(0);
     TCustomTreeView::GetImageIndex(node);
+  }
+  void GetNodeText(TTreeNode* node) override {
+    textAsked.push_back(node);
+    node->SetText("name " + std::to_string(node->Index()));
+    TCustomTreeView::GetNodeText(node);
   }
   void Edit(const TVITEMW& item) override {
     ++edits;
@@ -172,6 +179,102 @@ TEST_F(TreeViewTest, ImagesAreAskedOnlyForDrawnNodes) {
   for (TTreeNode* node : tree->imageAsked) EXPECT_LT(node->Index(), 40);
   EXPECT_EQ(roots[0]->ImageIndex(), 0);
   EXPECT_EQ(roots[299]->ImageIndex(), -1);
+}
+
+TEST_F(TreeViewTest, PendingTextsAreAskedOnceWhenReadOrDrawnOnScreen) {
+  TTreeNode* root = tree->Items()->Add(nullptr, "root");
+  std::vector<TTreeNode*> children;
+  {
+    UpdateGuard<TTreeNodes> update(*tree->Items());
+    for (int i = 0; i < 300; ++i) {
+      TTreeNode* child = tree->Items()->AddChild(root, String());
+      child->SetTextPending(true);
+      children.push_back(child);
+    }
+  }
+  EXPECT_TRUE(tree->textAsked.empty());
+  // Opening measures every child; only those on screen are asked.
+  root->Expand(false);
+  Paint();
+  ASSERT_FALSE(tree->textAsked.empty());
+  EXPECT_LT(tree->textAsked.size(), 40u);
+  for (TTreeNode* node : tree->textAsked) EXPECT_LT(node->Index(), 40);
+  EXPECT_FALSE(children[0]->TextPending());
+  EXPECT_TRUE(children[299]->TextPending());
+  const RECT label = children[0]->DisplayRect(true);
+  EXPECT_GT(label.right - label.left, 20) << "the drawn node is measured with its text";
+
+  // The program reads a text: asked once, then kept.
+  const size_t before = tree->textAsked.size();
+  EXPECT_EQ(children[299]->Text(), "name 299");
+  EXPECT_EQ(children[299]->Text(), "name 299");
+  EXPECT_EQ(tree->textAsked.size(), before + 1);
+
+  // Drawn after scrolling: its text comes from the node, and a text set later is drawn too.
+  children[250]->SetText("set by the program");
+  children[250]->MakeVisible();
+  Paint();
+  EXPECT_FALSE(children[250]->TextPending());
+  EXPECT_EQ(children[250]->Text(), "set by the program");
+  EXPECT_EQ(std::count(tree->textAsked.begin(), tree->textAsked.end(), children[250]), 0);
+  const RECT set = children[250]->DisplayRect(true);
+  EXPECT_GT(set.right - set.left, 60);
+
+  // A pending text survives a new window.
+  children[120]->SetTextPending(true);
+  tree->RecreateWnd();
+  tree->HandleNeeded();
+  EXPECT_TRUE(children[120]->TextPending());
+  EXPECT_EQ(children[120]->Text(), "name 120");
+}
+
+TEST_F(TreeViewTest, NodeIsVisibleOnlyWhereItHasAPlaceOnScreen) {
+  TTreeNode* root = tree->Items()->Add(nullptr, "root");
+  for (int i = 0; i < 100; ++i) tree->Items()->AddChild(root, "child " + std::to_string(i));
+  EXPECT_TRUE(tree->IsNodeVisible(root));
+  EXPECT_FALSE(tree->IsNodeVisible(root->Item(0))) << "below a collapsed parent";
+  root->Expand(false);
+  EXPECT_TRUE(tree->IsNodeVisible(root->Item(0)));
+  EXPECT_TRUE(root->Item(99)->IsVisible());
+  EXPECT_FALSE(tree->IsNodeVisible(root->Item(99))) << "below the bottom of the window";
+  root->Item(99)->MakeVisible();
+  EXPECT_TRUE(tree->IsNodeVisible(root->Item(99)));
+  EXPECT_FALSE(tree->IsNodeVisible(root));
+  EXPECT_FALSE(tree->IsNodeVisible(nullptr));
+}
+
+TEST_F(TreeViewTest, DoubleBufferedPaintingDrawsTheNodes) {
+  EXPECT_FALSE(tree->DoubleBuffered());
+  TTreeNode* node = tree->Items()->Add(nullptr, "buffered node text");
+  tree->SetDoubleBuffered(true);
+  EXPECT_TRUE(tree->DoubleBuffered());
+  const bool native =
+      (SendMessageW(tree->Handle(), TVM_GETEXTENDEDSTYLE, 0, 0) & TVS_EX_DOUBLEBUFFER) != 0;
+  if (!native) {
+    // Our own buffer: the background is filled with the picture, never erased alone.
+    HDC dc = GetDC(tree->Handle());
+    EXPECT_NE(SendMessageW(tree->Handle(), WM_ERASEBKGND, WPARAM(dc), 0), 0);
+    ReleaseDC(tree->Handle(), dc);
+  }
+  Paint();
+  const RECT label = node->DisplayRect(true);
+  HDC dc = GetDC(tree->Handle());
+  int dark = 0;
+  for (int y = label.top; y < label.bottom; ++y)
+    for (int x = label.left; x < label.right; ++x) {
+      const COLORREF c = GetPixel(dc, x, y);
+      if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) ++dark;
+    }
+  const COLORREF outside = GetPixel(dc, 300, 300);
+  ReleaseDC(tree->Handle(), dc);
+  EXPECT_GT(dark, 10) << "the label's letters";
+  EXPECT_EQ(outside, ColorToRGB(tree->Color()));
+  // The window comes back buffered.
+  tree->RecreateWnd();
+  tree->HandleNeeded();
+  EXPECT_TRUE(tree->DoubleBuffered());
+  tree->SetDoubleBuffered(false);
+  Paint();
 }
 
 TEST_F(TreeViewTest, CancelledEditIsSeenByEditAndKeepsText) {
