@@ -523,12 +523,4 @@ HOST_PROPERTIES(TKivShellList) {
   p.Event("OnPathChanged", &TKivShellList::OnPathChanged);
 }
 
-void RegisterShellListComponents() {
-  host::RegisterComponents("KIV Software", {host::ComponentClass<TKivShellList>()});
-}
-
-namespace {
-[[maybe_unused]] const bool registered = (RegisterShellListComponents(), true);
-}  // namespace
-
 }  // namespace zelnor

@@ -3,7 +3,6 @@
 //   TOnAddItem            lets the application refuse an item while the list fills
 //   TKivShellList         filling, lazy captions, details and icons, columns, sorting with header
 //                         arrows, link handling, change reports and the incremental refresh
-//   RegisterShellListComponents   the palette and the form reader
 //
 // Filling costs one enumeration: an item is added with its relative list and parsing name only.
 // Its display name and detail texts come from the list view's lazy text provider when first read
@@ -192,7 +191,5 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   host::UniqueGdiObject arrowUp_, arrowDown_;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
 };
-
-void RegisterShellListComponents();
 
 }  // namespace zelnor

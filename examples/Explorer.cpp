@@ -9,6 +9,7 @@
 #include "host/Raii.h"
 #include "host/Streaming.h"
 #include "link/ShellLink.h"
+#include "package/ZelnorComponents.h"
 #include "shell/ShellGlobals.h"
 
 using namespace host;
@@ -72,8 +73,7 @@ void SeedDocuments() {
 }
 
 void RegisterExplorerClasses() {
-  RegisterShellLinkComponents();
-  RegisterShellListComponents();
+  RegisterZelnorComponents();
   TEventHandlers& handlers = EventHandlers();
   handlers.Register<TNotifyEvent>("ExplorerFormCreate", [](TObject* sender) {
     if (auto* list = dynamic_cast<TKivShellList*>(

@@ -149,13 +149,4 @@ void TKivShellLink::SetSelectionList(TKivSelectionList* list) {
   delete std::exchange(selectionList_, list);
 }
 
-void RegisterShellLinkComponents() {
-  host::RegisterComponents("KIV Software", {host::ComponentClass<TKivShellLink>()});
-}
-
-namespace {
-// Registered as soon as the link's unit is part of the program.
-[[maybe_unused]] const bool registered = (RegisterShellLinkComponents(), true);
-}  // namespace
-
 }  // namespace zelnor

@@ -6,7 +6,6 @@
 //   TKivBaseComponent       base of the package's non-visual components (Enabled)
 //   TKivBaseDialog          base of the package's dialog components
 //   TKivShellLink           broadcasts navigation and refreshes; owns the shared selection list
-//   RegisterShellLinkComponents   puts the link on the designer palette
 #pragma once
 
 #include "host/Dialogs.h"
@@ -157,9 +156,6 @@ class TKivShellLink : public TKivBaseComponent {
   TKivSelectionList* selectionList_ = nullptr;
   bool showParentFolderItem_ = true;
 };
-
-// Registers the link on the palette page "KIV Software" and as a class the form reader knows.
-void RegisterShellLinkComponents();
 
 }  // namespace zelnor
 

@@ -15,6 +15,7 @@
 #include "extras/ShellChangeNotifier.h"
 #include "host/Forms.h"
 #include "host/Streaming.h"
+#include "package/ZelnorComponents.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;
@@ -415,8 +416,7 @@ TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
 
 TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
   MakeFixture();
-  RegisterShellListComponents();
-  RegisterShellLinkComponents();
+  RegisterZelnorComponents();
   String path = dir.Path();
   String quoted;
   for (char c : path) quoted += c == '\'' ? String("''") : String(1, c);

@@ -3,6 +3,7 @@
 #include "link/ShellLink.h"
 
 #include "host/Streaming.h"
+#include "package/ZelnorComponents.h"
 #include "selection/KivSelectionList.h"
 #include "shell/ShellGlobals.h"
 
@@ -227,6 +228,7 @@ TEST_F(ShellLinkTest, SettingTheSelectionListTakesItOverAndIgnoresItself) {
 }
 
 TEST(ShellLinkComponent, PublishedOnThePaletteWithItsDefaults) {
+  zelnor::RegisterZelnorComponents();
   const auto classes = host::PaletteClasses("KIV Software");
   EXPECT_NE(std::find(classes.begin(), classes.end(), "TKivShellLink"), classes.end());
   ASSERT_NE(host::GetClass("TKivShellLink"), nullptr);

@@ -1,0 +1,43 @@
+// The package's registration: one table of the palette's components, in palette order.
+#include "package/ZelnorComponents.h"
+
+#include "controls/ShellList.h"
+#include "extras/ShellChangeNotifier.h"
+#include "host/Streaming.h"
+#include "link/ShellLink.h"
+#include "shell/SystemImageList.h"
+#include "shell/Zelnor.h"
+
+namespace zelnor {
+
+namespace {
+
+using host::ComponentClass;
+
+// One line per component. The palette lists the navigator and the system image list, the link,
+// the shell tree, list and combo, the change notifier, the file list, the path, folder and
+// thumbnail widgets, the drop target, and last the dialogs.
+std::vector<host::TComponentClass> PaletteComponents() {
+  return {
+      ComponentClass<TZelnor>(),
+      ComponentClass<TKivSystemImageList>(),
+      ComponentClass<TKivShellLink>(),
+      ComponentClass<TKivShellList>(),
+      ComponentClass<TKivShellChangeNotifier>(),
+  };
+}
+
+}  // namespace
+
+void RegisterZelnorComponents() {
+  for (const host::TComponentClass& c : PaletteComponents())
+    host::RegisterComponents(KivPalettePage, {c});
+}
+
+std::vector<host::String> ZelnorPaletteClasses() {
+  std::vector<host::String> names;
+  for (const host::TComponentClass& c : PaletteComponents()) names.push_back(c.Name());
+  return names;
+}
+
+}  // namespace zelnor

@@ -1,0 +1,115 @@
+// The package's registration: the palette page, the form reader, and a form holding every
+// component read and written back.
+#include "package/ZelnorComponents.h"
+
+#include "host/Forms.h"
+#include "host/Streaming.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <set>
+
+using host::String;
+using namespace zelnor;
+
+namespace {
+
+// One object of every palette class, each with settings that differ from its defaults, in the
+// form the writer gives them.
+const char* const kEveryComponent =
+    "object PackageForm: TForm\r\n"
+    "  Left = 100\r\n"
+    "  Top = 100\r\n"
+    "  ParentFont = False\r\n"
+    "  ClientWidth = 400\r\n"
+    "  ClientHeight = 300\r\n"
+    "  object Zelnor1: TZelnor\r\n"
+    "    Filter = '*.txt'\r\n"
+    "    FileSystemOnly = True\r\n"
+    "  end\r\n"
+    "  object SmallIcons: TKivSystemImageList\r\n"
+    "  end\r\n"
+    "  object LargeIcons: TKivSystemImageList\r\n"
+    "    Size = si_large\r\n"
+    "  end\r\n"
+    "  object ShellLink1: TKivShellLink\r\n"
+    "    OnChange = PackageLinkChange\r\n"
+    "  end\r\n"
+    "  object ShellChangeNotifier1: TKivShellChangeNotifier\r\n"
+    "    Enabled = False\r\n"
+    "    Directories = ( 'C:\\' )\r\n"
+    "    Recursive = False\r\n"
+    "    EventFilter = [neFileCreate, neFileDelete]\r\n"
+    "  end\r\n"
+    "  object ShellList1: TKivShellList\r\n"
+    "    Left = 0\r\n"
+    "    Top = 0\r\n"
+    "    Width = 400\r\n"
+    "    Height = 300\r\n"
+    "    Align = alClient\r\n"
+    "    Color = clWindow\r\n"
+    "    ParentFont = False\r\n"
+    "    TabOrder = 0\r\n"
+    "    TabStop = True\r\n"
+    "    ViewStyle = vsList\r\n"
+    "    AllocBy = 32\r\n"
+    "    ShellLink = ShellLink1\r\n"
+    "    ShowParentFolder = True\r\n"
+    "    UseSystemFont = False\r\n"
+    "  end\r\n"
+    "end\r\n";
+
+// The order the palette lists the package's components in; the palette holds those that exist.
+const char* const kPaletteOrder[] = {"TZelnor",
+                                     "TKivSystemImageList",
+                                     "TKivShellLink",
+                                     "TKivShellTree",
+                                     "TKivShellList",
+                                     "TKivShellCombo",
+                                     "TKivShellChangeNotifier",
+                                     "TKivFileList",
+                                     "TKivPathLabel",
+                                     "TKivPathEdit",
+                                     "TKivFolderCombo",
+                                     "TKivThumbnailImage",
+                                     "TKivDropFiles",
+                                     "TKivBrowseForFolder",
+                                     "TKivFileOperation",
+                                     "TKivNetConnectionDialog",
+                                     "TKivNetDisconnectDialog"};
+
+}  // namespace
+
+TEST(ZelnorComponents, PaletteListsEveryComponentOnceInPaletteOrder) {
+  RegisterZelnorComponents();
+  RegisterZelnorComponents();
+  const std::vector<String> expected = ZelnorPaletteClasses();
+  EXPECT_EQ(host::PaletteClasses("KIV Software"), expected);
+  const auto* next = std::begin(kPaletteOrder);
+  for (const String& name : expected) {
+    next = std::find(next, std::end(kPaletteOrder), name);
+    ASSERT_NE(next, std::end(kPaletteOrder)) << name << " is out of order or unknown";
+  }
+  for (const String& name : expected) {
+    const host::TComponentClass* cls = host::GetClass(name);
+    ASSERT_NE(cls, nullptr) << name;
+    ASSERT_TRUE(cls->factory) << name;
+    std::unique_ptr<host::TComponent> made(cls->factory(nullptr));
+    EXPECT_EQ(made->ClassName(), name);
+  }
+}
+
+TEST(ZelnorComponents, AFormOfEveryComponentIsWrittenBackUnchanged) {
+  RegisterZelnorComponents();
+  host::EventHandlers().Register<host::TNotifyEvent>("PackageLinkChange", [](host::TObject*) {});
+  std::unique_ptr<host::TForm> form(host::TForm::CreateFromText(kEveryComponent));
+  std::set<String> present;
+  for (int i = 0; i < form->ComponentCount(); ++i) present.insert(form->Components(i)->ClassName());
+  for (const String& name : ZelnorPaletteClasses())
+    EXPECT_TRUE(present.count(name)) << "the form text in this test holds no " << name;
+  EXPECT_EQ(host::WriteComponentText(form.get()), kEveryComponent);
+  host::EventHandlers().Unregister("PackageLinkChange");
+}
