@@ -27,23 +27,25 @@ bool HasOwnIcon(const String& extension) {
 }
 
 // An 8 by 8 arrow on the button face, pointing up or down.
+constexpr int kArrowSize = 8;
 HBITMAP MakeArrow(bool up) {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
-  ReleaseDC(nullptr, screen);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, 8, 8};
-  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  HBITMAP bitmap;
+  host::UniqueDC dc;
+  {
+    host::WindowDC screen;
+    dc.reset(CreateCompatibleDC(screen.get()));
+    bitmap = CreateCompatibleBitmap(screen.get(), kArrowSize, kArrowSize);
+  }
+  host::SelectedObject select(dc.get(), bitmap);
+  RECT all{0, 0, kArrowSize, kArrowSize};
+  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
   HBRUSH arrow = GetSysColorBrush(COLOR_BTNTEXT);
   for (int row = 0; row < 4; ++row) {
     // Row 0 is the tip: one pixel pair wide, the base four pairs.
     const int y = up ? 2 + row : 5 - row;
     RECT line{3 - row, y, 5 + row, y + 1};
-    FillRect(dc, &line, arrow);
+    FillRect(dc.get(), &line, arrow);
   }
-  SelectObject(dc, old);
-  DeleteDC(dc);
   return bitmap;
 }
 
@@ -246,20 +248,10 @@ void TKivShellList::Refresh() {
   if (Loading() || !Enabled()) return;
   host::CursorGuard cursor;
   notifier_->SetEnabled(false);
-  refreshing_ = true;
-  struct Finally {
-    TKivShellList* list;
-    ~Finally() {
-      list->refreshing_ = false;
-      list->notifier_->SetEnabled(list->automaticRefresh_);
-    }
-  } finally{this};
+  auto watchAgain = host::ScopeExit([this] { notifier_->SetEnabled(automaticRefresh_); });
+  host::ScopedValue refreshing{refreshing_, true};
   {
-    Items()->BeginUpdate();
-    struct EndUpdate {
-      host::TListItems* items;
-      ~EndUpdate() { items->EndUpdate(); }
-    } endUpdate{Items()};
+    host::UpdateGuard update(*Items());
     Items()->Clear();
     folderIdList_.reset();
     iconCache_.clear();
@@ -316,11 +308,7 @@ void TKivShellList::Delete(TListItem* item) {
 
 void TKivShellList::InitShellColumns() {
   host::TListColumns* columns = Columns();
-  columns->BeginUpdate();
-  struct EndUpdate {
-    host::TListColumns* columns;
-    ~EndUpdate() { columns->EndUpdate(); }
-  } endUpdate{columns};
+  host::UpdateGuard update(*columns);
   if (rememberWidths_) {
     for (int i = 0; i < columns->Count() && i < int(savedWidths_.size()); ++i)
       savedWidths_[size_t(i)] = columns->Items(i)->Width();

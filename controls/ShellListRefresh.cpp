@@ -164,15 +164,15 @@ bool TKivShellList::GoUp() {
 }
 
 void TKivShellList::SelectAll() {
-  Items()->BeginUpdate();
-  busy_ = true;
-  for (int i = 0; i < Items()->Count(); ++i) {
-    TListItem* item = Items()->Item(i);
-    TKivShellListItem* data = ItemData(item);
-    item->SetSelected(!(data && data->parentFolder));
+  {
+    host::UpdateGuard update(*Items());
+    host::ScopedValue busy{busy_, true};
+    for (int i = 0; i < Items()->Count(); ++i) {
+      TListItem* item = Items()->Item(i);
+      TKivShellListItem* data = ItemData(item);
+      item->SetSelected(!(data && data->parentFolder));
+    }
   }
-  busy_ = false;
-  Items()->EndUpdate();
   if (HandleAllocated() && CanFocus()) SetFocus();
 }
 
@@ -277,11 +277,7 @@ void TKivShellList::SmartRefresh() {
     return;
   }
   host::CursorGuard cursor;
-  Items()->BeginUpdate();
-  struct EndUpdate {
-    host::TListItems* items;
-    ~EndUpdate() { items->EndUpdate(); }
-  } endUpdate{Items()};
+  host::UpdateGuard update(*Items());
 
   // Existing items by parsing name, lower case: the display names are not read for this.
   std::unordered_map<std::wstring, TListItem*> byName;

@@ -215,11 +215,8 @@ ULONG TKivShellChangeNotifier::DirectoryId(int index) const {
 
 void TKivShellChangeNotifier::SetDirectoryId(int index, ULONG id) {
   // Objects of a string list are plain slots here; the list does not own them.
-  auto changing = std::exchange(directories_->OnChanging, nullptr);
-  auto changed = std::exchange(directories_->OnChange, nullptr);
+  auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
   directories_->SetObjects(index, reinterpret_cast<host::TObject*>(uintptr_t(id)));
-  directories_->OnChanging = std::move(changing);
-  directories_->OnChange = std::move(changed);
 }
 
 // ---- Registration
@@ -232,11 +229,8 @@ void TKivShellChangeNotifier::SetPIDL(PCItemIDList pidl) {
   }
   if (!pidl) return;
   {
-    auto changing = std::exchange(directories_->OnChanging, nullptr);
-    auto changed = std::exchange(directories_->OnChange, nullptr);
+    auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
     directories_->Clear();
-    directories_->OnChanging = std::move(changing);
-    directories_->OnChange = std::move(changed);
   }
   pidl_.reset(CopyItemIdList(pidl));
   Start();
@@ -245,9 +239,8 @@ void TKivShellChangeNotifier::SetPIDL(PCItemIDList pidl) {
 void TKivShellChangeNotifier::Start() {
   // Registering again while active would leave the first registrations behind.
   if (active_ || !GetEnabled() || Has(host::TComponentStateFlag::csDesigning)) return;
-  auto changing = std::exchange(directories_->OnChanging, nullptr);
-  auto changed = std::exchange(directories_->OnChange, nullptr);
-  try {
+  {
+    auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
     if (directories_->Count() == 0) {
       if (pidl_) {
         if (pidlId_ == 0) pidlId_ = ShellNotifyRegister(pidl_.get(), recursive_);
@@ -263,13 +256,7 @@ void TKivShellChangeNotifier::Start() {
         directories_->SetObjects(i, reinterpret_cast<host::TObject*>(uintptr_t(id)));
       }
     }
-  } catch (...) {
-    directories_->OnChanging = std::move(changing);
-    directories_->OnChange = std::move(changed);
-    throw;
   }
-  directories_->OnChanging = std::move(changing);
-  directories_->OnChange = std::move(changed);
   if (!GetEnabled()) return;  // the entry point is missing
   active_ = true;
   StartWatch();
@@ -334,11 +321,8 @@ void TKivShellChangeNotifier::DirectoriesChanging(host::TObject*) { Stop(); }
 void TKivShellChangeNotifier::DirectoriesChanged(host::TObject*) {
   if (directories_->Count() > 1 && directories_->Strings(0).empty()) {
     // A real directory has replaced the watch-everything placeholder.
-    auto changing = std::exchange(directories_->OnChanging, nullptr);
-    auto changed = std::exchange(directories_->OnChange, nullptr);
+    auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
     directories_->Delete(0);
-    directories_->OnChanging = std::move(changing);
-    directories_->OnChange = std::move(changed);
   }
   if (GetEnabled()) Start();
 }

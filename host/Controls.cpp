@@ -306,14 +306,8 @@ void TControl::SetParentFont(bool parentFont) {
 
 void TControl::CMParentFontChanged(TMessage&) {
   if (!parentFont_ || !parent_) return;
-  syncingFont_ = true;
-  try {
-    font_->Assign(parent_->Font());
-  } catch (...) {
-    syncingFont_ = false;
-    throw;
-  }
-  syncingFont_ = false;
+  ScopedValue syncing{syncingFont_, true};
+  font_->Assign(parent_->Font());
 }
 
 void TControl::SetColor(TColor color) {
@@ -649,14 +643,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams&) {}
 
 void TWinControl::CreateHandle() {
   if (handle_) return;
-  ++creatingDepth_;
-  try {
-    CreateWnd();
-  } catch (...) {
-    --creatingDepth_;
-    throw;
-  }
-  --creatingDepth_;
+  CreateWnd();
   ApplyFont();
   UpdateBoundsFromWindow();
   for (TControl* c : std::vector<TControl*>(controls_))
@@ -694,16 +681,12 @@ void TWinControl::RecreateWnd() {
 
 void TWinControl::CMRecreateWnd(TMessage&) {
   if (!handle_ || recreating_) return;
-  recreating_ = true;
   const bool focused = Focused();
-  try {
+  {
+    ScopedValue recreating{recreating_, true};
     DestroyHandle();
     CreateHandle();
-  } catch (...) {
-    recreating_ = false;
-    throw;
   }
-  recreating_ = false;
   if (focused && CanFocus()) ::SetFocus(handle_);
 }
 
@@ -894,15 +877,9 @@ void TWinControl::EnableAlign() {
 
 void TWinControl::Realign() {
   if (alignDisabled_ || aligning_ || Loading() || Has(TComponentStateFlag::csDestroying)) return;
-  aligning_ = true;
-  try {
-    RECT r = ClientRect();
-    AlignControls(nullptr, r);
-  } catch (...) {
-    aligning_ = false;
-    throw;
-  }
-  aligning_ = false;
+  ScopedValue aligning{aligning_, true};
+  RECT r = ClientRect();
+  AlignControls(nullptr, r);
 }
 
 void TWinControl::AdjustClientRect(RECT&) const {}
@@ -1266,17 +1243,13 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
     GetViewportOrgEx(dc, &org);
     SetViewportOrgEx(dc, org.x + g->Left(), org.y + g->Top(), nullptr);
     IntersectClipRect(dc, 0, 0, g->Width(), g->Height());
-    g->Canvas()->SetHandle(dc);
-    try {
-      g->Canvas()->Font()->Assign(g->Font());
-      g->Paint();
-    } catch (...) {
+    auto restore = ScopeExit([&] {
       g->Canvas()->SetHandle(nullptr);
       RestoreDC(dc, saved);
-      throw;
-    }
-    g->Canvas()->SetHandle(nullptr);
-    RestoreDC(dc, saved);
+    });
+    g->Canvas()->SetHandle(dc);
+    g->Canvas()->Font()->Assign(g->Font());
+    g->Paint();
   }
 }
 
@@ -1285,18 +1258,15 @@ void TWinControl::WMPaint(TMessage& m) {
     DefaultHandler(m);
     return;
   }
-  PAINTSTRUCT ps{};
-  HDC dc = reinterpret_cast<HDC>(m.WParam);
-  const bool own = dc == nullptr;
-  if (own) dc = BeginPaint(handle_, &ps);
-  try {
-    PaintWindow(dc);
-    PaintControls(dc);
-  } catch (...) {
-    if (own) EndPaint(handle_, &ps);
-    throw;
+  // A context in WParam is the caller's (WM_PRINTCLIENT-style painting); else paint the update area.
+  if (HDC given = reinterpret_cast<HDC>(m.WParam)) {
+    PaintWindow(given);
+    PaintControls(given);
+    return;
   }
-  if (own) EndPaint(handle_, &ps);
+  PaintDC paint(handle_);
+  PaintWindow(paint.get());
+  PaintControls(paint.get());
 }
 
 void TWinControl::CMFontChanged(TMessage&) {
@@ -1415,15 +1385,10 @@ TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC dc) {
   canvas_->SetHandle(dc);
-  try {
-    canvas_->Font()->Assign(Font());
-    canvas_->Brush()->SetColor(Color());
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  auto release = ScopeExit([this] { canvas_->SetHandle(nullptr); });
+  canvas_->Font()->Assign(Font());
+  canvas_->Brush()->SetColor(Color());
+  Paint();
 }
 
 void TCustomControl::Paint() {}

@@ -456,7 +456,6 @@ class TWinControl : public TControl {
   TControl* captureControl_ = nullptr;  // a graphic child that has the mouse captured
   UniqueGdiObject brush_;
   TColor brushColor_ = clNone;
-  int creatingDepth_ = 0;
 };
 
 // ---- TCustomControl, TGraphicControl

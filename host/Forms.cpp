@@ -110,11 +110,7 @@ TForm* TForm::CreateFromFile(const String& fileName, TComponent* owner,
                              const TEventHandlers& handlers) {
   RegisterFormClasses();
   // Relative file names inside the form are taken from the form file's folder.
-  struct FolderScope {
-    String saved = detail::FormFileFolder();
-    ~FolderScope() { detail::FormFileFolder() = saved; }
-  } scope;
-  detail::FormFileFolder() = ExtractFilePath(ExpandFileName(fileName));
+  ScopedValue folder{detail::FormFileFolder(), ExtractFilePath(ExpandFileName(fileName))};
   TComponent* root = CreateComponentFromFile(fileName, owner, handlers);
   auto* form = dynamic_cast<TForm*>(root);
   if (!form) {

@@ -20,9 +20,8 @@ COLORREF ColorToRGB(TColor color) {
 
 int ScreenPixelsPerInch() {
   static const int ppi = [] {
-    HDC screen = GetDC(nullptr);
-    const int value = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
+    WindowDC screen;
+    const int value = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return value > 0 ? value : 96;
   }();
   return ppi;
@@ -529,19 +528,17 @@ void TBitmap::SetSize(int width, int height) {
   }
   HBITMAP fresh = CreateDibSection32(width, height);
   if (!fresh) throw EOutOfResources("Out of system resources");
-  HDC to = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(to, fresh);
-  const RECT all{0, 0, width, height};
   {
+    UniqueDC to{CreateCompatibleDC(nullptr)};
+    SelectedObject select(to.get(), fresh);
+    const RECT all{0, 0, width, height};
     UniqueGdiObject pad{CreateSolidBrush(ColorToRGB(canvas_.Brush()->Color()))};
-    ::FillRect(to, &all, HBRUSH(pad.get()));
+    ::FillRect(to.get(), &all, HBRUSH(pad.get()));
+    if (handle_) {
+      BitBlt(to.get(), 0, 0, std::min(width, width_), std::min(height, height_), canvas_.Handle(),
+             0, 0, SRCCOPY);
+    }
   }
-  if (handle_) {
-    BitBlt(to, 0, 0, std::min(width, width_), std::min(height, height_), canvas_.Handle(), 0, 0,
-           SRCCOPY);
-  }
-  SelectObject(to, old);
-  DeleteDC(to);
   canvas_.FreeContext();
   handle_.reset(fresh);
   width_ = width;
@@ -605,11 +602,9 @@ void TBitmap::Assign(const TPersistent* source) {
   if (!from->Empty()) {
     copy = CreateDibSection32(from->width_, from->height_);
     if (!copy) throw EOutOfResources("Out of system resources");
-    HDC to = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(to, copy);
-    BitBlt(to, 0, 0, from->width_, from->height_, from->canvas_.Handle(), 0, 0, SRCCOPY);
-    SelectObject(to, old);
-    DeleteDC(to);
+    UniqueDC to{CreateCompatibleDC(nullptr)};
+    SelectedObject select(to.get(), copy);
+    BitBlt(to.get(), 0, 0, from->width_, from->height_, from->canvas_.Handle(), 0, 0, SRCCOPY);
   }
   TakeHandle(copy);
   if (!copy) {
@@ -669,9 +664,8 @@ void TBitmap::SaveToFile(const String& fileName) {
   bi.bmiHeader.biSizeImage = stride * DWORD(h);
   std::vector<BYTE> pixels(bi.bmiHeader.biSizeImage);
   if (HBITMAP bitmap = Handle()) {
-    HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, UINT(h), pixels.data(), &bi, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    const int lines =
+        GetDIBits(WindowDC().get(), bitmap, 0, UINT(h), pixels.data(), &bi, DIB_RGB_COLORS);
     if (lines != h) throw EInvalidGraphic("Bitmap image is not valid");
     bi.bmiHeader.biSizeImage = stride * DWORD(h);
   }

@@ -70,16 +70,21 @@ void TCustomImageList::UnRegisterChanges(TChangeLink* link) {
 }
 
 void TCustomImageList::FreeHandle() {
-  if (handle_ && owned_) ImageList_Destroy(handle_);
+  own_.reset();
   handle_ = nullptr;
-  owned_ = false;
+}
+
+void TCustomImageList::SetOwned(bool owned) {
+  if (!handle_) return;
+  if (owned && !own_) own_.reset(handle_);
+  if (!owned && own_) (void)own_.release();
 }
 
 HIMAGELIST TCustomImageList::Handle() {
   if (!handle_) {
-    handle_ = ImageList_Create(width_, height_, CreateFlags(), allocBy_, allocBy_);
-    if (!handle_) throw EOutOfResources("Out of system resources");
-    owned_ = true;
+    own_.reset(ImageList_Create(width_, height_, CreateFlags(), allocBy_, allocBy_));
+    if (!own_) throw EOutOfResources("Out of system resources");
+    handle_ = own_.get();
     ImageList_SetBkColor(handle_, ImageListColor(bkColor_));
   }
   return handle_;
@@ -89,12 +94,12 @@ void TCustomImageList::SetHandle(HIMAGELIST list) { AdoptHandle(list, !shareImag
 
 void TCustomImageList::AdoptHandle(HIMAGELIST list, bool owned) {
   if (list == handle_) {
-    owned_ = list && owned;
+    SetOwned(owned);
     return;
   }
   FreeHandle();
   handle_ = list;
-  owned_ = list && owned;
+  SetOwned(owned);
   if (list) {
     int w = 0, h = 0;
     if (ImageList_GetIconSize(list, &w, &h)) {
@@ -107,7 +112,7 @@ void TCustomImageList::AdoptHandle(HIMAGELIST list, bool owned) {
 
 void TCustomImageList::SetShareImages(bool share) {
   shareImages_ = share;
-  if (handle_) owned_ = !share;
+  SetOwned(!share);
 }
 
 void TCustomImageList::SetSize(int width, int height) {
@@ -115,7 +120,7 @@ void TCustomImageList::SetSize(int width, int height) {
   width_ = width;
   height_ = height;
   if (handle_) {
-    if (owned_) {
+    if (own_) {
       ImageList_SetIconSize(handle_, width, height);  // drops the images
     } else {
       FreeHandle();  // a foreign list is never resized
@@ -127,13 +132,10 @@ void TCustomImageList::SetSize(int width, int height) {
 void TCustomImageList::SetMasked(bool masked) {
   if (masked == masked_) return;
   masked_ = masked;
-  if (handle_ && owned_) {
-    HIMAGELIST old = handle_;
+  if (own_) {
+    UniqueImageList old{own_.release()};
     handle_ = nullptr;
-    owned_ = false;
-    HIMAGELIST fresh = Handle();
-    AppendImages(fresh, old);
-    ImageList_Destroy(old);
+    AppendImages(Handle(), old.get());
   }
   Change();
 }
@@ -141,7 +143,7 @@ void TCustomImageList::SetMasked(bool masked) {
 void TCustomImageList::SetBkColor(TColor color) {
   if (color == bkColor_) return;
   bkColor_ = color;
-  if (handle_ && owned_) ImageList_SetBkColor(handle_, ImageListColor(color));
+  if (own_) ImageList_SetBkColor(handle_, ImageListColor(color));
   Change();
 }
 
@@ -182,8 +184,8 @@ void TCustomImageList::Assign(const TPersistent* source) {
   drawingStyle_ = other->drawingStyle_;
   imageType_ = other->imageType_;
   if (other->handle_) {
-    handle_ = ImageList_Duplicate(other->handle_);
-    owned_ = handle_ != nullptr;
+    own_.reset(ImageList_Duplicate(other->handle_));
+    handle_ = own_.get();
     shareImages_ = false;
   }
   changed_ = true;

@@ -129,8 +129,11 @@ class TCustomImageList : public TComponent {
   void CheckIndex(int index) const;
   UINT CreateFlags() const { return ILC_COLOR32 | (masked_ ? ILC_MASK : 0); }
 
-  HIMAGELIST handle_ = nullptr;
-  bool owned_ = false;
+  // Gives up or takes ownership of the handle in use.
+  void SetOwned(bool owned);
+
+  HIMAGELIST handle_ = nullptr;  // the list in use: own_'s or a shared one
+  UniqueImageList own_;          // holds handle_ when this list owns it
   int width_ = 16, height_ = 16;
   bool masked_ = true;
   int allocBy_ = 4;

@@ -890,14 +890,8 @@ void TCustomListView::FetchText(const TListItem* item, unsigned parts) const {
   parts &= item->pending_;
   if (!parts) return;
   target->pending_ &= uint8_t(~parts);
-  ++self->fetching_;
-  try {
-    self->GetItemText(target, parts);
-  } catch (...) {
-    --self->fetching_;
-    throw;
-  }
-  --self->fetching_;
+  ScopedValue fetching{self->fetching_, self->fetching_ + 1};
+  self->GetItemText(target, parts);
 }
 
 // ---- Notifications of the control
@@ -981,16 +975,11 @@ void TCustomListView::GetDispInfo(NMLVDISPINFOW& info) {
   // The image first: completing an item may set its overlay and marks asked for below.
   if (it.mask & LVIF_IMAGE) {
     if (it.iSubItem == 0) {
-      const TListItem* outer = requesting_;
-      requesting_ = item;
       marksChanged_ = false;
-      try {
+      {
+        ScopedValue requesting{requesting_, item};
         GetImageIndex(item);
-      } catch (...) {
-        requesting_ = outer;
-        throw;
       }
-      requesting_ = outer;
       if (item->index_ < 0) return;  // the handler deleted it
       it.iImage = item->imageIndex_;
       // Marks asked for in an earlier request are drawn with the next paint.

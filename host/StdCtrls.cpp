@@ -8,39 +8,18 @@
 
 namespace host {
 
-namespace {
-
-// Selects a font into a context for a scope.
-class [[nodiscard]] FontSelection {
- public:
-  FontSelection(HDC dc, HFONT font) : dc_(dc), old_(SelectObject(dc, font)) {}
-  ~FontSelection() { SelectObject(dc_, old_); }
-  FontSelection(const FontSelection&) = delete;
-  FontSelection& operator=(const FontSelection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
-
-}  // namespace
-
 SIZE MeasureText(TFont* font, const String& text, int wrapWidth, bool showAccelChar) {
-  HDC dc = GetDC(nullptr);
-  SIZE size{};
-  {
-    FontSelection select(dc, font->Handle());
-    std::wstring w = ToWide(text);
-    // An empty text still takes one line's height.
-    if (w.empty()) w = L" ";
-    RECT r{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
-    UINT flags = DT_CALCRECT | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : 0) |
-                 (showAccelChar ? 0 : DT_NOPREFIX);
-    DrawTextW(dc, w.c_str(), int(w.size()), &r, flags);
-    size = SIZE{r.right - r.left, r.bottom - r.top};
-    if (text.empty()) size.cx = 0;
-  }
-  ReleaseDC(nullptr, dc);
+  WindowDC screen;
+  SelectedObject select(screen.get(), font->Handle());
+  std::wstring w = ToWide(text);
+  // An empty text still takes one line's height.
+  if (w.empty()) w = L" ";
+  RECT r{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
+  UINT flags = DT_CALCRECT | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : 0) |
+               (showAccelChar ? 0 : DT_NOPREFIX);
+  DrawTextW(screen.get(), w.c_str(), int(w.size()), &r, flags);
+  SIZE size{r.right - r.left, r.bottom - r.top};
+  if (text.empty()) size.cx = 0;
   return size;
 }
 
@@ -148,13 +127,12 @@ void TCustomLabel::Paint() {
   HDC dc = Canvas()->Handle();
   RECT r = ClientRect();
   if (!transparent_) {
-    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    UniqueGdiObject brush{CreateSolidBrush(ColorToRGB(Color()))};
+    FillRect(dc, &r, HBRUSH(brush.get()));
   }
   const std::wstring text = ToWide(Caption());
   if (text.empty()) return;
-  FontSelection select(dc, Font()->Handle());
+  SelectedObject select(dc, Font()->Handle());
   SetBkMode(dc, TRANSPARENT);
   UINT flags = DrawTextFlags();
   if (layout_ != tlTop) {

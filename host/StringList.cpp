@@ -1,6 +1,8 @@
 // TStrings and TStringList.
 #include "host/StringList.h"
 
+#include "host/Raii.h"
+
 #include <algorithm>
 #include <numeric>
 #include <utility>
@@ -33,14 +35,8 @@ int TStrings::AddObject(const String& s, TObject* object) {
 }
 
 void TStrings::AddStrings(const TStrings& strings) {
-  BeginUpdate();
-  try {
-    for (int i = 0; i < strings.Count(); ++i) AddObject(strings.Strings(i), strings.Objects(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  UpdateGuard update(*this);
+  for (int i = 0; i < strings.Count(); ++i) AddObject(strings.Strings(i), strings.Objects(i));
 }
 
 void TStrings::InsertObject(int index, const String& s, TObject* object) {
@@ -149,23 +145,17 @@ String TStrings::Text() const {
 }
 
 void TStrings::SetText(const String& text) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find_first_of("\r\n", start);
-      if (end == String::npos) end = text.size();
-      Add(text.substr(start, end - start));
-      if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-        ++end;
-      start = end + 1;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  UpdateGuard update(*this);
+  Clear();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == String::npos) end = text.size();
+    Add(text.substr(start, end - start));
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+      ++end;
+    start = end + 1;
   }
-  EndUpdate();
 }
 
 namespace {
@@ -198,50 +188,44 @@ String TStrings::CommaText() const {
 }
 
 void TStrings::SetCommaText(const String& text) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t p = 0;
-    const size_t n = text.size();
-    auto skipBlanks = [&] {
-      while (p < n && IsBlankChar(text[p])) ++p;
-    };
-    skipBlanks();
-    while (p < n) {
-      String item;
-      if (text[p] == '"') {
-        // Quoted: up to the closing quote; a doubled quote is one quote.
-        ++p;
-        while (p < n) {
-          if (text[p] == '"') {
-            if (p + 1 < n && text[p + 1] == '"') {
-              item += '"';
-              p += 2;
-              continue;
-            }
-            ++p;
-            break;
+  UpdateGuard update(*this);
+  Clear();
+  size_t p = 0;
+  const size_t n = text.size();
+  auto skipBlanks = [&] {
+    while (p < n && IsBlankChar(text[p])) ++p;
+  };
+  skipBlanks();
+  while (p < n) {
+    String item;
+    if (text[p] == '"') {
+      // Quoted: up to the closing quote; a doubled quote is one quote.
+      ++p;
+      while (p < n) {
+        if (text[p] == '"') {
+          if (p + 1 < n && text[p + 1] == '"') {
+            item += '"';
+            p += 2;
+            continue;
           }
-          item += text[p++];
+          ++p;
+          break;
         }
-      } else {
-        const size_t start = p;
-        while (p < n && !IsBlankChar(text[p]) && text[p] != ',') ++p;
-        item = text.substr(start, p - start);
+        item += text[p++];
       }
-      Add(item);
-      skipBlanks();
-      if (p < n && text[p] == ',') {
-        ++p;
-        if (p == n) Add(String{});  // a trailing comma ends an empty last item
-        skipBlanks();
-      }
+    } else {
+      const size_t start = p;
+      while (p < n && !IsBlankChar(text[p]) && text[p] != ',') ++p;
+      item = text.substr(start, p - start);
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    Add(item);
+    skipBlanks();
+    if (p < n && text[p] == ',') {
+      ++p;
+      if (p == n) Add(String{});  // a trailing comma ends an empty last item
+      skipBlanks();
+    }
   }
-  EndUpdate();
 }
 
 // ---- TStrings: updates and assignment
@@ -260,15 +244,9 @@ void TStrings::SetUpdateState(bool) {}
 void TStrings::Assign(const TPersistent* source) {
   if (const auto* strings = dynamic_cast<const TStrings*>(source)) {
     if (strings == this) return;
-    BeginUpdate();
-    try {
-      Clear();
-      AddStrings(*strings);
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    UpdateGuard update(*this);
+    Clear();
+    AddStrings(*strings);
     return;
   }
   TPersistent::Assign(source);

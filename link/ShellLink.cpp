@@ -79,8 +79,7 @@ void TKivShellLink::UnregisterShellControl(IKivShellControl* control) {
 }
 
 template <class F>
-void TKivShellLink::Broadcast(IKivShellControl* sender, F call) {
-  if (!GetEnabled()) return;
+void TKivShellLink::Deliver(IKivShellControl* sender, F call) {
   std::vector<IKivShellControl*> targets;
   targets.reserve(size_t(controls_->Count()));
   for (int i = 0; i < controls_->Count(); ++i) targets.push_back(controls_->Items(i));
@@ -91,22 +90,18 @@ void TKivShellLink::Broadcast(IKivShellControl* sender, F call) {
 }
 
 template <class F>
+void TKivShellLink::Broadcast(IKivShellControl* sender, F call) {
+  if (GetEnabled()) Deliver(sender, call);
+}
+
+template <class F>
 void TKivShellLink::GuardedBroadcast(IKivShellControl* sender, F call) {
   if (!GetEnabled()) return;
-  std::vector<IKivShellControl*> targets;
-  targets.reserve(size_t(controls_->Count()));
-  for (int i = 0; i < controls_->Count(); ++i) targets.push_back(controls_->Items(i));
-  SetEnabled(false);
-  try {
-    for (IKivShellControl* control : targets) {
-      if (control == sender || controls_->IndexOf(control) < 0) continue;
-      call(control);
-    }
-  } catch (...) {
-    SetEnabled(true);
-    throw;
+  {
+    SetEnabled(false);
+    auto enable = host::ScopeExit([this] { SetEnabled(true); });
+    Deliver(sender, call);
   }
-  SetEnabled(true);
   if (OnChange) OnChange(this);
 }
 

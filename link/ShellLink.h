@@ -147,6 +147,9 @@ class TKivShellLink : public TKivBaseComponent {
  private:
   // Calls `call` on every registered control but `sender`, in registration order. Controls
   // registered during the walk are left out, and one that has been unregistered is skipped.
+  // Broadcast does it while Enabled; GuardedBroadcast also switches Enabled off meanwhile.
+  template <class F>
+  void Deliver(IKivShellControl* sender, F call);
   template <class F>
   void Broadcast(IKivShellControl* sender, F call);
   template <class F>

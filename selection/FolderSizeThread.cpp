@@ -20,9 +20,10 @@ int64_t EntrySize(const WIN32_FIND_DATAW& data) {
 }
 
 // One directory search with the platform's cheapest listing: no short names, large buffers.
-HANDLE FindFirst(const host::WideString& pattern, WIN32_FIND_DATAW& data) {
-  return FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                          FIND_FIRST_EX_LARGE_FETCH);
+host::FindHandle FindFirst(const host::WideString& pattern, WIN32_FIND_DATAW& data) {
+  return host::FindHandle{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr,
+                                           FIND_FIRST_EX_LARGE_FETCH)};
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ void TKivFolderSizeThread::Execute() {
     return;
   }
   WIN32_FIND_DATAW data;
-  host::FindHandle search{FindFirst(wide, data)};
+  host::FindHandle search = FindFirst(wide, data);
   if (!search) return;
   byteTotal_ += EntrySize(data);
   fileCount_ += 1;
@@ -84,7 +85,7 @@ void TKivFolderSizeThread::ScanFolderW(const host::WideString& folder) {
   if (watching_ && !EnterFolder(folder)) return;
   walking_.push_back(folder);
   WIN32_FIND_DATAW data;
-  host::FindHandle search{FindFirst(folder + L'*', data)};
+  host::FindHandle search = FindFirst(folder + L'*', data);
   if (search) {
     do {
       if (Terminated()) break;
@@ -107,16 +108,16 @@ void TKivFolderSizeThread::ScanFolderW(const host::WideString& folder) {
 
 // ---- TKivStack
 
-TKivStack::~TKivStack() { Clear(); }
+TKivStack::~TKivStack() = default;
 
-void TKivStack::Push(HANDLE handle, const host::String& name) {
-  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return;
+void TKivStack::Push(host::FindHandle handle, const host::String& name) {
+  if (!handle) return;
   currentPath_ += name;
   if (currentPath_.empty() || currentPath_.back() != '\\') currentPath_ += '\\';
-  handles_.push_back(handle);
+  handles_.push_back(std::move(handle));
 }
 
-HANDLE TKivStack::Pop() {
+host::FindHandle TKivStack::Pop() {
   // The last folder is everything after the last backslash before the final character.
   const size_t cut = currentPath_.size() >= 2 ? currentPath_.rfind('\\', currentPath_.size() - 2)
                                               : host::String::npos;
@@ -127,16 +128,15 @@ HANDLE TKivStack::Pop() {
   }
   if (handles_.empty()) {
     currentPath_.clear();
-    return nullptr;
+    return {};
   }
-  HANDLE top = handles_.back();
+  host::FindHandle top = std::move(handles_.back());
   handles_.pop_back();
   if (handles_.empty()) currentPath_.clear();
   return top;
 }
 
 void TKivStack::Clear() {
-  for (HANDLE h : handles_) FindClose(h);
   handles_.clear();
   currentPath_.clear();
 }

@@ -3,6 +3,7 @@
 //   TKivStack              open directory searches of a depth-first walk, with the current path
 #pragma once
 
+#include "host/Raii.h"
 #include "threads/ThreadPool.h"
 
 #include <cstdint>
@@ -68,13 +69,14 @@ class TKivStack : public host::TObject {
 
   host::String ClassName() const override { return "TKivStack"; }
 
-  // Appends a valid search handle and extends the current path by `name` and a backslash.
-  // INVALID_HANDLE_VALUE (and nil) is neither pushed nor changes the path.
-  void Push(HANDLE handle, const host::String& name);
-  // Removes the top search and returns it (nil when empty); the caller closes it. The current
-  // path loses its last folder, and becomes empty with the stack.
-  HANDLE Pop();
-  HANDLE Top() const { return handles_.empty() ? nullptr : handles_.back(); }
+  // Takes over a valid search handle and extends the current path by `name` and a backslash.
+  // An empty handle is neither pushed nor changes the path.
+  void Push(host::FindHandle handle, const host::String& name);
+  // Removes the top search and hands it over (empty when the stack is); it closes when the
+  // returned owner goes. The current path loses its last folder, and becomes empty with the stack.
+  [[nodiscard]] host::FindHandle Pop();
+  // The top search (borrowed), nullptr when empty.
+  HANDLE Top() const { return handles_.empty() ? nullptr : handles_.back().get(); }
   int Count() const { return int(handles_.size()); }
   // Closes every search still held and empties the current path.
   void Clear();
@@ -83,7 +85,7 @@ class TKivStack : public host::TObject {
   void SetCurrentPath(const host::String& path) { currentPath_ = path; }
 
  private:
-  std::vector<HANDLE> handles_;
+  std::vector<host::FindHandle> handles_;
   host::String currentPath_;
 };
 

@@ -27,10 +27,10 @@ String FolderPart(const String& path) {
   return host::ExcludeTrailingBackslash(host::ExtractFilePath(path));
 }
 
-// The file-system search of `pattern`; INVALID_HANDLE_VALUE when nothing can be listed.
-HANDLE FindFirst(const String& pattern, WIN32_FIND_DATAW& data) {
+// The file-system search of `pattern`; empty when nothing can be listed.
+host::FindHandle FindFirst(const String& pattern, WIN32_FIND_DATAW& data) {
   host::ErrorModeGuard errorMode;
-  return FindFirstFileW(host::ToWide(pattern).c_str(), &data);
+  return host::FindHandle{FindFirstFileW(host::ToWide(pattern).c_str(), &data)};
 }
 
 // Calls `visit(name, isFolder)` for each name in `folder` (no trailing backslash) but "." and
@@ -38,14 +38,13 @@ HANDLE FindFirst(const String& pattern, WIN32_FIND_DATAW& data) {
 template <class F>
 bool ForEachName(const String& folder, F visit) {
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirst(folder + "\\*", data);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  host::FindHandle owner{search};
+  host::FindHandle search = FindFirst(folder + "\\*", data);
+  if (!search) return false;
   do {
     const String name = host::ToUtf8(data.cFileName);
     if (IsFolderToIgnore(name)) continue;
     if (!visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) break;
-  } while (FindNextFileW(search, &data));
+  } while (FindNextFileW(search.get(), &data));
   return true;
 }
 
@@ -104,31 +103,31 @@ void TKivSelectionPaths::Expect(Edit edit, int index, String key) {
 
 int TKivSelectionPaths::AddObject(const String& s, host::TObject* object) {
   if (!Sorted()) Expect(Edit::Insert, Count(), Fold(s));
-  EditGuard guard{this};
+  auto forget = host::ScopeExit([this] { edit_ = Edit::None; });
   return host::TStringList::AddObject(s, object);
 }
 
 void TKivSelectionPaths::InsertObject(int index, const String& s, host::TObject* object) {
   Expect(Edit::Insert, index, Fold(s));
-  EditGuard guard{this};
+  auto forget = host::ScopeExit([this] { edit_ = Edit::None; });
   host::TStringList::InsertObject(index, s, object);
 }
 
 void TKivSelectionPaths::Delete(int index) {
   Expect(Edit::Delete, index);
-  EditGuard guard{this};
+  auto forget = host::ScopeExit([this] { edit_ = Edit::None; });
   host::TStringList::Delete(index);
 }
 
 void TKivSelectionPaths::Clear() {
   Expect(Edit::Clear, 0);
-  EditGuard guard{this};
+  auto forget = host::ScopeExit([this] { edit_ = Edit::None; });
   host::TStringList::Clear();
 }
 
 void TKivSelectionPaths::SetStrings(int index, const String& s) {
   Expect(Edit::Set, index, Fold(s));
-  EditGuard guard{this};
+  auto forget = host::ScopeExit([this] { edit_ = Edit::None; });
   host::TStringList::SetStrings(index, s);
 }
 
@@ -567,7 +566,7 @@ bool TKivSelectionList::CompleteChildPathSelected(const String& path) {
 // ---- Enumeration
 
 void TKivSelectionList::CloseSearches() {
-  if (fileSearch_ != INVALID_HANDLE_VALUE) FindClose(std::exchange(fileSearch_, INVALID_HANDLE_VALUE));
+  fileSearch_.reset();
   fileFirstPending_ = false;
   folderStack_.Clear();
   levels_.clear();
@@ -584,12 +583,12 @@ bool TKivSelectionList::NextFound(HANDLE search, bool& firstPending, WIN32_FIND_
 bool TKivSelectionList::EnterFolder(const String& name) {
   WIN32_FIND_DATAW data;
   const String folder = host::IncludeTrailingBackslash(folderStack_.CurrentPath() + name);
-  HANDLE search = FindFirst(folder + "*", data);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  folderStack_.Push(search, name);
+  host::FindHandle search = FindFirst(folder + "*", data);
+  if (!search) return false;
+  folderStack_.Push(std::move(search), name);
   levels_.push_back(Level{folder, data});
   fileSearch_ = FindFirst(folder + "*", fileData_);
-  fileFirstPending_ = fileSearch_ != INVALID_HANDLE_VALUE;
+  fileFirstPending_ = bool(fileSearch_);
   return true;
 }
 
@@ -634,11 +633,11 @@ String TKivSelectionList::FindNext() {
   }
   for (;;) {
     // The files of the current folder, one per call.
-    if (fileSearch_ != INVALID_HANDLE_VALUE) {
-      while (NextFound(fileSearch_, fileFirstPending_, fileData_))
+    if (fileSearch_) {
+      while (NextFound(fileSearch_.get(), fileFirstPending_, fileData_))
         if (!(fileData_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
           return folderStack_.CurrentPath() + host::ToUtf8(fileData_.cFileName);
-      FindClose(std::exchange(fileSearch_, INVALID_HANDLE_VALUE));
+      fileSearch_.reset();
     }
     // Then its next subfolder, depth first; an exhausted folder gives way to its parent.
     if (folderStack_.Count() > 0) {
@@ -656,7 +655,7 @@ String TKivSelectionList::FindNext() {
       if (!next.empty()) {
         EnterFolder(next);
       } else {
-        FindClose(folderStack_.Pop());
+        (void)folderStack_.Pop();  // closes the exhausted search
         levels_.pop_back();
       }
       continue;

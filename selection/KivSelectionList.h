@@ -67,12 +67,8 @@ class TKivSelectionPaths : public host::TStringList {
 
  private:
   enum class Edit { None, Insert, Delete, Set, Clear };
-  // Forgets an expected edit that the list did not make (it raised or changed nothing).
-  struct EditGuard {
-    TKivSelectionPaths* self;
-    ~EditGuard() { self->edit_ = Edit::None; }
-  };
   // Records the key edit that the coming change makes; Changed applies it before anyone hears.
+  // Each edit forgets its expectation on the way out, in case the list raised or changed nothing.
   void Expect(Edit edit, int index, host::String key = {});
   void Rebuild() const;
 
@@ -239,7 +235,7 @@ class TKivSelectionList : public TKivBaseSelectionList {
   // would walk the same tree again without end.
   bool LeadsBackUp(const host::String& folder);
 
-  HANDLE fileSearch_ = INVALID_HANDLE_VALUE;
+  host::FindHandle fileSearch_;
   bool fileFirstPending_ = false;
   WIN32_FIND_DATAW fileData_{};
   TKivStack folderStack_;

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "host/HResult.h"
 #include "host/Raii.h"
 #include "shell/ShellRoutines.h"
 
@@ -25,6 +26,8 @@ constexpr int kCsidl[SHELL_FOLDER_COUNT] = {
     CSIDL_INTERNET_CACHE, CSIDL_COOKIES,          CSIDL_HISTORY,
     CSIDL_COMMON_PROGRAMS,
 };
+
+constexpr char kCannotOpenShell[] = "Zelnor Components: Cannot open Shell!";
 
 // The desktop's list: just the two-byte terminator, never allocated.
 const ITEMIDLIST kEmptyList = {};
@@ -94,8 +97,9 @@ void InitializeShell() {
     if (HostedByExecutable()) OleInitialize(nullptr);
     LoadShellEntryPoints();
     ShellState& s = State();
-    if (FAILED(SHGetDesktopFolder(s.desktop.ReleaseAndGetAddressOf())) || !s.desktop)
-      throw host::Exception("Zelnor Components: Cannot open Shell!");
+    host::CheckHr<host::Exception>(SHGetDesktopFolder(s.desktop.ReleaseAndGetAddressOf()),
+                                   kCannotOpenShell);
+    if (!s.desktop) throw host::Exception(kCannotOpenShell);
     s.startupThread = GetCurrentThreadId();
     s.netHood.reset(SpecialFolderLocation(CSIDL_NETHOOD));
     s.cfIdList = RegisterClipboardFormatW(CFSTR_SHELLIDLIST);
@@ -107,7 +111,7 @@ IShellFolder* Desktop() {
   ShellState& s = State();
   if (GetCurrentThreadId() == s.startupThread) return s.desktop.Get();
   thread_local host::ComPtr<IShellFolder> own;
-  if (!own) SHGetDesktopFolder(own.ReleaseAndGetAddressOf());
+  if (!own) host::CheckHr(SHGetDesktopFolder(own.ReleaseAndGetAddressOf()), "SHGetDesktopFolder");
   return own.Get();
 }
 

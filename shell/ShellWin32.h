@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "host/Raii.h"
 #include "host/SysUtils.h"
 
 namespace zelnor {
@@ -24,11 +25,8 @@ using host::WideString;
 using PItemIDList = ITEMIDLIST*;
 using PCItemIDList = const ITEMIDLIST*;
 
-struct PidlFree {
-  void operator()(ITEMIDLIST* p) const noexcept { CoTaskMemFree(p); }
-};
 // Owner of one list from the task allocator.
-using UniquePidl = std::unique_ptr<ITEMIDLIST, PidlFree>;
+using UniquePidl = host::CoTaskMemPtr<ITEMIDLIST>;
 
 // Zero-filled block of `size` bytes from the task allocator; nullptr if allocation fails.
 PItemIDList CreatePIDL(unsigned size);

@@ -398,16 +398,11 @@ std::vector<UniquePidl> TZelnor::UIObjectLists() {
   }
   // The item is set aside while the names are parsed and restored on every path, unless a full
   // path moved the instance to another folder, where the old item means nothing.
-  struct ItemRestore {
-    TZelnor* self;
-    UniquePidl saved;
-    UniquePidl folder;
-    ~ItemRestore() {
-      const bool sameFolder = folder && self->folderIdList_ &&
-                              SameAbsolute(folder.get(), self->folderIdList_.get());
-      self->AdoptItem(sameFolder ? std::move(saved) : nullptr);
-    }
-  } restore{this, std::move(item_), GetFolderIdList()};
+  auto restore = host::ScopeExit([this, saved = std::move(item_), folder = GetFolderIdList()]() mutable {
+    const bool sameFolder =
+        folder && folderIdList_ && SameAbsolute(folder.get(), folderIdList_.get());
+    AdoptItem(sameFolder ? std::move(saved) : nullptr);
+  });
   AdoptItem(nullptr);
 
   for (int i = 0; i < multiObjects_->Count(); ++i) {
@@ -431,10 +426,7 @@ std::vector<UniquePidl> TZelnor::UIObjectLists() {
 
 void TZelnor::GetUIObject(REFIID iid, void** object) {
   *object = nullptr;
-  struct ClearNames {
-    host::TStrings* names;
-    ~ClearNames() { names->Clear(); }
-  } clear{multiObjects_.get()};
+  auto clear = host::ScopeExit([this] { multiObjects_->Clear(); });
 
   const std::vector<UniquePidl> lists = UIObjectLists();
   if (!shellFolder_ || lists.empty()) {

@@ -344,23 +344,30 @@ TEST(KivStack, PushAndPopFollowTheCurrentPath) {
 
   TKivStack stack;
   EXPECT_EQ(stack.Top(), nullptr);
-  EXPECT_EQ(stack.Pop(), nullptr);
-  stack.Push(top, data.substr(0, data.size() - 1));
+  EXPECT_FALSE(stack.Pop());
+  stack.Push(host::FindHandle{top}, data.substr(0, data.size() - 1));
   EXPECT_EQ(stack.CurrentPath(), data);
-  stack.Push(INVALID_HANDLE_VALUE, "Nothing");
+  stack.Push(host::FindHandle{}, "Nothing");
   EXPECT_EQ(stack.CurrentPath(), data);
   EXPECT_EQ(stack.Count(), 1);
-  stack.Push(sub, "Sub");
+  stack.Push(host::FindHandle{sub}, "Sub");
   EXPECT_EQ(stack.CurrentPath(), data + "Sub\\");
   EXPECT_EQ(stack.Top(), sub);
 
-  EXPECT_EQ(stack.Pop(), sub);
-  EXPECT_EQ(stack.CurrentPath(), data);
-  FindClose(sub);
-  EXPECT_EQ(stack.Pop(), top);
+  {
+    host::FindHandle popped = stack.Pop();
+    EXPECT_EQ(popped.get(), sub);
+    EXPECT_EQ(stack.CurrentPath(), data);
+    // Handed over, not closed: the search still answers.
+    EXPECT_TRUE(FindNextFileW(sub, &fd) || GetLastError() == ERROR_NO_MORE_FILES);
+  }
+  // Closed with its owner.
+  SetLastError(0);
+  EXPECT_FALSE(FindNextFileW(sub, &fd));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(stack.Pop().get(), top);
   EXPECT_EQ(stack.CurrentPath(), "");
   EXPECT_EQ(stack.Count(), 0);
-  FindClose(top);
 }
 
 TEST(KivStack, ClearClosesSearchesStillOpen) {
@@ -370,7 +377,7 @@ TEST(KivStack, ClearClosesSearchesStillOpen) {
   const HANDLE search = FindFirstFileW(W(data + "*").c_str(), &fd);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
   TKivStack stack;
-  stack.Push(search, data);
+  stack.Push(host::FindHandle{search}, data);
   EXPECT_EQ(stack.CurrentPath(), data);
   stack.Clear();
   EXPECT_EQ(stack.Count(), 0);
