@@ -441,13 +441,13 @@ HOST_PROPERTIES(TCustomListView) {
 }
 
 TCustomListView::TCustomListView(TComponent* owner)
-    : TWinControl(owner),
+    : TCustomNativeView(owner, 250, 150),
       items_(std::make_unique<TListItems>(this)),
       columns_(std::make_unique<TListColumns>(this)),
       iconOptions_(std::make_unique<TIconOptions>(this)) {
-  SetBounds(0, 0, 250, 150);
-  SetColor(clWindow);
-  SetTabStop(true);
+  AddImageSlot(smallImages_);
+  AddImageSlot(largeImages_);
+  AddImageSlot(stateImages_);
 }
 
 TCustomListView::~TCustomListView() {
@@ -462,45 +462,30 @@ TCustomListView::~TCustomListView() {
   SetStateImages(nullptr);
 }
 
-LRESULT TCustomListView::Send(UINT msg, WPARAM wParam, LPARAM lParam) const {
-  HWND wnd = HandleIfAllocated();
-  return wnd ? SendMessageW(wnd, msg, wParam, lParam) : 0;
-}
+DWORD TCustomListView::ManagedStyles() const { return kManagedStyles; }
 
-namespace {
-
-DWORD StyleBits(TViewStyle view, bool multiSelect, bool readOnly, bool headers, bool hideSel,
-                const TIconOptions& icons) {
+DWORD TCustomListView::StyleBits() const {
   static constexpr DWORD kViews[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
-  DWORD style = kViews[view];
-  if (!multiSelect) style |= LVS_SINGLESEL;
-  if (!readOnly) style |= LVS_EDITLABELS;
-  if (!headers) style |= LVS_NOCOLUMNHEADER;
-  if (!hideSel) style |= LVS_SHOWSELALWAYS;
-  style |= icons.Arrangement() == iaLeft ? LVS_ALIGNLEFT : LVS_ALIGNTOP;
-  if (icons.AutoArrange()) style |= LVS_AUTOARRANGE;
-  if (!icons.WrapText()) style |= LVS_NOLABELWRAP;
+  DWORD style = kViews[viewStyle_];
+  if (!multiSelect_) style |= LVS_SINGLESEL;
+  if (!readOnly_) style |= LVS_EDITLABELS;
+  if (!showColumnHeaders_) style |= LVS_NOCOLUMNHEADER;
+  if (!hideSelection_) style |= LVS_SHOWSELALWAYS;
+  style |= iconOptions_->Arrangement() == iaLeft ? LVS_ALIGNLEFT : LVS_ALIGNTOP;
+  if (iconOptions_->AutoArrange()) style |= LVS_AUTOARRANGE;
+  if (!iconOptions_->WrapText()) style |= LVS_NOLABELWRAP;
   return style;
 }
 
-}  // namespace
-
 void TCustomListView::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  CreateSubClass(params, WC_LISTVIEWW);
-  params.Style &= ~kManagedStyles;
-  params.Style |= WS_TABSTOP | LVS_OWNERDATA | LVS_SHAREIMAGELISTS |
-                  StyleBits(viewStyle_, multiSelect_, readOnly_, showColumnHeaders_,
-                            hideSelection_, *iconOptions_);
-  params.ExStyle |= WS_EX_CLIENTEDGE;
+  TCustomNativeView::CreateParams(params);
+  params.Style |= LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
 }
 
 void TCustomListView::CreateWnd() {
-  TWinControl::CreateWnd();
-  Send(LVM_SETUNICODEFORMAT, TRUE);
+  TCustomNativeView::CreateWnd();
   Send(LVM_SETCALLBACKMASK, kCallbackStates);
   UpdateExStyle();
-  ApplyImages();
   columns_->Rebuild();
   SyncCount(true);
   RestoreSnapshot();
@@ -510,21 +495,7 @@ void TCustomListView::CreateWnd() {
 void TCustomListView::DestroyWnd() {
   // Selection and focus live in the window; they are put back on the new one.
   TakeSnapshot();
-  TWinControl::DestroyWnd();
-}
-
-void TCustomListView::UpdateStyle() {
-  HWND wnd = HandleIfAllocated();
-  if (!wnd) return;
-  const DWORD old = DWORD(GetWindowLongPtrW(wnd, GWL_STYLE));
-  const DWORD style = (old & ~kManagedStyles) | StyleBits(viewStyle_, multiSelect_, readOnly_,
-                                                          showColumnHeaders_, hideSelection_,
-                                                          *iconOptions_);
-  if (style == old) return;
-  SetWindowLongPtrW(wnd, GWL_STYLE, LONG_PTR(style));
-  SetWindowPos(wnd, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  InvalidateRect(wnd, nullptr, TRUE);
+  TCustomNativeView::DestroyWnd();
 }
 
 void TCustomListView::UpdateExStyle() {
@@ -583,22 +554,9 @@ void TCustomListView::SetAllocBy(int allocBy) {
 
 // ---- Image lists
 
-void TCustomListView::ApplyImages() {
-  smallImages_.Apply();
-  largeImages_.Apply();
-  stateImages_.Apply();
-}
-
 void TCustomListView::SetSmallImages(TCustomImageList* images) { smallImages_.Set(images); }
 void TCustomListView::SetLargeImages(TCustomImageList* images) { largeImages_.Set(images); }
 void TCustomListView::SetStateImages(TCustomImageList* images) { stateImages_.Set(images); }
-
-void TCustomListView::Notification(TComponent* component, TOperation operation) {
-  TWinControl::Notification(component, operation);
-  smallImages_.Removed(component, operation);
-  largeImages_.Removed(component, operation);
-  stateImages_.Removed(component, operation);
-}
 
 // ---- Item count and selection bookkeeping
 
@@ -756,17 +714,15 @@ THitTests TCustomListView::GetHitTestInfoAt(int x, int y) const {
   LVHITTESTINFO info{};
   info.pt = POINT{x, y};
   Send(LVM_HITTEST, 0, LPARAM(&info));
-  THitTests result = 0;
-  if (info.flags & LVHT_ABOVE) result |= HitBit(htAbove);
-  if (info.flags & LVHT_BELOW) result |= HitBit(htBelow);
-  if (info.flags & LVHT_NOWHERE) result |= HitBit(htNowhere);
-  if (info.flags & LVHT_ONITEMICON) result |= HitBit(htOnIcon);
-  if (info.flags & LVHT_ONITEMLABEL) result |= HitBit(htOnLabel);
-  if (info.flags & LVHT_ONITEMSTATEICON) result |= HitBit(htOnStateIcon);
-  if (info.flags & LVHT_ONITEM) result |= HitBit(htOnItem);
-  if (info.flags & LVHT_TOLEFT) result |= HitBit(htToLeft);
-  if (info.flags & LVHT_TORIGHT) result |= HitBit(htToRight);
-  return result;
+  return HitTestsOf(info.flags, {{LVHT_ABOVE, htAbove},
+                                 {LVHT_BELOW, htBelow},
+                                 {LVHT_NOWHERE, htNowhere},
+                                 {LVHT_ONITEMICON, htOnIcon},
+                                 {LVHT_ONITEMLABEL, htOnLabel},
+                                 {LVHT_ONITEMSTATEICON, htOnStateIcon},
+                                 {LVHT_ONITEM, htOnItem},
+                                 {LVHT_TOLEFT, htToLeft},
+                                 {LVHT_TORIGHT, htToRight}});
 }
 
 TListItem* TCustomListView::TopItem() const {
@@ -878,6 +834,13 @@ bool TCustomListView::CustomDrawItem(TListItem* item, TCustomDrawState state,
   return defaultDraw;
 }
 
+bool TCustomListView::CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawState state,
+                                       TCustomDrawStage stage, bool&, bool& found) {
+  TListItem* item = ItemAt(int(draw.dwItemSpec));
+  found = item != nullptr;
+  return item ? CustomDrawItem(item, state, stage) : true;
+}
+
 void TCustomListView::DoInfoTip(TListItem* item, String& infoTip) {
   if (OnInfoTip) OnInfoTip(this, item, infoTip);
 }
@@ -895,14 +858,6 @@ void TCustomListView::FetchText(const TListItem* item, unsigned parts) const {
 }
 
 // ---- Notifications of the control
-
-void TCustomListView::WndProc(TMessage& message) {
-  if (message.Msg == CN_NOTIFY) {
-    CNNotify(message);
-    return;
-  }
-  TWinControl::WndProc(message);
-}
 
 void TCustomListView::CNNotify(TMessage& message) {
   auto* header = reinterpret_cast<NMHDR*>(message.LParam);
@@ -957,11 +912,8 @@ void TCustomListView::CNNotify(TMessage& message) {
       if (TListItem* item = ItemAt(reinterpret_cast<NMLISTVIEW*>(header)->iItem))
         BeginItemDrag(item, header->code == LVN_BEGINDRAG ? mbLeft : mbRight);
       return;
-    case NM_CUSTOMDRAW:
-      message.Result = CustomDrawNotify(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
-      return;
     default:
-      TWinControl::WndProc(message);
+      TCustomNativeView::CNNotify(message);
   }
 }
 
@@ -1043,64 +995,6 @@ void TCustomListView::StateRangeChanged(const NMLVODSTATECHANGE& info) {
     TListItem* item = ItemAt(i);
     Change(item, LVIF_STATE);
     if (selection && item->index_ >= 0) DoSelectItem(item, (info.uNewState & LVIS_SELECTED) != 0);
-  }
-}
-
-LRESULT TCustomListView::CustomDrawNotify(NMLVCUSTOMDRAW& draw) {
-  NMCUSTOMDRAW& cd = draw.nmcd;
-  switch (cd.dwDrawStage) {
-    case CDDS_PREPAINT: {
-      if (IsCustomDrawn(dtControl, cdPrePaint)) {
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
-                              ColorToRGB(Color()));
-        if (!CustomDraw(cd.rc, cdPrePaint)) return CDRF_SKIPDEFAULT;
-      }
-      LRESULT result = CDRF_DODEFAULT;
-      if (IsCustomDrawn(dtItem, cdPrePaint) || IsCustomDrawn(dtItem, cdPostPaint))
-        result |= CDRF_NOTIFYITEMDRAW;
-      if (IsCustomDrawn(dtControl, cdPostPaint)) result |= CDRF_NOTIFYPOSTPAINT;
-      return result;
-    }
-    case CDDS_POSTPAINT: {
-      if (IsCustomDrawn(dtControl, cdPostPaint)) {
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
-                              ColorToRGB(Color()));
-        CustomDraw(cd.rc, cdPostPaint);
-      }
-      return CDRF_DODEFAULT;
-    }
-    case CDDS_ITEMPREPAINT: {
-      TListItem* item = ItemAt(int(cd.dwItemSpec));
-      if (!item) return CDRF_DODEFAULT;
-      LRESULT result = CDRF_DODEFAULT;
-      if (IsCustomDrawn(dtItem, cdPrePaint)) {
-        const COLORREF text = draw.clrText == CLR_DEFAULT || draw.clrText == CLR_NONE
-                                  ? ColorToRGB(Font()->Color())
-                                  : draw.clrText;
-        const COLORREF back = draw.clrTextBk == CLR_DEFAULT || draw.clrTextBk == CLR_NONE
-                                  ? ColorToRGB(Color())
-                                  : draw.clrTextBk;
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), text, back);
-        const bool defaultDraw = CustomDrawItem(item, cd.uItemState & 0x1FF, cdPrePaint);
-        if (loan.TextColor() != text) draw.clrText = loan.TextColor();
-        if (loan.BackColor() != back) draw.clrTextBk = loan.BackColor();
-        if (loan.Release()) result |= CDRF_NEWFONT;
-        if (!defaultDraw) return CDRF_SKIPDEFAULT;
-      }
-      if (IsCustomDrawn(dtItem, cdPostPaint)) result |= CDRF_NOTIFYPOSTPAINT;
-      return result;
-    }
-    case CDDS_ITEMPOSTPAINT: {
-      TListItem* item = ItemAt(int(cd.dwItemSpec));
-      if (item && IsCustomDrawn(dtItem, cdPostPaint)) {
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
-                              ColorToRGB(Color()));
-        CustomDrawItem(item, cd.uItemState & 0x1FF, cdPostPaint);
-      }
-      return CDRF_DODEFAULT;
-    }
-    default:
-      return CDRF_DODEFAULT;
   }
 }
 

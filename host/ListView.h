@@ -21,6 +21,7 @@
 #include "host/ComCtrls.h"
 #include "host/Controls.h"
 #include "host/ImageList.h"
+#include "host/NativeView.h"
 #include "host/StringList.h"
 #include "host/TypeInfo.h"
 
@@ -258,8 +259,8 @@ class TIconOptions : public TPersistent {
 
 // ---- The control
 
-class TCustomListView : public TWinControl {
-  HOST_CLASS(TCustomListView, TWinControl)
+class TCustomListView : public TCustomNativeView {
+  HOST_CLASS(TCustomListView, TCustomNativeView)
   explicit TCustomListView(TComponent* owner = nullptr);
   ~TCustomListView() override;
 
@@ -320,8 +321,6 @@ class TCustomListView : public TWinControl {
   bool CustomSort(const TLVCompare& compare, LPARAM data);
   bool AlphaSort();
 
-  TCanvas* Canvas() { return &canvas_; }
-
   TLVChangeEvent OnChange;
   TLVChangingEvent OnChanging;
   TLVColumnClickEvent OnColumnClick;
@@ -338,11 +337,13 @@ class TCustomListView : public TWinControl {
   TLVInfoTipEvent OnInfoTip;
 
  protected:
+  const wchar_t* NativeClassName() const override { return WC_LISTVIEWW; }
+  DWORD ManagedStyles() const override;
+  DWORD StyleBits() const override;
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   void DestroyWnd() override;
-  void WndProc(TMessage& message) override;
-  void Notification(TComponent* component, TOperation operation) override;
+  void CNNotify(TMessage& message) override;
 
   // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes
   // the program makes; for the user's, only where the control asks (Wine's owner-data list
@@ -367,9 +368,9 @@ class TCustomListView : public TWinControl {
   // Supplies the pending texts `parts` of `item` (set its caption, fill its sub-items); fires
   // OnGetItemText. The parts are no longer pending while it runs.
   virtual void GetItemText(TListItem* item, unsigned parts);
-  virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage);
+  bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) override;
   // Custom drawing of the whole control; answers whether the control draws as usual.
-  virtual bool CustomDraw(const RECT& rect, TCustomDrawStage stage);
+  bool CustomDraw(const RECT& rect, TCustomDrawStage stage) override;
   // Custom drawing of one item: the canvas holds the context, the font with the text colour
   // and the brush with the background; changes to them are used for the item.
   virtual bool CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage);
@@ -389,10 +390,7 @@ class TCustomListView : public TWinControl {
     TListItem* focused = nullptr;
   };
 
-  LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  void UpdateStyle();
   void UpdateExStyle();
-  void ApplyImages();
   void SendImages(int which, HIMAGELIST list) const {
     Send(LVM_SETIMAGELIST, WPARAM(which), LPARAM(list));
   }
@@ -404,12 +402,12 @@ class TCustomListView : public TWinControl {
   void FetchText(const TListItem* item, unsigned parts) const;
   TListItem* ItemAt(int index) const;
 
-  void CNNotify(TMessage& message);
+  bool CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawState state, TCustomDrawStage stage,
+                        bool& paintImages, bool& found) override;
   void GetDispInfo(NMLVDISPINFOW& info);
   LRESULT FindItem(const NMLVFINDITEMW& find);
   void ItemChanged(const NMLISTVIEW& info);
   void StateRangeChanged(const NMLVODSTATECHANGE& info);
-  LRESULT CustomDrawNotify(NMLVCUSTOMDRAW& draw);
 
   std::unique_ptr<TListItems> items_;
   std::unique_ptr<TListColumns> columns_;
@@ -421,7 +419,6 @@ class TCustomListView : public TWinControl {
   bool multiSelect_ = false, readOnly_ = false, rowSelect_ = false, showColumnHeaders_ = true,
        hotTrack_ = false, hideSelection_ = true, gridLines_ = false;
   int allocBy_ = 0;
-  TCanvas canvas_;
   Snapshot snapshot_;
   int quietState_ = 0;      // selection changes made here, not reported as the user's
   int askedChanging_ = 0;   // a state change the program asked for, already allowed

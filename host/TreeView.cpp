@@ -462,10 +462,9 @@ HOST_PROPERTIES(TCustomTreeView) {
 }
 
 TCustomTreeView::TCustomTreeView(TComponent* owner)
-    : TWinControl(owner), nodes_(std::make_unique<TTreeNodes>(this)) {
-  SetBounds(0, 0, 121, 97);
-  SetColor(clWindow);
-  SetTabStop(true);
+    : TCustomNativeView(owner, 121, 97), nodes_(std::make_unique<TTreeNodes>(this)) {
+  AddImageSlot(images_);
+  AddImageSlot(stateImages_);
 }
 
 TCustomTreeView::~TCustomTreeView() {
@@ -476,11 +475,6 @@ TCustomTreeView::~TCustomTreeView() {
   nodes_->owner_ = nullptr;
   SetImages(nullptr);
   SetStateImages(nullptr);
-}
-
-LRESULT TCustomTreeView::Send(UINT msg, WPARAM wParam, LPARAM lParam) const {
-  HWND wnd = HandleIfAllocated();
-  return wnd ? SendMessageW(wnd, msg, wParam, lParam) : 0;
 }
 
 DWORD TCustomTreeView::StyleBits() const {
@@ -495,23 +489,13 @@ DWORD TCustomTreeView::StyleBits() const {
   return style;
 }
 
-namespace {
-constexpr DWORD kManagedTreeStyles = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                                     TVS_SHOWSELALWAYS | TVS_EDITLABELS | TVS_TRACKSELECT |
-                                     TVS_FULLROWSELECT;
-}
-
-void TCustomTreeView::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  CreateSubClass(params, WC_TREEVIEWW);
-  params.Style = (params.Style & ~kManagedTreeStyles) | WS_TABSTOP | StyleBits();
-  params.ExStyle |= WS_EX_CLIENTEDGE;
+DWORD TCustomTreeView::ManagedStyles() const {
+  return TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_EDITLABELS |
+         TVS_TRACKSELECT | TVS_FULLROWSELECT;
 }
 
 void TCustomTreeView::CreateWnd() {
-  TWinControl::CreateWnd();
-  Send(TVM_SETUNICODEFORMAT, TRUE);
-  ApplyImages();
+  TCustomNativeView::CreateWnd();
   ApplyDoubleBuffered();
   if (indent_ >= 0) Send(TVM_SETINDENT, WPARAM(indent_));
   ++quiet_;
@@ -532,7 +516,7 @@ void TCustomTreeView::DestroyWnd() {
     node->expanded_ = node->Expanded();
   KillTimer(HandleIfAllocated(), kChangeTimer);
   ++quiet_;
-  TWinControl::DestroyWnd();
+  TCustomNativeView::DestroyWnd();
   --quiet_;
   for (TTreeNode* root : nodes_->roots_) ForgetNative(root);
 }
@@ -579,16 +563,6 @@ void TCustomTreeView::SortNative(TTreeNode* parent) {
   Send(TVM_SORTCHILDRENCB, 0, LPARAM(&sort));
 }
 
-void TCustomTreeView::UpdateStyle() {
-  HWND wnd = HandleIfAllocated();
-  if (!wnd) return;
-  const DWORD old = DWORD(GetWindowLongPtrW(wnd, GWL_STYLE));
-  const DWORD style = (old & ~kManagedTreeStyles) | StyleBits();
-  if (style == old) return;
-  SetWindowLongPtrW(wnd, GWL_STYLE, LONG_PTR(style));
-  InvalidateRect(wnd, nullptr, TRUE);
-}
-
 void TCustomTreeView::SetShowRoot(bool show) {
   showRoot_ = show;
   UpdateStyle();
@@ -627,19 +601,8 @@ void TCustomTreeView::SetIndent(int indent) {
   Send(TVM_SETINDENT, WPARAM(indent_));
 }
 
-void TCustomTreeView::ApplyImages() {
-  images_.Apply();
-  stateImages_.Apply();
-}
-
 void TCustomTreeView::SetImages(TCustomImageList* images) { images_.Set(images); }
 void TCustomTreeView::SetStateImages(TCustomImageList* images) { stateImages_.Set(images); }
-
-void TCustomTreeView::Notification(TComponent* component, TOperation operation) {
-  TWinControl::Notification(component, operation);
-  images_.Removed(component, operation);
-  stateImages_.Removed(component, operation);
-}
 
 // ---- Queries
 
@@ -685,20 +648,18 @@ THitTests TCustomTreeView::GetHitTestInfoAt(int x, int y) const {
   TVHITTESTINFO info{};
   info.pt = POINT{x, y};
   Send(TVM_HITTEST, 0, LPARAM(&info));
-  THitTests result = 0;
-  if (info.flags & TVHT_ABOVE) result |= HitBit(htAbove);
-  if (info.flags & TVHT_BELOW) result |= HitBit(htBelow);
-  if (info.flags & TVHT_NOWHERE) result |= HitBit(htNowhere);
-  if (info.flags & TVHT_ONITEMBUTTON) result |= HitBit(htOnButton);
-  if (info.flags & TVHT_ONITEMICON) result |= HitBit(htOnIcon);
-  if (info.flags & TVHT_ONITEMINDENT) result |= HitBit(htOnIndent);
-  if (info.flags & TVHT_ONITEMLABEL) result |= HitBit(htOnLabel);
-  if (info.flags & TVHT_ONITEMRIGHT) result |= HitBit(htOnRight);
-  if (info.flags & TVHT_ONITEMSTATEICON) result |= HitBit(htOnStateIcon);
-  if (info.flags & TVHT_ONITEM) result |= HitBit(htOnItem);
-  if (info.flags & TVHT_TOLEFT) result |= HitBit(htToLeft);
-  if (info.flags & TVHT_TORIGHT) result |= HitBit(htToRight);
-  return result;
+  return HitTestsOf(info.flags, {{TVHT_ABOVE, htAbove},
+                                 {TVHT_BELOW, htBelow},
+                                 {TVHT_NOWHERE, htNowhere},
+                                 {TVHT_ONITEMBUTTON, htOnButton},
+                                 {TVHT_ONITEMICON, htOnIcon},
+                                 {TVHT_ONITEMINDENT, htOnIndent},
+                                 {TVHT_ONITEMLABEL, htOnLabel},
+                                 {TVHT_ONITEMRIGHT, htOnRight},
+                                 {TVHT_ONITEMSTATEICON, htOnStateIcon},
+                                 {TVHT_ONITEM, htOnItem},
+                                 {TVHT_TOLEFT, htToLeft},
+                                 {TVHT_TORIGHT, htToRight}});
 }
 
 bool TCustomTreeView::IsEditing() const { return Send(TVM_GETEDITCONTROL) != 0; }
@@ -810,6 +771,13 @@ bool TCustomTreeView::CustomDrawItem(TTreeNode* node, TCustomDrawState state,
   return defaultDraw;
 }
 
+bool TCustomTreeView::CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawState state,
+                                       TCustomDrawStage stage, bool& paintImages, bool& found) {
+  auto* node = reinterpret_cast<TTreeNode*>(draw.lItemlParam);
+  found = node != nullptr;
+  return node ? CustomDrawItem(node, state, stage, paintImages) : true;
+}
+
 void TCustomTreeView::BeginNodeDrag(TTreeNode*, TMouseButton) {}
 
 // ---- Messages and notifications
@@ -827,44 +795,9 @@ void TCustomTreeView::ApplyDoubleBuffered() {
   InvalidateRect(wnd, nullptr, TRUE);
 }
 
-// The control paints the whole client area into a bitmap, which then covers the invalid part
-// in one copy.
-void TCustomTreeView::WMPaint(TMessage& message) {
-  HWND wnd = HandleIfAllocated();
-  PAINTSTRUCT ps{};
-  HDC dc = BeginPaint(wnd, &ps);
-  struct EndPainting {
-    HWND wnd;
-    PAINTSTRUCT* ps;
-    ~EndPainting() { EndPaint(wnd, ps); }
-  } endPainting{wnd, &ps};
-  RECT client{};
-  GetClientRect(wnd, &client);
-  const int width = std::max<int>(client.right, 1), height = std::max<int>(client.bottom, 1);
-  struct MemoryDC {
-    HDC dc;
-    ~MemoryDC() { DeleteDC(dc); }
-  } memory{CreateCompatibleDC(dc)};
-  UniqueGdiObject bitmap{CreateCompatibleBitmap(dc, width, height)};
-  if (!memory.dc || !bitmap) {
-    // Without the bitmap the control paints straight onto the window.
-    TMessage direct{WM_PAINT, WPARAM(dc), 0, 0};
-    DefaultHandler(direct);
-    message.Result = 0;
-    return;
-  }
-  HGDIOBJ old = SelectObject(memory.dc, bitmap.get());
-  COLORREF back = COLORREF(Send(TVM_GETBKCOLOR));
-  if (back == CLR_NONE) back = ColorToRGB(Color());
-  UniqueGdiObject brush{CreateSolidBrush(back)};
-  FillRect(memory.dc, &client, HBRUSH(brush.get()));
-  TMessage paint{WM_PAINT, WPARAM(memory.dc), 0, 0};
-  DefaultHandler(paint);
-  BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-         ps.rcPaint.bottom - ps.rcPaint.top, memory.dc, ps.rcPaint.left, ps.rcPaint.top,
-         SRCCOPY);
-  SelectObject(memory.dc, old);
-  message.Result = 0;
+COLORREF TCustomTreeView::BufferBackground() const {
+  const COLORREF back = COLORREF(Send(TVM_GETBKCOLOR));
+  return back == CLR_NONE ? ColorToRGB(Color()) : back;
 }
 
 void TCustomTreeView::SetChangeTimerActive(bool active) {
@@ -887,9 +820,6 @@ void TCustomTreeView::StartChangeTimer() {
 void TCustomTreeView::WndProc(TMessage& message) {
   const bool ownBuffer = doubleBuffered_ && !nativeBuffer_;
   switch (message.Msg) {
-    case CN_NOTIFY:
-      CNNotify(message);
-      return;
     case WM_ERASEBKGND:
       if (ownBuffer) {
         message.Result = 1;  // the painting fills the background in its bitmap
@@ -898,7 +828,7 @@ void TCustomTreeView::WndProc(TMessage& message) {
       break;
     case WM_PAINT:
       if (ownBuffer && message.WParam == 0) {
-        WMPaint(message);
+        PaintBuffered(message);
         return;
       }
       break;
@@ -916,7 +846,7 @@ void TCustomTreeView::WndProc(TMessage& message) {
     default:
       break;
   }
-  TWinControl::WndProc(message);
+  TCustomNativeView::WndProc(message);
 }
 
 void TCustomTreeView::CNNotify(TMessage& message) {
@@ -1008,11 +938,8 @@ void TCustomTreeView::CNNotify(TMessage& message) {
         if (TTreeNode* node = GetNodeAt(pt.x, pt.y)) SetSelected(node);
       }
       return;
-    case NM_CUSTOMDRAW:
-      message.Result = CustomDrawNotify(*reinterpret_cast<NMTVCUSTOMDRAW*>(header));
-      return;
     default:
-      TWinControl::WndProc(message);
+      TCustomNativeView::CNNotify(message);
   }
 }
 
@@ -1035,67 +962,6 @@ void TCustomTreeView::GetDispInfo(NMTVDISPINFOW& info) {
   if (it.mask & TVIF_SELECTEDIMAGE) {
     GetSelectedIndex(node);
     it.iSelectedImage = node->selectedIndex_;
-  }
-}
-
-LRESULT TCustomTreeView::CustomDrawNotify(NMTVCUSTOMDRAW& draw) {
-  NMCUSTOMDRAW& cd = draw.nmcd;
-  switch (cd.dwDrawStage) {
-    case CDDS_PREPAINT: {
-      if (IsCustomDrawn(dtControl, cdPrePaint)) {
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
-                              ColorToRGB(Color()));
-        if (!CustomDraw(cd.rc, cdPrePaint)) return CDRF_SKIPDEFAULT;
-      }
-      LRESULT result = CDRF_DODEFAULT;
-      if (IsCustomDrawn(dtItem, cdPrePaint) || IsCustomDrawn(dtItem, cdPostPaint))
-        result |= CDRF_NOTIFYITEMDRAW;
-      if (IsCustomDrawn(dtControl, cdPostPaint)) result |= CDRF_NOTIFYPOSTPAINT;
-      return result;
-    }
-    case CDDS_POSTPAINT:
-      if (IsCustomDrawn(dtControl, cdPostPaint)) {
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
-                              ColorToRGB(Color()));
-        CustomDraw(cd.rc, cdPostPaint);
-      }
-      return CDRF_DODEFAULT;
-    case CDDS_ITEMPREPAINT: {
-      auto* node = reinterpret_cast<TTreeNode*>(cd.lItemlParam);
-      if (!node) return CDRF_DODEFAULT;
-      LRESULT result = CDRF_DODEFAULT;
-      if (IsCustomDrawn(dtItem, cdPrePaint)) {
-        const COLORREF text = draw.clrText == CLR_DEFAULT || draw.clrText == CLR_NONE
-                                  ? ColorToRGB(Font()->Color())
-                                  : draw.clrText;
-        const COLORREF back = draw.clrTextBk == CLR_DEFAULT || draw.clrTextBk == CLR_NONE
-                                  ? ColorToRGB(Color())
-                                  : draw.clrTextBk;
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), text, back);
-        bool paintImages = true;
-        const bool defaultDraw =
-            CustomDrawItem(node, cd.uItemState & 0x1FF, cdPrePaint, paintImages);
-        if (!paintImages) result |= TVCDRF_NOIMAGES;
-        if (loan.TextColor() != text) draw.clrText = loan.TextColor();
-        if (loan.BackColor() != back) draw.clrTextBk = loan.BackColor();
-        if (loan.Release()) result |= CDRF_NEWFONT;
-        if (!defaultDraw) return CDRF_SKIPDEFAULT;
-      }
-      if (IsCustomDrawn(dtItem, cdPostPaint)) result |= CDRF_NOTIFYPOSTPAINT;
-      return result;
-    }
-    case CDDS_ITEMPOSTPAINT: {
-      auto* node = reinterpret_cast<TTreeNode*>(cd.lItemlParam);
-      if (node && IsCustomDrawn(dtItem, cdPostPaint)) {
-        CustomDrawCanvas loan(&canvas_, cd.hdc, Font(), ColorToRGB(Font()->Color()),
-                              ColorToRGB(Color()));
-        bool paintImages = true;
-        CustomDrawItem(node, cd.uItemState & 0x1FF, cdPostPaint, paintImages);
-      }
-      return CDRF_DODEFAULT;
-    }
-    default:
-      return CDRF_DODEFAULT;
   }
 }
 

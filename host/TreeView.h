@@ -19,6 +19,7 @@
 #include "host/ComCtrls.h"
 #include "host/Controls.h"
 #include "host/ImageList.h"
+#include "host/NativeView.h"
 #include "host/TypeInfo.h"
 
 #include <windows.h>
@@ -204,8 +205,8 @@ class TTreeNodes : public TPersistent {
   int updateCount_ = 0;
 };
 
-class TCustomTreeView : public TWinControl {
-  HOST_CLASS(TCustomTreeView, TWinControl)
+class TCustomTreeView : public TCustomNativeView {
+  HOST_CLASS(TCustomTreeView, TCustomNativeView)
   explicit TCustomTreeView(TComponent* owner = nullptr);
   ~TCustomTreeView() override;
 
@@ -260,7 +261,6 @@ class TCustomTreeView : public TWinControl {
   TCustomImageList* StateImages() const { return stateImages_.Get(); }
   void SetStateImages(TCustomImageList* images);
 
-  TCanvas* Canvas() { return &canvas_; }
 
   TTVChangedEvent OnChange;
   TTVChangingEvent OnChanging;
@@ -279,11 +279,14 @@ class TCustomTreeView : public TWinControl {
   TTVCustomDrawItemEvent OnCustomDrawItem;
 
  protected:
-  void CreateParams(TCreateParams& params) override;
+  const wchar_t* NativeClassName() const override { return WC_TREEVIEWW; }
+  DWORD ManagedStyles() const override;
+  DWORD StyleBits() const override;
   void CreateWnd() override;
   void DestroyWnd() override;
   void WndProc(TMessage& message) override;
-  void Notification(TComponent* component, TOperation operation) override;
+  void CNNotify(TMessage& message) override;
+  COLORREF BufferBackground() const override;
 
   // Asked before a node opens (user or program); fires OnExpanding.
   virtual bool CanExpand(TTreeNode* node);
@@ -307,8 +310,8 @@ class TCustomTreeView : public TWinControl {
   // End of label editing with the control's record: pszText is nullptr when editing was
   // cancelled. The base fires OnEdited and sets the text when there is a new one.
   virtual void Edit(const TVITEMW& item);
-  virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage);
-  virtual bool CustomDraw(const RECT& rect, TCustomDrawStage stage);
+  bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) override;
+  bool CustomDraw(const RECT& rect, TCustomDrawStage stage) override;
   // Custom drawing of one node: the canvas holds the context, the font with the text colour and
   // the brush with the background; changes to them are used for the node. Clearing
   // `paintImages` draws the node without its images.
@@ -320,10 +323,6 @@ class TCustomTreeView : public TWinControl {
  private:
   friend class TTreeNode;
   friend class TTreeNodes;
-  LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  DWORD StyleBits() const;
-  void UpdateStyle();
-  void ApplyImages();
   void SendImages(int which, HIMAGELIST list) const {
     Send(TVM_SETIMAGELIST, WPARAM(which), LPARAM(list));
   }
@@ -335,15 +334,13 @@ class TCustomTreeView : public TWinControl {
   void FetchText(const TTreeNode* node) const;
   void ApplyDoubleBuffered();
 
-  void CNNotify(TMessage& message);
+  bool CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawState state, TCustomDrawStage stage,
+                        bool& paintImages, bool& found) override;
   void GetDispInfo(NMTVDISPINFOW& info);
-  LRESULT CustomDrawNotify(NMTVCUSTOMDRAW& draw);
-  void WMPaint(TMessage& message);
 
   std::unique_ptr<TTreeNodes> nodes_;
   TViewImages images_{this, [this](HIMAGELIST h) { SendImages(TVSIL_NORMAL, h); }};
   TViewImages stateImages_{this, [this](HIMAGELIST h) { SendImages(TVSIL_STATE, h); }};
-  TCanvas canvas_;
   unsigned changeDelay_ = 0;
   int indent_ = -1;  // -1: the control's own
   bool showRoot_ = true, showLines_ = true, showButtons_ = true, hideSelection_ = true,
