@@ -17,7 +17,7 @@
 #include "host/StringList.h"
 #include "host/Threads.h"
 #include "host/TypeInfo.h"
-#include "link/ShellLink.h"
+#include "shell/ComponentBases.h"
 #include "shell/ShellWin32.h"
 
 namespace zelnor {

@@ -1,4 +1,4 @@
-// The link between shell controls, and the package's component bases.
+// The link between shell controls.
 #include "link/ShellLink.h"
 
 #include "host/Streaming.h"
@@ -6,40 +6,11 @@
 
 namespace zelnor {
 
-// ---- TKivShellControlBase
-
-HRESULT STDMETHODCALLTYPE TKivShellControlBase::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IKivShellControl)) {
-    *object = static_cast<IKivShellControl*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
 void AttachShellControl(IKivShellControl* control, TKivShellLink*& current, TKivShellLink* link) {
   if (current == link) return;
   if (current) current->UnregisterShellControl(control);
   current = link;
   if (link) link->RegisterShellControl(control);
-}
-
-// ---- TKivBaseComponent
-
-HOST_PROPERTIES(TKivBaseComponent) {
-  p.Bool(
-      "Enabled", [](const TKivBaseComponent* c) { return c->GetEnabled(); },
-      [](TKivBaseComponent* c, bool enabled) { c->SetEnabled(enabled); }, true);
-}
-
-void TKivBaseComponent::SetBounds(int, int, int, int) {}
-
-// ---- TKivBaseDialog
-
-HOST_PROPERTIES(TKivBaseDialog) {
-  p.Event("OnShow", static_cast<host::TNotifyEvent TKivBaseDialog::*>(&TKivBaseDialog::OnShow));
-  p.Event("OnClose", static_cast<host::TNotifyEvent TKivBaseDialog::*>(&TKivBaseDialog::OnClose));
 }
 
 // ---- TKivShellLink
@@ -54,6 +25,11 @@ TKivShellLink::TKivShellLink(host::TComponent* owner)
     : TKivBaseComponent(owner), controls_(std::make_unique<TKivShellControlList>()) {
   SetEnabled(true);
   selectionList_ = new TKivSelectionList(this);
+  Subscribe(selectionList_);
+}
+
+void TKivShellLink::Subscribe(TKivSelectionList* list) {
+  if (list) list->OnUpdated = [this](host::TObject*) { SmartRefresh(); };
 }
 
 TKivShellLink::~TKivShellLink() {
@@ -136,11 +112,12 @@ void TKivShellLink::GoUp(IKivShellControl* sender) {
 
 void TKivShellLink::SetSelectionList(TKivSelectionList* list) {
   if (list == selectionList_) return;
-  // The link becomes the new list's owner, so that its changes refresh this link.
+  // The link becomes the new list's owner, and its changes refresh this link.
   if (list && list->Owner() != this) {
     if (list->Owner()) list->Owner()->RemoveComponent(list);
     InsertComponent(list);
   }
+  Subscribe(list);
   delete std::exchange(selectionList_, list);
 }
 

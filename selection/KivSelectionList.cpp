@@ -3,7 +3,6 @@
 
 #include "host/IniFiles.h"
 #include "host/Raii.h"
-#include "link/ShellLink.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 
@@ -239,7 +238,7 @@ void TKivSelectionList::Changed() {
   fileCursor_ = 0;
   if (OnChange) OnChange(this);
   if (updating_ || Has(host::TComponentStateFlag::csDestroying)) return;
-  if (auto* link = dynamic_cast<TKivShellLink*>(Owner())) link->SmartRefresh();
+  if (OnUpdated) OnUpdated(this);
 }
 
 void TKivSelectionList::StartSizeJob(const String& path, int sign) {

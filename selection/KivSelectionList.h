@@ -126,8 +126,8 @@ class TKivBaseSelectionList : public host::TComponent {
 
 // The selection list of a link: the states of paths and item identifier lists, the rules that
 // keep the entries minimal, the running totals, the enumeration of every selected file, and the
-// ini form. Every change fires OnChange and, unless between BeginUpdate and EndUpdate, makes the
-// owning link refresh its controls.
+// ini form. Every change fires OnChange and, unless between BeginUpdate and EndUpdate, OnUpdated,
+// through which the owning link refreshes its controls.
 class TKivSelectionList : public TKivBaseSelectionList {
   HOST_CLASS(TKivSelectionList, TKivBaseSelectionList)
   explicit TKivSelectionList(host::TComponent* owner = nullptr);
@@ -142,7 +142,8 @@ class TKivSelectionList : public TKivBaseSelectionList {
   bool CalculateSize() const { return calculateSize_; }
   void SetCalculateSize(bool calculate) { calculateSize_ = calculate; }
 
-  // ---- Update bracket: holds back the link's refresh; OnChange still fires on each change.
+  // ---- Update bracket: holds back OnUpdated (the link's refresh); OnChange still fires on each
+  // change.
   void BeginUpdate() { updating_ = true; }
   void EndUpdate();
 
@@ -210,6 +211,9 @@ class TKivSelectionList : public TKivBaseSelectionList {
   void OnCompletedFolderSizeThread(host::TObject* sender);
 
   host::TNotifyEvent OnChange;
+  // After OnChange, for each change outside the update bracket and at EndUpdate: the views of the
+  // list bring themselves up to date. The link that owns the list subscribes; not published.
+  host::TNotifyEvent OnUpdated;
 
  protected:
   void Changed() override;

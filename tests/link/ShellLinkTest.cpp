@@ -224,6 +224,11 @@ TEST_F(ShellLinkTest, SettingTheSelectionListTakesItOverAndIgnoresItself) {
   EXPECT_TRUE(ownGone);
   EXPECT_EQ(link->SelectionList(), other);
   EXPECT_EQ(other->Owner(), link.get());
+  // The new list's changes refresh the linked controls as the first one's did.
+  testing_support::TempDir dir;
+  log.clear();
+  other->AddPathToSelection(dir.File("b.txt", "b"));
+  EXPECT_EQ(log, (Log{"tree.SmartRefresh", "list.SmartRefresh", "combo.SmartRefresh"}));
   link.reset();  // frees `other` once
 }
 
