@@ -139,7 +139,8 @@ int main() {
   }
   try {
     RegisterExplorerClasses();
-    return RunFormDemo(formFile, screenshot);
+    const bool explorer = SameText(ExtractFileName(formFile), "Explorer.form");
+    return RunFormDemo(formFile, screenshot, explorer ? TExtraShots(PhotographContextMenu) : nullptr);
   } catch (const std::exception& e) {
     Print(String("form demo failed: ") + e.what());
     return 1;

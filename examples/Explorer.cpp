@@ -1,5 +1,8 @@
-// The explorer's handlers: sample documents, column widths, the status line.
+// The explorer's handlers: sample documents, column widths, the status line, the shell's context
+// menu on the list.
 #include "Explorer.h"
+
+#include "FormDemo.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -30,8 +33,10 @@ bool IsEmptyFolder(const String& folder) {
   FindHandle find{FindFirstFileW(ToWide(IncludeTrailingBackslash(folder) + "*").c_str(), &data)};
   if (!find) return true;
   do {
+    // Hidden entries do not count (Documents may be the home folder, with its dot folders).
     const WideString name = data.cFileName;
-    if (name != L"." && name != L"..") return false;
+    if (name != L"." && name != L".." && !(data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
+      return false;
   } while (FindNextFileW(find.get(), &data));
   return true;
 }
@@ -53,6 +58,35 @@ void ShowStatus(TKivShellList* list) {
   if (where.empty()) where = FolderDisplayName(list->GetFolderIdList());
   const int count = list->Items()->Count();
   status->SetCaption("  " + IntToStr(count) + (count == 1 ? " object" : " objects") + "   " + where);
+}
+
+// The shell's context menu for the selected items, or for the item under the mouse.
+void ShowListContextMenu(TKivShellList* list, POINT mousePos, bool& handled) {
+  const bool keyboard = mousePos.x == -1 && mousePos.y == -1;
+  TListItem* hit = keyboard ? list->Selected() : list->GetItemAt(mousePos.x, mousePos.y);
+  TKivShellListItem* data = TKivShellList::ItemData(hit);
+  if (!data || data->parentFolder || !data->idList) return;
+  if (!hit->Selected()) {
+    list->ClearSelection();
+    hit->SetSelected(true);
+  }
+  TZelnor* navigator = list->Navigator();
+  navigator->SetItemIdList(data->idList.get());
+  if (list->SelCount() > 1) {
+    for (TListItem* item = list->GetNextItem(nullptr, sdAll, 1u << isSelected); item;
+         item = list->GetNextItem(item, sdAll, 1u << isSelected)) {
+      TKivShellListItem* selected = TKivShellList::ItemData(item);
+      if (selected && !selected->parentFolder) navigator->MultiObjects()->Add(selected->parsingName);
+    }
+  }
+  if (keyboard) {
+    const RECT r = hit->DisplayRect(drLabel);
+    mousePos = POINT{r.left, r.bottom};
+  }
+  handled = true;
+  // What the command changed shows at the list's next refresh.
+  if (!navigator->ShowContextMenu(list->ClientToScreen(mousePos), list->PopupMenu()).empty())
+    list->FileChange();
 }
 
 }  // namespace
@@ -92,4 +126,27 @@ void RegisterExplorerClasses() {
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
     ShowStatus(static_cast<TKivShellList*>(sender));
   });
+  handlers.Register<TContextPopupEvent>(
+      "ExplorerListContextPopup", [](TObject* sender, POINT mousePos, bool& handled) {
+        ShowListContextMenu(static_cast<TKivShellList*>(sender), mousePos, handled);
+      });
+}
+
+std::vector<String> PhotographContextMenu(TForm& form, const String& screenshotFile) {
+  auto* list = dynamic_cast<TKivShellList*>(form.FindComponent("ShellList1"));
+  if (!list || list->Items()->Count() == 0) return {};
+  static HWND shotWindow = nullptr;
+  static String shotFile;
+  shotWindow = form.Handle();
+  shotFile = ChangeFileExt(screenshotFile, "") + "-menu.png";
+  // The picture is taken from a timer while the menu's own loop runs, then the menu closes.
+  SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    SaveWindowPng(shotWindow, shotFile);
+    EndMenu();
+  });
+  const RECT r = list->Items()->Item(0)->DisplayRect(drLabel);
+  bool handled = false;
+  ShowListContextMenu(list, POINT{r.left + 24, (r.top + r.bottom) / 2}, handled);
+  return {shotFile};
 }

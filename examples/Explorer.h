@@ -1,11 +1,18 @@
 // The explorer: the demo's main form (examples/Explorer.form) and the handlers it names.
 //   SeedDocuments              a few sample files and folders in an empty Documents folder
 //   RegisterExplorerClasses    the shell components and the form's event handlers
+//   PhotographContextMenu      a picture of the explorer with the shell's context menu open
 #pragma once
 
+#include <vector>
+
+#include "host/Forms.h"
 #include "host/SysUtils.h"
 
 // Puts a few sample files and folders into the Documents folder when it is empty.
 void SeedDocuments();
 // Registers the shell components and the explorer's handlers with the form reader.
 void RegisterExplorerClasses();
+// Opens the shell's context menu on the list's first item and saves a picture of the form with
+// it ("<screenshot>-menu.png"); answers the file written.
+std::vector<host::String> PhotographContextMenu(host::TForm& form, const host::String& screenshotFile);

@@ -36,6 +36,24 @@ String ToUnixPath(const String& path) {
   return path;
 }
 
+void RegisterDemoHandlers() {
+  TEventHandlers& handlers = EventHandlers();
+  handlers.Register<TNotifyEvent>("DemoFormCreate", [](TObject* sender) {
+    auto* form = static_cast<TForm*>(sender);
+    if (auto* status = dynamic_cast<TControl*>(form->FindComponent("Status")))
+      status->SetCaption("  " + IntToStr(form->ComponentCount()) + " components read from the form file");
+  });
+  handlers.Register<TNotifyEvent>("OkButtonClick", [](TObject*) {
+    ShowMessage("The form file was read into real windows.");
+  });
+  handlers.Register<TNotifyEvent>("CloseButtonClick", [](TObject* sender) {
+    if (auto* form = dynamic_cast<TForm*>(static_cast<TControl*>(sender)->GetParentForm()))
+      form->Close();
+  });
+}
+
+}  // namespace
+
 // Copies the window's client area from the screen (PrintWindow gives blank images under Wine;
 // without a window manager nobody draws the frame) and writes it as a PNG file.
 void SaveWindowPng(HWND wnd, const String& fileName) {
@@ -97,24 +115,6 @@ void WaitUntilPainted(TForm* form) {
   }
 }
 
-void RegisterDemoHandlers() {
-  TEventHandlers& handlers = EventHandlers();
-  handlers.Register<TNotifyEvent>("DemoFormCreate", [](TObject* sender) {
-    auto* form = static_cast<TForm*>(sender);
-    if (auto* status = dynamic_cast<TControl*>(form->FindComponent("Status")))
-      status->SetCaption("  " + IntToStr(form->ComponentCount()) + " components read from the form file");
-  });
-  handlers.Register<TNotifyEvent>("OkButtonClick", [](TObject*) {
-    ShowMessage("The form file was read into real windows.");
-  });
-  handlers.Register<TNotifyEvent>("CloseButtonClick", [](TObject* sender) {
-    if (auto* form = dynamic_cast<TForm*>(static_cast<TControl*>(sender)->GetParentForm()))
-      form->Close();
-  });
-}
-
-}  // namespace
-
 String ExamplesFile(const String& name) {
   // The examples folder of the source tree; under Wine the Unix root is drive Z:.
   String folder = ZELNOR_EXAMPLES_DIR;
@@ -124,7 +124,8 @@ String ExamplesFile(const String& name) {
   return IncludeTrailingBackslash(folder) + name;
 }
 
-int RunFormDemo(const String& formFile, const String& screenshotFile) {
+int RunFormDemo(const String& formFile, const String& screenshotFile,
+                const TExtraShots& extraShots) {
   CoInitializeGuard com;
   RegisterFormClasses();
   RegisterDemoHandlers();
@@ -138,5 +139,7 @@ int RunFormDemo(const String& formFile, const String& screenshotFile) {
   WaitUntilPainted(form.get());
   SaveWindowPng(form->Handle(), screenshotFile);
   Say("Screenshot: " + ToUnixPath(screenshotFile));
+  if (extraShots)
+    for (const String& file : extraShots(*form, screenshotFile)) Say("Screenshot: " + ToUnixPath(file));
   return 0;
 }

@@ -133,6 +133,13 @@ void TApplication::Terminate() {
 
 // Section: hints, exceptions, message boxes
 
+String GetShortHint(const String& hint) { return hint.substr(0, hint.find('|')); }
+
+String GetLongHint(const String& hint) {
+  const auto bar = hint.find('|');
+  return bar == String::npos ? hint : hint.substr(bar + 1);
+}
+
 void TApplication::SetHint(const String& hint) {
   if (hint_ == hint) return;
   hint_ = hint;

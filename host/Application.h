@@ -5,6 +5,7 @@
 //   TScreen        the screen cursor
 //   Screen()       the one screen object
 //   CursorGuard    shows a cursor (the hourglass) for a scope, restores the previous one on every path
+//   GetShortHint, GetLongHint   the two parts of a hint "short|long"
 #pragma once
 
 #include "host/Classes.h"
@@ -22,6 +23,10 @@ using TExceptionEvent = std::function<void(TObject* sender, const std::exception
 // Sees every message the loop takes from the queue before it is translated and dispatched; set
 // `handled` to stop it there.
 using TMessageEvent = std::function<void(MSG& message, bool& handled)>;
+
+// The part of a hint before '|', and the part after it; each is the whole hint when it has no '|'.
+String GetShortHint(const String& hint);
+String GetLongHint(const String& hint);
 
 class TApplication : public TComponent {
  public:

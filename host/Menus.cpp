@@ -7,6 +7,7 @@
 #include "host/Streaming.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -56,10 +57,12 @@ TMenuItem* ItemBySubmenu(HMENU submenu) {
   return nullptr;
 }
 
-// The part of a hint after '|' (all of it when there is none).
-String LongHint(const String& hint) {
-  const auto bar = hint.find('|');
-  return bar == String::npos ? hint : hint.substr(bar + 1);
+// The identifier of the entry at `pos` whatever its kind (GetMenuItemID answers -1 for submenus).
+UINT EntryCommand(HMENU menu, int pos) {
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_ID;
+  return GetMenuItemInfoW(menu, UINT(pos), TRUE, &info) ? info.wID : 0;
 }
 
 HFONT MenuFont(bool bold) {
@@ -266,9 +269,19 @@ void TMenuItem::FillItemInfo(MENUITEMINFOW& info, std::wstring& text) {
 
 void TMenuItem::Rebuild() {
   dirty_ = false;
-  // Take the entries out without destroying submenus; each child owns its own handle.
-  while (GetMenuItemCount(handle_) > 0) RemoveMenu(handle_, 0, MF_BYPOSITION);
-  UINT pos = 0;
+  // Take our own entries out without destroying submenus (each child owns its own handle).
+  // Entries someone else put into the handle (the shell's context-menu items) stay where they
+  // are; ours go back as one block where the first of them was.
+  std::unordered_set<UINT> own;
+  for (TMenuItem* item : items_) own.insert(item->command_);
+  int first = -1;
+  for (int i = GetMenuItemCount(handle_) - 1; i >= 0; --i) {
+    if (!own.count(EntryCommand(handle_, i))) continue;
+    RemoveMenu(handle_, UINT(i), MF_BYPOSITION);
+    first = i;
+  }
+  if (first >= 0) ownStart_ = first;
+  UINT pos = UINT(std::min(ownStart_, std::max(GetMenuItemCount(handle_), 0)));
   for (TMenuItem* item : items_) {
     if (!item->visible_) continue;
     MENUITEMINFOW info{};
@@ -365,6 +378,31 @@ void TMenuItem::SetParentComponent(TComponent* parent) {
     menu->Items()->Add(this);
   else if (auto* item = dynamic_cast<TMenuItem*>(parent))
     item->Add(this);
+}
+
+TMenuItem* CopyMenuItem(const TMenuItem* source, TComponent* owner) {
+  auto copy = std::make_unique<TMenuItem>(owner);
+  copy->SetCaption(source->Caption());
+  copy->SetShortCut(source->ShortCut());
+  copy->SetName(source->Name());
+  copy->OnClick = source->OnClick;
+  copy->SetHint(source->Hint());
+  copy->SetBreak(source->Break());
+  copy->SetRadioItem(source->RadioItem());
+  copy->SetGroupIndex(source->GroupIndex());
+  copy->SetChecked(source->Checked());
+  copy->SetDefault(source->Default());
+  copy->SetEnabled(source->Enabled());
+  copy->SetHelpContext(source->HelpContext());
+  copy->SetTag(source->Tag());
+  copy->SetVisible(source->Visible());
+  copy->SetImageIndex(source->ImageIndex());
+  copy->SetAction(source->Action());
+  copy->SetAutoCheck(source->AutoCheck());
+  copy->OnDrawItem = source->OnDrawItem;
+  copy->OnMeasureItem = source->OnMeasureItem;
+  for (int i = 0; i < source->Count(); ++i) copy->Add(CopyMenuItem(source->Items(i), owner));
+  return copy.release();
 }
 
 // Section: owner drawing
@@ -658,7 +696,7 @@ bool DispatchMenuMessage(TMessage& m) {
       else if (auto it = ItemsByCommand().find(id); it != ItemsByCommand().end())
         item = it->second;
       if (!item) return false;
-      Application().SetHint(LongHint(item->Hint()));
+      Application().SetHint(GetLongHint(item->Hint()));
       m.Result = 0;
       return true;
     }

@@ -2,6 +2,7 @@
 //   TShortCut, ShortCut, ShortCutToText      key and modifier of a menu item
 //   TMenuBreak, TFindItemKind                column breaks; how FindItem looks
 //   TMenuItem      one item and its subitems; a command identifier from 0x8000 up
+//   CopyMenuItem   a copy of an item with its subitems, recursively
 //   TMenu          the root item, images, owner drawing, lookup by command and by handle
 //   TPopupMenu     Popup(x, y) at a screen point, OnPopup, PopupComponent
 //   TMainMenu      a form's menu bar
@@ -9,7 +10,8 @@
 //                                            draws owner-drawn host items
 //
 // Command identifiers of host items start at 0x8000, so a menu that merges the shell's
-// context-menu items can give the shell 1 to 0x7FFF.
+// context-menu items can give the shell 1 to 0x7FFF. A menu handle may hold entries that others
+// inserted (the shell's items): rebuilding the host's entries leaves them in place.
 #pragma once
 
 #include "host/Classes.h"
@@ -136,6 +138,7 @@ class TMenuItem : public TComponent {
   void TurnSiblingsOff();
 
   std::vector<TMenuItem*> items_;
+  int ownStart_ = 0;  // position of our first entry among entries others added to the handle
   TMenuItem* parent_ = nullptr;
   TMenu* menu_ = nullptr;  // set on the root item
   UINT command_ = 0;
@@ -151,6 +154,12 @@ class TMenuItem : public TComponent {
   int groupIndex_ = 0, helpContext_ = 0, imageIndex_ = -1;
   TComponent* action_ = nullptr;
 };
+
+// A new item with the attributes of `source` (caption, shortcut, name, click handler, hint, break,
+// check mark, default, enabled, group index, help context, radio item, tag, visible, image index,
+// action, auto check, drawing handlers) and copies of its subitems, recursively. The copies are
+// owned by `owner` (the caller frees the returned item when there is none).
+TMenuItem* CopyMenuItem(const TMenuItem* source, TComponent* owner = nullptr);
 
 class TMenu : public TComponent {
   HOST_CLASS(TMenu, TComponent)

@@ -3,7 +3,7 @@
 //   CoTaskMemPtr<T>      block from the COM task allocator (UniquePidl is one)
 //   UniqueAny<Traits>    owner of one handle with a close policy:
 //     UniqueHandle, UniqueFile, FindHandle, UniqueGdiObject, UniqueDC (CreateCompatibleDC),
-//     UniqueImageList, UniqueHiddenWindow (AllocateHWnd)
+//     UniqueImageList, UniqueHiddenWindow (AllocateHWnd), UniqueMenu (CreatePopupMenu)
 //   WindowDC             GetDC / ReleaseDC of a window (the screen for nullptr)
 //   PaintDC              BeginPaint / EndPaint
 //   SelectedObject       SelectObject for a scope, the previous object selected back
@@ -111,6 +111,12 @@ struct HiddenWindowTraits {
   static void Close(Type h) { DeallocateHWnd(h); }
 };
 
+struct MenuTraits {
+  using Type = HMENU;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { DestroyMenu(h); }
+};
+
 using UniqueHandle = UniqueAny<HandleTraits>;
 using UniqueFile = UniqueAny<FileHandleTraits>;
 using FindHandle = UniqueAny<FindHandleTraits>;
@@ -120,6 +126,8 @@ using UniqueDC = UniqueAny<DcTraits>;
 using UniqueImageList = UniqueAny<ImageListTraits>;
 // A hidden window from AllocateHWnd; destroy it on the thread that made it.
 using UniqueHiddenWindow = UniqueAny<HiddenWindowTraits>;
+// A menu the caller made (destroyed with its submenus).
+using UniqueMenu = UniqueAny<MenuTraits>;
 
 namespace detail {
 

@@ -1,5 +1,4 @@
-// TZelnor: construction, binding to a folder, the current item, enumeration and the filter,
-// UI objects of the item.
+// TZelnor: construction, binding to a folder, the current item, enumeration and the filter.
 #include "shell/Zelnor.h"
 
 #include "host/Application.h"
@@ -386,61 +385,6 @@ bool TZelnor::ConnectToServer(const String& path) {
   const bool listed = enumerator->Next(1, &child, nullptr) == S_OK;
   CoTaskMemFree(child);
   return listed;
-}
-
-// ---- UI objects
-
-std::vector<UniquePidl> TZelnor::UIObjectLists() {
-  std::vector<UniquePidl> lists;
-  if (multiObjects_->Count() == 0) {
-    if (item_) lists.emplace_back(CopyItemIdList(item_.get()));
-    return lists;
-  }
-  // The item is set aside while the names are parsed and restored on every path, unless a full
-  // path moved the instance to another folder, where the old item means nothing.
-  auto restore = host::ScopeExit([this, saved = std::move(item_), folder = GetFolderIdList()]() mutable {
-    const bool sameFolder =
-        folder && folderIdList_ && SameAbsolute(folder.get(), folderIdList_.get());
-    AdoptItem(sameFolder ? std::move(saved) : nullptr);
-  });
-  AdoptItem(nullptr);
-
-  for (int i = 0; i < multiObjects_->Count(); ++i) {
-    const String name = multiObjects_->Strings(i);
-    UniquePidl list;
-    if (name.find(':') != String::npos && !IsDrive(name)) {
-      SetDirectory(host::IncludeTrailingBackslash(host::ExtractFileDrive(name)));
-      if (name.size() > folder_.size())
-        list.reset(GetIdListFromPath(shellFolder_.Get(), name.substr(folder_.size())));
-    } else {
-      list.reset(GetIdListFromPath(shellFolder_.Get(), name));
-    }
-    if (!list) {
-      SetObjectName(name);
-      list.reset(item_ ? CopyItemIdList(item_.get()) : nullptr);
-    }
-    if (list) lists.push_back(std::move(list));
-  }
-  return lists;
-}
-
-void TZelnor::GetUIObject(REFIID iid, void** object) {
-  *object = nullptr;
-  auto clear = host::ScopeExit([this] { multiObjects_->Clear(); });
-
-  const std::vector<UniquePidl> lists = UIObjectLists();
-  if (!shellFolder_ || lists.empty()) {
-    SetLastError(DWORD(E_FAIL));
-    return;
-  }
-  std::vector<PCUITEMID_CHILD> items;
-  for (const UniquePidl& list : lists) items.push_back(list.get());
-  const HRESULT hr = shellFolder_->GetUIObjectOf(GetWinHandle(), UINT(items.size()), items.data(),
-                                                 iid, nullptr, object);
-  if (FAILED(hr)) {
-    *object = nullptr;
-    SetLastError(DWORD(hr));
-  }
 }
 
 }  // namespace zelnor

@@ -1,7 +1,8 @@
 // The navigator over one shell folder and its children.
 //   EZelnorError                a folder, list or object that cannot be reached
 //   TZelnor                     binding (Zelnor.cpp), item properties (ZelnorItems.cpp),
-//                               thumbnails (ZelnorThumbnail.cpp)
+//                               thumbnails (ZelnorThumbnail.cpp), UI objects and commands
+//                               (ZelnorCommands.cpp)
 //
 // List ownership: GetFolderIdList and GetItemIdList hand out new copies (UniquePidl);
 // GetAbsoluteItemIdList lends the instance's own cached list, valid until the folder or the item
@@ -15,9 +16,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "host/Classes.h"
+#include "host/Menus.h"
 #include "host/Raii.h"
 #include "host/StringList.h"
 #include "host/SysUtils.h"
@@ -157,8 +160,11 @@ class TZelnor : public host::TComponent {
   HBITMAP GetThumbnailBitmap(int width, int height);
 
   // ---- UI objects
-  // GetUIObjectOf for the item or for the names of MultiObjects (cleared on every path). On
-  // failure *object is nullptr and the HRESULT is left as the last error.
+  // GetUIObjectOf for the item or for the names of MultiObjects (cleared on every path). Names
+  // may be full paths; all objects must lie in one folder, which need not be the bound one (the
+  // binding and the item stay as they are). On failure *object is nullptr and the HRESULT is left
+  // as the last error: E_INVALIDARG for objects of different folders. Raises EZelnorError for a
+  // name that is not in its folder.
   void GetUIObject(REFIID iid, void** object);
   // For interfaces with a declared uuid; others (IQueryInfo) use the form above.
   template <typename I>
@@ -167,6 +173,30 @@ class TZelnor : public host::TComponent {
     GetUIObject(__uuidof(I), reinterpret_cast<void**>(object.GetAddressOf()));
   }
 
+  // ---- Commands (on the item, or on the names of MultiObjects, which each command consumes)
+  // Shows the shell's context menu at a screen point, merged with copies of `menu`'s items (above
+  // the shell's with ShowContextMenuOnTop). Answers the verb carried out; empty when the menu was
+  // closed, an application item was chosen (its original item is clicked), the verb was vetoed or
+  // failed, or a delete left the object in place.
+  String ShowContextMenu(POINT point, host::TPopupMenu* menu = nullptr);
+  // Carries out a verb without a menu; an empty verb is the default one. False when vetoed, when
+  // there is nothing to act on, when the shell fails (its HRESULT left as the last error) or when
+  // a delete left the object in place.
+  bool InvokeContextMenuCommand(const String& verb);
+  // Window procedure of the window that owns an open context menu: submenus, owner drawing and
+  // hints of the shell's items and of the copied application items.
+  void HandlePopupMessages(host::TMessage& message);
+  // The shell lets the item be renamed.
+  bool CanRename();
+  // Renames the item; `name` comes back as its display name (the old one when the shell refused).
+  void RenameObject(String& name);
+  // A folder item becomes the bound folder; false for other items.
+  bool BrowseObject();
+  // The platform's folder dialog; the chosen folder becomes the bound folder. False on cancel.
+  bool BrowseForFolder(const String& title);
+  // The platform's dialog that connects a network drive; true when a drive was connected.
+  bool ShowNetConnectionDialog();
+
  private:
   void AdoptItem(UniquePidl item);
   void DropAbsoluteCache() { absoluteItem_.reset(); }
@@ -174,8 +204,12 @@ class TZelnor : public host::TComponent {
   bool PassesFileSystemOnly();
   // Fills the find-data cache when it is invalid; false when the shell has no find data.
   bool FetchFindData(bool always = false);
-  // Parses the names of MultiObjects (or copies the item) into relative lists.
-  std::vector<UniquePidl> UIObjectLists();
+  // The folder and the single-element lists of the objects a command acts on.
+  HRESULT UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<UniquePidl>& lists);
+  // Full path of the first object a command acts on (for the test that a delete happened).
+  String FirstObjectPath();
+  HRESULT InvokeVerb(IContextMenu* menu, LPCSTR verb);
+  HRESULT InvokeDefaultVerb(IContextMenu* menu);
   HBITMAP ExtractShellThumbnail(int width, int height);
 
   String folder_;
@@ -197,6 +231,11 @@ class TZelnor : public host::TComponent {
   mutable int specialFolder_ = -1;  // GetSpecialFolder of the bound list, -1 until asked
   bool showErrorMessages_ = true;
   bool showContextMenuOnTop_ = false;
+  // While a context menu is open: the shell's menu, the copy of the application's menu and the
+  // original item each copied item stands for (by command).
+  host::ComPtr<IContextMenu2> contextMenu2_;
+  std::unique_ptr<host::TPopupMenu> popupCopy_;
+  std::unordered_map<UINT, host::TMenuItem*> copiedItems_;
 };
 
 }  // namespace zelnor

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Modal.h"
 #include "Pump.h"
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
@@ -92,6 +93,13 @@ struct ShellListTest : ::testing::Test {
     dir.File("a.txt", "0123456789");
     dir.File("b.txt", "x");
     dir.Folder("sub");
+  }
+  // The list in a shown window; take it off the form before the form goes.
+  void ShowOn(host::TForm& form) {
+    form.SetBounds(20, 20, 500, 300);
+    list->SetParent(&form);
+    list->SetBounds(0, 0, 480, 260);
+    form.Show();
   }
 };
 
@@ -490,4 +498,51 @@ TEST_F(ShellListTest, ListsTheRecycleBinAndKeepsWorking) {
   EXPECT_EQ(list->Items()->Count(), 3);
   EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
   SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+}
+
+TEST_F(ShellListTest, RightClickOnAFolderShowsTheShellsMenuWithOpenThere) {
+  MakeFixture();
+  host::TForm form;
+  ShowOn(form);
+  list->SetPath(dir.Path());
+  TListItem* sub = ItemNamed(*list, "sub");
+  ASSERT_NE(sub, nullptr);
+  const RECT label = sub->DisplayRect(host::drLabel);
+  const POINT click = list->ClientToScreen(POINT{label.left + 4, (label.top + label.bottom) / 2});
+
+  // What an application does on right-click: the shell's menu for the item under the mouse.
+  TListItem* clicked = nullptr;
+  String verb = "unset";
+  list->OnContextPopup = [&](host::TObject*, POINT mousePos, bool& handled) {
+    clicked = list->GetItemAt(mousePos.x, mousePos.y);
+    if (!clicked) return;
+    list->Navigator()->SetItemIdList(TKivShellList::ItemData(clicked)->idList.get());
+    verb = list->Navigator()->ShowContextMenu(list->ClientToScreen(mousePos), nullptr);
+    handled = true;
+  };
+  std::vector<testing_support::MenuEntry> entries;
+  RECT menuRect{};
+  testing_support::AfterDelay(300, [&] {
+    HWND window = nullptr;
+    entries = testing_support::MenuEntries(testing_support::OpenMenu(&window));
+    if (window) GetWindowRect(window, &menuRect);
+    EndMenu();
+  });
+  SetCursorPos(click.x, click.y);
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  input[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return verb != "unset"; }, 10000));
+  testing_support::PendingTimerAction() = nullptr;
+
+  EXPECT_EQ(clicked, sub);
+  EXPECT_EQ(verb, "");
+  bool open = false;
+  for (const auto& entry : entries) open = open || entry.text == L"&Open";
+  EXPECT_TRUE(open);
+  EXPECT_NEAR(menuRect.left, click.x, 2);
+  EXPECT_NEAR(menuRect.top, click.y, 2);
+  list->SetParent(nullptr);
 }

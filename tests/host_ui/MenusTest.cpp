@@ -59,6 +59,104 @@ TEST(MenuItems, CommandsStartAbove0x7FFFAndReuseTheLowestFree) {
   for (int i = 0; i < GetMenuItemCount(h); ++i) EXPECT_GE(GetMenuItemID(h, i), 0x8000u);
 }
 
+TEST(MenuItems, CopyTakesEveryAttributeAndTheSubitems) {
+  TPopupMenu menu;
+  TComponent action;
+  auto* source = AddItem(menu.Items(), "&Tools", &menu);
+  source->SetName("ToolsItem");
+  source->SetShortCut(ShortCut('T', scCtrl));
+  source->SetHint("Tools|Tools of the program");
+  source->SetBreak(mbBarBreak);
+  source->SetRadioItem(true);
+  source->SetGroupIndex(3);
+  source->SetChecked(true);
+  source->SetDefault(true);
+  source->SetEnabled(false);
+  source->SetHelpContext(42);
+  source->SetTag(7);
+  source->SetVisible(false);
+  source->SetImageIndex(5);
+  source->SetAction(&action);
+  int clicks = 0;
+  source->OnClick = [&](TObject*) { ++clicks; };
+  auto* sub = AddItem(source, "Sub", &menu);
+  AddItem(sub, "Leaf", &menu)->SetHint("leaf");
+  AddItem(source, "-", &menu);
+
+  std::unique_ptr<TMenuItem> copy{CopyMenuItem(source)};
+  EXPECT_EQ(copy->Caption(), "&Tools");
+  EXPECT_EQ(copy->Name(), "ToolsItem");
+  EXPECT_EQ(copy->ShortCut(), ShortCut('T', scCtrl));
+  EXPECT_EQ(copy->Hint(), "Tools|Tools of the program");
+  EXPECT_EQ(copy->Break(), mbBarBreak);
+  EXPECT_TRUE(copy->RadioItem());
+  EXPECT_EQ(copy->GroupIndex(), 3);
+  EXPECT_TRUE(copy->Checked());
+  EXPECT_TRUE(copy->Default());
+  EXPECT_FALSE(copy->Enabled());
+  EXPECT_EQ(copy->HelpContext(), 42);
+  EXPECT_EQ(copy->Tag(), 7);
+  EXPECT_FALSE(copy->Visible());
+  EXPECT_EQ(copy->ImageIndex(), 5);
+  EXPECT_EQ(copy->Action(), &action);
+  EXPECT_NE(copy->Command(), source->Command());
+  ASSERT_TRUE(copy->OnClick);
+  copy->OnClick(copy.get());
+  EXPECT_EQ(clicks, 1);
+  ASSERT_EQ(copy->Count(), 2);
+  ASSERT_EQ(copy->Items(0)->Count(), 1);
+  EXPECT_EQ(copy->Items(0)->Items(0)->Caption(), "Leaf");
+  EXPECT_EQ(copy->Items(0)->Items(0)->Hint(), "leaf");
+  EXPECT_TRUE(copy->Items(1)->IsLine());
+  EXPECT_EQ(copy->Items(0)->Parent(), copy.get());
+}
+
+TEST(MenuItems, RebuildKeepsEntriesOthersPutIntoTheHandle) {
+  auto ids = [](HMENU h) {
+    std::vector<UINT> result;
+    for (int i = 0; i < GetMenuItemCount(h); ++i) result.push_back(GetMenuItemID(h, i));
+    return result;
+  };
+  // Foreign entries below ours.
+  TPopupMenu below;
+  auto* a = AddItem(below.Items(), "A", &below);
+  auto* b = AddItem(below.Items(), "B", &below);
+  HMENU h = below.Handle();
+  AppendMenuW(h, MF_STRING, 6, L"shell six");
+  AppendMenuW(h, MF_STRING, 7, L"shell seven");
+  a->SetVisible(false);
+  EXPECT_EQ(below.Handle(), h);
+  EXPECT_EQ(ids(h), (std::vector<UINT>{b->Command(), 6, 7}));
+  a->SetVisible(true);
+  below.Handle();
+  EXPECT_EQ(ids(h), (std::vector<UINT>{a->Command(), b->Command(), 6, 7}));
+
+  // Foreign entries above ours, and a submenu of ours that changes.
+  TPopupMenu above;
+  auto* c = AddItem(above.Items(), "C", &above);
+  auto* sub = AddItem(above.Items(), "Sub", &above);
+  AddItem(sub, "Leaf", &above);
+  h = above.Handle();
+  InsertMenuW(h, 0, MF_BYPOSITION | MF_STRING, 5, L"shell five");
+  c->SetCaption("C again");
+  AddItem(sub, "Leaf 2", &above);
+  above.Handle();
+  EXPECT_EQ(ids(h), (std::vector<UINT>{5, c->Command(), UINT(-1)}));
+  wchar_t text[32] = {};
+  GetMenuStringW(h, 1, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"C again");
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(h, 2)), 2);
+}
+
+TEST(Hints, ShortAndLongPartsOfAHint) {
+  EXPECT_EQ(GetShortHint("Open|Opens the file"), "Open");
+  EXPECT_EQ(GetLongHint("Open|Opens the file"), "Opens the file");
+  EXPECT_EQ(GetShortHint("Open"), "Open");
+  EXPECT_EQ(GetLongHint("Open"), "Open");
+  EXPECT_EQ(GetLongHint("Open|"), "");
+  EXPECT_EQ(GetShortHint(""), "");
+}
+
 TEST(PopupMenu, ChoiceMadeFromATimerIsReturnedAndClicked) {
   TPopupMenu menu;
   auto* first = AddItem(menu.Items(), "&First", &menu);

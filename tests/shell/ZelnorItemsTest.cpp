@@ -354,14 +354,14 @@ TEST(ZelnorItems, UIObjectsForTheItemOrForMultiObjects) {
   EXPECT_EQ(nav.MultiObjects()->Count(), 0);
   EXPECT_EQ(nav.GetObjectName(), "c.txt");
 
-  // Full paths bind the drive's root; the old item does not belong there and is dropped.
+  // Full paths are found in their folder; the binding and the item stay.
   nav.MultiObjects()->Add(dir.Path() + "\\a.txt");
   nav.MultiObjects()->Add(dir.Path() + "\\b.txt");
   nav.GetUIObject(data);
   ASSERT_TRUE(data);
   EXPECT_EQ(droppedFiles(data.Get()), 2);
-  EXPECT_EQ(nav.Folder(), "C:\\");
-  EXPECT_EQ(nav.ItemIdList(), nullptr);
+  EXPECT_EQ(nav.Folder(), dir.Path() + "\\");
+  EXPECT_EQ(nav.GetObjectName(), "c.txt");
 
   // A name that is not there raises the error of SetObjectName and still clears the list.
   nav.SetDirectory(dir.Path());
