@@ -2,6 +2,7 @@
 #include "host/Forms.h"
 
 #include "host/ExtCtrls.h"
+#include "host/Frames.h"
 #include "host/Menus.h"
 #include "host/Streaming.h"
 #include "host/StdCtrls.h"
@@ -371,6 +372,7 @@ void TForm::WndProc(TMessage& m) {
 void RegisterFormClasses() {
   RegisterControlClasses();
   RegisterClass<TForm>();
+  RegisterClass<TFrame>();
   RegisterStdControls();
   RegisterExtControls();
   RegisterMenuClasses();

@@ -109,7 +109,8 @@ class TForm : public TWinControl {
 int ScreenWidth();
 int ScreenHeight();
 
-// Registers TForm, the visual base classes and the host's standard controls with the form reader.
+// Registers TForm, TFrame, the visual base classes and the host's standard controls with the form
+// reader.
 void RegisterFormClasses();
 
 namespace detail {
