@@ -2,6 +2,7 @@
 #include "package/ZelnorComponents.h"
 
 #include "controls/ShellList.h"
+#include "dialogs/KivDialogs.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Streaming.h"
 #include "link/ShellLink.h"
@@ -24,6 +25,10 @@ std::vector<host::TComponentClass> PaletteComponents() {
       ComponentClass<TKivShellLink>(),
       ComponentClass<TKivShellList>(),
       ComponentClass<TKivShellChangeNotifier>(),
+      ComponentClass<TKivBrowseForFolder>(),
+      ComponentClass<TKivFileOperation>(),
+      ComponentClass<TKivNetConnectionDialog>(),
+      ComponentClass<TKivNetDisconnectDialog>(),
   };
 }
 
