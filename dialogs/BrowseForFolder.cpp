@@ -4,6 +4,7 @@
 #include "dialogs/DialogOwner.h"
 #include "host/Forms.h"
 #include "host/MessageDialogs.h"
+#include "host/Raii.h"
 #include "shell/Zelnor.h"
 
 #include <shlobj.h>
@@ -195,22 +196,22 @@ bool TKivBrowseForFolder::KivExecute(HWND parent) {
   info.lpfn = BrowseCallback;
   info.lParam = LPARAM(this);
 
+  // OnClose ends every way out of the dialog, after the result has been taken; the lists free
+  // themselves.
   pendingError_ = nullptr;
-  UniquePidl chosen;
-  try {
-    DoShow();
-    chosen.reset(SHBrowseForFolderW(&info));
-    if (pendingError_) chosen.reset();
-    path_ = GetPathFromPidl(chosen.get());
-    selectedSpecialFolder_ = TestForSpecialFolder(chosen.get());
-    if (chosen && path_.empty()) path_ = NameWithoutPath(chosen.get(), host::ToUtf8(displayName));
-  } catch (...) {
-    if (!pendingError_) pendingError_ = std::current_exception();
+  auto close = host::ScopeExit([this] {
+    dialog_ = nullptr;
+    DoClose();
+  });
+  DoShow();
+  UniquePidl chosen{SHBrowseForFolderW(&info)};
+  if (pendingError_) {
+    path_.clear();  // as for a cancel
+    std::rethrow_exception(std::exchange(pendingError_, nullptr));
   }
-  // The dialog is forgotten and OnClose fired on every way out; the lists free themselves.
-  dialog_ = nullptr;
-  DoClose();
-  if (pendingError_) std::rethrow_exception(std::exchange(pendingError_, nullptr));
+  path_ = GetPathFromPidl(chosen.get());
+  selectedSpecialFolder_ = TestForSpecialFolder(chosen.get());
+  if (chosen && path_.empty()) path_ = NameWithoutPath(chosen.get(), host::ToUtf8(displayName));
   return chosen != nullptr;
 }
 

@@ -313,5 +313,6 @@ TEST_F(BrowseForFolderDialog, AnEventThatRaisesClosesTheDialogAndReachesTheCalle
   PressWhenOpen cancelIfStillOpen(browse, IDCANCEL);
   EXPECT_THROW(browse.Execute(), std::runtime_error);
   EXPECT_EQ(closes, 1);
+  EXPECT_EQ(browse.Path(), "");
   EXPECT_EQ(browse.Handle(), nullptr);
 }
