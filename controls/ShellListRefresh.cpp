@@ -45,7 +45,8 @@ void TKivShellList::Resort() {
   if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
   sortDirection_ = reverse_ ? -1 : 1;
   // Columns of the navigator are ordered by the folder itself, unless the application compares.
-  const bool byFolder = sortColumn_ < columnCount_ && !OnCompare && navigator_->ShellFolder();
+  const bool byFolder = sortColumn_ < columnCount_ && sortColumn_ < int(columnMap_.size()) &&
+                        !OnCompare && navigator_->ShellFolder();
   CustomSort([this, byFolder](TListItem* a, TListItem* b, LPARAM) { return Compare(a, b, byFolder); },
              sortColumn_);
 }
@@ -57,8 +58,9 @@ int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {
   if (db && db->parentFolder) return 1;
   if (byFolder) {
     if (!da || !db || !da->idList || !db->idList) return 0;
-    const HRESULT hr =
-        navigator_->ShellFolder()->CompareIDs(LPARAM(sortColumn_), da->idList.get(), db->idList.get());
+    // The folder numbers its columns its own way: list column n shows its column map[n].
+    const HRESULT hr = navigator_->ShellFolder()->CompareIDs(
+        LPARAM(columnMap_[size_t(sortColumn_)]), da->idList.get(), db->idList.get());
     if (FAILED(hr)) return 0;
     return int(short(HRESULT_CODE(hr))) * sortDirection_;
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "DetailsFolder.h"
 #include "Modal.h"
 #include "Pump.h"
 #include "controls/ShellList.h"
@@ -301,6 +302,22 @@ TEST_F(ShellListTest, SortColumnClicksReverseAndTheParentStaysFirst) {
   list->SetSortColumn(40);
   EXPECT_EQ(list->SortColumn(), 0);
   list->SetParent(nullptr);
+}
+
+TEST_F(ShellListTest, NavigatorColumnsSortByTheFoldersOwnColumnNumber) {
+  MakeFixture();
+  list->SetPath(dir.Path());
+  auto folder = testing_support::MakeDetailsFolder(list->Navigator()->ShellFolder());
+  folder->hiddenColumn = 1;  // the size column is left out of the list
+  list->Navigator()->SetShellfolder(folder.Get());
+  list->Refresh();
+  ASSERT_GE(list->ShellColumnCount(), 3);
+  ASSERT_EQ(list->ColumnMap(1), 2);
+
+  folder->comparedColumns.clear();
+  list->SetSortColumn(1);
+  EXPECT_TRUE(folder->comparedColumns.count(2));
+  EXPECT_FALSE(folder->comparedColumns.count(1));
 }
 
 TEST_F(ShellListTest, LinkHearsTheListsMovesAndMovesIt) {
