@@ -189,6 +189,12 @@ void TKivShellChangeNotifier::SetFileSystemWatch(TKivFileSystemWatch value) {
   Restart();
 }
 
+void TKivShellChangeNotifier::SetWatchSubfolders(bool value) {
+  if (value == watchSubfolders_) return;
+  watchSubfolders_ = value;
+  Restart();
+}
+
 String TKivShellChangeNotifier::GetDirectory() const {
   const int n = directories_->Count();
   return n == 0 ? String{} : directories_->Strings(n - 1);
@@ -354,8 +360,8 @@ void TKivShellChangeNotifier::StartWatch() {
   }
   std::erase_if(paths, [](const std::wstring& p) { return p.empty(); });
   if (paths.empty()) return;
-  watch_ = std::make_unique<TKivDirectoryWatch>(std::move(paths), recursive_, window_,
-                                                WM_WATCHREPORTS);
+  watch_ = std::make_unique<TKivDirectoryWatch>(std::move(paths), recursive_ && watchSubfolders_,
+                                                window_, WM_WATCHREPORTS);
 }
 
 void TKivShellChangeNotifier::StopWatch() { watch_.reset(); }

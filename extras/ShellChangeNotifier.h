@@ -94,6 +94,11 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   void SetFileSystemWatch(TKivFileSystemWatch value);
   // Whether the registered file-system directories are watched at the moment.
   bool WatchingFileSystem() const { return watch_ != nullptr; }
+  // Whether the file-system watch of a recursive notifier takes in the subfolders too (true).
+  // A control that has each folder it shows watched by itself turns it off, so nothing below
+  // them is opened.
+  bool WatchSubfolders() const { return watchSubfolders_; }
+  void SetWatchSubfolders(bool value);
 
   // Called on the main thread after the report has been answered, once per report, in order.
   TKivShellNotifierEvent OnChange;
@@ -163,6 +168,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   UniquePidl pidl_;
   ULONG pidlId_ = 0;
   TKivFileSystemWatch fileSystemWatch_ = fwAutomatic;
+  bool watchSubfolders_ = true;
   std::deque<PendingChange> pending_;
   std::unique_ptr<TKivDirectoryWatch> watch_;
 };

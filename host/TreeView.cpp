@@ -198,7 +198,7 @@ void TTreeNode::Collapse(bool recursive) {
 
 bool TTreeNode::Selected() const {
   TCustomTreeView* view = TreeView();
-  return view && handle_ && view->Selected() == this;
+  return view && view->Selected() == this;
 }
 
 void TTreeNode::SetSelected(bool selected) {
@@ -338,13 +338,14 @@ void TTreeNodes::Renumber(std::vector<TTreeNode*>& siblings, size_t from) {
 }
 
 TTreeNode* TTreeNodes::InsertAt(TTreeNode* parent, size_t position, const String& text,
-                                void* data) {
+                                void* data, bool textPending) {
   auto& siblings = SiblingsOf(parent);
   position = std::min(position, siblings.size());
   auto node = std::make_unique<TTreeNode>(this);
   node->parent_ = parent;
   node->text_ = text;
   node->data_ = data;
+  node->textPending_ = textPending;
   siblings.insert(siblings.begin() + ptrdiff_t(position), node.get());
   TTreeNode* added = node.release();
   Renumber(siblings, position);
@@ -376,6 +377,10 @@ TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, const String& text) {
 
 TTreeNode* TTreeNodes::AddChildObject(TTreeNode* parent, const String& text, void* data) {
   return InsertAt(parent, SiblingsOf(parent).size(), text, data);
+}
+
+TTreeNode* TTreeNodes::AddChildObjectPending(TTreeNode* parent, void* data) {
+  return InsertAt(parent, SiblingsOf(parent).size(), String(), data, true);
 }
 
 TTreeNode* TTreeNodes::AddChildFirst(TTreeNode* parent, const String& text) {
@@ -607,12 +612,16 @@ void TCustomTreeView::SetStateImages(TCustomImageList* images) { stateImages_.Se
 // ---- Queries
 
 TTreeNode* TCustomTreeView::Selected() const {
+  if (!HandleAllocated()) return savedSelection_;
   return NodeOf(HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_CARET)));
 }
 
 void TCustomTreeView::SetSelected(TTreeNode* node) {
   if (node && node->TreeView() != this) return;
-  HandleNeeded();
+  if (!HandleAllocated()) {
+    savedSelection_ = node;
+    return;
+  }
   Send(TVM_SELECTITEM, TVGN_CARET, node ? LPARAM(node->handle_) : 0);
 }
 

@@ -179,6 +179,8 @@ class TTreeNodes : public TPersistent {
   // A new last child of `parent` (a new last root for nullptr).
   TTreeNode* AddChild(TTreeNode* parent, const String& text);
   TTreeNode* AddChildObject(TTreeNode* parent, const String& text, void* data);
+  // A new last child whose text is pending (see SetTextPending) from the start.
+  TTreeNode* AddChildObjectPending(TTreeNode* parent, void* data);
   TTreeNode* AddChildFirst(TTreeNode* parent, const String& text);
   // A new node just before `sibling` (a new last root for nullptr).
   TTreeNode* Insert(TTreeNode* sibling, const String& text);
@@ -195,7 +197,8 @@ class TTreeNodes : public TPersistent {
   std::vector<TTreeNode*>& SiblingsOf(TTreeNode* parent) {
     return parent ? parent->children_ : roots_;
   }
-  TTreeNode* InsertAt(TTreeNode* parent, size_t position, const String& text, void* data);
+  TTreeNode* InsertAt(TTreeNode* parent, size_t position, const String& text, void* data,
+                      bool textPending = false);
   void Free(TTreeNode* node);  // tells Delete, children first, and frees; not unlinked here
   static void Renumber(std::vector<TTreeNode*>& siblings, size_t from);
 
@@ -211,6 +214,7 @@ class TCustomTreeView : public TCustomNativeView {
   ~TCustomTreeView() override;
 
   TTreeNodes* Items() const { return nodes_.get(); }
+  // The selected node. Without a window a selection is remembered and made when it is created.
   TTreeNode* Selected() const;
   void SetSelected(TTreeNode* node);
   TTreeNode* TopItem() const;
@@ -220,6 +224,8 @@ class TCustomTreeView : public TCustomNativeView {
   // The node has a place in the client area now: on screen, not merely below expanded parents.
   bool IsNodeVisible(const TTreeNode* node) const;
   bool IsEditing() const;
+  // The node whose label is being edited, or nullptr.
+  TTreeNode* EditingNode() const { return IsEditing() ? editing_ : nullptr; }
   // Sorts the roots (and with `recurse` every level).
   bool CustomSort(const TTVCompare& compare, LPARAM data, bool recurse = false);
   bool AlphaSort(bool recurse = false);
@@ -349,7 +355,7 @@ class TCustomTreeView : public TCustomNativeView {
   bool nativeBuffer_ = false;  // the control buffers its painting itself
   TTreeNode* editing_ = nullptr;          // the node whose label is being edited
   TTreeNode* programExpand_ = nullptr;    // a node the program is expanding or collapsing
-  TTreeNode* savedSelection_ = nullptr;  // across a window re-creation
+  TTreeNode* savedSelection_ = nullptr;  // selected while there is no window
   int quiet_ = 0;                         // selection changes made here, not reported
   bool changePending_ = false;
 };

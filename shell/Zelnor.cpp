@@ -23,19 +23,6 @@ HWND OwnerWindow(const host::TComponent*) { return nullptr; }
 
 }  // namespace
 
-const host::TEnumInfo KivShellFolderInfo{
-    "SF_FILESYSTEMFOLDER", "SF_BITBUCKET",         "SF_CONTROLS",
-    "SF_DESKTOP",          "SF_DESKTOPDIRECTORY",  "SF_DRIVES",
-    "SF_FONTS",            "SF_NETHOOD",           "SF_NETWORK",
-    "SF_PERSONAL",         "SF_PRINTERS",          "SF_PROGRAMS",
-    "SF_RECENT",           "SF_SENDTO",            "SF_STARTMENU",
-    "SF_STARTUP",          "SF_TEMPLATES",         "SF_FAVORITES",
-    "SF_COMMON_STARTMENU", "SF_COMMON_STARTUP",    "SF_COMMON_DESKTOPDIRECTORY",
-    "SF_APPDATA",          "SF_PRINTHOOD",         "SF_COMMON_FAVORITES",
-    "SF_INTERNET_CACHE",   "SF_COOKIES",           "SF_HISTORY",
-    "SF_COMMON_PROGRAMS",
-};
-
 // Defaults equal the constructor's values, so a stored value always reloads as it was.
 // SpecialFolder is written only for a special folder without a selected item: a plain folder
 // is carried by Folder (reading SF_FILESYSTEMFOLDER after it would rebind to My Computer), and

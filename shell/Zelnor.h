@@ -37,8 +37,21 @@ class EZelnorError : public host::Exception {
   using Exception::Exception;
 };
 
-// Identifiers of TKivShellFolder for published properties.
-extern const host::TEnumInfo KivShellFolderInfo;
+// Identifiers of TKivShellFolder for published properties. Defined here, so that it is made
+// before the static objects of any unit that includes it (a class registered at start-up copies
+// it).
+inline const host::TEnumInfo KivShellFolderInfo{
+    "SF_FILESYSTEMFOLDER", "SF_BITBUCKET",         "SF_CONTROLS",
+    "SF_DESKTOP",          "SF_DESKTOPDIRECTORY",  "SF_DRIVES",
+    "SF_FONTS",            "SF_NETHOOD",           "SF_NETWORK",
+    "SF_PERSONAL",         "SF_PRINTERS",          "SF_PROGRAMS",
+    "SF_RECENT",           "SF_SENDTO",            "SF_STARTMENU",
+    "SF_STARTUP",          "SF_TEMPLATES",         "SF_FAVORITES",
+    "SF_COMMON_STARTMENU", "SF_COMMON_STARTUP",    "SF_COMMON_DESKTOPDIRECTORY",
+    "SF_APPDATA",          "SF_PRINTHOOD",         "SF_COMMON_FAVORITES",
+    "SF_INTERNET_CACHE",   "SF_COOKIES",           "SF_HISTORY",
+    "SF_COMMON_PROGRAMS",
+};
 
 class TZelnor : public host::TComponent {
   HOST_CLASS(TZelnor, host::TComponent)

@@ -1,0 +1,255 @@
+// The shell tree: the namespace as a tree view that fills itself on expansion.
+//   TKivShellTreeItem     the data hung on every node (its lists, folders and marks)
+//   TGotoFolderIdAction   what GotoFolderIdList does with the node it finds
+//   TOnAddNode, TOnUpdatedFolder, TTVEditCanceled   the tree's own events
+//   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
+//                         (ShellTree.cpp); the link, history, refresh and change reports
+//                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp)
+//   RegisterShellTreeComponents   the palette and the form reader
+//
+// A node's children are enumerated when it is first expanded. A node is added with its lists
+// only: its display name is read when someone reads its text or the control draws it on screen,
+// its icons, overlay and attributes when it is first drawn (or at once when it is added on screen).
+// Children are kept in the shell's own order, so a child is found by a binary search with the
+// folder's CompareIDs.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+
+#include "host/TreeView.h"
+#include "link/ShellLink.h"
+#include "shell/SharedIcons.h"
+#include "shell/ShellOperations.h"
+#include "shell/ShowOptions.h"
+#include "shell/SystemImageList.h"
+#include "shell/Zelnor.h"
+
+namespace zelnor {
+
+class TKivShellChangeNotifier;
+class TPidlHistory;
+
+// Hung on every node of the tree as its data; the tree owns it.
+class TKivShellTreeItem : public host::TObject {
+ public:
+  host::String ClassName() const override { return "TKivShellTreeItem"; }
+
+  UniquePidl relativeIdList;  // relative to the parent folder; a full list for a root
+  UniquePidl absoluteIdList;  // from the desktop
+  uint32_t seen = 1;          // cleared and set again by the incremental refresh
+  host::ComPtr<IShellFolder> parentFolder;  // issued the relative list; compares the siblings
+  bool isFolder = false;
+  host::ComPtr<IShellFolder> ownFolder;  // roots only
+  bool compressed = false;
+  bool encrypted = false;
+};
+
+enum TGotoFolderIdAction { gaSelect, gaRefresh, gaRefreshParent, gaDelete };
+
+// Asked for every node added by enumeration; canAdd comes in true, false removes the node.
+using TOnAddNode = std::function<void(host::TTreeNode* node, const String& path, bool& canAdd)>;
+// After a node's details have been (re)computed.
+using TOnUpdatedFolder = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
+// Label editing ended without a new text.
+using TTVEditCanceled = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
+
+class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase {
+  HOST_CLASS(TKivShellTree, host::TCustomTreeView)
+  explicit TKivShellTree(host::TComponent* owner = nullptr);
+  ~TKivShellTree() override;
+
+  // ---- Published settings
+  TKivShellLink* ShellLink() const { return shellLink_; }
+  void SetShellLink(TKivShellLink* link);
+  TKivShellFolder RootedAt() const { return rootedAt_; }
+  void SetRootedAt(TKivShellFolder folder);
+  const String& RootedAtFileSystemFolder() const { return rootedAtFileSystemFolder_; }
+  void SetRootedAtFileSystemFolder(const String& path);
+  String GetSelectedFolder();
+  void SetSelectedFolder(const String& path);
+  TKivShellFolder GetSpecialFolder();
+  void SetSpecialFolder(TKivShellFolder folder);
+  bool OleDragDrop() const { return oleDragDrop_; }
+  void SetOleDragDrop(bool value) { oleDragDrop_ = value; }
+  bool ShellContextMenu() const { return shellContextMenu_; }
+  void SetShellContextMenu(bool value) { shellContextMenu_ = value; }
+  TKivShellShowOptions ShowOptions() const { return showOptions_; }
+  void SetShowOptions(TKivShellShowOptions options);
+  bool ShowOption(TKivShellShowOption option) const { return showOptions_.Contains(option); }
+  void SetShowOption(TKivShellShowOption option, bool on) {
+    SetShowOptions(showOptions_.With(option, on));
+  }
+  bool FileSystemOnly() const { return navigator_->FileSystemOnly(); }
+  void SetFileSystemOnly(bool value);
+  String Filter() const { return navigator_->GetFilter(); }
+  void SetFilter(const String& value);
+  bool ExpandOnSelected() const { return expandOnSelected_; }
+  void SetExpandOnSelected(bool value) { expandOnSelected_ = value; }
+  bool CreateLinkOnDrop() const { return createLinkOnDrop_; }
+  void SetCreateLinkOnDrop(bool value) { createLinkOnDrop_ = value; }
+  bool AutomaticRefresh() const;
+  void SetAutomaticRefresh(bool value);
+  bool UseSystemFont() const { return useSystemFont_; }
+  void SetUseSystemFont(bool value);
+  TKivCopyMode CopyMode() const { return copyMode_; }
+  void SetCopyMode(TKivCopyMode mode) { copyMode_ = mode; }
+  String Version() const { return ClassName() + " V4.2"; }
+
+  // ---- Roots and nodes
+  // Several roots side by side: each SetRootedAt adds one. Switching it deletes all roots but
+  // the first.
+  bool MultipleRoots() const { return multipleRoots_; }
+  void SetMultipleRoots(bool value);
+  // A copy of the selected node's absolute list; nil without a valid selected node. Writing
+  // selects the list's node (gaSelect).
+  UniquePidl SelectedItemIdList() const;
+  void SetSelectedItemIdList(PCItemIDList list);
+  // Finds the node of an absolute list (expanding what gaSelect needs) and applies `action`;
+  // true when the node was found or added. A list equal to a root answers false.
+  bool GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction action);
+  String GetFullPath(host::TTreeNode* node);
+  String GetFullPath(int index);
+  TKivShellFolder IsSpecialObject(host::TTreeNode* node);
+  TKivShellFolder IsSpecialObject(int index);
+  host::TTreeNode* GetRootNode(host::TTreeNode* node) const;
+  // Sorts the children of `node` in the shell's order.
+  void Resort(host::TTreeNode* node);
+  bool IsValidKivShellTreeItem(const host::TTreeNode* node) const;
+  // The node's data when it is a valid shell node, else nullptr.
+  TKivShellTreeItem* ShellItem(const host::TTreeNode* node) const;
+  // Adds the navigator's current child below `parent`; nil when it is not shown or refused.
+  host::TTreeNode* AddShellItem(host::TTreeNode* parent);
+  // Reads icons, children flag and (with `full`) overlay and attributes of a node; the navigator
+  // must point at the node's item.
+  void CompleteItemDetails(host::TTreeNode* node, bool full);
+
+  // ---- Navigation and refresh
+  void InformPathChanged(host::TTreeNode* node);
+  bool MoveInHistory(int steps);
+  bool IsMovePossible(int steps) const;
+  TPidlHistory* History() const { return history_.get(); }
+  // Incremental refresh of a node (and, with `recursive`, of its expanded children).
+  void RefreshNode(host::TTreeNode* node, bool recursive, bool full);
+  void RefreshNode(int index, bool recursive, bool full);
+
+  // IKivShellControl
+  void setShellLink(TKivShellLink* link) override { SetShellLink(link); }
+  TKivShellLink* getShellLink() override { return shellLink_; }
+  void PathChanged(PCItemIDList idList) override;
+  void FileChanged(PCItemIDList folder, PCItemIDList item) override;
+  void SelectAll() override {}
+  void Refresh() override;
+  void SmartRefresh() override;
+  bool GoUp() override;
+
+  // ---- Operations
+  // Tells OnOperation (when there are files), then frees them.
+  void Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
+                 const String& destination);
+
+  TZelnor* Navigator() const { return navigator_.get(); }
+  TKivShellChangeNotifier* Notifier() const { return notifier_.get(); }
+  TKivSystemImageList* SystemImages() const { return images_.get(); }
+
+  TOnAddNode OnAddFolder;
+  TOnUpdatedFolder OnUpdatedFolder;
+  TOnOperation OnOperation;
+  TTVEditCanceled OnEditCanceled;
+  // Handed to the navigator for each command it runs.
+  TOnContextMenuSelectEvent OnContextMenuSelect;
+  host::TNotifyEvent OnMouseEnter;
+  host::TNotifyEvent OnMouseLeave;
+  TOnBeforeShellDropEvent OnBeforeShellDrop;
+
+  void Loaded() override;
+
+ protected:
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(host::TMessage& message) override;
+  void Notification(host::TComponent* component, host::TOperation operation) override;
+
+  bool CanExpand(host::TTreeNode* node) override;
+  void Expand(host::TTreeNode* node) override;
+  void Delete(host::TTreeNode* node) override;
+  void GetImageIndex(host::TTreeNode* node) override;
+  void GetSelectedIndex(host::TTreeNode* node) override;
+  void GetNodeText(host::TTreeNode* node) override;
+  bool CanChange(host::TTreeNode* node) override;
+  void Change(host::TTreeNode* node) override;
+  bool CanEdit(host::TTreeNode* node) override;
+  void Edit(const TVITEMW& item) override;
+  bool IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomDrawStage stage) override;
+  bool CustomDrawItem(host::TTreeNode* node, host::TCustomDrawState state,
+                      host::TCustomDrawStage stage, bool& paintImages) override;
+  void KeyDown(WORD& key, host::TShiftState shift) override;
+  void KeyPress(wchar_t& key) override;
+
+  // The change notifier's OnChangePIDL.
+  void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
+  virtual void DoMouseEnter();
+  virtual void DoMouseLeave();
+
+ private:
+  bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
+  bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }
+  // Points the navigator at a node's item: a root becomes the item of its parent folder.
+  void PointNavigatorAt(host::TTreeNode* node);
+  // Fills a node's children from the navigator (the body of Expand).
+  void FillNode(host::TTreeNode* node);
+  // Has the notifier watch a folder the tree shows open (and the roots with it).
+  void WatchFolder(const String& folder);
+  // Builds the root when there is none yet (a tree used before its window exists).
+  void EnsureRoots();
+  // Deletes a node, ending the editing of its label (or a descendant's) first.
+  void DeleteNode(host::TTreeNode* node);
+  // Completes a node the control is about to draw for the first time.
+  void CompleteOnFirstPaint(host::TTreeNode* node);
+  // The navigator enters a node's folder; false when it cannot be opened.
+  bool EnterNode(host::TTreeNode* node);
+  host::TTreeNode* NewNode(host::TTreeNode* parent, std::unique_ptr<TKivShellTreeItem> item);
+  // The children flag a completion gives: folders with files shown, else sub-folders.
+  bool ChildrenFlagOfCurrent();
+  int IconOfCurrent(bool open);
+  host::TTreeNode* FindChild(host::TTreeNode* parent, PCItemIDList part);
+  void ApplyAction(host::TTreeNode* target, TGotoFolderIdAction action);
+  host::TTreeNode* FindNodeOfList(PCItemIDList list);
+
+  std::unique_ptr<TZelnor> navigator_;
+  std::unique_ptr<TKivSystemImageList> images_;
+  std::unique_ptr<TPidlHistory> history_;
+  std::unique_ptr<TKivShellChangeNotifier> notifier_;
+  TKivSharedIcons sharedIcons_;
+  std::unordered_set<const TKivShellTreeItem*> items_;  // the data of every shell node
+  TKivShellLink* shellLink_ = nullptr;
+  TKivShellFolder rootedAt_ = SF_DESKTOP;
+  String rootedAtFileSystemFolder_;
+  TKivShellShowOptions showOptions_{soShowNethood, soShowRecycleBin};
+  TKivShellFolder pendingSpecialFolder_ = SF_DRIVES;
+  String pendingSelectedFolder_;
+  TKivCopyMode copyMode_ = cmDefault;
+  bool initialized_ = false;
+  // Whether nodes below the roots may expand: while GotoFolderIdList runs its own answer,
+  // otherwise everywhere but in the form designer.
+  std::optional<bool> expandAllowed_;
+  bool expanding_ = false;
+  host::TTreeNode* expandingNode_ = nullptr;  // filled by CanExpand, opened next
+  bool oleDragDrop_ = true;
+  bool shellContextMenu_ = true;
+  bool createLinkOnDrop_ = false;
+  bool multipleRoots_ = false;
+  bool expandOnSelected_ = false;
+  bool movingInHistory_ = false;
+  bool useSystemFont_ = true;
+};
+
+void RegisterShellTreeComponents();
+
+}  // namespace zelnor

@@ -1,0 +1,621 @@
+// The shell tree on real folders: roots, lazy filling and completion, finding nodes by their
+// lists, selection by path and special folder, the link, the history, refreshes and change
+// reports, keys and clicks sent to its window, colours and form streaming.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Pump.h"
+#include "controls/ShellList.h"
+#include "controls/ShellTree.h"
+#include "extras/ShellChangeNotifier.h"
+#include "host/Forms.h"
+#include "host/Streaming.h"
+#include "shell/PidlHistory.h"
+#include "shell/TempDir.h"
+
+using namespace zelnor;
+using host::TTreeNode;
+using testing_support::PumpMessagesUntil;
+using testing_support::TempDir;
+
+namespace {
+
+UniquePidl ListOf(const String& path) { return UniquePidl{GetIdListFromPath(Desktop(), path)}; }
+
+void Announce(LONG event, const String& path, const String& path2 = {}) {
+  const host::WideString a = host::ToWide(path), b = host::ToWide(path2);
+  SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSH, a.c_str(), path2.empty() ? nullptr : b.c_str());
+}
+
+// The display texts of a node's children, in order.
+std::vector<String> Texts(TTreeNode* node) {
+  std::vector<String> texts;
+  for (int i = 0; node && i < node->Count(); ++i) texts.push_back(node->Item(i)->Text());
+  return texts;
+}
+
+TTreeNode* ChildNamed(TTreeNode* node, const String& name) {
+  for (int i = 0; node && i < node->Count(); ++i)
+    if (host::SameText(node->Item(i)->Text(), name)) return node->Item(i);
+  return nullptr;
+}
+
+// A linked control that records what the link tells it.
+class Recorder : public TKivShellControlBase {
+ public:
+  TKivShellLink* link = nullptr;
+  std::vector<String> paths;
+  int refreshes = 0, selectAlls = 0;
+  void setShellLink(TKivShellLink* l) override { AttachShellControl(this, link, l); }
+  TKivShellLink* getShellLink() override { return link; }
+  void PathChanged(PCItemIDList idList) override { paths.push_back(GetPathFromPidl(idList)); }
+  void FileChanged(PCItemIDList, PCItemIDList) override {}
+  void SelectAll() override { ++selectAlls; }
+  void Refresh() override { ++refreshes; }
+  void SmartRefresh() override {}
+  bool GoUp() override { return false; }
+};
+
+struct ShellTreeTest : ::testing::Test {
+  // One form for the suite: a shown top-level window takes Wine seconds to destroy.
+  static inline std::unique_ptr<host::TForm> form;
+  TempDir dir;
+  std::unique_ptr<TKivShellTree> tree;
+
+  static void SetUpTestSuite() {
+    form = std::make_unique<host::TForm>();
+    form->SetBounds(40, 40, 440, 520);
+    form->Show();
+  }
+  static void TearDownTestSuite() { form.reset(); }
+  void TearDown() override { tree.reset(); }
+
+  // A tree on the form, rooted at `root` (the desktop when empty).
+  TKivShellTree* MakeTree(const String& root = {}) {
+    tree = std::make_unique<TKivShellTree>();
+    if (!root.empty()) tree->SetRootedAtFileSystemFolder(root);
+    tree->SetParent(form.get());
+    tree->SetBounds(0, 0, 420, 480);
+    tree->HandleNeeded();
+    return tree.get();
+  }
+  TTreeNode* Root() const { return tree->Items()->GetFirstNode(); }
+  void Paint() {
+    RedrawWindow(tree->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  }
+};
+
+}  // namespace
+
+TEST_F(ShellTreeTest, DesktopRootShowsTheDesktopAndFillsChildrenOnlyWhenExpanded) {
+  MakeTree();
+  EXPECT_EQ(tree->Version(), "TKivShellTree V4.2");
+  EXPECT_EQ(tree->RootedAt(), SF_DESKTOP);
+  EXPECT_TRUE(tree->DoubleBuffered());
+  EXPECT_FALSE(tree->HideSelection());
+  EXPECT_TRUE(tree->RightClickSelect());
+  EXPECT_FALSE(tree->ShowRoot());
+  EXPECT_EQ(tree->DragMode(), host::dmAutomatic);
+  EXPECT_EQ(tree->ChangeDelay(), 100u);
+  EXPECT_FALSE(tree->ShowOption(soShowFiles));
+  EXPECT_TRUE(tree->ShowOption(soShowNethood));
+  EXPECT_TRUE(tree->AutomaticRefresh());
+  EXPECT_EQ(tree->Filter(), "*");
+
+  ASSERT_EQ(tree->Items()->RootCount(), 1);
+  TTreeNode* root = Root();
+  EXPECT_EQ(root->Text(), tree->Navigator()->GetDesktopName());
+  EXPECT_EQ(root->ImageIndex(), tree->Navigator()->GetDesktopIconIndex());
+  EXPECT_EQ(tree->Selected(), root);
+  ASSERT_TRUE(root->Expanded());
+  ASSERT_GT(root->Count(), 0);
+  // My Computer is there, not yet filled.
+  UniquePidl drives{GetIdListFromSpecialFolder(SF_DRIVES)};
+  TTreeNode* computer = nullptr;
+  for (int i = 0; i < root->Count(); ++i) {
+    TKivShellTreeItem* item = tree->ShellItem(root->Item(i));
+    ASSERT_NE(item, nullptr);
+    if (Desktop()->CompareIDs(0, item->absoluteIdList.get(), drives.get()) == S_OK)
+      computer = root->Item(i);
+  }
+  ASSERT_NE(computer, nullptr);
+  EXPECT_EQ(computer->Count(), 0);
+  EXPECT_TRUE(computer->HasChildren());
+  EXPECT_EQ(tree->IsSpecialObject(computer), SF_DRIVES);
+  EXPECT_EQ(tree->GetRootNode(computer), root);
+  EXPECT_TRUE(tree->IsValidKivShellTreeItem(computer));
+  EXPECT_FALSE(tree->IsValidKivShellTreeItem(nullptr));
+}
+
+TEST_F(ShellTreeTest, FolderRootListsFoldersInTheShellsOrderAndFilesOnlyWhenShown) {
+  dir.Folder("beta");
+  dir.Folder("Alpha");
+  dir.Folder("gamma\\inner");
+  dir.File("notes.txt", "x");
+  MakeTree(dir.Path());
+  TTreeNode* root = Root();
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(tree->RootedAt(), SF_FILESYSTEMFOLDER);
+  EXPECT_EQ(root->Text(), host::ExtractFileName(dir.Path()));
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(root), dir.Path()));
+  EXPECT_EQ(Texts(root), (std::vector<String>{"Alpha", "beta", "gamma"}));
+  EXPECT_FALSE(ChildNamed(root, "beta")->HasChildren() && ChildNamed(root, "beta")->Count() > 0);
+
+  tree->SetShowOption(soShowFiles, true);
+  EXPECT_EQ(Texts(root), (std::vector<String>{"Alpha", "beta", "gamma", "notes.txt"}));
+  EXPECT_FALSE(tree->ShellItem(ChildNamed(root, "notes.txt"))->isFolder);
+
+  // A folder that does not exist changes nothing.
+  tree->SetRootedAtFileSystemFolder(dir.Path() + "\\missing");
+  ASSERT_EQ(tree->Items()->RootCount(), 1);
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(Root()), dir.Path()));
+}
+
+TEST_F(ShellTreeTest, MultipleRootsAddsARootEachTimeAndSwitchingKeepsTheFirst) {
+  const String a = dir.Folder("a"), b = dir.Folder("b");
+  MakeTree(a);
+  tree->SetMultipleRoots(true);
+  tree->SetRootedAtFileSystemFolder(b);
+  tree->SetRootedAt(SF_PERSONAL);
+  ASSERT_EQ(tree->Items()->RootCount(), 3);
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(tree->Items()->Root(1)), b));
+  EXPECT_EQ(tree->IsSpecialObject(tree->Items()->Root(2)), SF_PERSONAL);
+  EXPECT_TRUE(tree->RootedAtFileSystemFolder().empty());
+
+  tree->SetMultipleRoots(false);
+  ASSERT_EQ(tree->Items()->RootCount(), 1);
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(Root()), a));
+  // Without several roots a new root replaces the old.
+  tree->SetRootedAtFileSystemFolder(b);
+  ASSERT_EQ(tree->Items()->RootCount(), 1);
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(Root()), b));
+}
+
+TEST_F(ShellTreeTest, GotoFolderIdListFindsDeepNodesAndTreatsRootsAndMissingItems) {
+  const String deep = dir.Folder("a\\b\\c");
+  dir.Folder("a\\b2");
+  MakeTree(dir.Path());
+  TTreeNode* a = ChildNamed(Root(), "a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->Count(), 0) << "not filled before it is needed";
+
+  UniquePidl list = ListOf(deep);
+  EXPECT_TRUE(tree->GotoFolderIdList(list.get(), gaSelect));
+  ASSERT_NE(tree->Selected(), nullptr);
+  EXPECT_TRUE(host::SameText(tree->GetSelectedFolder(), deep));
+  EXPECT_TRUE(a->Expanded());
+  EXPECT_EQ(tree->ChangeDelay(), 100u) << "the selection was reported at once, then reset";
+  UniquePidl selected = tree->SelectedItemIdList();
+  EXPECT_EQ(Desktop()->CompareIDs(0, selected.get(), list.get()), S_OK);
+
+  // The root itself: selected, but not "found".
+  UniquePidl root = ListOf(dir.Path());
+  EXPECT_FALSE(tree->GotoFolderIdList(root.get(), gaSelect));
+  EXPECT_EQ(tree->Selected(), Root());
+
+  // Outside the root: nothing found, the selection stays.
+  TempDir other;
+  UniquePidl outside = ListOf(other.Folder("a"));
+  EXPECT_FALSE(tree->GotoFolderIdList(outside.get(), gaSelect));
+  EXPECT_EQ(tree->Selected(), Root());
+  EXPECT_FALSE(tree->GotoFolderIdList(nullptr, gaSelect));
+
+  // Deleting what the tree does not hold refreshes the deepest node it has on the way.
+  const String gone = dir.Folder("a\\gone");
+  UniquePidl goneList = ListOf(gone);
+  RemoveDirectoryW(host::ToWide(gone).c_str());
+  dir.Folder("a\\fresh");
+  ASSERT_EQ(ChildNamed(a, "fresh"), nullptr);
+  Paint();  // completes the nodes on screen: only those are refreshed
+  EXPECT_FALSE(tree->GotoFolderIdList(goneList.get(), gaDelete));
+  EXPECT_NE(ChildNamed(a, "fresh"), nullptr);
+
+  // Deleting a node the tree holds.
+  UniquePidl b2 = ListOf(dir.Path() + "\\a\\b2");
+  EXPECT_TRUE(tree->GotoFolderIdList(b2.get(), gaDelete));
+  EXPECT_EQ(ChildNamed(a, "b2"), nullptr);
+}
+
+TEST_F(ShellTreeTest, OnAddFolderSeesThePathAndCanRefuseANode) {
+  dir.Folder("keep");
+  dir.Folder("secret");
+  std::vector<String> asked;
+  tree = std::make_unique<TKivShellTree>();
+  tree->OnAddFolder = [&](TTreeNode* node, const String& path, bool& canAdd) {
+    EXPECT_TRUE(canAdd);
+    EXPECT_GE(node->ImageIndex(), 0) << "completed before it is shown to the handler";
+    asked.push_back(host::ExtractFileName(path));
+    canAdd = host::ExtractFileName(path) != "secret";
+  };
+  tree->SetRootedAtFileSystemFolder(dir.Path());
+  tree->SetParent(form.get());
+  tree->HandleNeeded();
+  std::sort(asked.begin(), asked.end());
+  EXPECT_EQ(asked, (std::vector<String>{"keep", "secret"}));
+  EXPECT_EQ(Texts(Root()), (std::vector<String>{"keep"}));
+  EXPECT_EQ(tree->Items()->Count(), 2);
+}
+
+TEST_F(ShellTreeTest, InTheDesignerOnlyFirstLevelNodesExpand) {
+  dir.Folder("a\\b");
+  tree = std::make_unique<TKivShellTree>();
+  tree->SetDesigning(true);
+  tree->SetRootedAtFileSystemFolder(dir.Path());
+  tree->SetParent(form.get());
+  tree->HandleNeeded();
+  ASSERT_TRUE(Root()->Expanded());
+  TTreeNode* a = ChildNamed(Root(), "a");
+  ASSERT_NE(a, nullptr);
+  a->Expand(false);
+  EXPECT_FALSE(a->Expanded());
+  EXPECT_EQ(a->Count(), 0);
+}
+
+TEST_F(ShellTreeTest, TextsAndIconsAreReadOnlyForNodesOnScreen) {
+  for (int i = 0; i < 300; ++i) dir.Folder("folder" + host::IntToStr(1000 + i));
+  std::set<TTreeNode*> completed;
+  tree = std::make_unique<TKivShellTree>();
+  tree->OnUpdatedFolder = [&](host::TObject*, TTreeNode* node) { completed.insert(node); };
+  tree->SetRootedAtFileSystemFolder(dir.Path());
+  tree->SetParent(form.get());
+  tree->SetBounds(0, 0, 420, 480);
+  tree->HandleNeeded();
+  ASSERT_EQ(Root()->Count(), 300);
+  Paint();
+  ASSERT_FALSE(completed.empty());
+  EXPECT_LT(completed.size(), 45u);
+  for (TTreeNode* node : completed) EXPECT_LT(node->Index(), 45);
+  TTreeNode* last = Root()->Item(299);
+  EXPECT_TRUE(last->TextPending());
+  EXPECT_EQ(last->ImageIndex(), -1);
+  EXPECT_EQ(last->Text(), "folder1299");
+  EXPECT_EQ(last->ImageIndex(), -1) << "reading the text does not complete the node";
+
+  // Plain folders share the folder icons; they are the icons the shell gives each.
+  TTreeNode* first = Root()->Item(0);
+  ASSERT_GE(first->ImageIndex(), 0);
+  tree->Navigator()->SetAbsoluteItemIdList(tree->ShellItem(first)->absoluteIdList.get());
+  EXPECT_EQ(first->ImageIndex(), tree->Navigator()->GetIconNumber());
+  EXPECT_EQ(first->SelectedIndex(), tree->Navigator()->GetSelectedIconNumber());
+}
+
+TEST_F(ShellTreeTest, SelectedFolderAndSpecialFolderSelectAndReport) {
+  const String deep = dir.Folder("x\\y");
+  MakeTree();
+  tree->SetSelectedFolder(deep);
+  EXPECT_TRUE(host::SameText(tree->GetSelectedFolder(), deep));
+  EXPECT_EQ(tree->GetSpecialFolder(), SF_FILESYSTEMFOLDER);
+
+  tree->SetSpecialFolder(SF_PERSONAL);
+  EXPECT_EQ(tree->GetSpecialFolder(), SF_PERSONAL);
+  EXPECT_TRUE(host::SameText(tree->GetSelectedFolder(), GetPathFromSpecialFolder(SF_PERSONAL)));
+
+  // An empty path on a desktop tree selects My Computer, whose path is empty.
+  tree->SetSelectedFolder("");
+  EXPECT_EQ(tree->GetSpecialFolder(), SF_DRIVES);
+  EXPECT_EQ(tree->GetSelectedFolder(), "");
+
+  // A path that cannot be parsed selects nothing (and, without ShowErrorMessages, says nothing).
+  tree->SetSelectedFolder(dir.Path() + "\\no such folder");
+  EXPECT_EQ(tree->GetSpecialFolder(), SF_DRIVES);
+
+  tree->SetSpecialFolder(SF_DESKTOP);
+  EXPECT_EQ(tree->Selected(), Root());
+  EXPECT_EQ(tree->GetSpecialFolder(), SF_DESKTOP);
+}
+
+TEST_F(ShellTreeTest, LinkedTreeAndListFollowEachOther) {
+  dir.Folder("a\\inside");
+  dir.Folder("b");
+  dir.File("b\\file.txt");
+  TKivShellLink link;
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  TKivShellList list(nullptr);
+  list.SetParent(form.get());
+  list.SetShellLink(&link);
+  EXPECT_EQ(tree->ShellLink(), &link);
+
+  // The user's selection reaches the list after the change delay.
+  TTreeNode* a = ChildNamed(Root(), "a");
+  tree->SetSelected(a);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return list.Items()->Count() == 1; }, 5000));
+  EXPECT_TRUE(host::SameText(list.GetPath(), dir.Path() + "\\a\\"));
+  EXPECT_TRUE(link.ShowParentFolderItem());
+  tree->SetSelected(Root());
+  EXPECT_TRUE(PumpMessagesUntil([&] { return list.Items()->Count() == 2; }, 5000));
+  EXPECT_FALSE(link.ShowParentFolderItem()) << "the root has no parent to show";
+
+  // The list moves: the tree follows at once and does not report back.
+  list.SetPath(dir.Path() + "\\b");
+  ASSERT_NE(tree->Selected(), nullptr);
+  EXPECT_EQ(tree->Selected()->Text(), "b");
+  EXPECT_TRUE(host::SameText(list.GetPath(), dir.Path() + "\\b\\"));
+
+  // GoUp takes the tree to the parent and tells the list.
+  EXPECT_TRUE(tree->GoUp());
+  EXPECT_EQ(tree->Selected(), Root());
+  EXPECT_EQ(list.Items()->Count(), 2);
+  EXPECT_FALSE(tree->GoUp());
+  list.SetShellLink(nullptr);
+  tree->SetShellLink(nullptr);
+}
+
+TEST_F(ShellTreeTest, HistoryMovesBackAndForwardWithoutRecordingItsOwnMoves) {
+  dir.Folder("a");
+  dir.Folder("b");
+  MakeTree(dir.Path());
+  // Nothing recorded yet: there is nowhere to go.
+  tree->SetSelected(nullptr);
+  EXPECT_EQ(tree->History()->Count(), 0);
+  EXPECT_FALSE(tree->MoveInHistory(-1));
+  EXPECT_EQ(tree->Selected(), nullptr);
+  EXPECT_FALSE(tree->IsMovePossible(-1));
+
+  for (const char* name : {"a", "b"}) {
+    tree->SetChangeDelay(0);
+    tree->SetSelected(ChildNamed(Root(), name));
+  }
+  tree->SetChangeDelay(0);
+  tree->SetSelected(Root());
+  ASSERT_EQ(tree->History()->Count(), 3);
+  EXPECT_TRUE(tree->IsMovePossible(-2));
+  EXPECT_FALSE(tree->IsMovePossible(-3));
+  EXPECT_FALSE(tree->IsMovePossible(1));
+
+  EXPECT_TRUE(tree->MoveInHistory(-1));
+  EXPECT_EQ(tree->Selected()->Text(), "b");
+  EXPECT_TRUE(tree->MoveInHistory(-1));
+  EXPECT_EQ(tree->Selected()->Text(), "a");
+  EXPECT_EQ(tree->History()->Count(), 3);
+  EXPECT_TRUE(tree->IsMovePossible(2));
+  EXPECT_TRUE(tree->MoveInHistory(1));
+  EXPECT_EQ(tree->Selected()->Text(), "b");
+  // Moving to the root selects it; the root is not a node "found" below a root.
+  EXPECT_FALSE(tree->MoveInHistory(5));
+  EXPECT_EQ(tree->Selected(), Root());
+}
+
+TEST_F(ShellTreeTest, RefreshNodeKeepsWhatItHasAddsNewAndDropsGoneObjects) {
+  dir.Folder("stay");
+  const String leaving = dir.Folder("leaving");
+  MakeTree(dir.Path());
+  tree->SetAutomaticRefresh(false);
+  Paint();
+  TTreeNode* stay = ChildNamed(Root(), "stay");
+  ASSERT_NE(stay, nullptr);
+  const int icon = stay->ImageIndex();
+  ASSERT_GE(icon, 0);
+  RemoveDirectoryW(host::ToWide(leaving).c_str());
+  dir.Folder("arrived");
+  tree->RefreshNode(Root(), true, true);
+  EXPECT_EQ(Texts(Root()), (std::vector<String>{"arrived", "stay"}));
+  EXPECT_EQ(ChildNamed(Root(), "stay"), stay);
+  EXPECT_EQ(stay->ImageIndex(), icon);
+}
+
+TEST_F(ShellTreeTest, RefreshKeepsSiblingsThatShowTheSameName) {
+  // A shortcut shows without its extension: the folder and the shortcut both show "report".
+  dir.Folder("report");
+  {
+    host::ComPtr<IShellLinkW> link;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)),
+              S_OK);
+    link->SetPath(host::ToWide(dir.Path()).c_str());
+    host::ComPtr<IPersistFile> file;
+    ASSERT_EQ(link.As(&file), S_OK);
+    ASSERT_EQ(file->Save(host::ToWide(dir.Path() + "\\report.lnk").c_str(), TRUE), S_OK);
+  }
+  MakeTree(dir.Path());
+  tree->SetAutomaticRefresh(false);
+  tree->SetShowOption(soShowFiles, true);
+  Paint();
+  ASSERT_EQ(Root()->Count(), 2);
+  if (Root()->Item(0)->Text() != Root()->Item(1)->Text())
+    GTEST_SKIP() << "the shell shows the shortcut with its extension here";
+  TTreeNode* first = Root()->Item(0);
+  TTreeNode* second = Root()->Item(1);
+  tree->RefreshNode(Root(), false, true);
+  ASSERT_EQ(Root()->Count(), 2);
+  EXPECT_EQ(Root()->Item(0), first);
+  EXPECT_EQ(Root()->Item(1), second);
+}
+
+TEST_F(ShellTreeTest, ShellReportsReachTheTreeAtOnce) {
+  const String a = dir.Folder("a");
+  dir.Folder("a\\old name");
+  TKivShellLink link;
+  Recorder peer;
+  peer.setShellLink(&link);
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  TTreeNode* aNode = ChildNamed(Root(), "a");
+  aNode->Expand(false);
+  Paint();
+
+  // A folder made and announced appears before the announcement returns.
+  const String made = dir.Folder("a\\made");
+  Announce(SHCNE_MKDIR, made);
+  EXPECT_NE(ChildNamed(aNode, "made"), nullptr);
+
+  // A folder renamed by a file operation is shown under its new name at once.
+  host::WideString from = host::ToWide(a + "\\old name") + L'\0';
+  host::WideString to = host::ToWide(a + "\\new name") + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_RENAME;
+  op.pFrom = from.c_str();
+  op.pTo = to.c_str();
+  op.fFlags = FOF_NO_UI;
+  ASSERT_EQ(SHFileOperationW(&op), 0);
+  EXPECT_EQ(ChildNamed(aNode, "old name"), nullptr);
+  EXPECT_NE(ChildNamed(aNode, "new name"), nullptr);
+
+  // The selected folder deleted: the selection moves and the link hears of it at once.
+  TTreeNode* madeNode = ChildNamed(aNode, "made");
+  tree->SetChangeDelay(0);
+  tree->SetSelected(madeNode);
+  const size_t told = peer.paths.size();
+  RemoveDirectoryW(host::ToWide(made).c_str());
+  Announce(SHCNE_RMDIR, made);
+  EXPECT_EQ(ChildNamed(aNode, "made"), nullptr);
+  ASSERT_NE(tree->Selected(), nullptr);
+  EXPECT_GT(peer.paths.size(), told);
+  peer.setShellLink(nullptr);
+  tree->SetShellLink(nullptr);
+}
+
+TEST_F(ShellTreeTest, KeysAndClicksSentToTheWindowAct) {
+  dir.Folder("a\\b");
+  TKivShellLink link;
+  Recorder peer;
+  peer.setShellLink(&link);
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  Paint();
+
+  // A click on the button opens and fills the node.
+  TTreeNode* a = ChildNamed(Root(), "a");
+  const RECT label = a->DisplayRect(true);
+  const int y = (label.top + label.bottom) / 2;
+  int buttonX = -1;
+  for (int x = 0; x < label.left && buttonX < 0; ++x)
+    if (tree->GetHitTestInfoAt(x, y) & host::HitBit(host::htOnButton)) buttonX = x;
+  ASSERT_GE(buttonX, 0);
+  PostMessageW(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(buttonX, y));
+  PostMessageW(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(buttonX, y));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return a->Expanded(); }, 5000));
+  EXPECT_EQ(Texts(a), (std::vector<String>{"b"}));
+
+  // F5 refreshes the tree, then every other control of the link.
+  dir.Folder("c");
+  SetFocus(tree->Handle());
+  PostMessageW(tree->Handle(), WM_KEYDOWN, VK_F5, 0);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return peer.refreshes > 0; }, 5000));
+  EXPECT_EQ(peer.refreshes, 1);
+  EXPECT_NE(ChildNamed(Root(), "c"), nullptr);
+  EXPECT_EQ(tree->ChangeDelay(), 600u) << "a key makes the next report wait longer";
+
+  // Ctrl+A selects all in the linked controls.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageW(tree->Handle(), WM_KEYDOWN, 'A', 0);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(peer.selectAlls, 1);
+
+  // The pointer entering and leaving the window.
+  int entered = 0, left = 0;
+  tree->OnMouseEnter = [&](host::TObject*) { ++entered; };
+  tree->OnMouseLeave = [&](host::TObject*) { ++left; };
+  SendMessageW(tree->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+  EXPECT_EQ(entered, 1);
+  SendMessageW(tree->Handle(), WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(left, 1);
+  peer.setShellLink(nullptr);
+  tree->SetShellLink(nullptr);
+}
+
+TEST_F(ShellTreeTest, CompressedAndEncryptedNodesAreColoured) {
+  dir.Folder("packed");
+  dir.Folder("secret");
+  dir.Folder("both");
+  MakeTree(dir.Path());
+  Paint();
+  // The platform cannot set these attributes: the nodes get them as if it had.
+  tree->ShellItem(ChildNamed(Root(), "packed"))->compressed = true;
+  tree->ShellItem(ChildNamed(Root(), "secret"))->encrypted = true;
+  tree->ShellItem(ChildNamed(Root(), "both"))->compressed = true;
+  tree->ShellItem(ChildNamed(Root(), "both"))->encrypted = true;
+  auto colourOf = [&](const String& name) {
+    Paint();
+    const RECT label = ChildNamed(Root(), name)->DisplayRect(true);
+    HDC dc = GetDC(tree->Handle());
+    COLORREF found = CLR_NONE;
+    for (int y = label.top; y < label.bottom && found == CLR_NONE; ++y)
+      for (int x = label.left; x < label.right && found == CLR_NONE; ++x) {
+        const COLORREF c = GetPixel(dc, x, y);
+        if (GetRValue(c) < 60 && (GetGValue(c) > 100 || GetBValue(c) > 150)) found = c;
+      }
+    ReleaseDC(tree->Handle(), dc);
+    return found;
+  };
+  EXPECT_EQ(colourOf("packed"), CLR_NONE) << "only with the option on";
+  tree->SetShowOption(soColorCompressed, true);
+  tree->SetShowOption(soColorEncrypted, true);
+  tree->ShellItem(ChildNamed(Root(), "packed"))->compressed = true;
+  tree->ShellItem(ChildNamed(Root(), "secret"))->encrypted = true;
+  tree->ShellItem(ChildNamed(Root(), "both"))->compressed = true;
+  tree->ShellItem(ChildNamed(Root(), "both"))->encrypted = true;
+  EXPECT_EQ(colourOf("packed"), RGB(0, 0, 255));
+  EXPECT_EQ(colourOf("secret"), RGB(0, 128, 0));
+  EXPECT_EQ(colourOf("both"), RGB(0, 128, 0));
+}
+
+TEST_F(ShellTreeTest, ReadFromAFormTextWithItsLinkAndWrittenBackWithItsSettings) {
+  dir.Folder("a\\b");
+  RegisterShellTreeComponents();
+  RegisterShellListComponents();
+  RegisterShellLinkComponents();
+  String quoted;
+  for (char c : dir.Path() + "\\a") quoted += c == '\'' ? String("''") : String(1, c);
+  auto formText = [&](const String& treeLines) {
+    return "object TreeForm: TForm\n"
+           "  ClientWidth = 600\n"
+           "  ClientHeight = 400\n"
+           "  object Link: TKivShellLink\n"
+           "  end\n"
+           "  object Folders: TKivShellTree\n"
+           "    Align = alLeft\n"
+           "    ShellLink = Link\n" +
+           treeLines +
+           "  end\n"
+           "  object Files: TKivShellList\n"
+           "    Align = alClient\n"
+           "    ShellLink = Link\n"
+           "    NoFillOnStartup = True\n"
+           "  end\n"
+           "end\n";
+  };
+  {
+    std::unique_ptr<host::TForm> loaded(host::TForm::CreateFromText(
+        formText("    ShowHidden = True\n    SelectedFolder = '" + quoted + "'\n")));
+    auto* folders = dynamic_cast<TKivShellTree*>(loaded->FindComponent("Folders"));
+    auto* files = dynamic_cast<TKivShellList*>(loaded->FindComponent("Files"));
+    ASSERT_NE(folders, nullptr);
+    EXPECT_EQ(folders->ShellLink(), loaded->FindComponent("Link"));
+    EXPECT_TRUE(folders->ShowOption(soShowHidden));
+    EXPECT_TRUE(host::SameText(folders->GetSelectedFolder(), dir.Path() + "\\a"));
+    // The selection was told to the list when loading ended.
+    EXPECT_TRUE(host::SameText(files->GetPath(), dir.Path() + "\\a\\"));
+    const String written = host::WriteComponentText(loaded.get());
+    EXPECT_NE(written.find("ShowHidden = True"), String::npos);
+    EXPECT_NE(written.find("SelectedFolder = "), String::npos);
+    EXPECT_EQ(written.find("Version"), String::npos);
+    EXPECT_EQ(written.find("ChangeDelay"), String::npos);
+    EXPECT_EQ(written.find("DoubleBuffered"), String::npos);
+  }
+  {
+    // Without SelectedFolder or SpecialFolder: My Computer.
+    std::unique_ptr<host::TForm> loaded(host::TForm::CreateFromText(formText("")));
+    auto* folders = dynamic_cast<TKivShellTree*>(loaded->FindComponent("Folders"));
+    EXPECT_EQ(folders->GetSpecialFolder(), SF_DRIVES);
+    // The desktop selected is written and read back as the desktop.
+    folders->SetSpecialFolder(SF_DESKTOP);
+    const String written = host::WriteComponentText(loaded.get());
+    EXPECT_NE(written.find("SpecialFolder = SF_DESKTOP"), String::npos);
+    std::unique_ptr<host::TForm> again(host::TForm::CreateFromText(written));
+    auto* reloaded = dynamic_cast<TKivShellTree*>(again->FindComponent("Folders"));
+    EXPECT_EQ(reloaded->GetSpecialFolder(), SF_DESKTOP);
+  }
+}
