@@ -8,6 +8,7 @@
 
 #include "extras/ShellChangeNotifier.h"
 #include "host/Application.h"
+#include "host/HResult.h"
 #include "host/MessageDialogs.h"
 #include "host/Streaming.h"
 #include "shell/PidlHistory.h"
@@ -54,7 +55,7 @@ String DisplayNameOf(IShellFolder* folder, PCItemIDList item) {
   if (!folder || !item) return {};
   for (SHGDNF flags : {SHGDNF(SHGDN_NORMAL), SHGDNF(SHGDN_INFOLDER | SHGDN_FORPARSING)}) {
     STRRET name{};
-    if (FAILED(folder->GetDisplayNameOf(item, flags, &name))) continue;
+    if (!host::HrOk(folder->GetDisplayNameOf(item, flags, &name), "GetDisplayNameOf")) continue;
     String text = GetStringFromStrRet(item, name);
     FreeStrRet(name);
     if (!text.empty()) return text;
@@ -66,7 +67,9 @@ String DisplayNameOf(IShellFolder* folder, PCItemIDList item) {
 String ParsingNameOf(IShellFolder* folder, PCItemIDList item) {
   if (!folder || !item) return {};
   STRRET name{};
-  if (FAILED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER | SHGDN_FORPARSING, &name))) return {};
+  if (!host::HrOk(folder->GetDisplayNameOf(item, SHGDN_INFOLDER | SHGDN_FORPARSING, &name),
+                  "GetDisplayNameOf"))
+    return {};
   String text = GetStringFromStrRet(item, name);
   FreeStrRet(name);
   return text;
@@ -361,11 +364,7 @@ void TKivShellTree::FillNode(TTreeNode* node) {
   if (!item) return;
   const bool timer = ChangeTimerActive();
   SetChangeTimerActive(false);
-  struct RestoreTimer {
-    TKivShellTree* tree;
-    bool active;
-    ~RestoreTimer() { tree->SetChangeTimerActive(active); }
-  } restoreTimer{this, timer};
+  auto restoreTimer = host::ScopeExit([this, timer] { SetChangeTimerActive(timer); });
   host::CursorGuard cursor;
   host::UpdateGuard<host::TTreeNodes> update(*Items());
   try {
@@ -578,12 +577,7 @@ bool TKivShellTree::GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction acti
   if (!list) return false;
   std::optional<host::CursorGuard> cursor;
   if (action == gaSelect) cursor.emplace();
-  struct RestoreAllowed {
-    std::optional<bool>& flag;
-    std::optional<bool> value;
-    ~RestoreAllowed() { flag = value; }
-  } restoreAllowed{expandAllowed_, expandAllowed_};
-  expandAllowed_ = action != gaRefresh;
+  host::ScopedValue<std::optional<bool>> allowed{expandAllowed_, action != gaRefresh};
   EnsureRoots();
 
   const int targetDepth = GetItemIdListDepth(list);
@@ -809,10 +803,6 @@ HOST_PROPERTIES(TKivShellTree) {
   p.Event("OnMouseEnter", &TKivShellTree::OnMouseEnter);
   p.Event("OnMouseLeave", &TKivShellTree::OnMouseLeave);
   p.Event("OnBeforeShellDrop", &TKivShellTree::OnBeforeShellDrop);
-}
-
-void RegisterShellTreeComponents() {
-  host::RegisterComponents("KIV Software", {host::ComponentClass<TKivShellTree>()});
 }
 
 }  // namespace zelnor

@@ -5,7 +5,6 @@
 //   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
 //                         (ShellTree.cpp); the link, history, refresh and change reports
 //                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp)
-//   RegisterShellTreeComponents   the palette and the form reader
 //
 // A node's children are enumerated when it is first expanded. A node is added with its lists
 // only: its display name is read when someone reads its text or the control draws it on screen,
@@ -249,7 +248,5 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   bool movingInHistory_ = false;
   bool useSystemFont_ = true;
 };
-
-void RegisterShellTreeComponents();
 
 }  // namespace zelnor

@@ -105,11 +105,7 @@ bool TKivShellTree::GoUp() {
 bool TKivShellTree::MoveInHistory(int steps) {
   // An empty history has nowhere to go.
   if (history_->Count() == 0) return false;
-  movingInHistory_ = true;
-  struct Moving {
-    bool& flag;
-    ~Moving() { flag = false; }
-  } moving{movingInHistory_};
+  host::ScopedValue moving{movingInHistory_, true};
   SetChangeDelay(0);
   if (steps <= 0)
     history_->MoveBack(-steps);

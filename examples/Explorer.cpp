@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include "controls/ShellList.h"
+#include "controls/ShellTree.h"
 #include "host/Forms.h"
 #include "host/Raii.h"
 #include "host/Streaming.h"
@@ -28,6 +29,7 @@ void WriteSample(const String& path, const std::string& content) {
   WriteFile(file.get(), content.data(), DWORD(content.size()), &written, nullptr);
 }
 
+// Hidden entries (the prefix's own ".local" when Documents is the home folder) do not count.
 bool IsEmptyFolder(const String& folder) {
   WIN32_FIND_DATAW data;
   FindHandle find{FindFirstFileW(ToWide(IncludeTrailingBackslash(folder) + "*").c_str(), &data)};
@@ -110,9 +112,12 @@ void RegisterExplorerClasses() {
   RegisterZelnorComponents();
   TEventHandlers& handlers = EventHandlers();
   handlers.Register<TNotifyEvent>("ExplorerFormCreate", [](TObject* sender) {
-    if (auto* list = dynamic_cast<TKivShellList*>(
-            static_cast<TForm*>(sender)->FindComponent("ShellList1")))
+    auto* form = static_cast<TForm*>(sender);
+    if (auto* list = dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1")))
       ShowStatus(list);
+    // The folder the explorer opens on shows its own folders too.
+    if (auto* tree = dynamic_cast<TKivShellTree*>(form->FindComponent("ShellTree1")))
+      if (TTreeNode* selected = tree->Selected()) selected->Expand(false);
   });
   // The shell's column widths are narrow for these fonts: make room for types and dates.
   handlers.Register<TNotifyEvent>("ExplorerListCreateColumns", [](TObject* sender) {

@@ -2,6 +2,7 @@
 #include "package/ZelnorComponents.h"
 
 #include "controls/ShellList.h"
+#include "controls/ShellTree.h"
 #include "dialogs/KivDialogs.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Streaming.h"
@@ -23,6 +24,7 @@ std::vector<host::TComponentClass> PaletteComponents() {
       ComponentClass<TZelnor>(),
       ComponentClass<TKivSystemImageList>(),
       ComponentClass<TKivShellLink>(),
+      ComponentClass<TKivShellTree>(),
       ComponentClass<TKivShellList>(),
       ComponentClass<TKivShellChangeNotifier>(),
       ComponentClass<TKivBrowseForFolder>(),

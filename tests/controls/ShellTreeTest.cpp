@@ -19,6 +19,7 @@
 #include "extras/ShellChangeNotifier.h"
 #include "host/Forms.h"
 #include "host/Streaming.h"
+#include "package/ZelnorComponents.h"
 #include "shell/PidlHistory.h"
 #include "shell/TempDir.h"
 
@@ -564,9 +565,7 @@ TEST_F(ShellTreeTest, CompressedAndEncryptedNodesAreColoured) {
 
 TEST_F(ShellTreeTest, ReadFromAFormTextWithItsLinkAndWrittenBackWithItsSettings) {
   dir.Folder("a\\b");
-  RegisterShellTreeComponents();
-  RegisterShellListComponents();
-  RegisterShellLinkComponents();
+  RegisterZelnorComponents();
   String quoted;
   for (char c : dir.Path() + "\\a") quoted += c == '\'' ? String("''") : String(1, c);
   auto formText = [&](const String& treeLines) {

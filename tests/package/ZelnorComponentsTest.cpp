@@ -74,6 +74,19 @@ const char* const kEveryComponent =
     "    ShowParentFolder = True\r\n"
     "    UseSystemFont = False\r\n"
     "  end\r\n"
+    "  object ShellTree1: TKivShellTree\r\n"
+    "    Left = 0\r\n"
+    "    Top = 0\r\n"
+    "    Width = 200\r\n"
+    "    Height = 300\r\n"
+    "    Color = clWindow\r\n"
+    "    TabOrder = 1\r\n"
+    "    TabStop = True\r\n"
+    "    ShellLink = ShellLink1\r\n"
+    "    ShowFiles = True\r\n"
+    "    ExpandOnSelected = True\r\n"
+    "    UseSystemFont = False\r\n"
+    "  end\r\n"
     "end\r\n";
 
 // The order the palette lists the package's components in; the palette holds those that exist.
