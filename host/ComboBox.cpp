@@ -59,6 +59,7 @@ void TComboBoxStrings::InsertObject(int index, const String& s, TObject* object)
 
 void TComboBoxStrings::Delete(int index) {
   CheckIndex(index);
+  TObject* object = items_[size_t(index)].object;
   items_.erase(items_.begin() + index);
   if (!combo_) return;
   if (combo_->HandleAllocated()) {
@@ -68,13 +69,17 @@ void TComboBoxStrings::Delete(int index) {
   } else if (combo_->itemIndex_ > index) {
     --combo_->itemIndex_;
   }
+  combo_->ItemDeleted(index, object);
 }
 
 void TComboBoxStrings::Clear() {
-  items_.clear();
+  std::vector<Entry> gone;
+  gone.swap(items_);
   if (!combo_) return;
   combo_->itemIndex_ = -1;
   if (combo_->HandleAllocated()) combo_->Send(CB_RESETCONTENT);
+  // The last item first, as deleting them one by one would.
+  for (size_t i = gone.size(); i-- > 0;) combo_->ItemDeleted(int(i), gone[i].object);
 }
 
 void TComboBoxStrings::SetUpdateState(bool updating) {
@@ -299,6 +304,8 @@ void TCustomComboBox::DrawItem(int index, const RECT& rect, TOwnerDrawState stat
 void TCustomComboBox::MeasureItem(int index, int& height) {
   if (OnMeasureItem) OnMeasureItem(this, index, height);
 }
+
+void TCustomComboBox::ItemDeleted(int, TObject*) {}
 
 // ---- Messages
 

@@ -6,6 +6,8 @@
 // The items live here, so the window can be re-created (a style change does so) without losing
 // them or the selection. Setting ItemIndex never fires OnChange; only the user's choice does.
 // Keys typed into the edit child of the simple and drop-down styles reach KeyDown/KeyPress.
+// Every item that leaves the list (Delete, Clear) is reported to ItemDeleted with its object, so a
+// combo that hangs owned objects on its items can free them.
 #pragma once
 
 #include "host/ComCtrls.h"
@@ -116,6 +118,8 @@ class TCustomComboBox : public TWinControl {
   virtual void DrawItem(int index, const RECT& rect, TOwnerDrawState state);
   // Asks the height of item `index` (variable owner draw); fires OnMeasureItem.
   virtual void MeasureItem(int index, int& height);
+  // Item `index` has left the list (already gone from the window); `object` was its object.
+  virtual void ItemDeleted(int index, TObject* object);
 
  private:
   friend class TComboBoxStrings;

@@ -1,6 +1,7 @@
 // The package's registration: one table of the palette's components, in palette order.
 #include "package/ZelnorComponents.h"
 
+#include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
 #include "dialogs/KivDialogs.h"
@@ -26,6 +27,7 @@ std::vector<host::TComponentClass> PaletteComponents() {
       ComponentClass<TKivShellLink>(),
       ComponentClass<TKivShellTree>(),
       ComponentClass<TKivShellList>(),
+      ComponentClass<TKivShellCombo>(),
       ComponentClass<TKivShellChangeNotifier>(),
       ComponentClass<TKivBrowseForFolder>(),
       ComponentClass<TKivFileOperation>(),

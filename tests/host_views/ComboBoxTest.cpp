@@ -30,8 +30,10 @@ class TProbeCombo : public TCustomComboBox {
     int textX;
   };
   std::vector<Draw> draws;
+  std::vector<std::pair<int, TObject*>> deleted;
 
  protected:
+  void ItemDeleted(int index, TObject* object) override { deleted.emplace_back(index, object); }
   void MeasureItem(int index, int& height) override {
     measured.push_back(index);
     height = 18 + 2 * index;
@@ -254,3 +256,19 @@ TEST_F(ComboBoxTest, KeysTypedIntoTheEditReachTheCombo) {
 }
 
 }  // namespace
+
+TEST_F(ComboBoxTest, EveryItemThatLeavesTheListIsReportedWithItsObject) {
+  for (int i = 0; i < 4; ++i) tags.push_back(std::make_unique<TTag>(i));
+  for (int i = 0; i < 4; ++i) combo->Items()->AddObject("item " + IntToStr(i), tags[size_t(i)].get());
+  combo->Items()->Delete(1);
+  ASSERT_EQ(combo->deleted.size(), 1u);
+  EXPECT_EQ(combo->deleted[0], std::make_pair(1, static_cast<TObject*>(tags[1].get())));
+  EXPECT_EQ(SendMessageW(combo->Handle(), CB_GETCOUNT, 0, 0), 3);
+  combo->deleted.clear();
+  // Clear reports the last item first, after the window has let go of them all.
+  combo->Items()->Clear();
+  const std::vector<std::pair<int, TObject*>> expected{
+      {2, tags[3].get()}, {1, tags[2].get()}, {0, tags[0].get()}};
+  EXPECT_EQ(combo->deleted, expected);
+  EXPECT_EQ(SendMessageW(combo->Handle(), CB_GETCOUNT, 0, 0), 0);
+}

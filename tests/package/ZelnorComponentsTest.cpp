@@ -87,6 +87,22 @@ const char* const kEveryComponent =
     "    ExpandOnSelected = True\r\n"
     "    UseSystemFont = False\r\n"
     "  end\r\n"
+    "  object ShellCombo1: TKivShellCombo\r\n"
+    "    Left = 0\r\n"
+    "    Top = 0\r\n"
+    "    Width = 400\r\n"
+    "    Height = 24\r\n"
+    "    Color = clWindow\r\n"
+    "    ParentFont = False\r\n"
+    "    TabOrder = 2\r\n"
+    "    TabStop = True\r\n"
+    "    ItemIndex = -1\r\n"
+    "    ShellLink = ShellLink1\r\n"
+    "    ShowRecycleBin = False\r\n"
+    "    UseSystemFont = False\r\n"
+    "    Text = ''\r\n"
+    "    ShowFullPath = True\r\n"
+    "  end\r\n"
     "end\r\n";
 
 // The order the palette lists the package's components in; the palette holds those that exist.
