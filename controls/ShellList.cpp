@@ -81,6 +81,8 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   notifier_->SetEnabled(false);
   notifier_->SetRecursive(false);
   notifier_->SetEventFilter(kListEvents);
+  // The items say which objects are folders; a big folder is not listed again for the watch.
+  notifier_->SetLearnFolders(false);
   notifier_->OnChangePIDL = [this](host::TObject* s, TNotificationEvent e, PItemIDList p1,
                                    PItemIDList p2) { ChangeNotification(s, e, p1, p2); };
 }
@@ -275,6 +277,9 @@ void TKivShellList::AddShellItem(bool details) {
   auto data = std::make_unique<TKivShellListItem>();
   data->idList = navigator_->GetItemIdList();
   data->parsingName = navigator_->GetObjectName();
+  // What the shell sorts among the folders: a folder that is not also a file (an archive).
+  const ULONG kind = navigator_->GetAttributes(SFGAO_FOLDER | SFGAO_STREAM);
+  data->folder = (kind & SFGAO_FOLDER) && !(kind & SFGAO_STREAM);
   TListItem* item = Items()->Add();
   item->SetData(data.release());
   // The display name and the detail texts are read when first needed.

@@ -15,6 +15,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "host/ListView.h"
 #include "host/Timer.h"
@@ -33,6 +35,7 @@ struct TKivShellListItem {
   bool parentFolder = false;  // the " .. " item
   bool compressed = false;
   bool encrypted = false;
+  bool folder = false;  // a folder the shell sorts before other objects
   String parsingName;  // the name within the folder, for matching without display names
 };
 
@@ -153,6 +156,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void PointNavigatorAt(host::TListItem* item);
   void FillDetailTexts(host::TListItem* item);
   int Compare(host::TListItem* a, host::TListItem* b, bool byFolder);
+  // Sort keys of the items by name, in the items' order, as the folder orders names.
+  std::vector<std::string> NameSortKeys();
   void HookHeader();
   void UnhookHeader();
   static LRESULT CALLBACK HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,

@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <unordered_map>
+
+#include "controls/ShellNameOrder.h"
 #include "extras/DirectoryWatch.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Application.h"
@@ -17,6 +19,8 @@ namespace {
 
 constexpr UINT_PTR kHeaderHookId = 0x4B495653;  // this list's subclass of its header
 constexpr int kSmartRefreshLimit = 300;
+// Below this many items the folder's comparison alone sorts as fast as keys.
+constexpr int kKeySortMinimum = 32;
 
 }  // namespace
 
@@ -47,8 +51,33 @@ void TKivShellList::Resort() {
   // Columns of the navigator are ordered by the folder itself, unless the application compares.
   const bool byFolder = sortColumn_ < columnCount_ && sortColumn_ < int(columnMap_.size()) &&
                         !OnCompare && navigator_->ShellFolder();
-  CustomSort([this, byFolder](TListItem* a, TListItem* b, LPARAM) { return Compare(a, b, byFolder); },
-             sortColumn_);
+  const auto compare = [this, byFolder](TListItem* a, TListItem* b, LPARAM) {
+    return Compare(a, b, byFolder);
+  };
+  // By name in a file-system folder, keys built once per item do the sorting and the folder's
+  // own comparison checks each neighbour, so the order is the folder's at about n calls.
+  if (byFolder && sortColumn_ == 0 && columnMap_[0] == 0 && Items()->Count() >= kKeySortMinimum &&
+      !navigator_->Folder().empty()) {
+    SortByKeys(NameSortKeys(), reverse_, compare, sortColumn_);
+  } else {
+    CustomSort(compare, sortColumn_);
+  }
+}
+
+std::vector<std::string> TKivShellList::NameSortKeys() {
+  const TShellNameOrder order =
+      ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
+  std::vector<std::string> keys;
+  keys.reserve(size_t(Items()->Count()));
+  for (int i = 0; i < Items()->Count(); ++i) {
+    const TKivShellListItem* data = ItemData(Items()->Item(i));
+    if (!data || data->parentFolder) {
+      keys.emplace_back();  // first; the check puts it first in reverse order too
+      continue;
+    }
+    keys.push_back(NameSortKey(host::ToWide(data->parsingName), data->folder, order));
+  }
+  return keys;
 }
 
 int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {
@@ -225,8 +254,13 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
       UniquePidl parent{GetItemIdListStart(pidl1, GetItemIdListDepth(pidl1) - 1)};
       const bool here = pidl1 && GetItemIdListDepth(pidl1) > 0 && GetFolderIdList() &&
                         Desktop()->CompareIDs(0, parent.get(), GetFolderIdList()) == S_OK;
-      UniquePidl relative{here ? GetRelativePIDL(pidl1) : nullptr};
-      if (TListItem* item = relative ? ItemOfPIDL(relative.get()) : nullptr) {
+      // By name first: a report made from a path alone may call a folder a file, and comparing
+      // names is cheaper than asking the folder about every item.
+      TListItem* item =
+          here ? FindItemByParsingName(host::ExtractFileName(GetPathFromPidl(pidl1)), 1) : nullptr;
+      UniquePidl relative{here && !item ? GetRelativePIDL(pidl1) : nullptr};
+      if (relative) item = ItemOfPIDL(relative.get());
+      if (item) {
         item->Delete();
       } else if (here) {
         // Not found by its list (a report built from a name alone): the refresh settles it.

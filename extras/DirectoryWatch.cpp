@@ -58,9 +58,10 @@ struct TKivDirectoryWatch::Slot {
 };
 
 TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive,
-                                       HWND window, UINT message)
+                                       HWND window, UINT message, bool learnFolders)
     : host::TThread(true),
       recursive_(recursive),
+      learnFolders_(learnFolders),
       window_(window),
       message_(message),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
@@ -76,6 +77,7 @@ TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bo
 }
 
 TKivDirectoryWatch::~TKivDirectoryWatch() {
+  Terminate();
   SetEvent(stop_.get());
   WaitFor();
 }
@@ -108,18 +110,28 @@ void TKivDirectoryWatch::RememberFolder(const std::wstring& path, bool folder) {
   }
 }
 
-void TKivDirectoryWatch::LearnSubfolders(const std::wstring& directory) {
+bool TKivDirectoryWatch::Stopping() const {
+  return WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0;
+}
+
+bool TKivDirectoryWatch::LearnSubfolders(const std::wstring& directory) {
   WIN32_FIND_DATAW data;
   const std::wstring base = directory.back() == L'\\' ? directory : directory + L"\\";
+  // "Directories only" is a hint: the platform may list every file, so a big directory takes a
+  // while and the listing gives way as soon as the watch is told to stop.
   host::FindHandle find(FindFirstFileExW((base + L"*").c_str(), FindExInfoBasic, &data,
-                                         FindExSearchLimitToDirectories, nullptr, 0));
-  if (!find) return;
+                                         FindExSearchLimitToDirectories, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) return true;
+  unsigned seen = 0;
   do {
+    if ((++seen & 255) == 0 && Stopping()) return false;
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     const std::wstring name = data.cFileName;
     if (name == L"." || name == L"..") continue;
     folders_.insert(Lower(base + name));
   } while (FindNextFileW(find.get(), &data));
+  return true;
 }
 
 void TKivDirectoryWatch::OpenSubfolders(const std::wstring& directory, int& budget) {
@@ -249,8 +261,9 @@ void TKivDirectoryWatch::Execute() {
   }
   SetEvent(armed_.get());
 
-  if (!recursive_ || ShellReportsFileSystemChanges()) {
-    for (const auto& slot : slots) LearnSubfolders(slot->directory);
+  if (learnFolders_ && (!recursive_ || ShellReportsFileSystemChanges())) {
+    for (const auto& slot : slots)
+      if (!LearnSubfolders(slot->directory)) break;
   }
 
   std::vector<HANDLE> waits{stop_.get()};

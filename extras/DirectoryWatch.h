@@ -32,8 +32,12 @@ class TKivDirectoryWatch : public host::TThread {
 
   // Starts watching; returns once every directory that could be opened is being read, so any
   // change made after this call is seen. `message` is posted to `window` when changes wait.
+  // A removed object is reported as a folder when it was known as one: objects reported while
+  // the watch runs are learnt as they come; with `learnFolders` the folders present at the start
+  // are listed too (for a watch below, the folders opened for it are known anyway). Without it
+  // a folder that was there before and is deleted is reported as a deleted file.
   TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive, HWND window,
-                     UINT message);
+                     UINT message, bool learnFolders = true);
   ~TKivDirectoryWatch() override;
 
   host::String ClassName() const override { return "TKivDirectoryWatch"; }
@@ -55,11 +59,14 @@ class TKivDirectoryWatch : public host::TThread {
   void Drop(Slot& slot);
   bool IsKnownFolder(const std::wstring& path) const;
   void RememberFolder(const std::wstring& path, bool folder);
-  void LearnSubfolders(const std::wstring& directory);
+  // Lists the directory's folders; false when the watch was told to stop meanwhile.
+  bool LearnSubfolders(const std::wstring& directory);
+  bool Stopping() const;
   void OpenSubfolders(const std::wstring& directory, int& budget);
 
   std::vector<std::wstring> directories_;
   bool recursive_;
+  bool learnFolders_;
   HWND window_;
   UINT message_;
   host::UniqueHandle stop_;

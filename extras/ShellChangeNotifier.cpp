@@ -361,7 +361,7 @@ void TKivShellChangeNotifier::StartWatch() {
   std::erase_if(paths, [](const std::wstring& p) { return p.empty(); });
   if (paths.empty()) return;
   watch_ = std::make_unique<TKivDirectoryWatch>(std::move(paths), recursive_ && watchSubfolders_,
-                                                window_, WM_WATCHREPORTS);
+                                                window_, WM_WATCHREPORTS, learnFolders_);
 }
 
 void TKivShellChangeNotifier::StopWatch() { watch_.reset(); }

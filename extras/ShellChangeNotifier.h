@@ -99,6 +99,11 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   // them is opened.
   bool WatchSubfolders() const { return watchSubfolders_; }
   void SetWatchSubfolders(bool value);
+  // Whether the file-system watch lists its directories once to know their folders, so that a
+  // deleted folder is reported as one (on by default). An owner that tells folders apart itself
+  // turns it off: a big directory is then never listed.
+  bool LearnFolders() const { return learnFolders_; }
+  void SetLearnFolders(bool value) { learnFolders_ = value; }
 
   // Called on the main thread after the report has been answered, once per report, in order.
   TKivShellNotifierEvent OnChange;
@@ -169,6 +174,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   ULONG pidlId_ = 0;
   TKivFileSystemWatch fileSystemWatch_ = fwAutomatic;
   bool watchSubfolders_ = true;
+  bool learnFolders_ = true;
   std::deque<PendingChange> pending_;
   std::unique_ptr<TKivDirectoryWatch> watch_;
 };

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "host/Lists.h"
+
 namespace host {
 
 namespace {
@@ -315,9 +317,12 @@ void TListItem::Changed(int change) {
 TListItems::~TListItems() = default;
 
 void TListItems::Reserve(size_t count) {
-  const int step = owner_ ? owner_->allocBy_ : 0;
-  if (step <= 0 || items_.capacity() >= count) return;
-  items_.reserve((count + size_t(step) - 1) / size_t(step) * size_t(step));
+  if (items_.capacity() >= count) return;
+  // The allocation step is the least growth; the store at least doubles, so filling n items
+  // moves each item a bounded number of times.
+  const size_t step = owner_ && owner_->allocBy_ > 0 ? size_t(owner_->allocBy_) : 1;
+  const size_t rounded = (count + step - 1) / step * step;
+  items_.reserve(std::max(rounded, items_.capacity() * 2));
 }
 
 TListItem* TListItems::Add() {
@@ -588,10 +593,13 @@ void TCustomListView::TakeSnapshot() {
   if (snapshot_.taken) return;
   snapshot_.taken = true;
   if (!HandleAllocated()) return;
-  int i = -1;
-  while ((i = int(Send(LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0) {
-    if (TListItem* item = ItemAt(i)) snapshot_.selected.push_back(item);
-    if (i >= items_->Count()) break;
+  // Walking the selection asks the control about every item: only when there is one.
+  if (Send(LVM_GETSELECTEDCOUNT) > 0) {
+    int i = -1;
+    while ((i = int(Send(LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0) {
+      if (TListItem* item = ItemAt(i)) snapshot_.selected.push_back(item);
+      if (i >= items_->Count()) break;
+    }
   }
   snapshot_.focused = ItemAt(int(Send(LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
 }
@@ -606,9 +614,17 @@ void TCustomListView::RestoreSnapshot() {
   }
   ++quietState_;
   LVITEMW it{};
-  it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  it.state = 0;
-  Send(LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&it));
+  // The control clears a state of all items one item at a time: only when some item has it.
+  if (Send(LVM_GETSELECTEDCOUNT) > 0) {
+    it.stateMask = LVIS_SELECTED;
+    it.state = 0;
+    Send(LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&it));
+  }
+  if (const int focused = int(Send(LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)); focused >= 0) {
+    it.stateMask = LVIS_FOCUSED;
+    it.state = 0;
+    Send(LVM_SETITEMSTATE, WPARAM(focused), LPARAM(&it));
+  }
   it.stateMask = LVIS_SELECTED;
   it.state = LVIS_SELECTED;
   for (TListItem* item : snap.selected)
@@ -752,6 +768,54 @@ bool TCustomListView::CustomSort(const TLVCompare& compare, LPARAM data) {
   };
   // A merge sort: a comparison that is not a strict order gives some order, never a fault.
   std::stable_sort(items.begin(), items.end(), less);
+  ItemsReordered();
+  return true;
+}
+
+int TCustomListView::SortByKeys(const std::vector<std::string>& keys, bool descending,
+                                const TLVCompare& exact, LPARAM data) {
+  auto& items = items_->items_;
+  const size_t n = items.size();
+  if (keys.size() != n) throw EListError("SortByKeys: one key per item is needed");
+  if (n < 2) return 0;
+  TakeSnapshot();
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = uint32_t(i);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const int c = keys[a].compare(keys[b]);
+    if (c != 0) return descending ? c > 0 : c < 0;
+    return a < b;
+  });
+  {
+    std::vector<std::unique_ptr<TListItem>> sorted(n);
+    for (size_t i = 0; i < n; ++i) sorted[i] = std::move(items[order[i]]);
+    items.swap(sorted);
+  }
+  int moved = 0;
+  if (exact) {
+    auto before = [&](const std::unique_ptr<TListItem>& a, const std::unique_ptr<TListItem>& b) {
+      return exact(a.get(), b.get(), data) < 0;
+    };
+    // Beyond this many misplaced items a full sort by `exact` costs less than the moves.
+    const size_t limit = n / 16 + 16;
+    for (size_t i = 1; i < n; ++i) {
+      if (!before(items[i], items[i - 1])) continue;
+      if (size_t(++moved) > limit) {
+        std::stable_sort(items.begin(), items.end(), before);
+        moved = -1;
+        break;
+      }
+      // Everything before i is in order: the item goes after the last one not above it.
+      const auto to = std::upper_bound(items.begin(), items.begin() + std::ptrdiff_t(i - 1),
+                                       items[i], before);
+      std::rotate(to, items.begin() + std::ptrdiff_t(i), items.begin() + std::ptrdiff_t(i + 1));
+    }
+  }
+  ItemsReordered();
+  return moved;
+}
+
+void TCustomListView::ItemsReordered() {
   items_->Renumber(0);
   if (items_->updateCount_ > 0) {
     countDirty_ = true;
@@ -759,7 +823,6 @@ bool TCustomListView::CustomSort(const TLVCompare& compare, LPARAM data) {
     RestoreSnapshot();
     InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
   }
-  return true;
 }
 
 bool TCustomListView::AlphaSort() { return CustomSort(nullptr, 0); }

@@ -1,6 +1,7 @@
 // List view: lazy texts and images, sorting, selection bookkeeping, editing, hit tests, drawing.
 #include "host/Forms.h"
 #include "host/ListView.h"
+#include "host/Lists.h"
 
 #include "Pump.h"
 
@@ -181,6 +182,84 @@ TEST_F(ListViewTest, CustomSortPassesFullWidthDataAndKeepsSelectionWithItems) {
   };
   list->AlphaSort();
   EXPECT_EQ(list->Items()->Item(0)->Caption(), "d");
+}
+
+// The numbers held in the items' Data, in list order.
+std::vector<int> Numbers(TCustomListView& view) {
+  std::vector<int> numbers;
+  for (int i = 0; i < view.Items()->Count(); ++i)
+    numbers.push_back(int(reinterpret_cast<intptr_t>(view.Items()->Item(i)->Data())));
+  return numbers;
+}
+
+TEST_F(ListViewTest, SortByKeysOrdersByKeyAndTheExactCompareRepairsWhatTheKeysGotWrong) {
+  const std::vector<int> start{5, 3, 9, 1, 7, 3, 0, 8};
+  list->Items()->BeginUpdate();
+  for (int n : start) list->Items()->Add()->SetData(reinterpret_cast<void*>(intptr_t(n)));
+  list->Items()->EndUpdate();
+  auto number = [](TListItem* item) { return int(reinterpret_cast<intptr_t>(item->Data())); };
+  auto keysOf = [&](auto key) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < list->Items()->Count(); ++i) keys.push_back(key(number(list->Items()->Item(i))));
+    return keys;
+  };
+  TListItem* seven = list->Items()->Item(4);
+  seven->SetSelected(true);
+  seven->SetFocused(true);
+
+  // Keys alone: byte order, equal keys keep their order (the two 3s by their items).
+  TListItem* firstThree = list->Items()->Item(1);
+  EXPECT_EQ(list->SortByKeys(keysOf([](int n) { return std::string(1, char('0' + n)); }), false,
+                             nullptr, 0),
+            0);
+  EXPECT_EQ(Numbers(*list), (std::vector<int>{0, 1, 3, 3, 5, 7, 8, 9}));
+  EXPECT_EQ(list->Items()->Item(2), firstThree);
+  EXPECT_EQ(list->Selected(), seven);
+  EXPECT_EQ(list->ItemFocused(), seven);
+  EXPECT_EQ(list->SelCount(), 1);
+
+  // Keys that misplace two items (8 and 0 look like 4): the exact compare puts them right, and
+  // the data reaches it.
+  LPARAM seen = 0;
+  const auto exact = [&](TListItem* a, TListItem* b, LPARAM data) {
+    seen = data;
+    return number(b) - number(a);  // descending
+  };
+  const int moved = list->SortByKeys(
+      keysOf([](int n) { return std::string(1, char('0' + (n == 8 || n == 0 ? 4 : n))); }), true,
+      exact, 77);
+  EXPECT_GT(moved, 0);
+  EXPECT_EQ(seen, 77);
+  EXPECT_EQ(Numbers(*list), (std::vector<int>{9, 8, 7, 5, 3, 3, 1, 0}));
+  EXPECT_EQ(list->Selected(), seven);
+
+  // Keys that have it all backwards: the exact compare still decides.
+  EXPECT_NE(list->SortByKeys(keysOf([](int n) { return std::string(1, char('9' - n)); }), false,
+                             [&](TListItem* a, TListItem* b, LPARAM) { return number(a) - number(b); },
+                             0),
+            0);
+  EXPECT_EQ(Numbers(*list), (std::vector<int>{0, 1, 3, 3, 5, 7, 8, 9}));
+  EXPECT_EQ(list->Selected(), seven);
+  EXPECT_THROW(list->SortByKeys({"a"}, false, nullptr, 0), EListError);
+}
+
+TEST_F(ListViewTest, EndUpdateWithNothingSelectedLeavesNothingSelected) {
+  FillNamed({"c", "a", "b"});
+  list->Items()->BeginUpdate();
+  list->Items()->Insert(0)->SetCaption("d");
+  list->AlphaSort();
+  list->Items()->EndUpdate();
+  EXPECT_EQ(list->SelCount(), 0);
+  EXPECT_EQ(list->ItemFocused(), nullptr);
+  TListItem* b = list->Items()->Item(1);
+  b->SetSelected(true);
+  b->SetFocused(true);
+  list->Items()->BeginUpdate();
+  list->Items()->Insert(0)->SetCaption("e");
+  list->Items()->EndUpdate();
+  EXPECT_EQ(list->Selected(), b);
+  EXPECT_EQ(list->ItemFocused(), b);
+  EXPECT_EQ(list->SelCount(), 1);
 }
 
 TEST_F(ListViewTest, InsertAndDeleteKeepSelectionAndReportDeletion) {

@@ -1,0 +1,80 @@
+// Probing how file-system folders compare names, and the sort keys that follow those rules.
+#include "controls/ShellNameOrder.h"
+
+#include <shlobj.h>
+
+#include <mutex>
+#include <optional>
+
+#include "shell/ShellWin32.h"
+
+namespace zelnor {
+
+namespace {
+
+// CompareIDs of two children that exist nowhere: simple lists made from their would-be paths.
+int CompareNames(IShellFolder* folder, const std::wstring& path, const wchar_t* a,
+                 const wchar_t* b, bool& ok) {
+  const std::wstring base = path.empty() || path.back() == L'\\' ? path : path + L'\\';
+  UniquePidl first{SHSimpleIDListFromPath((base + a).c_str())};
+  UniquePidl second{SHSimpleIDListFromPath((base + b).c_str())};
+  if (!first || !second) {
+    ok = false;
+    return 0;
+  }
+  const HRESULT hr = folder->CompareIDs(0, ILFindLastID(first.get()), ILFindLastID(second.get()));
+  if (FAILED(hr)) ok = false;
+  return short(HRESULT_CODE(hr));
+}
+
+}  // namespace
+
+TShellNameOrder ProbeNameOrder(IShellFolder* folder, const std::wstring& path) {
+  static std::mutex lock;
+  static std::optional<TShellNameOrder> known;
+  std::lock_guard<std::mutex> guard(lock);
+  if (known) return *known;
+  TShellNameOrder order;
+  if (!folder || path.empty()) return order;
+  bool ok = true;
+  order.digitsAsNumbers = CompareNames(folder, path, L"zz2.q", L"zz10.q", ok) < 0;
+  // A name outside the ANSI code page turns into "?" there, which sorts before "[".
+  order.ansiNames = CompareNames(folder, path, L"\x4E2D.q", L"[.q", ok) < 0;
+  if (ok) known = order;
+  return order;
+}
+
+std::string NameSortKey(std::wstring_view name, bool folder, const TShellNameOrder& order) {
+  std::wstring converted;
+  if (order.ansiNames && !name.empty()) {
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0,
+                                          nullptr, nullptr);
+    std::string ansi(size_t(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+      WideCharToMultiByte(CP_ACP, 0, name.data(), int(name.size()), ansi.data(), bytes, nullptr,
+                          nullptr);
+    const int chars = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+    converted.assign(size_t(chars > 0 ? chars : 0), L'\0');
+    if (chars > 0)
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), converted.data(), chars);
+    name = converted;
+  }
+  const DWORD flags =
+      LCMAP_SORTKEY | NORM_IGNORECASE | (order.digitsAsNumbers ? SORT_DIGITSASNUMBERS : 0);
+  std::string key(1, folder ? '\x01' : '\x02');
+  if (name.empty()) return key;
+  char buffer[512];
+  int length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name.data(), int(name.size()),
+                             reinterpret_cast<LPWSTR>(buffer), sizeof buffer, nullptr, nullptr, 0);
+  if (length > 0) return key.append(buffer, size_t(length));
+  length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name.data(), int(name.size()), nullptr,
+                         0, nullptr, nullptr, 0);
+  if (length <= 0) return key;
+  const size_t start = key.size();
+  key.resize(start + size_t(length));
+  LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name.data(), int(name.size()),
+                reinterpret_cast<LPWSTR>(key.data() + start), length, nullptr, nullptr, 0);
+  return key;
+}
+
+}  // namespace zelnor
