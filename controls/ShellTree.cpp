@@ -480,8 +480,9 @@ void TKivShellTree::CompleteItemDetails(TTreeNode* node, bool full) {
   if (!item) return;
   node->SetImageIndex(IconOfCurrent(false));
   node->SetSelectedIndex(IconOfCurrent(true));
-  // A root keeps its button; a node with children keeps it too.
-  if (node->Parent()) node->SetHasChildren(ChildrenFlagOfCurrent() || node->Count() > 0);
+  // A node with children keeps its button; a root keeps it too (the desktop cannot tell).
+  node->SetHasChildren(ChildrenFlagOfCurrent() || node->Count() > 0 ||
+                       (!node->Parent() && node->HasChildren()));
   if (full) {
     host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
     node->SetOverlayIndex(navigator_->GetOverlayIndex());

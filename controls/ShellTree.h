@@ -4,7 +4,8 @@
 //   TOnAddNode, TOnUpdatedFolder, TTVEditCanceled   the tree's own events
 //   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
 //                         (ShellTree.cpp); the link, history, refresh and change reports
-//                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp)
+//                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp);
+//                         verbs, the context menu, new folders and renaming (ShellTreeCommands.cpp)
 //
 // A node's children are enumerated when it is first expanded. A node is added with its lists
 // only: its display name is read when someone reads its text or the control draws it on screen,
@@ -21,7 +22,9 @@
 #include <memory>
 #include <optional>
 #include <unordered_set>
+#include <vector>
 
+#include "host/Raii.h"
 #include "host/TreeView.h"
 #include "link/ShellLink.h"
 #include "shell/SharedIcons.h"
@@ -148,6 +151,17 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void SmartRefresh() override;
   bool GoUp() override;
 
+  // ---- Commands on the selected node
+  // Runs a shell verb ("delete", "copy", "paste", "rename", "properties", "default"...) on the
+  // selected node and reports what it did through OnOperation; false when it did not run.
+  bool InvokeCommandOnSelected(const String& verb);
+  // The shell's context menu of the selected node at a screen point, merged with PopupMenu;
+  // `command` is the verb carried out (empty when none).
+  void ShowContextMenu(POINT point, String& command);
+  // Creates parentPath\name ("New Folder" for an empty name), selects the parent, shows the new
+  // folder and, with `edit`, opens its label for editing.
+  void CreateDir(const String& parentPath, const String& name, bool edit);
+
   // ---- Operations
   // Tells OnOperation (when there are files), then frees them.
   void Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
@@ -174,6 +188,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void DestroyWnd() override;
   void WndProc(host::TMessage& message) override;
   void Notification(host::TComponent* component, host::TOperation operation) override;
+  void CNNotify(host::TMessage& message) override;
 
   bool CanExpand(host::TTreeNode* node) override;
   void Expand(host::TTreeNode* node) override;
@@ -190,6 +205,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
                       host::TCustomDrawStage stage, bool& paintImages) override;
   void KeyDown(WORD& key, host::TShiftState shift) override;
   void KeyPress(wchar_t& key) override;
+  void MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) override;
 
   // The change notifier's OnChangePIDL.
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
@@ -220,6 +236,22 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   host::TTreeNode* FindChild(host::TTreeNode* parent, PCItemIDList part);
   void ApplyAction(host::TTreeNode* target, TGotoFolderIdAction action);
   host::TTreeNode* FindNodeOfList(PCItemIDList list);
+  // The shell's rename verb becomes editing of the selected node's label.
+  void HandleRenameEvent();
+  void PrepareNavigatorForCommand();
+  void WMContextMenu(host::TMessage& message);
+  POINT BottomRightOfText(host::TTreeNode* node) const;
+  // Change reports that arrive while a command of the tree runs are kept (HoldReport answers
+  // true) and replayed when the outermost command's guard ends.
+  host::ScopeExitGuard<std::function<void()>> HoldReports();
+  bool HoldReport(int event, PCItemIDList first, PCItemIDList second);
+
+  struct HeldReport {
+    int event;
+    UniquePidl first, second;
+  };
+  std::vector<HeldReport> heldReports_;
+  int commandDepth_ = 0;
 
   std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> images_;

@@ -1,8 +1,10 @@
-// TKivShellTree: keys, mouse messages, label editing and the colours of compressed and
+// TKivShellTree: keys, mouse messages and the colours of compressed and
 // encrypted objects.
 #include "controls/ShellTree.h"
 
 #include "host/Messages.h"
+#include "host/StringList.h"
+#include "shell/ShellRoutines.h"
 
 namespace zelnor {
 
@@ -25,6 +27,9 @@ void TKivShellTree::WndProc(host::TMessage& message) {
     case host::CM_MOUSELEAVE:
       DoMouseLeave();
       break;
+    case WM_CONTEXTMENU:
+      WMContextMenu(message);
+      return;
     default:
       break;
   }
@@ -43,9 +48,50 @@ void TKivShellTree::DoMouseLeave() {
 
 void TKivShellTree::KeyDown(WORD& key, host::TShiftState shift) {
   if (!IsEditing()) {
+    const bool ctrl = (shift & host::ssCtrl) != 0;
     switch (key) {
+      case VK_RETURN:
+        if (shift & host::ssAlt) {
+          InvokeCommandOnSelected("properties");
+          key = 0;
+        }
+        break;
+      case VK_DELETE:
+        if (!ReadOnly()) InvokeCommandOnSelected("delete");
+        break;
+      case 'C':
+        if (ctrl) {
+          InvokeCommandOnSelected("copy");
+          key = 0;
+        }
+        break;
+      case 'V':
+        if (ctrl && !ReadOnly()) {
+          std::unique_ptr<host::TStrings> files(GetFilenamesFromClipboard());
+          // The key's own report follows the verb's, and only a paste that happened.
+          if (InvokeCommandOnSelected("paste"))
+            Operation(ShellOperations({sopPaste, sopAdd}), std::move(files),
+                      GetFullPath(Selected()));
+          key = 0;
+        }
+        break;
+      case 'X':
+        if (ctrl && !ReadOnly()) {
+          InvokeCommandOnSelected("cut");
+          key = 0;
+        }
+        break;
+      case VK_F2:
+        if (Selected()) InvokeCommandOnSelected("rename");
+        break;
+      case VK_F10:
+        if ((shift & host::ssShift) && shellContextMenu_ && Selected()) {
+          String command;
+          ShowContextMenu(ClientToScreen(BottomRightOfText(Selected())), command);
+        }
+        break;
       case 'A':
-        if ((shift & host::ssCtrl) && shellLink_) {
+        if (ctrl && shellLink_) {
           shellLink_->SelectAll(this);
           key = 0;
         }
@@ -67,26 +113,6 @@ void TKivShellTree::KeyPress(wchar_t& key) {
   if (key == 3 || key == 22 || key == 24) key = 0;
   SetChangeDelay(600);
   host::TCustomTreeView::KeyPress(key);
-}
-
-// ---- Editing
-
-bool TKivShellTree::CanEdit(TTreeNode* node) {
-  bool allow = host::TCustomTreeView::CanEdit(node);
-  if (allow && IsValidKivShellTreeItem(node)) {
-    PointNavigatorAt(node);
-    allow = (navigator_->GetAttributes(SFGAO_CANRENAME) & SFGAO_CANRENAME) != 0;
-  }
-  return allow;
-}
-
-void TKivShellTree::Edit(const TVITEMW& item) {
-  auto* node = reinterpret_cast<TTreeNode*>(item.lParam);
-  if (!item.pszText) {
-    if (OnEditCanceled) OnEditCanceled(this, node);
-    return;
-  }
-  host::TCustomTreeView::Edit(item);
 }
 
 // ---- Drawing

@@ -245,6 +245,7 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
 void TKivShellTree::ChangeNotification(host::TObject*, int event, PItemIDList pidl1,
                                        PItemIDList pidl2) {
   if (Loading()) return;
+  if (HoldReport(event, pidl1, pidl2)) return;
   switch (event) {
     case neFileDelete:
     case neDriveRemove:

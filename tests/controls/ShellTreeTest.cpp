@@ -1,6 +1,7 @@
 // The shell tree on real folders: roots, lazy filling and completion, finding nodes by their
 // lists, selection by path and special folder, the link, the history, refreshes and change
-// reports, keys and clicks sent to its window, colours and form streaming.
+// reports, keys and clicks sent to its window, colours and form streaming; verbs, the context
+// menu, new folders and renaming in place while the shell reports the changes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,14 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "Modal.h"
 #include "Pump.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Forms.h"
+#include "host/Menus.h"
 #include "host/Streaming.h"
 #include "package/ZelnorComponents.h"
 #include "shell/PidlHistory.h"
+#include "shell/ShellRoutines.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;
@@ -617,4 +621,314 @@ TEST_F(ShellTreeTest, ReadFromAFormTextWithItsLinkAndWrittenBackWithItsSettings)
     auto* reloaded = dynamic_cast<TKivShellTree*>(again->FindComponent("Folders"));
     EXPECT_EQ(reloaded->GetSpecialFolder(), SF_DESKTOP);
   }
+}
+
+// ---- Commands and editing
+
+namespace {
+
+struct Reported {
+  TKivShellOperations operations;
+  std::vector<String> files;
+  String destination;
+};
+
+// Records what the tree tells OnOperation.
+std::vector<Reported>* RecordOperations(TKivShellTree* tree) {
+  auto* reports = new std::vector<Reported>;
+  tree->OnOperation = [reports](host::TObject*, TKivShellOperations ops, host::TStrings* files,
+                                const String& destination) {
+    Reported r{ops, {}, destination};
+    for (int i = 0; i < files->Count(); ++i) r.files.push_back(files->Strings(i));
+    reports->push_back(r);
+  };
+  return reports;
+}
+
+bool Exists(const String& path) {
+  return GetFileAttributesW(host::ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Types `text` into the label editor of `node` and ends the editing as Enter would.
+void EditLabel(TKivShellTree* tree, TTreeNode* node, const String& text) {
+  ASSERT_TRUE(node->EditText());
+  HWND edit = HWND(SendMessageW(tree->Handle(), TVM_GETEDITCONTROL, 0, 0));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, host::ToWide(text).c_str());
+  node->EndEdit(false);
+}
+
+void SetCtrl(bool down) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = down ? 0x80 : 0;
+  SetKeyboardState(keys);
+}
+
+}  // namespace
+
+TEST_F(ShellTreeTest, RenameInPlaceKeepsTheNodeWhileTheShellReportsItAndTellsOnce) {
+  const String a = dir.Folder("a");
+  dir.Folder("a\\inner");
+  dir.Folder("m");
+  TKivShellLink link;
+  Recorder peer;
+  peer.setShellLink(&link);
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  std::unique_ptr<std::vector<Reported>> ops(RecordOperations(tree.get()));
+  Paint();
+  TTreeNode* node = ChildNamed(Root(), "a");
+  ASSERT_NE(node, nullptr);
+  node->Expand(false);
+  ASSERT_EQ(Texts(node), (std::vector<String>{"inner"}));
+  tree->SetChangeDelay(0);
+  tree->SetSelected(node);
+
+  // The shell announces the rename while it runs; the node survives it under its new name.
+  EditLabel(tree.get(), node, "z");
+  EXPECT_TRUE(Exists(dir.Path() + "\\z"));
+  EXPECT_EQ(ChildNamed(Root(), "a"), nullptr);
+  ASSERT_EQ(ChildNamed(Root(), "z"), node);
+  EXPECT_EQ(Texts(Root()), (std::vector<String>{"m", "z"})) << "it moved to its new place";
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(node), dir.Path() + "\\z"));
+  EXPECT_TRUE(node->Expanded());
+  EXPECT_EQ(Texts(node), (std::vector<String>{"inner"}));
+  EXPECT_TRUE(host::SameText(tree->GetFullPath(node->Item(0)), dir.Path() + "\\z\\inner"));
+  ASSERT_EQ(ops->size(), 1u);
+  EXPECT_EQ((*ops)[0].operations, ShellOperations({sopRename}));
+  EXPECT_EQ((*ops)[0].files, (std::vector<String>{a}));
+  EXPECT_TRUE(host::SameText((*ops)[0].destination, dir.Path() + "\\z"));
+  ASSERT_FALSE(peer.paths.empty());
+  EXPECT_TRUE(host::SameText(peer.paths.back(), dir.Path() + "\\z"));
+
+  // A name the shell refuses (a sibling has it): the old name comes back, nothing is told.
+  EditLabel(tree.get(), node, "m");
+  EXPECT_EQ(node->Text(), "z");
+  EXPECT_TRUE(Exists(dir.Path() + "\\z"));
+  EXPECT_EQ(ops->size(), 1u);
+
+  // Cancelled editing tells OnEditCanceled only.
+  TTreeNode* cancelled = nullptr;
+  tree->OnEditCanceled = [&](host::TObject*, TTreeNode* n) { cancelled = n; };
+  ASSERT_TRUE(node->EditText());
+  node->EndEdit(true);
+  EXPECT_EQ(cancelled, node);
+  EXPECT_EQ(ops->size(), 1u);
+  peer.setShellLink(nullptr);
+  tree->SetShellLink(nullptr);
+}
+
+TEST_F(ShellTreeTest, RenameToANameTheShellChangesShowsTheShellsName) {
+  dir.File("note.txt", "x");
+  MakeTree(dir.Path());
+  tree->SetShowOption(soShowFiles, true);
+  Root()->Expand(false);
+  Paint();
+  ASSERT_EQ(Root()->Count(), 1);
+  TTreeNode* node = Root()->Item(0);
+  const String shown = node->Text();
+  const bool hidesExtension = shown == "note";
+  EditLabel(tree.get(), node, hidesExtension ? "memo" : "memo.txt");
+  EXPECT_TRUE(Exists(dir.Path() + "\\memo.txt"));
+  EXPECT_EQ(node->Text(), hidesExtension ? "memo" : "memo.txt");
+  EXPECT_EQ(node->Text(), tree->Navigator()->GetShellObjectName());
+}
+
+TEST_F(ShellTreeTest, DeleteThroughTheTreeRemovesTheNodeAndReportsIt) {
+  const String gone = dir.Folder("gone");
+  dir.Folder("stays");
+  MakeTree(dir.Path());
+  std::unique_ptr<std::vector<Reported>> ops(RecordOperations(tree.get()));
+  Paint();
+  // Nothing selected, or a node that is not the shell's: nothing runs, nothing is told.
+  tree->SetSelected(nullptr);
+  EXPECT_FALSE(tree->InvokeCommandOnSelected("delete"));
+  TTreeNode* stranger = tree->Items()->AddChild(Root(), "stranger");
+  tree->SetSelected(stranger);
+  EXPECT_FALSE(tree->InvokeCommandOnSelected("delete"));
+  stranger->Delete();
+  EXPECT_TRUE(ops->empty());
+
+  TTreeNode* node = ChildNamed(Root(), "gone");
+  tree->SetSelected(node);
+  {
+    testing_support::ModalWatchdog yes(IDYES);
+    EXPECT_TRUE(tree->InvokeCommandOnSelected("delete"));
+  }
+  EXPECT_FALSE(Exists(gone));
+  EXPECT_EQ(ChildNamed(Root(), "gone"), nullptr);
+  EXPECT_NE(ChildNamed(Root(), "stays"), nullptr);
+  EXPECT_EQ(tree->ChangeDelay(), 0u);
+  ASSERT_EQ(ops->size(), 1u);
+  EXPECT_EQ((*ops)[0].operations, ShellOperations({sopDelete, sopRemove}));
+  EXPECT_EQ((*ops)[0].files, (std::vector<String>{gone}));
+  EXPECT_EQ((*ops)[0].destination, "");
+
+  // Refused by the user: nothing happened, nothing is told.
+  tree->SetSelected(ChildNamed(Root(), "stays"));
+  {
+    testing_support::ModalWatchdog no(IDNO);
+    EXPECT_FALSE(tree->InvokeCommandOnSelected("delete"));
+  }
+  EXPECT_TRUE(Exists(dir.Path() + "\\stays"));
+  EXPECT_EQ(ops->size(), 1u);
+}
+
+TEST_F(ShellTreeTest, KeysRunTheirVerbsAndAFailedPasteIsNotReported) {
+  dir.Folder("a");
+  dir.File("a\\f.txt", "x");
+  dir.Folder("b");
+  MakeTree(dir.Path());
+  std::unique_ptr<std::vector<Reported>> ops(RecordOperations(tree.get()));
+  Paint();
+  tree->SetChangeDelay(0);
+  tree->SetSelected(ChildNamed(Root(), "a"));
+  SetFocus(tree->Handle());
+
+  // Ctrl+C puts the folder on the clipboard.
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+  SetCtrl(true);
+  SendMessageW(tree->Handle(), WM_KEYDOWN, 'C', 0);
+  SetCtrl(false);
+  std::unique_ptr<host::TStringList> copied = GetFilenamesFromClipboard();
+  ASSERT_TRUE(copied);
+  ASSERT_EQ(copied->Count(), 1);
+  EXPECT_TRUE(host::SameText(copied->Strings(0), dir.Path() + "\\a")) << copied->Strings(0);
+
+  // Ctrl+V on b: a paste the shell cannot carry out reports nothing, neither the verb's report
+  // nor the key's.
+  tree->SetSelected(ChildNamed(Root(), "b"));
+  SetCtrl(true);
+  SendMessageW(tree->Handle(), WM_KEYDOWN, 'V', 0);
+  SetCtrl(false);
+  if (Exists(dir.Path() + "\\b\\a")) {
+    // Where the shell can paste: the verb's report, then the key's.
+    ASSERT_EQ(ops->size(), 2u);
+    EXPECT_EQ((*ops)[1].operations, ShellOperations({sopPaste, sopAdd}));
+    ops->clear();
+  } else {
+    EXPECT_TRUE(ops->empty());
+  }
+
+  // F2 opens the selected node's label for editing.
+  TTreeNode* b = ChildNamed(Root(), "b");
+  tree->SetSelected(b);
+  SendMessageW(tree->Handle(), WM_KEYDOWN, VK_F2, 0);
+  EXPECT_EQ(tree->EditingNode(), b);
+  b->EndEdit(true);
+
+  // Ctrl+X marks the node cut; Delete removes it (the shell asks first).
+  SetCtrl(true);
+  SendMessageW(tree->Handle(), WM_KEYDOWN, 'X', 0);
+  SetCtrl(false);
+  EXPECT_TRUE(b->Cut());
+  {
+    testing_support::ModalWatchdog yes(IDYES);
+    SendMessageW(tree->Handle(), WM_KEYDOWN, VK_DELETE, 0);
+  }
+  EXPECT_FALSE(Exists(dir.Path() + "\\b"));
+  EXPECT_EQ(ChildNamed(Root(), "b"), nullptr);
+  ASSERT_FALSE(ops->empty());
+  EXPECT_EQ(ops->back().operations, ShellOperations({sopDelete, sopRemove}));
+
+  // A read-only tree deletes nothing.
+  tree->SetReadOnly(true);
+  tree->SetSelected(ChildNamed(Root(), "a"));
+  SendMessageW(tree->Handle(), WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_TRUE(Exists(dir.Path() + "\\a"));
+}
+
+TEST_F(ShellTreeTest, CreateDirMakesNewFolderBelowTheParentAndOpensItsLabel) {
+  dir.Folder("p");
+  MakeTree(dir.Path());
+  Paint();
+  tree->CreateDir("", "x", false);
+  EXPECT_EQ(Texts(ChildNamed(Root(), "p")), std::vector<String>{});
+  tree->CreateDir(dir.Path() + "\\p", "", true);
+  EXPECT_TRUE(Exists(dir.Path() + "\\p\\New Folder"));
+  TTreeNode* p = ChildNamed(Root(), "p");
+  EXPECT_EQ(tree->Selected(), p);
+  EXPECT_TRUE(p->Expanded());
+  EXPECT_EQ(Texts(p), (std::vector<String>{"New Folder"}));
+  ASSERT_NE(tree->EditingNode(), nullptr);
+  EXPECT_EQ(tree->EditingNode(), p->Item(0));
+  tree->EditingNode()->EndEdit(true);
+  // A deeper one with missing parents, no editing.
+  tree->CreateDir(dir.Path() + "\\q\\r", "s", false);
+  EXPECT_TRUE(Exists(dir.Path() + "\\q\\r\\s"));
+  EXPECT_FALSE(tree->IsEditing());
+}
+
+TEST_F(ShellTreeTest, RightClickShowsTheShellsMenuOfTheNodeUnderTheMouse) {
+  const String gone = dir.Folder("gone");
+  dir.Folder("other");
+  MakeTree(dir.Path());
+  std::unique_ptr<std::vector<Reported>> ops(RecordOperations(tree.get()));
+  host::TPopupMenu popup;
+  auto* own = new host::TMenuItem(&popup);
+  own->SetCaption("Own item");
+  popup.Items()->Add(own);
+  tree->SetPopupMenu(&popup);
+  Paint();
+  TTreeNode* node = ChildNamed(Root(), "gone");
+  const RECT label = node->DisplayRect(true);
+  const POINT at{(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+
+  // The control follows the mouse for a while before it asks for the menu: the menu is looked
+  // for until it is there.
+  static std::vector<testing_support::MenuEntry> entries;
+  entries.clear();
+  const UINT_PTR reader = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (HMENU menu = testing_support::OpenMenu()) {
+      entries = testing_support::MenuEntries(menu);
+      KillTimer(nullptr, id);
+      EndMenu();
+    }
+  });
+  SetForegroundWindow(form->Handle());
+  const POINT screen = tree->ClientToScreen(at);
+  SetCursorPos(screen.x, screen.y);
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  input[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return !entries.empty(); }, 8000));
+  KillTimer(nullptr, reader);
+  ASSERT_EQ(tree->Selected(), node) << "a menu on anything else would act on it";
+  bool open = false, mine = false;
+  for (const auto& e : entries) {
+    open = open || e.text == L"&Open";
+    mine = mine || e.text == L"Own item";
+  }
+  EXPECT_TRUE(open);
+  EXPECT_TRUE(mine);
+
+  // Shift+F10 opens it below the node; choosing Delete there removes the node and reports.
+  testing_support::AfterDelay(300, [] { testing_support::TypeIntoMenu(L'd'); });
+  const UINT_PTR fallback = SetTimer(nullptr, 0, 6000, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EndMenu();
+  });
+  {
+    testing_support::ModalWatchdog yes(IDYES);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(tree->Handle(), WM_KEYDOWN, VK_F10, 0);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+  }
+  KillTimer(nullptr, fallback);
+  EXPECT_FALSE(Exists(gone));
+  EXPECT_EQ(ChildNamed(Root(), "gone"), nullptr);
+  ASSERT_EQ(ops->size(), 1u);
+  EXPECT_EQ((*ops)[0].operations, ShellOperations({sopDelete, sopRemove}));
+  EXPECT_EQ((*ops)[0].files, (std::vector<String>{gone}));
+  tree->SetPopupMenu(nullptr);
 }

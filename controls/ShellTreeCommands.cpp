@@ -1,0 +1,271 @@
+// TKivShellTree: shell commands on the selected node (verbs, the context menu, new folders),
+// in-place renaming, and the change reports the tree holds back while its own command runs.
+//
+// The shell announces what a command changed while the command is still running (the rename in
+// SetNameOf, a delete, a new folder). A refresh at that moment could delete the node the command
+// is using, or drop a renamed node that still holds its old list as unseen. So the reports that
+// arrive during a command are kept and replayed once the command is done with its node.
+#include "controls/ShellTree.h"
+
+#include <windowsx.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "host/Application.h"
+#include "host/StringList.h"
+#include "shell/ShellRoutines.h"
+
+namespace zelnor {
+
+using host::TTreeNode;
+
+namespace {
+
+constexpr char kNewFolderName[] = "New Folder";
+
+std::unique_ptr<host::TStrings> OneFile(const String& path) {
+  auto files = std::make_unique<host::TStringList>();
+  files->Add(path);
+  return files;
+}
+
+// The operations a successful paste of `files` made: copied, or moved when the first source
+// is gone.
+TKivShellOperations PasteOperations(const host::TStrings* files) {
+  const bool copied = !files || files->Count() == 0 ||
+                      GetFileAttributesW(host::ToWide(files->Strings(0)).c_str()) !=
+                          INVALID_FILE_ATTRIBUTES;
+  return ShellOperations({sopPaste, sopAdd, copied ? sopCopy : sopMove});
+}
+
+bool SameBytes(PCItemIDList a, PCItemIDList b) {
+  const int size = GetPidlSize(a);
+  return a && b && size == GetPidlSize(b) && std::memcmp(a, b, size_t(size)) == 0;
+}
+
+}  // namespace
+
+// ---- Reports held while a command runs
+
+host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldReports() {
+  ++commandDepth_;
+  return host::ScopeExitGuard<std::function<void()>>([this] {
+    if (--commandDepth_ > 0) return;
+    std::vector<HeldReport> reports = std::move(heldReports_);
+    heldReports_.clear();
+    for (HeldReport& report : reports)
+      ChangeNotification(nullptr, report.event, report.first.get(), report.second.get());
+  });
+}
+
+bool TKivShellTree::HoldReport(int event, PCItemIDList first, PCItemIDList second) {
+  if (commandDepth_ == 0) return false;
+  heldReports_.push_back(HeldReport{event, UniquePidl{first ? CopyItemIdList(first) : nullptr},
+                                    UniquePidl{second ? CopyItemIdList(second) : nullptr}});
+  return true;
+}
+
+// ---- Verbs
+
+void TKivShellTree::PrepareNavigatorForCommand() {
+  if (ReadOnly())
+    navigator_->OnRename = nullptr;
+  else
+    navigator_->OnRename = [this](host::TObject*) { HandleRenameEvent(); };
+  navigator_->OnContextMenuSelect = OnContextMenuSelect;
+  navigator_->SetRestrictedVerbs(ReadOnly());
+  navigator_->SetShowContextMenuOnTop(ShowOption(soShowContextMenuOnTop));
+}
+
+void TKivShellTree::HandleRenameEvent() {
+  if (TTreeNode* node = Selected()) node->EditText();
+}
+
+bool TKivShellTree::InvokeCommandOnSelected(const String& verb) {
+  TTreeNode* node = Selected();
+  // A node that is not one of the shell's has nothing to run a verb on.
+  if (!IsValidKivShellTreeItem(node)) return false;
+  PrepareNavigatorForCommand();
+  const bool paste = host::SameText(verb, "paste");
+  std::unique_ptr<host::TStrings> files =
+      paste ? std::unique_ptr<host::TStrings>(GetFilenamesFromClipboard())
+            : OneFile(GetSelectedFolder());
+  bool done = false;
+  {
+    auto held = HoldReports();
+    PointNavigatorAt(node);
+    done = navigator_->InvokeContextMenuCommand(verb);
+  }
+  if (!done) return false;
+  if (host::SameText(verb, "delete")) {
+    SetChangeDelay(0);
+    Operation(ShellOperations({sopDelete, sopRemove}), std::move(files), {});
+  } else if (paste) {
+    host::Application().ProcessMessages();
+    SmartRefresh();
+    const TKivShellOperations operations = PasteOperations(files.get());
+    Operation(operations, std::move(files), GetSelectedFolder());
+  } else if (host::SameText(verb, "cut")) {
+    // The node may have gone with a report replayed above.
+    if (TTreeNode* selected = Selected()) selected->SetCut(true);
+  }
+  return true;
+}
+
+void TKivShellTree::ShowContextMenu(POINT point, String& command) {
+  command.clear();
+  TTreeNode* node = Selected();
+  if (!IsValidKivShellTreeItem(node)) return;
+  PrepareNavigatorForCommand();
+  std::unique_ptr<host::TStrings> clipboard(GetFilenamesFromClipboard());
+  std::unique_ptr<host::TStrings> selected = OneFile(GetSelectedFolder());
+  {
+    auto held = HoldReports();
+    PointNavigatorAt(node);
+    command = navigator_->ShowContextMenu(point, PopupMenu());
+  }
+  if (host::SameText(command, "delete")) {
+    SetChangeDelay(0);
+    Operation(ShellOperations({sopDelete, sopRemove}), std::move(selected), {});
+  } else if (host::SameText(command, "cut")) {
+    if (TTreeNode* now = Selected()) now->SetCut(true);
+  } else if (host::SameText(command, "paste")) {
+    host::Application().ProcessMessages();
+    SmartRefresh();
+    const TKivShellOperations operations = PasteOperations(clipboard.get());
+    Operation(operations, std::move(clipboard), GetSelectedFolder());
+  }
+}
+
+void TKivShellTree::WMContextMenu(host::TMessage& message) {
+  TTreeNode* node = Selected();
+  if (!shellContextMenu_ || !IsValidKivShellTreeItem(node)) {
+    host::TCustomTreeView::WndProc(message);
+    return;
+  }
+  POINT point{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+  // From the keyboard: below the selected node's text.
+  if (point.x <= 0) point = ClientToScreen(BottomRightOfText(node));
+  String command;
+  ShowContextMenu(point, command);
+  message.Result = 1;
+}
+
+void TKivShellTree::CNNotify(host::TMessage& message) {
+  host::TCustomTreeView::CNNotify(message);
+  // A right click has selected the node under the mouse: its menu is shown here, and the
+  // control, told the click was handled, sends no WM_CONTEXTMENU of its own.
+  if (reinterpret_cast<NMHDR*>(message.LParam)->code != NM_RCLICK) return;
+  if (!shellContextMenu_ || !IsValidKivShellTreeItem(Selected())) return;
+  const DWORD position = GetMessagePos();
+  String command;
+  ShowContextMenu(POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}, command);
+  message.Result = 1;
+}
+
+POINT TKivShellTree::BottomRightOfText(TTreeNode* node) const {
+  const RECT rect = node->DisplayRect(true);
+  return POINT{rect.right, rect.bottom};
+}
+
+// ---- New folders
+
+void TKivShellTree::CreateDir(const String& parentPath, const String& name, bool edit) {
+  if (parentPath.empty()) return;
+  const String parent = host::IncludeTrailingBackslash(parentPath);
+  const String leaf = name.empty() ? String(kNewFolderName) : name;
+  {
+    auto held = HoldReports();
+    host::ForceDirectories(parent + leaf);
+    const WideString created = host::ToWide(parent + leaf);
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, created.c_str(), nullptr);
+  }
+  SetSelectedFolder(parent);
+  TTreeNode* node = Selected();
+  if (!node) return;
+  node->SetHasChildren(true);
+  node->Expand(false);
+  RefreshNode(node, false, true);
+  for (int i = 0; i < node->Count(); ++i) {
+    if (!host::SameText(node->Item(i)->Text(), leaf)) continue;
+    if (edit) node->Item(i)->EditText();
+    break;
+  }
+}
+
+// ---- Renaming in place
+
+bool TKivShellTree::CanEdit(TTreeNode* node) {
+  bool allow = host::TCustomTreeView::CanEdit(node);
+  if (allow && IsValidKivShellTreeItem(node)) {
+    PointNavigatorAt(node);
+    allow = navigator_->CanRename();
+  }
+  return allow;
+}
+
+void TKivShellTree::Edit(const TVITEMW& item) {
+  auto* node = reinterpret_cast<TTreeNode*>(item.lParam);
+  if (!item.pszText) {
+    if (OnEditCanceled) OnEditCanceled(this, node);
+    return;
+  }
+  host::TCustomTreeView::Edit(item);
+  TKivShellTreeItem* data = ShellItem(node);
+  if (!data) return;
+  String name = node->Text();
+  const String oldPath = GetFullPath(node);
+  bool renamed = false;
+  bool wasExpanded = false;
+  UniquePidl newList;
+  {
+    // The shell's report of the rename waits until the node holds its new lists.
+    auto held = HoldReports();
+    PointNavigatorAt(node);
+    UniquePidl before = navigator_->GetItemIdList();
+    navigator_->RenameObject(name);
+    // The shell's name, which may differ from the typed one (a hidden extension).
+    node->SetText(name);
+    UniquePidl after = navigator_->GetItemIdList();
+    renamed = before && after && !SameBytes(before.get(), after.get());
+    if (renamed) {
+      data->absoluteIdList.reset(CopyItemIdList(navigator_->GetAbsoluteItemIdList()));
+      newList.reset(CopyItemIdList(data->absoluteIdList.get()));
+      data->relativeIdList = node->Parent()
+                                 ? std::move(after)
+                                 : UniquePidl{CopyItemIdList(data->absoluteIdList.get())};
+      // The children's lists name the old folder: they are read again.
+      wasExpanded = node->Expanded();
+      if (wasExpanded) node->Collapse(false);
+      node->DeleteChildren();
+      node->SetHasChildren(true);
+    }
+  }
+  if (!renamed) return;
+  // A replayed report may have taken the node: it is looked for by its new list.
+  if (FindNodeOfList(newList.get()) != node) return;
+  if (!AutomaticRefresh()) RefreshNode(node, true, true);
+  if (node->Parent()) {
+    PointNavigatorAt(node);
+    Resort(node->Parent());
+  }
+  Operation(ShellOperations({sopRename}), OneFile(oldPath), GetFullPath(node));
+  if (wasExpanded) node->Expand(false);
+  if (shellLink_) shellLink_->PathChanged(this, newList.get());
+}
+
+// ---- Double click
+
+void TKivShellTree::MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) {
+  host::TCustomTreeView::MouseDown(button, shift, x, y);
+  if (button != host::mbLeft || !(shift & host::ssDouble) || OnDblClick) return;
+  TTreeNode* node = GetNodeAt(x, y);
+  TKivShellTreeItem* item = ShellItem(node);
+  if (!item || !ShowOption(soShowFiles) || item->isFolder) return;
+  InvokeCommandOnSelected("default");
+}
+
+}  // namespace zelnor
