@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
 #include "host/Forms.h"
@@ -154,4 +155,21 @@ std::vector<String> PhotographContextMenu(TForm& form, const String& screenshotF
   bool handled = false;
   ShowListContextMenu(list, POINT{r.left + 24, (r.top + r.bottom) / 2}, handled);
   return {shotFile};
+}
+
+std::vector<String> PhotographAddressList(TForm& form, const String& screenshotFile) {
+  auto* combo = dynamic_cast<TKivShellCombo*>(form.FindComponent("AddressCombo"));
+  if (!combo || combo->Items()->Count() == 0) return {};
+  const String file = ChangeFileExt(screenshotFile, "") + "-address.png";
+  WaitUntilPainted(&form);
+  combo->SetDroppedDown(true);
+  // The list paints itself; the form behind it stays as it is.
+  const ULONGLONG settle = GetTickCount64() + 400;
+  while (GetTickCount64() < settle) {
+    Application().ProcessMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  SaveWindowPng(form.Handle(), file);
+  combo->SetDroppedDown(false);
+  return {file};
 }

@@ -2,6 +2,7 @@
 //   SeedDocuments              a few sample files and folders in an empty Documents folder
 //   RegisterExplorerClasses    the shell components and the form's event handlers
 //   PhotographContextMenu      a picture of the explorer with the shell's context menu open
+//   PhotographAddressList      a picture of the explorer with the address combo's list open
 #pragma once
 
 #include <vector>
@@ -16,3 +17,6 @@ void RegisterExplorerClasses();
 // Opens the shell's context menu on the list's first item and saves a picture of the form with
 // it ("<screenshot>-menu.png"); answers the file written.
 std::vector<host::String> PhotographContextMenu(host::TForm& form, const host::String& screenshotFile);
+// Drops down the address combo's list and saves a picture of the form with it
+// ("<screenshot>-address.png"); answers the file written.
+std::vector<host::String> PhotographAddressList(host::TForm& form, const host::String& screenshotFile);

@@ -46,6 +46,49 @@ UniquePidl OnlySubfolder(const String& parent) {
   return UniquePidl{ConcatItemIdLists(parentList.get(), child)};
 }
 
+// Item `index` drawn into a white bitmap as the list (or the face) would draw it.
+struct DrawnItem {
+  static constexpr int kWidth = 240, kHeight = 20;
+  std::vector<COLORREF> pixels;
+  COLORREF At(int x, int y) const { return pixels[size_t(y * kWidth + x)]; }
+  // The leftmost column with a pixel that is not `background`, or -1.
+  int FirstColumnNot(COLORREF background, int from = 0) const {
+    for (int x = from; x < kWidth; ++x)
+      for (int y = 0; y < kHeight; ++y)
+        if (At(x, y) != background) return x;
+    return -1;
+  }
+};
+
+DrawnItem Draw(TKivShellCombo& combo, int index, UINT state) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), DrawnItem::kWidth, -DrawnItem::kHeight, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, DrawnItem::kWidth, DrawnItem::kHeight};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DRAWITEMSTRUCT draw{};
+  draw.CtlType = ODT_COMBOBOX;
+  draw.itemID = UINT(index);
+  draw.itemAction = ODA_DRAWENTIRE;
+  draw.itemState = state;
+  draw.hwndItem = combo.Handle();
+  draw.hDC = dc;
+  draw.rcItem = all;
+  combo.Perform(host::CN_DRAWITEM, 0, LPARAM(&draw));
+  GdiFlush();
+  DrawnItem drawn;
+  const auto* p = static_cast<const DWORD*>(bits);
+  for (int i = 0; i < DrawnItem::kWidth * DrawnItem::kHeight; ++i)
+    drawn.pixels.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return drawn;
+}
+
 String WithoutSlash(String path) {
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   return path;
@@ -173,6 +216,41 @@ TEST_F(ShellComboTest, ListsTheDesktopItsFoldersAndMyComputersDrivesButNoFiles) 
   RemoveDirectoryW(host::ToWide(desktop + "\\Combo folder").c_str());
 }
 
+TEST_F(ShellComboTest, TheListIndentsIconsAndTextsByDepthAndTheFaceDoesNot) {
+  Make(false);
+  combo->SetColor(host::clWhite);
+  const COLORREF white = RGB(255, 255, 255);
+  const int drive = IndexOfName("C:\\");
+  ASSERT_EQ(At(drive)->indent, 2);
+  // In the list: the icon 2 pixels in plus 10 per level, the text after it.
+  const DrawnItem inList = Draw(*combo, drive, 0);
+  const int icon = inList.FirstColumnNot(white);
+  EXPECT_GE(icon, 2 + 20);
+  EXPECT_LT(icon, 2 + 20 + 16);
+  EXPECT_GE(inList.FirstColumnNot(white, 2 + 20 + 16), 20 + 16 + 6);
+  const DrawnItem desktop = Draw(*combo, 0, 0);
+  EXPECT_GE(desktop.FirstColumnNot(white), 2);
+  EXPECT_LT(desktop.FirstColumnNot(white), 2 + 16);
+  // A selected entry has its text on the highlight colour, the indent left in the control's.
+  const DrawnItem selected = Draw(*combo, drive, ODS_SELECTED);
+  EXPECT_EQ(selected.At(5, 10), white);
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+  bool highlighted = false;
+  for (int x = 22 + 16 + 6; x < DrawnItem::kWidth; ++x) highlighted |= selected.At(x, 10) == highlight;
+  EXPECT_TRUE(highlighted);
+
+  // On the face: no indent; with the edit field the text is the field's.
+  const DrawnItem face = Draw(*combo, drive, ODS_COMBOBOXEDIT);
+  EXPECT_GE(face.FirstColumnNot(white), 2);
+  EXPECT_LT(face.FirstColumnNot(white), 2 + 16);
+  EXPECT_EQ(face.FirstColumnNot(white, 2 + 16), -1);
+  combo->SetEditable(false);
+  const DrawnItem plainFace = Draw(*combo, drive, ODS_COMBOBOXEDIT);
+  const int text = plainFace.FirstColumnNot(white, 2 + 16);
+  EXPECT_GE(text, 16 + 6);
+  EXPECT_LT(text, 16 + 6 + 20);
+}
+
 TEST_F(ShellComboTest, ALinkedControlsFolderShowsAsTheChainBelowItsDrive) {
   Make(true);
   EXPECT_EQ(combo->ItemIndex(), -1);
@@ -278,6 +356,18 @@ TEST_F(ShellComboTest, EnterInTheEditFieldNavigatesTheLinkAndTellsOnKeyUp) {
   EXPECT_EQ(keys, std::vector<WORD>{VK_RETURN});
   // Enter does not end up as a character in the field.
   EXPECT_EQ(combo->EditField()->Text(), "typed");
+  // Other characters pass the combo's OnKeyPress, which may change them.
+  std::vector<wchar_t> pressed;
+  combo->OnKeyPress = [&](host::TObject*, wchar_t& key) {
+    pressed.push_back(key);
+    if (key == L'x') key = L'y';
+  };
+  SendMessageW(edit, WM_CHAR, L'x', 1);
+  EXPECT_EQ(pressed, std::vector<wchar_t>{L'x'});
+  const String typed = combo->EditField()->Text();
+  EXPECT_EQ(typed.size(), 6u);
+  EXPECT_NE(typed.find('y'), String::npos);
+  EXPECT_EQ(typed.find('x'), String::npos);
 }
 
 TEST_F(ShellComboTest, ATypedPathThatDoesNotExistLeavesEverythingWhereItWas) {
@@ -330,6 +420,15 @@ TEST_F(ShellComboTest, EntriesSurviveARecreatedWindow) {
   EXPECT_EQ(combo->Items()->Count(), count);
   EXPECT_EQ(combo->ItemIndex(), selected);
   EXPECT_EQ(combo->GetSelectedFolder(), here);
+  // Dropping the list down and closing it again navigates nothing.
+  const size_t told = recorder.paths.size();
+  combo->SetDroppedDown(true);
+  PumpMessagesUntil([] { return false; }, 300);
+  EXPECT_TRUE(combo->DroppedDown());
+  combo->SetDroppedDown(false);
+  PumpMessagesUntil([] { return false; }, 100);
+  EXPECT_EQ(recorder.paths.size(), told);
+  EXPECT_EQ(combo->ItemIndex(), selected);
 }
 
 TEST_F(ShellComboTest, InsertItemKeepsNameTextAndPlace) {
