@@ -595,7 +595,12 @@ void TKivShellCombo::WMContextMenu(host::TMessage& message) {
   PCItemIDList list = EntryIdList(index);
   if (!list) return;
   POINT at{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
-  if (at.x == -1 && at.y == -1) at = ClientToScreen(POINT{0, Height()});
+  if (at.x == -1 && at.y == -1) {
+    // From the keyboard: below the face.
+    RECT face{};
+    GetWindowRect(Handle(), &face);
+    at = POINT{face.left, face.bottom};
+  }
   host::CursorGuard keepCursor(host::Screen().Cursor());
   navigator_->SetFolderIdList(list);
   navigator_->SelectParent();
