@@ -212,7 +212,15 @@ void TKivShellTree::Loaded() {
     }
     InformPathChanged(Selected());
   }
-  if (fill && Items()->GetFirstNode()) Items()->GetFirstNode()->Expand(false);
+  if (TTreeNode* first = Items()->GetFirstNode()) {
+    if (fill) first->Expand(false);
+    if (TKivSelectionList* list = CheckedPaths()) {
+      TKivShellTreeItem* item = ShellItem(first);
+      first->SetStateIndex(!rootedAtFileSystemFolder_.empty() && item
+                               ? list->IsPIDLSelected(item->absoluteIdList.get())
+                               : ssNone);
+    }
+  }
   if (useSystemFont_) ApplyExplorerFont(*Font());
 }
 
@@ -492,6 +500,7 @@ void TKivShellTree::CompleteItemDetails(TTreeNode* node, bool full) {
     item->compressed = (attributes & SFGAO_COMPRESSED) != 0;
     item->encrypted = (attributes & SFGAO_ENCRYPTED) != 0;
   }
+  CompleteCheckState(node, full);
   if (OnUpdatedFolder) OnUpdatedFolder(this, node);
 }
 
@@ -791,6 +800,8 @@ HOST_PROPERTIES(TKivShellTree) {
   p.Bool("CreateLinkOnDrop", &TKivShellTree::CreateLinkOnDrop, &TKivShellTree::SetCreateLinkOnDrop,
          false);
   p.Str("Version", &TKivShellTree::Version, nullptr).NeverStored();
+  p.Bool("CheckBoxes", &TKivShellTree::CheckBoxes, &TKivShellTree::SetCheckBoxes, false);
+  p.Event("OnCheckStateChanged", &TKivShellTree::OnCheckStateChanged);
   p.Bool("AutomaticRefresh", &TKivShellTree::AutomaticRefresh, &TKivShellTree::SetAutomaticRefresh,
          true);
   p.Bool("UseSystemFont", &TKivShellTree::UseSystemFont, &TKivShellTree::SetUseSystemFont, true);

@@ -5,7 +5,8 @@
 //   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
 //                         (ShellTree.cpp); the link, history, refresh and change reports
 //                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp);
-//                         verbs, the context menu, new folders and renaming (ShellTreeCommands.cpp)
+//                         verbs, the context menu, new folders and renaming (ShellTreeCommands.cpp);
+//                         check boxes of the link's selection list (ShellTreeCheckBoxes.cpp)
 //
 // A node's children are enumerated when it is first expanded. A node is added with its lists
 // only: its display name is read when someone reads its text or the control draws it on screen,
@@ -27,6 +28,7 @@
 #include "host/Raii.h"
 #include "host/TreeView.h"
 #include "link/ShellLink.h"
+#include "selection/KivSelectionList.h"
 #include "shell/SharedIcons.h"
 #include "shell/ShellOperations.h"
 #include "shell/ShowOptions.h"
@@ -59,6 +61,10 @@ enum TGotoFolderIdAction { gaSelect, gaRefresh, gaRefreshParent, gaDelete };
 using TOnAddNode = std::function<void(host::TTreeNode* node, const String& path, bool& canAdd)>;
 // After a node's details have been (re)computed.
 using TOnUpdatedFolder = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
+// A click on a check box changed the selection: the node's absolute index, its path and the
+// item's state after the change.
+using TOnCheckStateChanged = std::function<void(host::TObject* sender, int itemIndex,
+                                                const String& path, TKivSelectionState state)>;
 // Label editing ended without a new text.
 using TTVEditCanceled = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
 
@@ -103,6 +109,9 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   TKivCopyMode CopyMode() const { return copyMode_; }
   void SetCopyMode(TKivCopyMode mode) { copyMode_ = mode; }
   String Version() const { return ClassName() + " V4.2"; }
+  // Boxes that show and change the states of the link's selection list; only with a link.
+  bool CheckBoxes() const { return checkBoxes_; }
+  void SetCheckBoxes(bool value);
 
   // ---- Roots and nodes
   // Several roots side by side: each SetRootedAt adds one. Switching it deletes all roots but
@@ -131,6 +140,14 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   // Reads icons, children flag and (with `full`) overlay and attributes of a node; the navigator
   // must point at the node's item.
   void CompleteItemDetails(host::TTreeNode* node, bool full);
+
+  // ---- Check boxes
+  // The cached state of the node at an absolute index (no lookup in the selection list).
+  TKivSelectionState GetItemSelectionState(int index) const;
+  // Recompute the cached states from the selection list: of the node and its ancestors, and of
+  // the node and its open descendants.
+  void SetParentNodeSelectionState(host::TTreeNode* node);
+  void SetChildNodeSelectionState(host::TTreeNode* node);
 
   // ---- Navigation and refresh
   void InformPathChanged(host::TTreeNode* node);
@@ -180,6 +197,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   host::TNotifyEvent OnMouseEnter;
   host::TNotifyEvent OnMouseLeave;
   TOnBeforeShellDropEvent OnBeforeShellDrop;
+  TOnCheckStateChanged OnCheckStateChanged;
 
   void Loaded() override;
 
@@ -236,6 +254,15 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   host::TTreeNode* FindChild(host::TTreeNode* parent, PCItemIDList part);
   void ApplyAction(host::TTreeNode* target, TGotoFolderIdAction action);
   host::TTreeNode* FindNodeOfList(PCItemIDList list);
+  // The link's selection list while check boxes are on, else nullptr.
+  TKivSelectionList* CheckedPaths() const;
+  TKivSelectionState NodeState(const host::TTreeNode* node) const;
+  TKivSelectionState VirtualRootState(TKivSelectionList* list) const;
+  bool IsVirtualFirstRoot(const host::TTreeNode* node) const;
+  // The check-box step of a completion.
+  void CompleteCheckState(host::TTreeNode* node, bool full);
+  // A left press on a node's box changes the selection; true when the press was on a box.
+  bool ClickOnCheckBox(int x, int y);
   // The shell's rename verb becomes editing of the selected node's label.
   void HandleRenameEvent();
   void PrepareNavigatorForCommand();
@@ -252,6 +279,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   };
   std::vector<HeldReport> heldReports_;
   int commandDepth_ = 0;
+  bool checkBoxes_ = false;
 
   std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> images_;

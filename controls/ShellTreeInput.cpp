@@ -2,6 +2,8 @@
 // encrypted objects.
 #include "controls/ShellTree.h"
 
+#include <windowsx.h>
+
 #include "host/Messages.h"
 #include "host/StringList.h"
 #include "shell/ShellRoutines.h"
@@ -30,6 +32,13 @@ void TKivShellTree::WndProc(host::TMessage& message) {
     case WM_CONTEXTMENU:
       WMContextMenu(message);
       return;
+    case WM_LBUTTONDOWN:
+      // A press on a check box is the box's alone: the native control never sees it.
+      if (ClickOnCheckBox(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam))) {
+        message.Result = 0;
+        return;
+      }
+      break;
     default:
       break;
   }

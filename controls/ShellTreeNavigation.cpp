@@ -139,6 +139,8 @@ void TKivShellTree::SmartRefresh() {
   host::UpdateGuard<host::TTreeNodes> update(*Items());
   if (node->Text().empty() && node->Parent()) node = node->Parent();
   RefreshNode(node, true, false);
+  // A change made through another control reaches the ancestors' boxes.
+  SetParentNodeSelectionState(node);
   if (!AutomaticRefresh()) {
     // Refreshing a parent deletes nodes: the cut nodes are noted first and found again after.
     std::vector<UniquePidl> cut;

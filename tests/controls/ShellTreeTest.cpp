@@ -932,3 +932,179 @@ TEST_F(ShellTreeTest, RightClickShowsTheShellsMenuOfTheNodeUnderTheMouse) {
   EXPECT_EQ((*ops)[0].files, (std::vector<String>{gone}));
   tree->SetPopupMenu(nullptr);
 }
+
+// ---- Check boxes
+
+namespace {
+
+// The left edge of a node's check box, where the control draws it.
+int BoxLeft(TKivShellTree* tree, TTreeNode* node) {
+  const RECT row = node->DisplayRect(false);
+  return (tree->ShowRoot() ? node->Level() + 1 : node->Level()) * tree->Indent() + int(row.left);
+}
+
+// A real press and release of the left button at a client point.
+void ClickAt(TKivShellTree* tree, int x, int y) {
+  PostMessageW(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageW(tree->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  host::Application().ProcessMessages();
+}
+
+void ClickBox(TKivShellTree* tree, TTreeNode* node) {
+  const RECT row = node->DisplayRect(false);
+  ClickAt(tree, BoxLeft(tree, node) + 4, int(row.top + 4));
+}
+
+TKivSelectionState StateOf(TKivShellTree* tree, TTreeNode* node) {
+  return tree->GetItemSelectionState(node->AbsoluteIndex());
+}
+
+std::vector<String> Entries(TKivSelectionList* list) {
+  std::vector<String> entries;
+  for (int i = 0; i < list->Count(); ++i) entries.push_back(list->Paths()->Strings(i));
+  return entries;
+}
+
+}  // namespace
+
+TEST_F(ShellTreeTest, CheckBoxesStayOffWithoutALinkAndTheDesignerSaysWhyOnce) {
+  MakeTree(dir.Path());
+  tree->SetCheckBoxes(true);
+  EXPECT_FALSE(tree->CheckBoxes());
+  {
+    testing_support::ModalWatchdog ok(IDOK);
+    tree->SetDesigning(true);
+    tree->SetCheckBoxes(true);
+    tree->SetDesigning(false);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return ok.Answered() > 0; }, 3000) || ok.Answered() > 0);
+    EXPECT_EQ(ok.Answered(), 1);
+    const auto texts = ok.Texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find(L"You must now assign a TKIvShellLink to the ShellLink property of "
+                            L"this components for the checkboxes to work!"),
+              std::wstring::npos);
+  }
+  EXPECT_FALSE(tree->CheckBoxes());
+}
+
+TEST_F(ShellTreeTest, ClicksOnBoxesCheckFilesAndFoldersInTheLinksSelection) {
+  dir.Folder("f");
+  const String one = dir.File("f\\1.txt", "1");
+  const String two = dir.File("f\\2.txt", "22");
+  dir.Folder("g");
+  TKivShellLink link;
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  tree->SetShowOption(soShowFiles, true);
+  tree->SetCheckBoxes(true);
+  ASSERT_TRUE(tree->CheckBoxes());
+  ASSERT_NE(tree->StateImages(), nullptr);
+  TKivSelectionList* list = link.SelectionList();
+  std::vector<std::pair<String, TKivSelectionState>> told;
+  tree->OnCheckStateChanged = [&](host::TObject*, int index, const String& path,
+                                  TKivSelectionState state) {
+    EXPECT_EQ(tree->Items()->Item(index)->Text().empty(), false);
+    told.emplace_back(path, state);
+  };
+  TTreeNode* f = ChildNamed(Root(), "f");
+  f->Expand(false);
+  Paint();
+  TTreeNode* n1 = f->Item(0);
+  TTreeNode* n2 = f->Item(1);
+  ASSERT_TRUE(host::SameText(tree->GetFullPath(n1), one));
+  EXPECT_EQ(StateOf(tree.get(), n1), ssUnChecked);
+  EXPECT_EQ(StateOf(tree.get(), f), ssUnChecked);
+  TTreeNode* selected = tree->Selected();
+
+  // A file ticked: its folder and the root show grayed; the selected node stays.
+  ClickBox(tree.get(), n1);
+  EXPECT_EQ(Entries(list), (std::vector<String>{one}));
+  EXPECT_EQ(StateOf(tree.get(), n1), ssChecked);
+  EXPECT_EQ(StateOf(tree.get(), f), ssGrayed);
+  EXPECT_EQ(StateOf(tree.get(), Root()), ssGrayed);
+  EXPECT_EQ(tree->Selected(), selected);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(host::SameText(told[0].first, one));
+  EXPECT_EQ(told[0].second, ssChecked);
+
+  // Unticked again.
+  ClickBox(tree.get(), n1);
+  EXPECT_TRUE(Entries(list).empty());
+  EXPECT_EQ(StateOf(tree.get(), n1), ssUnChecked);
+  EXPECT_EQ(StateOf(tree.get(), f), ssUnChecked);
+
+  // The last unticked file completes its folder: one folder entry replaces the files.
+  ClickBox(tree.get(), n1);
+  ClickBox(tree.get(), n2);
+  ASSERT_EQ(list->Count(), 1);
+  EXPECT_TRUE(host::SameText(list->Paths()->Strings(0), dir.Path() + "\\f\\*"));
+  EXPECT_EQ(StateOf(tree.get(), f), ssChecked);
+  EXPECT_EQ(StateOf(tree.get(), n1), ssChecked);
+  EXPECT_EQ(StateOf(tree.get(), n2), ssChecked);
+
+  // A grayed folder ticked becomes whole; the entries below it go.
+  ClickBox(tree.get(), f);
+  EXPECT_TRUE(Entries(list).empty());
+  ClickBox(tree.get(), n2);
+  EXPECT_EQ(StateOf(tree.get(), f), ssGrayed);
+  ClickBox(tree.get(), f);
+  ASSERT_EQ(list->Count(), 1);
+  EXPECT_TRUE(host::SameText(list->Paths()->Strings(0), dir.Path() + "\\f\\*"));
+  EXPECT_EQ(StateOf(tree.get(), n1), ssChecked);
+
+  // Just right of the box is an ordinary click: it selects, it does not tick.
+  TTreeNode* g = ChildNamed(Root(), "g");
+  const RECT row = g->DisplayRect(false);
+  tree->SetChangeDelay(0);
+  ClickAt(tree.get(), BoxLeft(tree.get(), g) + tree->StateImages()->Width(), int(row.top + 4));
+  EXPECT_EQ(StateOf(tree.get(), g), ssUnChecked);
+  EXPECT_EQ(list->Count(), 1);
+
+  // An inactive box takes no part, not even in the selection of nodes.
+  tree->SetSelected(f);
+  g->SetStateIndex(ssNone);
+  const size_t before = told.size();
+  ClickBox(tree.get(), g);
+  EXPECT_EQ(StateOf(tree.get(), g), ssNone);
+  EXPECT_EQ(list->Count(), 1);
+  EXPECT_EQ(tree->Selected(), f);
+  EXPECT_EQ(told.size(), before);
+
+  // Saved and loaded into the list of a new link, a new tree shows the same boxes.
+  const String ini = dir.Path() + "\\sel.ini";
+  list->SaveToIniFile(ini, "Selection");
+  tree->SetCheckBoxes(false);
+  EXPECT_EQ(tree->StateImages(), nullptr);
+  tree->SetShellLink(nullptr);
+  tree.reset();
+  TKivShellLink other;
+  other.SelectionList()->LoadFromIniFile(ini, "Selection");
+  MakeTree(dir.Path());
+  tree->SetShellLink(&other);
+  tree->SetShowOption(soShowFiles, true);
+  tree->SetCheckBoxes(true);
+  TTreeNode* f2 = ChildNamed(Root(), "f");
+  f2->Expand(false);
+  Paint();
+  EXPECT_EQ(StateOf(tree.get(), f2), ssChecked);
+  EXPECT_EQ(StateOf(tree.get(), f2->Item(0)), ssChecked);
+  EXPECT_EQ(StateOf(tree.get(), ChildNamed(Root(), "g")), ssUnChecked);
+  tree->SetShellLink(nullptr);
+}
+
+TEST_F(ShellTreeTest, TheDesktopRootShowsGrayedOnceALocalPathIsChecked) {
+  TKivShellLink link;
+  MakeTree();
+  tree->SetShellLink(&link);
+  tree->SetCheckBoxes(true);
+  Paint();
+  EXPECT_EQ(StateOf(tree.get(), Root()), ssNone);
+  ClickBox(tree.get(), Root());
+  EXPECT_EQ(link.SelectionList()->Count(), 0) << "the desktop cannot be checked";
+  link.SelectionList()->AddPathToSelection(dir.Path());
+  tree->SetChangeDelay(0);
+  tree->SetSelected(Root());
+  tree->SmartRefresh();
+  EXPECT_EQ(StateOf(tree.get(), Root()), ssGrayed);
+  tree->SetShellLink(nullptr);
+}
