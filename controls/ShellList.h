@@ -101,8 +101,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   // The navigator column shown in list column `index`.
   int ColumnMap(int index) const { return columnMap_.at(size_t(index)); }
   int ShellColumnCount() const { return columnCount_; }
-  TZelnor* Navigator() const { return navigator_.get(); }
-  TKivShellChangeNotifier* Notifier() const { return notifier_.get(); }
   static TKivShellListItem* ItemData(const host::TListItem* item) {
     return item ? static_cast<TKivShellListItem*>(item->Data()) : nullptr;
   }
@@ -137,6 +135,10 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void Loaded() override;
 
  protected:
+  // The list's own navigator and change notifier: for descendants, not for the application.
+  TZelnor* Navigator() const { return navigator_.get(); }
+  TKivShellChangeNotifier* Notifier() const { return notifier_.get(); }
+
   void CreateWnd() override;
   void DestroyWnd() override;
   void WndProc(host::TMessage& message) override;

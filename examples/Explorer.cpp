@@ -73,7 +73,10 @@ void ShowListContextMenu(TKivShellList* list, POINT mousePos, bool& handled) {
     list->ClearSelection();
     hit->SetSelected(true);
   }
-  TZelnor* navigator = list->Navigator();
+  // A navigator of the demo's own, bound to the list's folder: the list keeps its own to itself.
+  TZelnor own(list);
+  TZelnor* navigator = &own;
+  navigator->SetFolderIdList(list->GetFolderIdList());
   navigator->SetItemIdList(data->idList.get());
   if (list->SelCount() > 1) {
     for (TListItem* item = list->GetNextItem(nullptr, sdAll, 1u << isSelected); item;

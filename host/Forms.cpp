@@ -371,8 +371,8 @@ void TForm::WndProc(TMessage& m) {
 
 void RegisterFormClasses() {
   RegisterControlClasses();
-  RegisterClass<TForm>();
-  RegisterClass<TFrame>();
+  RegisterComponentClass<TForm>();
+  RegisterComponentClass<TFrame>();
   RegisterStdControls();
   RegisterExtControls();
   RegisterMenuClasses();

@@ -31,7 +31,7 @@ Registry& TheRegistry() {
 
 }  // namespace
 
-void RegisterClass(const TComponentClass& cls) {
+void RegisterComponentClass(const TComponentClass& cls) {
   if (!cls.info) throw EFilerError("Cannot register a class without class information");
   auto& classes = TheRegistry().classes;
   for (TComponentClass& c : classes) {
@@ -45,7 +45,7 @@ void RegisterClass(const TComponentClass& cls) {
 }
 
 void RegisterClasses(std::initializer_list<TComponentClass> classes) {
-  for (const TComponentClass& c : classes) RegisterClass(c);
+  for (const TComponentClass& c : classes) RegisterComponentClass(c);
 }
 
 void UnRegisterClass(std::string_view name) {
@@ -72,7 +72,7 @@ void RegisterComponents(const String& page, std::initializer_list<TComponentClas
                          [&](const TPalettePage& p) { return SameText(p.name, page); });
   if (it == pages.end()) it = pages.insert(pages.end(), TPalettePage{page, {}});
   for (const TComponentClass& c : classes) {
-    RegisterClass(c);
+    RegisterComponentClass(c);
     if (std::none_of(it->classes.begin(), it->classes.end(),
                      [&](const String& n) { return SameText(n, c.Name()); }))
       it->classes.push_back(c.Name());

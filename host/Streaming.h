@@ -1,7 +1,7 @@
 // Form streaming and the class registries.
 //   EFilerError, EReadError, EWriteError, EClassNotFound   errors of reading and writing forms
 //   TComponentClass, ComponentClass<T>     a registered class: its table and its factory
-//   RegisterClass, GetClass, FindClass     classes the form reader can create, by name
+//   RegisterComponentClass, GetClass, FindClass   classes the form reader can create, by name
 //   RegisterComponents, Palette            the designer palette: pages and their classes
 //   TEventHandlers, EventHandlers()        handlers bound to event properties by name
 //   AssignEvent                            binds a handler by name, as the reader does
@@ -32,10 +32,6 @@
 #pragma once
 
 #include "host/TypeInfo.h"
-
-// <windows.h> defines RegisterClass as a macro for RegisterClassW; ours is a host function.
-#include <windows.h>
-#undef RegisterClass
 
 #include <any>
 #include <map>
@@ -84,10 +80,11 @@ TComponentClass ComponentClass() {
 
 // Registering the same class again is harmless; another class under a taken name raises
 // EFilerError.
-void RegisterClass(const TComponentClass& cls);
+// (Not RegisterClass: <windows.h> owns that name as a macro.)
+void RegisterComponentClass(const TComponentClass& cls);
 template <class T>
-void RegisterClass() {
-  RegisterClass(ComponentClass<T>());
+void RegisterComponentClass() {
+  RegisterComponentClass(ComponentClass<T>());
 }
 void RegisterClasses(std::initializer_list<TComponentClass> classes);
 void UnRegisterClass(std::string_view name);

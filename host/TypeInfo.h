@@ -70,7 +70,8 @@
 // The other kinds: p.Int64, p.Float, p.DateTime (TDateTime, written as a number). A class with
 // no new properties still writes `HOST_PROPERTIES(TClass) {}`. Redeclaring a parent's property by
 // name (to change its default) replaces it in place. Component classes are made known to the
-// form reader with host::RegisterClass<TBlinker>() or host::RegisterComponents (host/Streaming.h).
+// form reader with host::RegisterComponentClass<TBlinker>() or host::RegisterComponents
+// (host/Streaming.h).
 // An event is a plain std::function member; the form remembers its handler by name
 // (TComponent::EventName), and handlers are bound through host::EventHandlers(). Code that
 // assigns a handler meant to be written to a form binds it with host::AssignEvent, so the name

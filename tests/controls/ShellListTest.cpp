@@ -60,10 +60,12 @@ void PumpFor(DWORD ms) {
   PumpMessagesUntil([&] { return GetTickCount64() >= end; }, ms + 1000);
 }
 
-// A list that counts its incremental refreshes.
+// A list that counts its incremental refreshes and shows its navigator and notifier.
 class CountingList : public TKivShellList {
  public:
   using TKivShellList::TKivShellList;
+  using TKivShellList::Navigator;
+  using TKivShellList::Notifier;
   int smartRefreshes = 0;
   void SmartRefresh() override {
     ++smartRefreshes;

@@ -448,9 +448,9 @@ TEST(Registry, ClassesArePaletteEntriesAndFoundByName) {
   EXPECT_THROW(FindClass("TNothing"), EClassNotFound);
   EXPECT_EQ(GetClass("TNothing"), nullptr);
   // Registering a class again is harmless; another class may not take its name.
-  EXPECT_NO_THROW(RegisterClass<TTestWidget>());
+  EXPECT_NO_THROW(RegisterComponentClass<TTestWidget>());
   static const TClassInfo impostor("TTestWidget", &TComponent::StaticClassInfo(), nullptr);
-  EXPECT_THROW(RegisterClass(TComponentClass{&impostor, nullptr}), EFilerError);
+  EXPECT_THROW(RegisterComponentClass(TComponentClass{&impostor, nullptr}), EFilerError);
   EXPECT_EQ(FindClass("TTestWidget").info, &TTestWidget::StaticClassInfo());
   EXPECT_EQ(liveWidgets, 0);
 }

@@ -310,7 +310,7 @@ TEST(ZelnorBinding, NamesOutsideTheAnsiCodePage) {
 }
 
 TEST(ZelnorBinding, PublishedPropertiesRoundTripThroughAForm) {
-  host::RegisterClass<TZelnor>();
+  host::RegisterComponentClass<TZelnor>();
   TempDir dir;
   dir.File("a.txt");
   {
