@@ -140,12 +140,7 @@ int main() {
   try {
     RegisterExplorerClasses();
     const bool explorer = SameText(ExtractFileName(formFile), "Explorer.form");
-    const TExtraShots explorerShots = [](TForm& form, const String& file) {
-      std::vector<String> shots = PhotographAddressList(form, file);
-      for (const String& shot : PhotographContextMenu(form, file)) shots.push_back(shot);
-      return shots;
-    };
-    return RunFormDemo(formFile, screenshot, explorer ? explorerShots : nullptr);
+    return RunFormDemo(formFile, screenshot, explorer ? TExtraShots(PhotographExplorerExtras) : nullptr);
   } catch (const std::exception& e) {
     Print(String("form demo failed: ") + e.what());
     return 1;

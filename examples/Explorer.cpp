@@ -1,5 +1,5 @@
 // The explorer's handlers: sample documents, column widths, the status line, the shell's context
-// menu on the list.
+// menu on the list, browsing for the folder to show and copying the selection elsewhere.
 #include "Explorer.h"
 
 #include "FormDemo.h"
@@ -10,7 +10,10 @@
 #include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
+#include "dialogs/BrowseForFolder.h"
+#include "dialogs/FileOperation.h"
 #include "host/Forms.h"
+#include "host/MessageDialogs.h"
 #include "host/Raii.h"
 #include "host/Streaming.h"
 #include "link/ShellLink.h"
@@ -95,6 +98,51 @@ void ShowListContextMenu(TKivShellList* list, POINT mousePos, bool& handled) {
     list->FileChange();
 }
 
+template <class T>
+T* FindOnForm(TObject* sender, const char* name) {
+  auto* control = dynamic_cast<TControl*>(sender);
+  auto* form = control ? dynamic_cast<TForm*>(control->GetParentForm()) : nullptr;
+  return form ? dynamic_cast<T*>(form->FindComponent(name)) : nullptr;
+}
+
+// The picker starts at the shown folder; the chosen folder goes to the list and, through the
+// link, to every control linked with it.
+void BrowseForShownFolder(TObject* sender) {
+  auto* list = FindOnForm<TKivShellList>(sender, "ShellList1");
+  auto* browse = FindOnForm<TKivBrowseForFolder>(sender, "BrowseForFolder1");
+  if (!list || !browse) return;
+  browse->SetTitle("Choose the folder to show");
+  browse->SetPath(list->GetPath());
+  if (browse->Execute() && !browse->Path().empty()) list->SetPath(browse->Path());
+}
+
+// Copies the selected items to a folder the user picks, with the shell's progress and questions.
+void CopySelectionTo(TObject* sender) {
+  auto* list = FindOnForm<TKivShellList>(sender, "ShellList1");
+  auto* browse = FindOnForm<TKivBrowseForFolder>(sender, "BrowseForFolder1");
+  auto* operation = FindOnForm<TKivFileOperation>(sender, "FileOperation1");
+  if (!list || !browse || !operation) return;
+  TStringList sources;
+  for (TListItem* item = list->GetNextItem(nullptr, sdAll, 1u << isSelected); item;
+       item = list->GetNextItem(item, sdAll, 1u << isSelected)) {
+    const TKivShellListItem* data = TKivShellList::ItemData(item);
+    const String path = data && !data->parentFolder ? list->GetFullPath(item) : String{};
+    if (!path.empty()) sources.Add(path);
+  }
+  if (sources.Count() == 0) {
+    ShowMessage("Select the files and folders to copy first.");
+    return;
+  }
+  browse->SetTitle("Copy " + IntToStr(sources.Count()) + (sources.Count() == 1 ? " item" : " items") +
+                   " to:");
+  browse->SetPath(list->GetPath());
+  if (!browse->Execute() || browse->Path().empty()) return;
+  operation->SetOperation(otCopy);
+  operation->SetSourceFiles(&sources);
+  operation->SetDestination(browse->Path());
+  if (operation->Execute()) list->FileChange();
+}
+
 }  // namespace
 
 void SeedDocuments() {
@@ -135,6 +183,8 @@ void RegisterExplorerClasses() {
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
     ShowStatus(static_cast<TKivShellList*>(sender));
   });
+  handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
+  handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);
   handlers.Register<TContextPopupEvent>(
       "ExplorerListContextPopup", [](TObject* sender, POINT mousePos, bool& handled) {
         ShowListContextMenu(static_cast<TKivShellList*>(sender), mousePos, handled);
@@ -175,4 +225,30 @@ std::vector<String> PhotographAddressList(TForm& form, const String& screenshotF
   SaveWindowPng(form.Handle(), file);
   combo->SetDroppedDown(false);
   return {file};
+}
+
+std::vector<String> PhotographBrowseDialog(TForm& form, const String& screenshotFile) {
+  auto* browse = dynamic_cast<TKivBrowseForFolder*>(form.FindComponent("BrowseForFolder1"));
+  auto* button = form.FindComponent("BrowseButton");
+  if (!browse || !button) return {};
+  static TKivBrowseForFolder* shotDialog = nullptr;
+  static String shotFile;
+  shotDialog = browse;
+  shotFile = ChangeFileExt(screenshotFile, "") + "-browse.png";
+  // The picture is taken from a timer while the dialog's own loop runs, then the dialog cancels.
+  SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (!shotDialog->Handle()) return;
+    KillTimer(nullptr, id);
+    SaveWindowPng(shotDialog->Handle(), shotFile);
+    PostMessageW(shotDialog->Handle(), WM_COMMAND, IDCANCEL, 0);
+  });
+  BrowseForShownFolder(button);
+  return {shotFile};
+}
+
+std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {
+  std::vector<String> files = PhotographAddressList(form, screenshotFile);
+  for (String& file : PhotographContextMenu(form, screenshotFile)) files.push_back(std::move(file));
+  for (String& file : PhotographBrowseDialog(form, screenshotFile)) files.push_back(std::move(file));
+  return files;
 }

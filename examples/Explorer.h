@@ -3,6 +3,8 @@
 //   RegisterExplorerClasses    the shell components and the form's event handlers
 //   PhotographContextMenu      a picture of the explorer with the shell's context menu open
 //   PhotographAddressList      a picture of the explorer with the address combo's list open
+//   PhotographBrowseDialog     a picture of the folder picker its Browse button opens
+//   PhotographExplorerExtras   the three pictures above
 #pragma once
 
 #include <vector>
@@ -20,3 +22,9 @@ std::vector<host::String> PhotographContextMenu(host::TForm& form, const host::S
 // Drops down the address combo's list and saves a picture of the form with it
 // ("<screenshot>-address.png"); answers the file written.
 std::vector<host::String> PhotographAddressList(host::TForm& form, const host::String& screenshotFile);
+// Opens the folder picker as the Browse button does and saves a picture of it
+// ("<screenshot>-browse.png"), then cancels it; answers the file written.
+std::vector<host::String> PhotographBrowseDialog(host::TForm& form, const host::String& screenshotFile);
+// The address-list, context-menu and folder-picker pictures.
+std::vector<host::String> PhotographExplorerExtras(host::TForm& form,
+                                                   const host::String& screenshotFile);
