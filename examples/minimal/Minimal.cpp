@@ -1,5 +1,6 @@
 // The smallest program with the components: Minimal.form (next to the program) holds a shell
-// list and its link; this reads it into a window and shows the list's folder in the caption.
+// tree, a shell list and their link; this reads it into a window and shows the list's folder in
+// the caption.
 #include "controls/ShellList.h"
 #include "host/Application.h"
 #include "host/Forms.h"
