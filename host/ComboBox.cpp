@@ -353,17 +353,14 @@ void TCustomComboBox::CNDrawItem(TMessage& message) {
   canvas_.SetFont(Font());
   canvas_.Font()->SetColor(selected ? clHighlightText : Font()->Color());
   canvas_.Brush()->SetColor(selected ? clHighlight : Color());
-  canvas_.SetHandle(draw.hDC);
-  try {
+  {
+    canvas_.SetHandle(draw.hDC);
+    auto release = ScopeExit([this] { canvas_.SetHandle(nullptr); });
     if (int(draw.itemID) < 0)
       canvas_.FillRect(draw.rcItem);
     else
       DrawItem(int(draw.itemID), draw.rcItem, state);
-  } catch (...) {
-    canvas_.SetHandle(nullptr);
-    throw;
   }
-  canvas_.SetHandle(nullptr);
   if ((state & odFocused) && !(state & odNoFocusRect)) DrawFocusRect(draw.hDC, &draw.rcItem);
   message.Result = TRUE;
 }

@@ -265,9 +265,13 @@ int TForm::ShowModal() {
       LPARAM(&disabled));
   disabled.erase(std::remove(disabled.begin(), disabled.end(), self), disabled.end());
   for (HWND wnd : disabled) EnableWindow(wnd, FALSE);
-  modal_ = true;
   modalResult_ = mrNone;
-  try {
+  {
+    auto enable = ScopeExit([&disabled] {
+      for (HWND wnd : disabled)
+        if (IsWindow(wnd)) EnableWindow(wnd, TRUE);
+    });
+    ScopedValue modal{modal_, true};
     Show();
     while (modalResult_ == mrNone && !Application().Terminated()) {
       Application().HandleMessage();
@@ -282,15 +286,7 @@ int TForm::ShowModal() {
         if (action == caNone) modalResult_ = mrNone;
       }
     }
-  } catch (...) {
-    modal_ = false;
-    for (HWND wnd : disabled)
-      if (IsWindow(wnd)) EnableWindow(wnd, TRUE);
-    throw;
   }
-  modal_ = false;
-  for (HWND wnd : disabled)
-    if (IsWindow(wnd)) EnableWindow(wnd, TRUE);
   SetVisible(false);
   return modalResult_ == mrNone ? mrCancel : modalResult_;
 }

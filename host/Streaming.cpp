@@ -194,14 +194,11 @@ void TWriter::Line(const String& line) {
 void TWriter::WriteComponent(TComponent* component) {
   Line("object " + component->Name() + ": " + component->ClassName());
   ++indent_;
-  component->SetWritingState(true);
-  try {
+  {
+    component->SetWritingState(true);
+    auto done = ScopeExit([component] { component->SetWritingState(false); });
     component->WriteState(*this);
-  } catch (...) {
-    component->SetWritingState(false);
-    throw;
   }
-  component->SetWritingState(false);
   --indent_;
   Line("end");
 }

@@ -79,6 +79,7 @@
 #pragma once
 
 #include "host/Classes.h"
+#include "host/Raii.h"
 #include "host/StringList.h"
 
 #include <any>
@@ -343,14 +344,11 @@ class TPropertyTable {
       if (!list) return;
       auto* target = const_cast<std::remove_const_t<std::remove_pointer_t<decltype(list)>>*>(list);
       if constexpr (requires { target->BeginUpdate(); }) target->BeginUpdate();
-      try {
-        target->Clear();
-        for (const String& s : lines) target->Add(s);
-      } catch (...) {
+      auto endUpdate = ScopeExit([target] {
         if constexpr (requires { target->EndUpdate(); }) target->EndUpdate();
-        throw;
-      }
-      if constexpr (requires { target->EndUpdate(); }) target->EndUpdate();
+      });
+      target->Clear();
+      for (const String& s : lines) target->Add(s);
     };
     return info_.Add(std::move(info));
   }

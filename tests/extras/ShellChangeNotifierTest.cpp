@@ -242,16 +242,29 @@ TEST(ShellChangeNotifier, OnChangeComesLaterOncePerReportInOrderAndStopDropsIt) 
 
 TEST(ShellChangeNotifier, NoDeliveryAfterDestruction) {
   TempDir dir;
+  // A notifier that stays shows that the change is delivered to whoever is still there.
+  int survivorDelivered = 0;
+  TKivShellChangeNotifier survivor;
+  survivor.SetDirectory(dir.Path());
+  survivor.OnChange = [&](host::TObject*, TNotificationEvent, const String&, const String&) {
+    ++survivorDelivered;
+  };
   int delivered = 0;
+  int reported = 0;
   {
     TKivShellChangeNotifier n;
     n.SetDirectory(dir.Path());
+    n.OnChangePIDL = [&](host::TObject*, TNotificationEvent, PItemIDList, PItemIDList) {
+      ++reported;
+    };
     n.OnChange = [&](host::TObject*, TNotificationEvent, const String&, const String&) {
       ++delivered;
     };
     AnnounceCreate(dir.File("a.txt"));
+    EXPECT_GE(reported, 1);  // the report arrived; its delivery was still waiting
   }
   DrainPostedMessages();
+  EXPECT_GE(survivorDelivered, 1);
   EXPECT_EQ(delivered, 0);
 }
 

@@ -14,6 +14,31 @@ using testing_support::PumpMessagesUntil;
 
 namespace {
 
+// A timer that tells when it is freed.
+class TFreeWatchTimer : public TTimer {
+ public:
+  TFreeWatchTimer(TComponent* owner, bool& freed) : TTimer(owner), freed_(freed) {}
+  ~TFreeWatchTimer() override { freed_ = true; }
+
+ private:
+  bool& freed_;
+};
+
+// The hidden message windows (AllocateHWnd) the calling thread has now.
+int HiddenWindowsOfThisThread() {
+  int count = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND wnd, LPARAM lp) -> BOOL {
+        wchar_t name[32] = {};
+        GetClassNameW(wnd, name, 32);
+        if (lstrcmpW(name, L"HostUtilWindow") == 0) ++*reinterpret_cast<int*>(lp);
+        return TRUE;
+      },
+      LPARAM(&count));
+  return count;
+}
+
 }  // namespace
 
 TEST(Timer, FiresOnTimerWithItselfAsSender) {
@@ -86,16 +111,26 @@ TEST(Timer, ExceptionInOnTimerGoesToTheApplication) {
 }
 
 TEST(Timer, OwnedTimerIsFreedByItsOwnerAndStops) {
+  const int windowsBefore = HiddenWindowsOfThisThread();
   int fired = 0;
+  bool freed = false;
   auto* owner = new TComponent(nullptr);
-  auto* timer = new TTimer(owner);
+  auto* timer = new TFreeWatchTimer(owner, freed);
   timer->SetInterval(1);
   timer->SetOnTimer([&](TObject*) { ++fired; });
+  EXPECT_EQ(HiddenWindowsOfThisThread(), windowsBefore + 1);
   ASSERT_TRUE(PumpMessagesUntil([&] { return fired >= 1; }));
   delete owner;
-  // Pending WM_TIMER messages of the destroyed window must not reach the freed timer.
-  Application().ProcessMessages();
-  SUCCEED();
+  EXPECT_TRUE(freed);
+  EXPECT_EQ(HiddenWindowsOfThisThread(), windowsBefore);
+  // Another timer gives the freed one time to fire, should it still run.
+  const int firedAtFree = fired;
+  int ticks = 0;
+  TTimer clock;
+  clock.SetInterval(5);
+  clock.SetOnTimer([&](TObject*) { ++ticks; });
+  ASSERT_TRUE(PumpMessagesUntil([&] { return ticks >= 10; }));
+  EXPECT_EQ(fired, firedAtFree);
 }
 
 TEST(Timer, ReadFromAFormWithItsHandlerBoundAfterLoading) {
