@@ -28,10 +28,7 @@ bool IsEmptyList(PCItemIDList list) { return list && list->mkid.cb == 0; }
 bool SameIdList(PCItemIDList a, PCItemIDList b) {
   if (!a || !b) return false;
   if (IsEmptyList(a) || IsEmptyList(b)) return IsEmptyList(a) == IsEmptyList(b);
-  IShellFolder* desktop = Desktop();
-  if (!desktop) return false;
-  const HRESULT hr = desktop->CompareIDs(0, a, b);
-  return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
+  return SameItemIdList(a, b);
 }
 
 bool IsDriveName(const String& name) {
@@ -315,7 +312,7 @@ void TKivShellCombo::Refresh() {
   if (Loading()) return;
   UniquePidl kept;
   if (TKivComboItem* selected = ItemData(ItemIndex()); selected && selected->idList)
-    kept.reset(CopyItemIdList(selected->idList.get()));
+    kept = CopyItemIdList(selected->idList.get());
   auto repaintEdit = host::ScopeExit([this] { edit_->Invalidate(); });
   Clear();
   const String desktopName = navigator_->GetDesktopName();

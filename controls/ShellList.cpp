@@ -439,7 +439,7 @@ String TKivShellList::GetFullPath(int index) {
 String TKivShellList::GetFullPath(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
   if (!data || !data->idList) return {};
-  UniquePidl full{ConcatItemIdLists(GetFolderIdList(), data->idList.get())};
+  UniquePidl full = ConcatItemIdLists(GetFolderIdList(), data->idList.get());
   return GetPathFromPidl(full.get());
 }
 

@@ -10,6 +10,7 @@
 #include "extras/DirectoryWatch.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Application.h"
+#include "host/HResult.h"
 
 namespace zelnor {
 
@@ -90,7 +91,7 @@ int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {
     // The folder numbers its columns its own way: list column n shows its column map[n].
     const HRESULT hr = navigator_->ShellFolder()->CompareIDs(
         LPARAM(columnMap_[size_t(sortColumn_)]), da->idList.get(), db->idList.get());
-    if (FAILED(hr)) return 0;
+    if (!host::HrOk(hr, "CompareIDs")) return 0;  // a failed comparison makes them equal
     return int(short(HRESULT_CODE(hr))) * sortDirection_;
   }
   int result = 0;
@@ -176,7 +177,7 @@ void TKivShellList::PathChanged(PCItemIDList idList) {
   try {
     navigator_->SetFolderIdList(idList);
     Refresh();
-  } catch (const std::exception&) {
+  } catch (const host::Exception&) {
     // A place that cannot be shown leaves the list empty.
     Items()->Clear();
   }
@@ -251,14 +252,14 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
         return;
       }
       // Only an object of the shown folder can be one of the items.
-      UniquePidl parent{GetItemIdListStart(pidl1, GetItemIdListDepth(pidl1) - 1)};
+      UniquePidl parent = GetItemIdListStart(pidl1, GetItemIdListDepth(pidl1) - 1);
       const bool here = pidl1 && GetItemIdListDepth(pidl1) > 0 && GetFolderIdList() &&
                         Desktop()->CompareIDs(0, parent.get(), GetFolderIdList()) == S_OK;
       // By name first: a report made from a path alone may call a folder a file, and comparing
       // names is cheaper than asking the folder about every item.
       TListItem* item =
           here ? FindItemByParsingName(host::ExtractFileName(GetPathFromPidl(pidl1)), 1) : nullptr;
-      UniquePidl relative{here && !item ? GetRelativePIDL(pidl1) : nullptr};
+      UniquePidl relative = here && !item ? GetRelativePIDL(pidl1) : UniquePidl{};
       if (relative) item = ItemOfPIDL(relative.get());
       if (item) {
         item->Delete();

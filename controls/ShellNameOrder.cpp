@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+#include "host/HResult.h"
 #include "shell/ShellWin32.h"
 
 namespace zelnor {
@@ -23,7 +24,7 @@ int CompareNames(IShellFolder* folder, const std::wstring& path, const wchar_t* 
     return 0;
   }
   const HRESULT hr = folder->CompareIDs(0, ILFindLastID(first.get()), ILFindLastID(second.get()));
-  if (FAILED(hr)) ok = false;
+  if (!host::HrOk(hr, "CompareIDs")) ok = false;
   return short(HRESULT_CODE(hr));
 }
 

@@ -35,18 +35,11 @@ constexpr TNotificationEvents kFileEvents = NotificationEventBit(neFileCreate) |
                                             NotificationEventBit(neFileDelete) |
                                             NotificationEventBit(neFileRename);
 
-// Equality of two absolute lists as the desktop decides it.
-bool SameAbsolute(PCItemIDList a, PCItemIDList b) {
-  if (!a || !b) return false;
-  const HRESULT hr = Desktop()->CompareIDs(0, a, b);
-  return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
-}
-
 // Signed order of two relative lists in `folder` (0 when the folder cannot tell).
 int CompareInFolder(IShellFolder* folder, PCItemIDList a, PCItemIDList b) {
   if (!folder || !a || !b) return 0;
   const HRESULT hr = folder->CompareIDs(0, a, b);
-  if (FAILED(hr)) return 0;
+  if (!host::HrOk(hr, "CompareIDs")) return 0;
   return short(HRESULT_CODE(hr));
 }
 
@@ -245,8 +238,8 @@ void TKivShellTree::SetRootedAt(TKivShellFolder folder) {
   int image = -1, selectedImage = -1;
   bool children = true;
   if (folder == SF_DESKTOP) {
-    item->relativeIdList.reset(CopyItemIdList(DesktopIdList()));
-    item->absoluteIdList.reset(CopyItemIdList(DesktopIdList()));
+    item->relativeIdList = CopyItemIdList(DesktopIdList());
+    item->absoluteIdList = CopyItemIdList(DesktopIdList());
     item->ownFolder = Desktop();
     item->parentFolder = Desktop();
     image = selectedImage = navigator_->GetDesktopIconIndex();
@@ -412,7 +405,7 @@ TTreeNode* TKivShellTree::AddShellItem(TTreeNode* parent) {
   auto item = std::make_unique<TKivShellTreeItem>();
   item->relativeIdList = navigator_->GetItemIdList();
   if (!item->relativeIdList) return nullptr;
-  item->absoluteIdList.reset(CopyItemIdList(navigator_->GetAbsoluteItemIdList()));
+  item->absoluteIdList = CopyItemIdList(navigator_->GetAbsoluteItemIdList());
   item->parentFolder = navigator_->ShellFolder();
   item->isFolder = navigator_->IsFolder();
   TKivShellTreeItem* data = item.get();
@@ -566,7 +559,7 @@ TTreeNode* TKivShellTree::FindChild(TTreeNode* parent, PCItemIDList part) {
   for (int i = 0; i < count; ++i) {
     TKivShellTreeItem* item = ShellItem(parent->Item(i));
     if (item && item->parentFolder &&
-        item->parentFolder->CompareIDs(0, part, item->relativeIdList.get()) == S_OK)
+        SameItemIdList(part, item->relativeIdList.get(), item->parentFolder.Get()))
       return parent->Item(i);
   }
   // A report about an object that is gone carries a list built from its path alone, which the
@@ -598,7 +591,7 @@ bool TKivShellTree::GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction acti
     TTreeNode* root = Items()->Root(r);
     TKivShellTreeItem* rootItem = ShellItem(root);
     if (!rootItem) continue;
-    if (SameAbsolute(list, rootItem->absoluteIdList.get())) {
+    if (SameItemIdList(list, rootItem->absoluteIdList.get())) {
       target = root;
       rootItself = true;
       break;
@@ -607,7 +600,7 @@ bool TKivShellTree::GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction acti
     // Only a list below the root can be found in it.
     UniquePidl start{GetItemIdListStart(list, rootDepth)};
     const bool below = rootDepth < targetDepth &&
-                       (rootDepth == 0 || SameAbsolute(start.get(), rootItem->absoluteIdList.get()));
+                       (rootDepth == 0 || SameItemIdList(start.get(), rootItem->absoluteIdList.get()));
     TTreeNode* current = root;
     bool found = false;
     while (below && current && rootDepth + current->Level() < targetDepth) {
@@ -702,7 +695,8 @@ void TKivShellTree::SetSelectedFolder(const String& path) {
   PIDLIST_RELATIVE parsed = nullptr;
   const HRESULT hr =
       Desktop()->ParseDisplayName(HandleIfAllocated(), nullptr, wide.data(), nullptr, &parsed, nullptr);
-  UniquePidl list{SUCCEEDED(hr) ? parsed : nullptr};
+  UniquePidl list{parsed};
+  if (!host::HrOk(hr, "ParseDisplayName")) list.reset();
   if (list) {
     GotoFolderIdList(list.get(), gaSelect);
     return;

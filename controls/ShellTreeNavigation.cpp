@@ -22,10 +22,7 @@ bool SameList(PCItemIDList a, PCItemIDList b) {
   return a && b && size == GetPidlSize(b) && std::memcmp(a, b, size_t(size)) == 0;
 }
 
-bool IsDesktopList(PCItemIDList list) {
-  const HRESULT hr = Desktop()->CompareIDs(0, list, DesktopIdList());
-  return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
-}
+bool IsDesktopList(PCItemIDList list) { return SameItemIdList(list, DesktopIdList()); }
 
 }  // namespace
 
@@ -203,7 +200,7 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
       for (int i = 0; i < node->Count() && !match; ++i) {
         TKivShellTreeItem* other = ShellItem(node->Item(i));
         if (other && other->seen == 0 && other->parentFolder &&
-            other->parentFolder->CompareIDs(0, current, other->relativeIdList.get()) == S_OK)
+            SameItemIdList(current, other->relativeIdList.get(), other->parentFolder.Get()))
           match = node->Item(i);
       }
     }
@@ -215,7 +212,7 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
         if (other && other->seen == 0 && node->Item(i)->Text() == name) {
           match = node->Item(i);
           other->relativeIdList = navigator_->GetItemIdList();
-          other->absoluteIdList.reset(CopyItemIdList(navigator_->GetAbsoluteItemIdList()));
+          other->absoluteIdList = CopyItemIdList(navigator_->GetAbsoluteItemIdList());
           other->parentFolder = navigator_->ShellFolder();
           other->isFolder = navigator_->IsFolder();
         }

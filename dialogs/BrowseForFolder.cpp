@@ -180,9 +180,9 @@ host::String TKivBrowseForFolder::NameWithoutPath(PCItemIDList list,
 bool TKivBrowseForFolder::KivExecute(HWND parent) {
   UniquePidl root;
   if (host::DirectoryExists(rootedAtFileSystemFolder_))
-    root.reset(GetIdListFromPath(nullptr, rootedAtFileSystemFolder_));
+    root = GetIdListFromPath(nullptr, rootedAtFileSystemFolder_);
   else
-    root.reset(GetIdListFromSpecialFolder(rootedAt_));
+    root = GetIdListFromSpecialFolder(rootedAt_);
 
   wchar_t displayName[MAX_PATH] = {};
   const std::wstring title = host::ToWide(title_);

@@ -10,6 +10,7 @@
 
 #include "extras/DirectoryWatch.h"
 #include "host/Raii.h"
+#include "host/HResult.h"
 #include "shell/ShellGlobals.h"
 
 namespace zelnor {
@@ -82,7 +83,7 @@ class FileSystemBindData : public IFileSystemBindData {
 // The absolute list of a path; for a path that is gone, a list built from its name alone.
 UniquePidl ListOfPath(const std::wstring& path, bool folder) {
   if (path.empty()) return nullptr;
-  UniquePidl list{GetIdListFromPath(Desktop(), host::ToUtf8(path))};
+  UniquePidl list = GetIdListFromPath(Desktop(), host::ToUtf8(path));
   if (list) return list;
   WIN32_FIND_DATAW data{};
   data.dwFileAttributes = folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
@@ -90,18 +91,21 @@ UniquePidl ListOfPath(const std::wstring& path, bool folder) {
   const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
   wcsncpy(data.cFileName, name.c_str(), MAX_PATH - 1);
   host::ComPtr<IBindCtx> context;
-  if (FAILED(CreateBindCtx(0, &context))) return nullptr;
+  if (!host::HrOk(CreateBindCtx(0, &context), "CreateBindCtx")) return nullptr;
   BIND_OPTS options{sizeof(BIND_OPTS), 0, STGM_CREATE, 0};
-  context->SetBindOptions(&options);
-  auto* bindData = new FileSystemBindData(data);
-  context->RegisterObjectParam(const_cast<LPOLESTR>(STR_FILE_SYS_BIND_DATA), bindData);
-  bindData->Release();
+  if (!host::HrOk(context->SetBindOptions(&options), "SetBindOptions")) return nullptr;
+  host::ComPtr<IUnknown> bindData;
+  bindData.Attach(new FileSystemBindData(data));
+  if (!host::HrOk(context->RegisterObjectParam(const_cast<LPOLESTR>(STR_FILE_SYS_BIND_DATA),
+                                               bindData.Get()),
+                  "RegisterObjectParam"))
+    return nullptr;
   std::wstring text = path;
   PIDLIST_RELATIVE parsed = nullptr;
-  if (SUCCEEDED(Desktop()->ParseDisplayName(nullptr, context.Get(), text.data(), nullptr,
-                                            &parsed, nullptr))) {
-    list.reset(parsed);
-  }
+  const HRESULT hr =
+      Desktop()->ParseDisplayName(nullptr, context.Get(), text.data(), nullptr, &parsed, nullptr);
+  list.reset(parsed);
+  if (!host::HrOk(hr, "ParseDisplayName")) list.reset();
   return list;
 }
 
@@ -238,7 +242,7 @@ void TKivShellChangeNotifier::SetPIDL(PCItemIDList pidl) {
     auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
     directories_->Clear();
   }
-  pidl_.reset(CopyItemIdList(pidl));
+  pidl_ = CopyItemIdList(pidl);
   Start();
 }
 
@@ -289,7 +293,7 @@ void TKivShellChangeNotifier::Restart() {
 }
 
 ULONG TKivShellChangeNotifier::RegisterPath(const String& path) {
-  UniquePidl list{GetIdListFromPath(Desktop(), path)};
+  UniquePidl list = GetIdListFromPath(Desktop(), path);
   // A directory that cannot be parsed is not registered; the next Start tries it again.
   if (!list) return 0;
   return ShellNotifyRegister(list.get(), recursive_);
@@ -426,7 +430,7 @@ void TKivShellChangeNotifier::HandleReport(LONG code, PItemIDList pidl1, PItemID
     path2 = GetPathFromPidl(pidl2);
   }
   lastCode_ = code;
-  lastPidl_.reset(event == neImageListChange ? nullptr : CopyItemIdList(pidl1));
+  lastPidl_ = event == neImageListChange ? UniquePidl{} : CopyItemIdList(pidl1);
   lastTick_ = TickCount();
   if (OnChangePIDL) OnChangePIDL(this, event, pidl1, pidl2);
   DoOnChange(this, event, path1, path2);

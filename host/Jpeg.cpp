@@ -1,5 +1,7 @@
 #include "host/Jpeg.h"
 
+#include "host/HResult.h"
+
 #include <wincodec.h>
 
 #include <algorithm>
@@ -9,18 +11,20 @@ namespace host {
 
 namespace {
 
-ComPtr<IWICImagingFactory> ImagingFactory() {
-  ComPtr<IWICImagingFactory> factory;
-  CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
-  return factory;
+// Raises EJPEG naming the call and the system's text when it failed.
+void Check(HRESULT hr, const char* what) {
+  if (HrOk(hr, what)) return;
+  throw EJPEG(String("JPEG error: ") + what + " failed: " + SysErrorMessage(DWORD(hr)));
 }
 
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) {
-    char code[16];
-    wsprintfA(code, "%08lX", static_cast<unsigned long>(hr));
-    throw EJPEG(String("JPEG error: ") + what + " failed (" + code + ")");
-  }
+// The imaging factory of the calling thread's apartment; nullptr when there is none.
+ComPtr<IWICImagingFactory> ImagingFactory() {
+  ComPtr<IWICImagingFactory> factory;
+  if (!HrOk(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_PPV_ARGS(&factory)),
+            "CoCreateInstance"))
+    return nullptr;
+  return factory;
 }
 
 // The pixels of a bitmap as 24-bit BGR rows, top row first, each row padded to 4 bytes.
@@ -34,9 +38,8 @@ std::vector<BYTE> Pixels24(HBITMAP bitmap, int width, int height, UINT& stride) 
   bi.bmiHeader.biBitCount = 24;
   bi.bmiHeader.biCompression = BI_RGB;
   std::vector<BYTE> pixels(size_t(stride) * size_t(height));
-  HDC screen = GetDC(nullptr);
-  const int lines = GetDIBits(screen, bitmap, 0, UINT(height), pixels.data(), &bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
+  const int lines =
+      GetDIBits(WindowDC().get(), bitmap, 0, UINT(height), pixels.data(), &bi, DIB_RGB_COLORS);
   if (lines != height) throw EJPEG("JPEG error: the bitmap cannot be read");
   return pixels;
 }
@@ -45,7 +48,6 @@ std::vector<BYTE> Pixels24(HBITMAP bitmap, int width, int height, UINT& stride) 
 
 HBITMAP DecodeImageData(const BYTE* data, size_t size) {
   if (!data || size == 0) return nullptr;
-  CoInitializeGuard com;
   auto factory = ImagingFactory();
   if (!factory) return nullptr;
   ComPtr<IWICStream> stream;
@@ -53,25 +55,28 @@ HBITMAP DecodeImageData(const BYTE* data, size_t size) {
   ComPtr<IWICBitmapFrameDecode> frame;
   ComPtr<IWICFormatConverter> converter;
   UINT w = 0, h = 0;
-  if (FAILED(factory->CreateStream(&stream)) ||
-      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size))) ||
-      FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                              WICDecodeMetadataCacheOnDemand, &decoder)) ||
-      FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&converter)) ||
-      FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
-                                   WICBitmapDitherTypeNone, nullptr, 0,
-                                   WICBitmapPaletteTypeCustom)) ||
-      FAILED(converter->GetSize(&w, &h)) || w == 0 || h == 0) {
+  if (!HrOk(factory->CreateStream(&stream), "CreateStream") ||
+      !HrOk(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size)),
+            "InitializeFromMemory") ||
+      !HrOk(factory->CreateDecoderFromStream(stream.Get(), nullptr,
+                                             WICDecodeMetadataCacheOnDemand, &decoder),
+            "CreateDecoderFromStream") ||
+      !HrOk(decoder->GetFrame(0, &frame), "GetFrame") ||
+      !HrOk(factory->CreateFormatConverter(&converter), "CreateFormatConverter") ||
+      !HrOk(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
+                                  WICBitmapDitherTypeNone, nullptr, 0,
+                                  WICBitmapPaletteTypeCustom),
+            "Initialize") ||
+      !HrOk(converter->GetSize(&w, &h), "GetSize") || w == 0 || h == 0) {
     return nullptr;
   }
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDibSection32(int(w), int(h), &bits);
+  UniqueGdiObject bitmap{CreateDibSection32(int(w), int(h), &bits)};
   if (!bitmap) return nullptr;
-  if (FAILED(converter->CopyPixels(nullptr, w * 4, w * 4 * h, static_cast<BYTE*>(bits)))) {
-    DeleteObject(bitmap);
+  if (!HrOk(converter->CopyPixels(nullptr, w * 4, w * 4 * h, static_cast<BYTE*>(bits)),
+            "CopyPixels"))
     return nullptr;
-  }
-  return bitmap;
+  return HBITMAP(bitmap.release());
 }
 
 TJPEGImage::TJPEGImage() {
@@ -99,9 +104,10 @@ void TJPEGImage::Compress() {
   UINT stride = 0;
   std::vector<BYTE> pixels = Pixels24(bitmap_.Handle(), w, h, stride);
 
-  CoInitializeGuard com;
-  auto factory = ImagingFactory();
-  if (!factory) throw EJPEG("JPEG error: no imaging codecs");
+  ComPtr<IWICImagingFactory> factory;
+  Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_PPV_ARGS(&factory)),
+        "CoCreateInstance");
   ComPtr<IStream> stream;
   Check(CreateStreamOnHGlobal(nullptr, TRUE, &stream), "CreateStreamOnHGlobal");
   ComPtr<IWICBitmapEncoder> encoder;
@@ -117,7 +123,8 @@ void TJPEGImage::Compress() {
     VariantInit(&value);
     value.vt = VT_R4;
     value.fltVal = float(quality_) / 100.0f;
-    options->Write(1, &option, &value);  // an encoder without the option keeps its default
+    // An encoder without the option keeps its default quality.
+    (void)HrOk(options->Write(1, &option, &value), "Write");
   }
   Check(frame->Initialize(options.Get()), "frame Initialize");
   Check(frame->SetSize(UINT(w), UINT(h)), "SetSize");

@@ -1,6 +1,10 @@
 // JPEG pictures of the host class library, encoded and decoded with the platform's imaging codecs.
 //   TJPEGImage        a bitmap with its compressed JPEG form and quality
 //   DecodeImageData   any format the codecs read, as a 32-bit bitmap handle
+//
+// The codecs are COM objects: the thread that compresses, loads or decodes must have joined a COM
+// apartment itself (CoInitializeGuard, OleInitialize); nothing here joins one for it. Without one,
+// decoding answers nothing and Compress raises EJPEG.
 #pragma once
 
 #include "host/Graphics.h"

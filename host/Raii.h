@@ -11,7 +11,7 @@
 //   ScopedValue<T>       a variable set for a scope (flags, re-entrance counters, events)
 //   SuppressEvents       events emptied for a scope and given back
 //   ErrorModeGuard       thread error mode set for a scope, restored on every path
-//   CoInitializeGuard    COM apartment for the calling thread
+//   CoInitializeGuard    COM apartment for the calling thread, AtApartmentExit its objects
 //   UpdateGuard<T>       BeginUpdate / EndUpdate of a collection
 //
 // Guards run their restore on every path. On a normal exit an exception thrown by the restore
@@ -25,6 +25,7 @@
 #include <wrl/client.h>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <tuple>
 #include <type_traits>
@@ -298,19 +299,28 @@ class [[nodiscard]] ErrorModeGuard {
 };
 
 // Joins the calling thread to a COM apartment; leaves it at scope end if joining succeeded.
+// When the outermost guard of the thread leaves, the objects registered with AtApartmentExit are
+// released first, while the apartment still exists.
 class [[nodiscard]] CoInitializeGuard {
  public:
-  explicit CoInitializeGuard(DWORD model = COINIT_APARTMENTTHREADED)
-      : ok_(SUCCEEDED(CoInitializeEx(nullptr, model))) {}
-  ~CoInitializeGuard() {
-    if (ok_) CoUninitialize();
-  }
+  explicit CoInitializeGuard(DWORD model = COINIT_APARTMENTTHREADED);
+  ~CoInitializeGuard();
   CoInitializeGuard(const CoInitializeGuard&) = delete;
   CoInitializeGuard& operator=(const CoInitializeGuard&) = delete;
 
+  // CoInitializeEx's answer: S_OK for the thread's first join, S_FALSE for a nested one.
+  HRESULT Result() const { return result_; }
+  bool Joined() const { return SUCCEEDED(result_); }
+
  private:
-  bool ok_;
+  HRESULT result_;
 };
+
+// Hands `release` to the calling thread's apartment: it runs (last registered first) when the
+// outermost CoInitializeGuard of the thread leaves, before CoUninitialize. Per-thread COM objects
+// (a thread's own desktop folder) register their release here. False when no guard is active on
+// the thread: the caller then keeps its object until the thread ends.
+bool AtApartmentExit(std::function<void()> release);
 
 // Brackets a collection's changes: BeginUpdate now, EndUpdate on every path out.
 template <typename T>

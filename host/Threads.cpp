@@ -2,10 +2,12 @@
 #include "host/Threads.h"
 
 #include "host/Application.h"
+#include "host/Raii.h"
 
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace host {
@@ -225,6 +227,8 @@ DWORD WINAPI TThread::ThreadProc(void* param) {
   auto* self = static_cast<TThread*>(param);
   if (self->abandoned_) return 0;
   try {
+    std::optional<CoInitializeGuard> apartment;
+    if (self->joinsApartment_) apartment.emplace(self->apartmentModel_);
     self->Execute();
   } catch (...) {
     self->fatalException_ = std::current_exception();

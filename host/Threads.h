@@ -10,6 +10,7 @@
 #include "host/Classes.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <atomic>
 #include <exception>
@@ -87,6 +88,14 @@ class TThread : public TObject {
   DWORD ReturnValue() const { return returnValue_; }
   void SetReturnValue(DWORD value) { returnValue_ = value; }
 
+  // Makes the thread join a COM apartment of `model` (COINIT_ flags) before Execute and leave it
+  // after Execute, once the objects registered with AtApartmentExit have been released. Call it
+  // before the thread starts (in the derived constructor).
+  void SetComApartment(DWORD model) {
+    apartmentModel_ = model;
+    joinsApartment_ = true;
+  }
+
  private:
   friend struct ThreadAccess;
   static DWORD WINAPI ThreadProc(void* param);
@@ -103,6 +112,8 @@ class TThread : public TObject {
   std::atomic<bool> destroying_{false};
   std::atomic<bool> abandoned_{false};
   std::exception_ptr fatalException_;
+  DWORD apartmentModel_ = COINIT_APARTMENTTHREADED;
+  bool joinsApartment_ = false;
 };
 
 // Runs the synchronised calls and thread terminations waiting for the main thread; waits up to

@@ -282,7 +282,6 @@ String TKivSelectionList::GetLinkedPathTarget(const String& path) {
   String folder = path;
   if (!folder.empty() && folder.back() == '*') folder.pop_back();
   if (folder.empty()) return {};
-  host::CoInitializeGuard com;
   return GetLinkTarget(host::IncludeTrailingBackslash(folder) + "target.lnk");
 }
 
@@ -320,17 +319,10 @@ TKivSelectionState TKivSelectionList::IsPIDLSelected(PCItemIDList idList, bool& 
   fullSelected = false;
   if (!idList) return ssNone;
   // The two virtual parents are fixed for the process: looked up once.
-  static const UniquePidl network{GetIdListFromSpecialFolder(SF_NETWORK)};
-  static const UniquePidl drives{GetIdListFromSpecialFolder(SF_DRIVES)};
-  if (IShellFolder* desktop = Desktop()) {
-    auto same = [desktop, idList](const UniquePidl& other) {
-      if (!other) return false;
-      const HRESULT hr = desktop->CompareIDs(0, idList, other.get());
-      return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
-    };
-    if (same(network)) return GetIsUNCPathSelected() ? ssGrayed : ssNone;
-    if (same(drives)) return GetIsLocalPathSelected() ? ssGrayed : ssNone;
-  }
+  static const UniquePidl network = GetIdListFromSpecialFolder(SF_NETWORK);
+  static const UniquePidl drives = GetIdListFromSpecialFolder(SF_DRIVES);
+  if (SameItemIdList(idList, network.get())) return GetIsUNCPathSelected() ? ssGrayed : ssNone;
+  if (SameItemIdList(idList, drives.get())) return GetIsLocalPathSelected() ? ssGrayed : ssNone;
   return PathSelected(GetPathFromPidl(idList), fullSelected);
 }
 
@@ -515,7 +507,7 @@ UniquePidl TKivSelectionList::CompletePIDLSelected(PCItemIDList idList) {
   CompletePathSelected(GetPathFromPidl(idList), result);
   // An empty path would parse as My Computer.
   if (result.empty()) return nullptr;
-  return UniquePidl{GetIdListFromPath(nullptr, result)};
+  return GetIdListFromPath(nullptr, result);
 }
 
 void TKivSelectionList::CompletePathSelectedExclude(const String& folder, const String& exclude,

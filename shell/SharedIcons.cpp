@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "host/HResult.h"
 #include "shell/Zelnor.h"
 
 namespace zelnor {
@@ -61,7 +62,9 @@ int TKivSharedIcons::IconOf(TZelnor& navigator, bool open) {
   if (!(attributes & SFGAO_FILESYSTEM) || (attributes & SFGAO_LINK)) return -1;
   // Drives and virtual objects have no find data; the rest tell their attributes cheaply.
   WIN32_FIND_DATAW data{};
-  if (FAILED(SHGetDataFromIDListW(folder, item, SHGDFIL_FINDDATA, &data, sizeof data))) return -1;
+  if (!host::HrOk(SHGetDataFromIDListW(folder, item, SHGDFIL_FINDDATA, &data, sizeof data),
+                  "SHGetDataFromIDList"))
+    return -1;
   if ((attributes & SFGAO_FOLDER) && !(attributes & SFGAO_STREAM)) {
     if (data.dwFileAttributes & kNotPlainFolder) return -1;
     int& icon = folder_[open ? 1 : 0];

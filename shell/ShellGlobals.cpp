@@ -71,17 +71,11 @@ const VersionFlags& Version() {
   return flags;
 }
 
-PItemIDList SpecialFolderLocation(int csidl) {
+UniquePidl SpecialFolderLocation(int csidl) {
   PIDLIST_ABSOLUTE list = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list))) return nullptr;
-  return list;
-}
-
-// Equality of two absolute lists as the desktop decides it.
-bool SameObject(IShellFolder* desktop, PCItemIDList a, PCItemIDList b) {
-  if (!desktop || !a || !b) return false;
-  const HRESULT hr = desktop->CompareIDs(0, a, b);
-  return SUCCEEDED(hr) && HRESULT_CODE(hr) == 0;
+  const HRESULT hr = SHGetSpecialFolderLocation(nullptr, csidl, &list);
+  UniquePidl owned{list};
+  return host::HrOk(hr, "SHGetSpecialFolderLocation") ? std::move(owned) : nullptr;
 }
 
 }  // namespace
@@ -101,7 +95,7 @@ void InitializeShell() {
                                    kCannotOpenShell);
     if (!s.desktop) throw host::Exception(kCannotOpenShell);
     s.startupThread = GetCurrentThreadId();
-    s.netHood.reset(SpecialFolderLocation(CSIDL_NETHOOD));
+    s.netHood = SpecialFolderLocation(CSIDL_NETHOOD);
     s.cfIdList = RegisterClipboardFormatW(CFSTR_SHELLIDLIST);
   });
 }
@@ -111,7 +105,11 @@ IShellFolder* Desktop() {
   ShellState& s = State();
   if (GetCurrentThreadId() == s.startupThread) return s.desktop.Get();
   thread_local host::ComPtr<IShellFolder> own;
-  if (!own) host::CheckHr(SHGetDesktopFolder(own.ReleaseAndGetAddressOf()), "SHGetDesktopFolder");
+  if (!own) {
+    host::CheckHr(SHGetDesktopFolder(own.ReleaseAndGetAddressOf()), "SHGetDesktopFolder");
+    // Released while the thread's apartment still exists; without a guard, when the thread ends.
+    host::AtApartmentExit([] { own.Reset(); });
+  }
   return own.Get();
 }
 
@@ -130,7 +128,13 @@ UINT CF_IDLIST() {
 bool IsNT() { return Version().isNT; }
 bool IsOldWindows() { return Version().isOldWindows; }
 
-PItemIDList GetRelativePIDL(PCItemIDList list) {
+bool SameItemIdList(PCItemIDList a, PCItemIDList b, IShellFolder* folder) {
+  if (!a || !b) return false;
+  if (!folder) folder = Desktop();
+  return folder->CompareIDs(0, a, b) == S_OK;
+}
+
+UniquePidl GetRelativePIDL(PCItemIDList list) {
   const int depth = GetItemIdListDepth(list);
   if (depth == 0) return nullptr;
   return GetItemIdListPart(list, depth - 1);
@@ -138,30 +142,30 @@ PItemIDList GetRelativePIDL(PCItemIDList list) {
 
 bool IsNetworkPidl(PCItemIDList list) {
   if (!list) return false;
-  UniquePidl network{SpecialFolderLocation(CSIDL_NETWORK)};
+  UniquePidl network = SpecialFolderLocation(CSIDL_NETWORK);
   if (!network) return false;
-  UniquePidl first{GetItemIdListPart(list, 0)};
+  UniquePidl first = GetItemIdListPart(list, 0);
   if (!first || GetItemIdListDepth(first.get()) == 0) return false;
-  return SameObject(Desktop(), first.get(), network.get());
+  return SameItemIdList(first.get(), network.get());
 }
 
 TKivShellFolder TestForSpecialFolder(PCItemIDList list) {
   if (!list) return SF_FILESYSTEMFOLDER;
   IShellFolder* desktop = Desktop();
   for (int i = SF_BITBUCKET; i < SHELL_FOLDER_COUNT; ++i) {
-    UniquePidl special{SpecialFolderLocation(kCsidl[i])};
-    if (special && SameObject(desktop, list, special.get())) return TKivShellFolder(i);
+    UniquePidl special = SpecialFolderLocation(kCsidl[i]);
+    if (special && SameItemIdList(list, special.get(), desktop)) return TKivShellFolder(i);
   }
   return SF_FILESYSTEMFOLDER;
 }
 
-PItemIDList GetIdListFromSpecialFolder(TKivShellFolder folder) {
+UniquePidl GetIdListFromSpecialFolder(TKivShellFolder folder) {
   if (folder == SF_DESKTOP) return CopyItemIdList(DesktopIdList());
   return SpecialFolderLocation(ShellFolderCsidl(folder));
 }
 
 String GetPathFromSpecialFolder(TKivShellFolder folder) {
-  UniquePidl list{SpecialFolderLocation(ShellFolderCsidl(folder))};
+  UniquePidl list = SpecialFolderLocation(ShellFolderCsidl(folder));
   return GetPathFromPidl(list.get());
 }
 
@@ -177,8 +181,8 @@ WideString GetPathFromPidlW(PCItemIDList list) {
   // parent's path and the object's parsing name within the parent instead.
   const int depth = GetItemIdListDepth(list);
   if (depth < 2) return path;
-  UniquePidl parentList{GetItemIdListStart(list, depth - 1)};
-  UniquePidl child{GetItemIdListPart(list, depth - 1)};
+  UniquePidl parentList = GetItemIdListStart(list, depth - 1);
+  UniquePidl child = GetItemIdListPart(list, depth - 1);
   host::ComPtr<IShellFolder> parent;
   if (!parentList || !child ||
       FAILED(Desktop()->BindToObject(parentList.get(), nullptr, IID_PPV_ARGS(&parent))) || !parent)

@@ -50,9 +50,10 @@ int ShellFolderCsidl(TKivShellFolder folder);
 // the thread that joins OLE (call it from the main thread first).
 void InitializeShell();
 
-// The calling thread's desktop folder (borrowed, valid for the thread's life). The start-up
-// thread gets the process-wide folder; another thread, which must have joined COM itself, gets
-// its own.
+// The calling thread's desktop folder (borrowed). The start-up thread gets the process-wide
+// folder; another thread, which must have joined COM itself, gets its own, valid until the thread
+// leaves its apartment (a TKivThread's or a host::CoInitializeGuard's) or ends. Raises
+// host::EOleError when the shell gives none.
 IShellFolder* Desktop();
 // The static empty list of the desktop: never free it.
 PCItemIDList DesktopIdList();
@@ -64,14 +65,19 @@ UINT CF_IDLIST();
 bool IsNT();
 bool IsOldWindows();
 
+// Equality of two lists as `folder` decides it (CompareIDs with parameter 0 answers exactly 0):
+// relative lists under `folder`, absolute lists under the desktop (nullptr). False when either
+// list is nullptr. Lists are never compared byte by byte: two byte strings may name one object.
+bool SameItemIdList(PCItemIDList a, PCItemIDList b, IShellFolder* folder = nullptr);
+
 // Last element of an absolute list as a new single-element list; nullptr for the empty list.
-PItemIDList GetRelativePIDL(PCItemIDList list);
+[[nodiscard]] UniquePidl GetRelativePIDL(PCItemIDList list);
 // True when the list lies below the Network folder.
 bool IsNetworkPidl(PCItemIDList list);
 // Which special folder an absolute list denotes; SF_FILESYSTEMFOLDER if none.
 TKivShellFolder TestForSpecialFolder(PCItemIDList list);
 // New absolute list of a special folder; nullptr when the shell has none.
-PItemIDList GetIdListFromSpecialFolder(TKivShellFolder folder);
+[[nodiscard]] UniquePidl GetIdListFromSpecialFolder(TKivShellFolder folder);
 // File-system path (UTF-8) of a special folder; empty when it has none.
 String GetPathFromSpecialFolder(TKivShellFolder folder);
 // File-system path of an absolute list; empty for nullptr, for objects without one and on failure.

@@ -1,6 +1,8 @@
 // Shell utility routines: pattern matching, string records, error texts, drops, shortcuts, drives.
 #include "shell/ShellRoutines.h"
 
+#include "host/HResult.h"
+
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -96,10 +98,9 @@ String GetStringFromStrRet(PCItemIDList list, STRRET& strRet) {
   const HRESULT hr = StrRetToStrW(&strRet, list, &text);
   // The platform has taken over (and freed or handed on) a wide text either way.
   if (strRet.uType == STRRET_WSTR) strRet.pOleStr = nullptr;
-  if (FAILED(hr) || !text) return {};
-  String out = host::ToUtf8(text);
-  CoTaskMemFree(text);
-  return out;
+  host::CoTaskMemPtr<wchar_t> owned{text};
+  if (!host::HrOk(hr, "StrRetToStr") || !text) return {};
+  return host::ToUtf8(text);
 }
 
 void FreeStrRet(STRRET& strRet) {
@@ -141,7 +142,7 @@ String GetDomainFromIdList(IShellFolder* folder, PCItemIDList list) {
   // The record is followed by its strings; room for names of any reasonable length.
   std::vector<NETRESOURCEW> buffer(4096 / sizeof(NETRESOURCEW) + 1);
   const int bytes = int(buffer.size() * sizeof(NETRESOURCEW));
-  if (FAILED(SHGetDataFromIDListW(folder, list, SHGDFIL_NETRESOURCE, buffer.data(), bytes)))
+  if (!host::HrOk(SHGetDataFromIDListW(folder, list, SHGDFIL_NETRESOURCE, buffer.data(), bytes), "SHGetDataFromIDList"))
     return {};
   const NETRESOURCEW& res = buffer[0];
   if (res.dwDisplayType != RESOURCEDISPLAYTYPE_DOMAIN && res.dwDisplayType != RESOURCEDISPLAYTYPE_SERVER)
@@ -178,7 +179,7 @@ std::unique_ptr<host::TStringList> GetFilenamesFromDataObject(IDataObject* dataO
   if (!dataObject) return nullptr;
   FORMATETC format = HDropFormatEtc;
   STGMEDIUM medium{};
-  if (FAILED(dataObject->GetData(&format, &medium))) return std::make_unique<host::TStringList>();
+  if (!host::HrOk(dataObject->GetData(&format, &medium), "GetData")) return std::make_unique<host::TStringList>();
   std::unique_ptr<host::TStringList> names;
   if (medium.tymed == TYMED_HGLOBAL) names = GetFilenamesFromHandle(static_cast<HDROP>(medium.hGlobal));
   ReleaseStgMedium(&medium);
@@ -186,12 +187,13 @@ std::unique_ptr<host::TStringList> GetFilenamesFromDataObject(IDataObject* dataO
 }
 
 String _GetLinkTarget(const WideString& linkFile, WIN32_FIND_DATAW& findData) {
+  InitializeShell();
   ComPtr<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
+  if (!host::HrOk(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)), "CoCreateInstance"))
     return {};
   ComPtr<IPersistFile> file;
-  if (FAILED(link.As(&file))) return {};
-  if (FAILED(file->Load(linkFile.c_str(), STGM_READ))) return {};
+  if (!host::HrOk(link.As(&file), "QueryInterface")) return {};
+  if (!host::HrOk(file->Load(linkFile.c_str(), STGM_READ), "Load")) return {};
   // The shell cuts a path that does not fit the buffer: grow until it fits.
   WideString path;
   for (size_t size = MAX_PATH + 1; size <= 65536 && path.empty(); size *= 4) {
@@ -204,8 +206,9 @@ String _GetLinkTarget(const WideString& linkFile, WIN32_FIND_DATAW& findData) {
   // some of its letters. The link's item identifier list still holds the exact name.
   if (path.find(L'?') != WideString::npos) {
     PIDLIST_ABSOLUTE target = nullptr;
-    if (SUCCEEDED(link->GetIDList(&target)) && target) {
-      UniquePidl owned{target};
+    const HRESULT hr = link->GetIDList(&target);
+    UniquePidl owned{target};
+    if (host::HrOk(hr, "GetIDList") && owned) {
       const WideString exact = GetPathFromPidlW(owned.get());
       if (!exact.empty()) path = exact;
     }
@@ -240,15 +243,8 @@ bool IsUNCPath(const String& path) {
 }
 
 String GetFriendlyName(const String& path) {
-  IShellFolder* desktop = Desktop();
-  if (!desktop) return path;
-  WideString wide = host::ToWide(path);
-  PIDLIST_RELATIVE parsed = nullptr;
-  if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &parsed, nullptr)) ||
-      !parsed)
-    return path;
-  UniquePidl list{parsed};
-  return GetPathFromPidl(list.get());
+  UniquePidl list = GetIdListFromPath(Desktop(), path);
+  return list ? GetPathFromPidl(list.get()) : path;
 }
 
 String GetMyDocumentsPath() { return GetPathFromSpecialFolder(SF_PERSONAL); }
@@ -293,8 +289,8 @@ bool EnableAutoComplete(HWND edit, bool fileSystem, bool url) {
   TSHAutoComplete autoComplete = nullptr;
   try {
     autoComplete = KivSHAutoComplete();
-  } catch (const std::exception&) {
-    return false;
+  } catch (const host::Exception&) {
+    return false;  // the shell could not be started: no auto-completion
   }
   return autoComplete && autoComplete(edit, flags) == S_OK;
 }

@@ -54,7 +54,8 @@ std::unique_ptr<host::TStringList> GetFilenamesFromClipboard();
 std::unique_ptr<host::TStringList> GetFilenamesFromDataObject(IDataObject* dataObject);
 
 // Target path of a shortcut file (UNC form preferred), with the target's find data; empty when
-// the file is no shortcut or the target has no path. The calling thread must have joined COM.
+// the file is no shortcut or the target has no path. The calling thread must be in a COM
+// apartment: the start-up thread of the shell is, a worker joins one itself (TKivThread does).
 String _GetLinkTarget(const WideString& linkFile, WIN32_FIND_DATAW& findData);
 String GetLinkTarget(const String& linkFile);
 

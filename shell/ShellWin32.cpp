@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "host/HResult.h"
 #include "shell/ShellGlobals.h"
 
 namespace zelnor {
@@ -87,10 +88,10 @@ TSHAutoComplete KivSHAutoComplete() {
   return Entries().autoComplete;
 }
 
-PItemIDList CreatePIDL(unsigned size) {
+UniquePidl CreatePIDL(unsigned size) {
   void* p = CoTaskMemAlloc(size);
   if (p) std::memset(p, 0, size);
-  return static_cast<PItemIDList>(p);
+  return UniquePidl{static_cast<PItemIDList>(p)};
 }
 
 int GetPidlSize(PCItemIDList list) {
@@ -109,28 +110,28 @@ int GetItemIdListDepth(PCItemIDList list) {
   return depth;
 }
 
-PItemIDList CopyItemIdList(PCItemIDList list) {
+UniquePidl CopyItemIdList(PCItemIDList list) {
   if (!list) return nullptr;
   const int size = GetPidlSize(list);
-  PItemIDList copy = CreatePIDL(unsigned(size));
-  if (copy) std::memcpy(copy, list, size_t(size));
+  UniquePidl copy = CreatePIDL(unsigned(size));
+  if (copy) std::memcpy(copy.get(), list, size_t(size));
   return copy;
 }
 
-PItemIDList ConcatItemIdLists(PCItemIDList first, PCItemIDList second) {
+UniquePidl ConcatItemIdLists(PCItemIDList first, PCItemIDList second) {
   if (!first && !second) return nullptr;
   int a = GetPidlSize(first);
   const int b = GetPidlSize(second);
   if (first && second) a -= 2;
-  PItemIDList result = CreatePIDL(unsigned(a + b));
+  UniquePidl result = CreatePIDL(unsigned(a + b));
   if (!result) return nullptr;
-  BYTE* out = reinterpret_cast<BYTE*>(result);
+  BYTE* out = reinterpret_cast<BYTE*>(result.get());
   if (first) std::memcpy(out, first, size_t(a));
   if (second) std::memcpy(out + a, second, size_t(b));
   return result;
 }
 
-PItemIDList GetItemIdListPart(PCItemIDList list, int index) {
+UniquePidl GetItemIdListPart(PCItemIDList list, int index) {
   if (!list || index < 0) return nullptr;
   const BYTE* p = reinterpret_cast<const BYTE*>(list);
   int i = 0;
@@ -140,16 +141,16 @@ PItemIDList GetItemIdListPart(PCItemIDList list, int index) {
     ++i;
   }
   if (i != index) return nullptr;
-  PItemIDList part = CreatePIDL(unsigned(cb) + 2);  // zero-filled: the terminator is in place
-  if (part) std::memcpy(part, p, cb);
+  UniquePidl part = CreatePIDL(unsigned(cb) + 2);  // zero-filled: the terminator is in place
+  if (part) std::memcpy(part.get(), p, cb);
   return part;
 }
 
-PItemIDList GetItemIdListStart(PCItemIDList list, int count) {
+UniquePidl GetItemIdListStart(PCItemIDList list, int count) {
   if (!list) return nullptr;
-  PItemIDList copy = CopyItemIdList(list);
+  UniquePidl copy = CopyItemIdList(list);
   if (!copy) return nullptr;
-  BYTE* p = reinterpret_cast<BYTE*>(copy);
+  BYTE* p = reinterpret_cast<BYTE*>(copy.get());
   for (int i = 0; ElementSize(p) != 0; ++i) {
     if (i >= count) {
       p[0] = p[1] = 0;
@@ -160,29 +161,19 @@ PItemIDList GetItemIdListStart(PCItemIDList list, int count) {
   return copy;
 }
 
-PItemIDList GetIdListFromPath(IShellFolder* folder, const String& path) {
-  if (!folder) folder = Desktop();
+UniquePidl GetIdListFromPath(IShellFolder* folder, const String& path) {
   if (path.empty()) {
     PIDLIST_ABSOLUTE drives = nullptr;
     const HRESULT hr = SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives);
-    if (FAILED(hr)) {
-      SetLastError(DWORD(hr));
-      return nullptr;
-    }
-    return drives;
+    UniquePidl list{drives};
+    return host::HrOk(hr, "SHGetSpecialFolderLocation") ? std::move(list) : nullptr;
   }
-  if (!folder) {
-    SetLastError(DWORD(E_FAIL));
-    return nullptr;
-  }
+  if (!folder) folder = Desktop();
   WideString wide = host::ToWide(path);
-  PIDLIST_RELATIVE result = nullptr;
-  const HRESULT hr = folder->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &result, nullptr);
-  if (FAILED(hr)) {
-    SetLastError(DWORD(hr));
-    return nullptr;
-  }
-  return result;
+  PIDLIST_RELATIVE parsed = nullptr;
+  const HRESULT hr = folder->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &parsed, nullptr);
+  UniquePidl list{parsed};
+  return host::HrOk(hr, "ParseDisplayName") ? std::move(list) : nullptr;
 }
 
 }  // namespace zelnor

@@ -4,8 +4,8 @@
 //   GetIdListFromPath                       display name -> list through a folder
 //   TKivSHChangeNotifyRegister ...          entry points looked up at run time (see ShellGlobals.h)
 //
-// Every list returned here is a new block from the COM task allocator owned by the caller
-// (free it with CoTaskMemFree or hold it in a UniquePidl). Lists passed in are only read.
+// Every list returned here is a new block from the COM task allocator, handed to the caller in a
+// UniquePidl. Lists passed in are only read.
 #pragma once
 
 #include <windows.h>
@@ -29,23 +29,23 @@ using PCItemIDList = const ITEMIDLIST*;
 using UniquePidl = host::CoTaskMemPtr<ITEMIDLIST>;
 
 // Zero-filled block of `size` bytes from the task allocator; nullptr if allocation fails.
-PItemIDList CreatePIDL(unsigned size);
+[[nodiscard]] UniquePidl CreatePIDL(unsigned size);
 // Bytes of the list including its two-byte terminator; 0 for nullptr.
 int GetPidlSize(PCItemIDList list);
 // Number of elements; 0 for nullptr and for the empty list.
 int GetItemIdListDepth(PCItemIDList list);
 // New copy; nullptr for nullptr or when allocation fails.
-PItemIDList CopyItemIdList(PCItemIDList list);
+[[nodiscard]] UniquePidl CopyItemIdList(PCItemIDList list);
 // New list of `first` followed by `second`; a nullptr operand yields a copy of the other.
-PItemIDList ConcatItemIdLists(PCItemIDList first, PCItemIDList second);
+[[nodiscard]] UniquePidl ConcatItemIdLists(PCItemIDList first, PCItemIDList second);
 // New single-element list holding element `index` (0-based); an empty list when index equals
 // the depth; nullptr when index is negative or beyond the depth.
-PItemIDList GetItemIdListPart(PCItemIDList list, int index);
+[[nodiscard]] UniquePidl GetItemIdListPart(PCItemIDList list, int index);
 // New list of the first `count` elements (the whole list when it is shorter; empty for count <= 0).
-PItemIDList GetItemIdListStart(PCItemIDList list, int count);
+[[nodiscard]] UniquePidl GetItemIdListStart(PCItemIDList list, int count);
 // Parses `path` (UTF-8) relative to `folder` (the calling thread's desktop when nullptr). An empty
 // path gives My Computer. On failure returns nullptr and leaves the HRESULT as the last error.
-PItemIDList GetIdListFromPath(IShellFolder* folder, const String& path);
+[[nodiscard]] UniquePidl GetIdListFromPath(IShellFolder* folder, const String& path);
 
 // Run-time shell entry points, with the platform's own parameter lists.
 using TSHChangeNotifyRegister = ULONG(WINAPI*)(HWND owner, int sources, LONG events, UINT message,

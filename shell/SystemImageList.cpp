@@ -109,7 +109,7 @@ int TKivSystemImageList::GetOpenedFolderIconNumber() const {
 }
 
 int TKivSystemImageList::GetSpecialFolderIcon(TKivShellFolder folder) const {
-  UniquePidl list{GetIdListFromSpecialFolder(folder)};
+  UniquePidl list = GetIdListFromSpecialFolder(folder);
   if (!list) return -1;
   SHFILEINFOW info{};
   host::ErrorModeGuard quiet;

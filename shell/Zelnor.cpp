@@ -2,6 +2,7 @@
 #include "shell/Zelnor.h"
 
 #include "host/Application.h"
+#include "host/HResult.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {
@@ -11,12 +12,6 @@ namespace {
 // SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN: hidden objects are always listed;
 // hiding them is the controls' business.
 constexpr SHCONTF kEnumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
-
-// Equality of two absolute lists as the desktop decides it.
-bool SameAbsolute(PCItemIDList a, PCItemIDList b) {
-  const HRESULT hr = Desktop()->CompareIDs(0, a, b);
-  return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) == 0;
-}
 
 // The owner's window when the owner is a windowed control; none until the host has windows.
 HWND OwnerWindow(const host::TComponent*) { return nullptr; }
@@ -86,15 +81,16 @@ void TZelnor::SetDirectory(const String& path) {
   folder_ = path;
   UniquePidl list;
   if (!path.empty()) {
-    list.reset(GetIdListFromPath(nullptr, path));
+    list = GetIdListFromPath(nullptr, path);
     if (!list && IsUNCPath(path)) {
       ConnectToServer(path);
-      list.reset(GetIdListFromPath(nullptr, path));
+      list = GetIdListFromPath(nullptr, path);
     }
   } else {
     PIDLIST_ABSOLUTE drives = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(GetWinHandle(), CSIDL_DRIVES, &drives)))
-      list.reset(drives);
+    const HRESULT hr = SHGetSpecialFolderLocation(GetWinHandle(), CSIDL_DRIVES, &drives);
+    list.reset(drives);
+    if (!host::HrOk(hr, "SHGetSpecialFolderLocation")) list.reset();
   }
   if (!list) {
     folder_ = oldFolder;
@@ -106,7 +102,7 @@ void TZelnor::SetDirectory(const String& path) {
 void TZelnor::SetFolderIdList(PCItemIDList list) {
   ReleaseDetails();
   // Copy first: the argument may be one of our own blocks.
-  UniquePidl copy{list ? CopyItemIdList(list) : nullptr};
+  UniquePidl copy = CopyItemIdList(list);
   folderIdList_.reset();
   DropAbsoluteCache();
   specialFolder_ = -1;
@@ -114,12 +110,14 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
   if (!copy) throw std::bad_alloc();
 
   host::ComPtr<IShellFolder> folder;
-  if (GetItemIdListDepth(copy.get()) != 0 && !SameAbsolute(copy.get(), DesktopIdList())) {
-    if (FAILED(Desktop()->BindToObject(copy.get(), nullptr, IID_PPV_ARGS(&folder))) || !folder)
-      throw EZelnorError("Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder");
+  if (GetItemIdListDepth(copy.get()) != 0 && !SameItemIdList(copy.get(), DesktopIdList())) {
+    constexpr char kNoFolder[] = "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder";
+    host::CheckHr<EZelnorError>(
+        Desktop()->BindToObject(copy.get(), nullptr, IID_PPV_ARGS(&folder)), kNoFolder);
+    if (!folder) throw EZelnorError(kNoFolder);
   } else {
     folder = Desktop();
-    copy.reset(CopyItemIdList(DesktopIdList()));
+    copy = CopyItemIdList(DesktopIdList());
   }
   SetShellfolder(folder.Get());
   folderIdList_ = std::move(copy);
@@ -130,7 +128,7 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
 }
 
 UniquePidl TZelnor::GetFolderIdList() const {
-  return UniquePidl{folderIdList_ ? CopyItemIdList(folderIdList_.get()) : nullptr};
+  return CopyItemIdList(folderIdList_.get());
 }
 
 void TZelnor::SetShellfolder(IShellFolder* folder) {
@@ -141,11 +139,12 @@ void TZelnor::SetShellfolder(IShellFolder* folder) {
 }
 
 void TZelnor::SetSpecialFolder(TKivShellFolder folder) {
+  UniquePidl list = GetIdListFromSpecialFolder(folder);
+  if (!list) return;
   try {
-    UniquePidl list{GetIdListFromSpecialFolder(folder)};
-    if (list) SetFolderIdList(list.get());
-  } catch (const std::exception&) {
-    // A special folder that cannot be reached leaves the instance as it was.
+    SetFolderIdList(list.get());
+  } catch (const EZelnorError&) {
+    // A special folder that cannot be bound leaves the instance as it was.
   }
 }
 
@@ -161,7 +160,7 @@ TKivShellFolder TZelnor::IsSpecialObject() {
 
 void TZelnor::SetItemIdList(PCItemIDList list) {
   if (list == item_.get()) return;
-  UniquePidl copy{list ? CopyItemIdList(list) : nullptr};
+  UniquePidl copy = CopyItemIdList(list);
   if (list && !copy) throw std::bad_alloc();
   AdoptItem(std::move(copy));
 }
@@ -174,7 +173,7 @@ void TZelnor::AdoptItem(UniquePidl item) {
 }
 
 UniquePidl TZelnor::GetItemIdList() const {
-  return UniquePidl{item_ ? CopyItemIdList(item_.get()) : nullptr};
+  return CopyItemIdList(item_.get());
 }
 
 void TZelnor::SetAbsoluteItemIdList(PCItemIDList list) {
@@ -184,8 +183,8 @@ void TZelnor::SetAbsoluteItemIdList(PCItemIDList list) {
     SetSpecialFolder(SF_DESKTOP);
     return;
   }
-  UniquePidl parent{GetItemIdListStart(list, depth - 1)};
-  UniquePidl child{GetItemIdListPart(list, depth - 1)};
+  UniquePidl parent = GetItemIdListStart(list, depth - 1);
+  UniquePidl child = GetItemIdListPart(list, depth - 1);
   SetFolderIdList(parent.get());
   SetItemIdList(child.get());
 }
@@ -193,9 +192,9 @@ void TZelnor::SetAbsoluteItemIdList(PCItemIDList list) {
 PCItemIDList TZelnor::GetAbsoluteItemIdList() {
   if (!absoluteItem_) {
     if (item_)
-      absoluteItem_.reset(ConcatItemIdLists(folderIdList_.get(), item_.get()));
+      absoluteItem_ = ConcatItemIdLists(folderIdList_.get(), item_.get());
     else if (folderIdList_)
-      absoluteItem_.reset(CopyItemIdList(folderIdList_.get()));
+      absoluteItem_ = CopyItemIdList(folderIdList_.get());
   }
   return absoluteItem_.get();
 }
@@ -218,7 +217,7 @@ void TZelnor::SetObjectName(const String& value) {
   if (name.size() > 3 && name.back() == '\\') name.pop_back();
 
   if (name.find('\\') == String::npos) {
-    UniquePidl list{GetIdListFromPath(shellFolder_.Get(), name)};
+    UniquePidl list = GetIdListFromPath(shellFolder_.Get(), name);
     if (list) {
       SetItemIdList(list.get());
       return;
@@ -248,8 +247,9 @@ String TZelnor::GetObjectName() {
     // The find data's name can lose letters outside the ANSI code page (Wine rebuilds it from
     // the list's ANSI name); the parsing name within the folder is the same name, exactly.
     STRRET parsing{};
-    if (SUCCEEDED(shellFolder_->GetDisplayNameOf(item_.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
-                                                 &parsing))) {
+    if (host::HrOk(shellFolder_->GetDisplayNameOf(item_.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
+                                                  &parsing),
+                   "GetDisplayNameOf")) {
       String name = GetStringFromStrRet(item_.get(), parsing);
       FreeStrRet(parsing);
       if (!name.empty() && name.find_first_of("\\:") == String::npos) return name;
@@ -271,8 +271,9 @@ bool TZelnor::FetchFindData(bool always) {
   if (!item_ || !shellFolder_) return false;
   if (!always && findData_.cFileName[0] != L'\0') return true;
   WIN32_FIND_DATAW data{};
-  if (FAILED(SHGetDataFromIDListW(shellFolder_.Get(), item_.get(), SHGDFIL_FINDDATA, &data,
-                                  sizeof data))) {
+  if (!host::HrOk(SHGetDataFromIDListW(shellFolder_.Get(), item_.get(), SHGDFIL_FINDDATA, &data,
+                                       sizeof data),
+                  "SHGetDataFromIDList")) {
     findData_.cFileName[0] = L'\0';
     return false;
   }
@@ -288,24 +289,27 @@ bool TZelnor::Next() {
     if (!enumerator_) {
       if (!shellFolder_) return false;
       host::ComPtr<IEnumIDList> enumerator;
-      const HRESULT hr = shellFolder_->EnumObjects(GetWinHandle(), kEnumFlags, &enumerator);
-      if (FAILED(hr) || !enumerator) return false;
+      if (!host::HrOk(shellFolder_->EnumObjects(GetWinHandle(), kEnumFlags, &enumerator),
+                      "EnumObjects") ||
+          !enumerator)
+        return false;
       enumerator_ = enumerator;
     }
   }
   while (enumerator_) {
     PITEMID_CHILD fetched = nullptr;
-    if (enumerator_->Next(1, &fetched, nullptr) != S_OK || !fetched) {
-      CoTaskMemFree(fetched);
+    const HRESULT hr = enumerator_->Next(1, &fetched, nullptr);
+    UniquePidl child{fetched};
+    if (hr != S_OK || !child) {
       enumerator_.Reset();
       return false;
     }
-    // A child whose tests fail with an error is skipped like one that does not pass them.
+    // A child whose tests fail with a shell error is skipped like one that does not pass them.
     try {
-      AdoptItem(UniquePidl{fetched});
+      AdoptItem(std::move(child));
       if (fileSystemOnly_ && !PassesFileSystemOnly()) continue;
       if (FilterMatch()) return true;
-    } catch (const std::exception&) {
+    } catch (const host::Exception&) {
       AdoptItem(nullptr);
     }
   }
@@ -358,19 +362,22 @@ bool TZelnor::ConnectToServer(const String& path) {
     const size_t end = path.find('\\', 2);
     server = path.substr(2, end == String::npos ? String::npos : end - 2);
   }
-  UniquePidl list{GetIdListFromPath(nullptr, "\\\\" + server)};
+  UniquePidl list = GetIdListFromPath(nullptr, "\\\\" + server);
   if (!list) return false;
   host::ComPtr<IShellFolder> folder;
-  if (FAILED(Desktop()->BindToObject(list.get(), nullptr, IID_PPV_ARGS(&folder))) || !folder)
+  if (!host::HrOk(Desktop()->BindToObject(list.get(), nullptr, IID_PPV_ARGS(&folder)),
+                  "BindToObject") ||
+      !folder)
     return false;
   // Listing the server lets the shell show its log-on dialog.
   host::ComPtr<IEnumIDList> enumerator;
-  if (FAILED(folder->EnumObjects(host::Application().Handle(), kEnumFlags, &enumerator)) ||
+  if (!host::HrOk(folder->EnumObjects(host::Application().Handle(), kEnumFlags, &enumerator),
+                  "EnumObjects") ||
       !enumerator)
     return false;
-  PITEMID_CHILD child = nullptr;
-  const bool listed = enumerator->Next(1, &child, nullptr) == S_OK;
-  CoTaskMemFree(child);
+  PITEMID_CHILD first = nullptr;
+  const bool listed = enumerator->Next(1, &first, nullptr) == S_OK;
+  UniquePidl child{first};
   return listed;
 }
 

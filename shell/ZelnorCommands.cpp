@@ -108,7 +108,7 @@ HRESULT TZelnor::UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<U
     // for some names, the folder): both come back on every path.
     UniquePidl savedFolder = GetFolderIdList();
     host::ComPtr<IShellFolder> savedShellFolder = shellFolder_;
-    UniquePidl savedItem{item_ ? CopyItemIdList(item_.get()) : nullptr};
+    UniquePidl savedItem = CopyItemIdList(item_.get());
     auto restore = host::ScopeExit([&] {
       if (shellFolder_ != savedShellFolder) {
         try {
@@ -120,11 +120,11 @@ HRESULT TZelnor::UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<U
       AdoptItem(std::move(savedItem));
     });
     for (const String& name : names) {
-      UniquePidl list{GetIdListFromPath(shellFolder_.Get(), name)};
+      UniquePidl list = GetIdListFromPath(shellFolder_.Get(), name);
       if (!list) {
         SetObjectName(name);
         if (shellFolder_ != savedShellFolder) return E_INVALIDARG;
-        list.reset(item_ ? CopyItemIdList(item_.get()) : nullptr);
+        list = CopyItemIdList(item_.get());
       }
       if (list) lists.push_back(std::move(list));
     }
@@ -136,7 +136,7 @@ HRESULT TZelnor::UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<U
   other.SetShowErrorMessages(showErrorMessages_);
   other.SetDirectory(parent == kMyComputer ? String{} : parent);
   for (const String& name : names) {
-    UniquePidl list{GetIdListFromPath(other.ShellFolder(), name)};
+    UniquePidl list = GetIdListFromPath(other.ShellFolder(), name);
     if (!list) {
       other.SetObjectName(name);
       list = other.GetItemIdList();
@@ -379,7 +379,7 @@ void TZelnor::RenameObject(String& name) {
 bool TZelnor::BrowseObject() {
   if (!IsFolder()) return false;
   // Our own item and folder change on the way: work on a copy.
-  UniquePidl absolute{CopyItemIdList(GetAbsoluteItemIdList())};
+  UniquePidl absolute = CopyItemIdList(GetAbsoluteItemIdList());
   SetFolderIdList(absolute.get());
   return shellFolder_ != nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "host/HResult.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {
@@ -43,7 +44,8 @@ String TZelnor::GetShellObjectName() {
   if (!item_ || !shellFolder_) return {};
   String result;
   STRRET name{};
-  if (SUCCEEDED(shellFolder_->GetDisplayNameOf(item_.get(), SHGDN_NORMAL, &name))) {
+  if (host::HrOk(shellFolder_->GetDisplayNameOf(item_.get(), SHGDN_NORMAL, &name),
+                 "GetDisplayNameOf")) {
     result = GetStringFromStrRet(item_.get(), name);
     FreeStrRet(name);
   }
@@ -55,16 +57,19 @@ ULONG TZelnor::GetAttributes(ULONG mask) {
   if (!item_ || !shellFolder_) return 0;
   SFGAOF attributes = mask;
   PCUITEMID_CHILD child = item_.get();
-  if (FAILED(shellFolder_->GetAttributesOf(1, &child, &attributes))) return 0;
+  if (!host::HrOk(shellFolder_->GetAttributesOf(1, &child, &attributes), "GetAttributesOf"))
+    return 0;
   return attributes;
 }
 
 bool TZelnor::IsFolder() {
   if (!item_ || !shellFolder_) return false;
   // A failing call leaves the requested bits as they were asked for.
-  SFGAOF attributes = fileSystemOnly_ ? SFGAO_FOLDER | SFGAO_FILESYSANCESTOR : SFGAO_FOLDER;
+  const SFGAOF asked = fileSystemOnly_ ? SFGAO_FOLDER | SFGAO_FILESYSANCESTOR : SFGAO_FOLDER;
+  SFGAOF attributes = asked;
   PCUITEMID_CHILD child = item_.get();
-  shellFolder_->GetAttributesOf(1, &child, &attributes);
+  if (!host::HrOk(shellFolder_->GetAttributesOf(1, &child, &attributes), "GetAttributesOf"))
+    attributes = asked;
   if (!(attributes & SFGAO_FOLDER)) return false;
   return !fileSystemOnly_ || IsOldWindows() || (attributes & SFGAO_FILESYSANCESTOR);
 }
@@ -123,17 +128,15 @@ int TZelnor::GetOverlayIndex() {
   if (!item_ || !shellFolder_) return -1;
   if (IsNT()) {
     host::ComPtr<IShellIconOverlay> overlay;
-    if (SUCCEEDED(shellFolder_->QueryInterface(IID_IShellIconOverlay,
-                                               reinterpret_cast<void**>(overlay.GetAddressOf()))) &&
+    if (host::HrOk(shellFolder_->QueryInterface(IID_IShellIconOverlay,
+                                                reinterpret_cast<void**>(overlay.GetAddressOf())),
+                   "QueryInterface") &&
         overlay) {
-      try {
-        host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
-        int index = 0;
-        if (SUCCEEDED(overlay->GetOverlayIndex(item_.get(), &index))) return index - 1;
-        return -1;
-      } catch (const std::exception&) {
-        // Fall back to the attributes below.
-      }
+      host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
+      int index = 0;
+      if (host::HrOk(overlay->GetOverlayIndex(item_.get(), &index), "GetOverlayIndex"))
+        return index - 1;
+      return -1;
     }
   }
   const ULONG attributes = GetAttributes(SFGAO_LINK | SFGAO_SHARE);
@@ -148,11 +151,9 @@ String TZelnor::GetInfoTip() {
   if (!info) return {};
   host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
   PWSTR tip = nullptr;
-  if (FAILED(info->GetInfoTip(0, &tip))) {
-    CoTaskMemFree(tip);
-    return {};
-  }
+  const HRESULT hr = info->GetInfoTip(0, &tip);
   host::CoTaskMemPtr<wchar_t> owner{tip};
+  if (!host::HrOk(hr, "GetInfoTip")) return {};
   return host::ToUtf8(tip);
 }
 
@@ -170,8 +171,10 @@ bool TZelnor::GetIShellDetails() {
     detailsFetched_ = true;
     shellFolder_.As(&shellFolder2_);
     if (!shellFolder2_) {
-      if (FAILED(shellFolder_->CreateViewObject(GetWinHandle(), IID_IShellDetails,
-                                                reinterpret_cast<void**>(shellDetails_.GetAddressOf()))))
+      if (!host::HrOk(shellFolder_->CreateViewObject(
+                          GetWinHandle(), IID_IShellDetails,
+                          reinterpret_cast<void**>(shellDetails_.GetAddressOf())),
+                      "CreateViewObject"))
         shellDetails_.Reset();
     }
   }
@@ -193,7 +196,7 @@ String TZelnor::GetColumnText(int index, bool header) {
         hr = shellDetails_->GetDetailsOf(child, UINT(index), &details);
       }
     }
-    if (FAILED(hr)) return {};
+    if (!host::HrOk(hr, "GetDetailsOf")) return {};
     String text = GetStringFromStrRet(child, details.str);
     FreeStrRet(details.str);
     return text;
@@ -238,13 +241,14 @@ TAlignment TZelnor::GetColumnInfo(int index, int& width) {
     hr = shellFolder2_->GetDetailsOf(nullptr, UINT(index), &details);
   else
     hr = shellDetails_->GetDetailsOf(nullptr, UINT(index), &details);
-  if (FAILED(hr)) return taLeftJustify;
+  if (!host::HrOk(hr, "GetDetailsOf")) return taLeftJustify;
   FreeStrRet(details.str);
   const TAlignment alignment = AlignmentOfFormat(details.fmt);
   width = details.cxChar * 7;
   if (shellFolder2_) {
     SHCOLSTATEF state = 0;
-    if (SUCCEEDED(shellFolder2_->GetDefaultColumnState(UINT(index), &state)) &&
+    if (host::HrOk(shellFolder2_->GetDefaultColumnState(UINT(index), &state),
+                   "GetDefaultColumnState") &&
         (!(state & SHCOLSTATE_ONBYDEFAULT) || (state & SHCOLSTATE_HIDDEN)))
       width = 0;  // hidden by default
   }

@@ -1,6 +1,8 @@
 // TZelnor: thumbnails of the current item, from the shell's extractor or decoded with WIC.
 #include "shell/Zelnor.h"
 
+#include "host/HResult.h"
+
 #include <wincodec.h>
 
 #include <algorithm>
@@ -26,17 +28,17 @@ HBITMAP CreateDib(UINT width, UINT height, void** bits) {
 // smaller images keep their size. nullptr when WIC cannot decode the file.
 HBITMAP DecodeImageFile(const WideString& path, UINT boxWidth, UINT boxHeight) {
   host::ComPtr<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&factory))))
+  if (!host::HrOk(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&factory)), "CoCreateInstance"))
     return nullptr;
   host::ComPtr<IWICBitmapDecoder> decoder;
-  if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                                WICDecodeMetadataCacheOnDemand, &decoder)))
+  if (!host::HrOk(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, &decoder), "CreateDecoderFromFilename"))
     return nullptr;
   host::ComPtr<IWICBitmapFrameDecode> frame;
-  if (FAILED(decoder->GetFrame(0, &frame))) return nullptr;
+  if (!host::HrOk(decoder->GetFrame(0, &frame), "GetFrame")) return nullptr;
   UINT width = 0, height = 0;
-  if (FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0) return nullptr;
+  if (!host::HrOk(frame->GetSize(&width, &height), "GetSize") || width == 0 || height == 0) return nullptr;
 
   const double scale =
       std::min({1.0, double(boxWidth) / double(width), double(boxHeight) / double(height)});
@@ -46,29 +48,29 @@ HBITMAP DecodeImageFile(const WideString& path, UINT boxWidth, UINT boxHeight) {
   host::ComPtr<IWICBitmapSource> source = frame;
   if (targetWidth != width || targetHeight != height) {
     host::ComPtr<IWICBitmapScaler> scaler;
-    if (FAILED(factory->CreateBitmapScaler(&scaler)) ||
-        FAILED(scaler->Initialize(frame.Get(), targetWidth, targetHeight,
-                                  WICBitmapInterpolationModeFant)))
+    if (!host::HrOk(factory->CreateBitmapScaler(&scaler), "CreateBitmapScaler") ||
+        !host::HrOk(scaler->Initialize(frame.Get(), targetWidth, targetHeight,
+                                  WICBitmapInterpolationModeFant), "Initialize"))
       return nullptr;
     source = scaler;
   }
   // Premultiplied alpha is what image lists and AlphaBlend expect of a 32-bit bitmap.
   host::ComPtr<IWICFormatConverter> converter;
-  if (FAILED(factory->CreateFormatConverter(&converter))) return nullptr;
-  if (FAILED(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppPBGRA,
+  if (!host::HrOk(factory->CreateFormatConverter(&converter), "CreateFormatConverter")) return nullptr;
+  if (!host::HrOk(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppPBGRA,
                                    WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)) &&
-      FAILED(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGRA,
+                                   WICBitmapPaletteTypeCustom), "Initialize") &&
+      !host::HrOk(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGRA,
                                    WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)))
+                                   WICBitmapPaletteTypeCustom), "Initialize"))
     return nullptr;
 
   void* bits = nullptr;
   host::UniqueGdiObject bitmap{CreateDib(targetWidth, targetHeight, &bits)};
   if (!bitmap || !bits) return nullptr;
   const UINT stride = targetWidth * 4;
-  if (FAILED(converter->CopyPixels(nullptr, stride, stride * targetHeight,
-                                   static_cast<BYTE*>(bits))))
+  if (!host::HrOk(converter->CopyPixels(nullptr, stride, stride * targetHeight,
+                                   static_cast<BYTE*>(bits)), "CopyPixels"))
     return nullptr;
   return static_cast<HBITMAP>(bitmap.release());
 }
@@ -83,10 +85,10 @@ HBITMAP TZelnor::ExtractShellThumbnail(int width, int height) {
   DWORD priority = 2;
   SIZE size{width, height};
   DWORD flags = IEIFLAG_ASPECT | IEIFLAG_QUALITY;
-  if (FAILED(extractor->GetLocation(location, MAX_PATH, &priority, &size, 16, &flags)))
+  if (!host::HrOk(extractor->GetLocation(location, MAX_PATH, &priority, &size, 16, &flags), "GetLocation"))
     return nullptr;  // includes E_PENDING: an asynchronous extraction gives nothing here
   HBITMAP bitmap = nullptr;
-  if (FAILED(extractor->Extract(&bitmap))) return nullptr;
+  if (!host::HrOk(extractor->Extract(&bitmap), "Extract")) return nullptr;
   return bitmap;
 }
 

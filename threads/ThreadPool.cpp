@@ -13,7 +13,10 @@ TKivThread::TKivThread() : TKivThread(-1) {
   id_ = int(reinterpret_cast<intptr_t>(Handle()));
 }
 
-TKivThread::TKivThread(int id) : host::TThread(true), id_(id) { SetFreeOnTerminate(true); }
+TKivThread::TKivThread(int id) : host::TThread(true), id_(id) {
+  SetFreeOnTerminate(true);
+  SetComApartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
 
 void TKivThread::StartOnce() {
   if (Suspended()) Resume();

@@ -16,8 +16,10 @@
 namespace zelnor {
 
 // Base of the package's worker threads. The platform thread is created suspended and frees itself
-// when it ends; its termination step runs on the main thread. A worker that uses the shell joins a COM apartment itself (host::CoInitializeGuard
-// in Execute) and uses its own desktop folder, never the main thread's.
+// when it ends; its termination step runs on the main thread. Execute runs inside a
+// single-threaded COM apartment of the thread's own, so a worker may use the shell: it gets its
+// own desktop folder (Desktop), never the main thread's, and that folder is released before the
+// thread leaves the apartment.
 class TKivThread : public host::TThread {
  public:
   // ID -1 becomes the platform handle value, so that every live thread has a distinct ID.

@@ -334,7 +334,7 @@ TEST_F(ShellListTest, LinkHearsTheListsMovesAndMovesIt) {
   ASSERT_EQ(peer.paths.size(), 1u);
   EXPECT_TRUE(host::SameText(peer.paths[0], dir.Path()));
 
-  UniquePidl target{GetIdListFromPath(Desktop(), other.Path())};
+  UniquePidl target = GetIdListFromPath(Desktop(), other.Path());
   link.PathChanged(&peer, target.get());
   EXPECT_EQ(NameSet(*list), (std::set<String>{"z.txt"}));
   EXPECT_EQ(peer.paths.size(), 1u);  // the list does not report a move it was told of
@@ -478,7 +478,7 @@ TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
   other.File("z.txt");
   Recorder peer;
   peer.setShellLink(link);
-  UniquePidl target{GetIdListFromPath(Desktop(), other.Path())};
+  UniquePidl target = GetIdListFromPath(Desktop(), other.Path());
   link->PathChanged(&peer, target.get());
   EXPECT_EQ(NameSet(*files), (std::set<String>{"..", "z.txt"}));
   peer.setShellLink(nullptr);

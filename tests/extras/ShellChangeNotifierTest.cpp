@@ -140,7 +140,7 @@ TEST(ShellChangeNotifier, StartWhileActiveDoesNotRegisterTwice) {
 TEST(ShellChangeNotifier, DuplicateFilterAndItsExceptions) {
   TempDir dir;
   const String file = dir.File("a.txt");
-  UniquePidl list{GetIdListFromPath(Desktop(), file)};
+  UniquePidl list = GetIdListFromPath(Desktop(), file);
   ASSERT_TRUE(list);
   ClockedNotifier n;
   n.SetFileSystemWatch(fwOff);
@@ -192,7 +192,7 @@ TEST(ShellChangeNotifier, DuplicateFilterAndItsExceptions) {
 
 TEST(ShellChangeNotifier, SeveralEventBitsGiveUnknownAndTheTopBitIsIgnored) {
   TempDir dir;
-  UniquePidl list{GetIdListFromPath(Desktop(), dir.File("a.txt"))};
+  UniquePidl list = GetIdListFromPath(Desktop(), dir.File("a.txt"));
   TKivShellChangeNotifier n;
   Recorder r(n);
   SendReport(n, SHCNE_CREATE | SHCNE_UPDATEITEM, list.get());
@@ -284,7 +284,7 @@ TEST(ShellChangeNotifier, SettingsWhileInactiveAreOnlyStored) {
 
 TEST(ShellChangeNotifier, SetPidlNilKeepsTheStoredList) {
   TempDir dir;
-  UniquePidl folder{GetIdListFromPath(Desktop(), dir.Path())};
+  UniquePidl folder = GetIdListFromPath(Desktop(), dir.Path());
   TKivShellChangeNotifier n;
   n.SetFileSystemWatch(fwOff);
   n.SetPIDL(folder.get());

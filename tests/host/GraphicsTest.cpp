@@ -5,6 +5,8 @@
 #include <wincodec.h>
 
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 using namespace host;
 
@@ -284,6 +286,7 @@ TEST(Bitmap, LeavesNoGdiObjectsBehind) {
 }
 
 TEST(Jpeg, WrittenFromABitmapDecodesWithTheSameSize) {
+  CoInitializeGuard com;  // the codecs run in the caller's apartment
   TempFolder temp;
   TBitmap bitmap(40, 30);
   Fill(bitmap, RECT{0, 0, 40, 30}, clTeal);
@@ -321,6 +324,42 @@ TEST(Jpeg, WrittenFromABitmapDecodesWithTheSameSize) {
   TJPEGImage empty;
   EXPECT_THROW(empty.Compress(), EJPEG);
   EXPECT_THROW(picture.LoadFromFile(temp.File("x.gif")), EInvalidGraphic);
+}
+
+TEST(Jpeg, CodecsNeedTheCallersApartmentAndJoinNoneThemselves) {
+  TBitmap bitmap(8, 8);
+  Fill(bitmap, RECT{0, 0, 8, 8}, clRed);
+  std::vector<BYTE> encoded;
+  {
+    CoInitializeGuard com;
+    TJPEGImage jpeg;
+    jpeg.Assign(&bitmap);
+    jpeg.Compress();
+    encoded = jpeg.Data();
+  }
+  ASSERT_FALSE(encoded.empty());
+  // A thread that has not joined COM gets an error, and is still outside COM afterwards.
+  bool raised = false;
+  HBITMAP decoded = nullptr;
+  HRESULT joinedAfter = E_FAIL;
+  std::thread worker([&] {
+    TJPEGImage jpeg;
+    jpeg.Assign(&bitmap);
+    try {
+      jpeg.Compress();
+    } catch (const EJPEG&) {
+      raised = true;
+    }
+    decoded = DecodeImageData(encoded.data(), encoded.size());
+    // S_OK: this is the thread's first join, so nothing above joined for it.
+    joinedAfter = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(joinedAfter)) CoUninitialize();
+  });
+  worker.join();
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(decoded, nullptr);
+  if (decoded) DeleteObject(decoded);
+  EXPECT_EQ(joinedAfter, S_OK);
 }
 
 TEST(Picture, HoldsACopyAndReportsChanges) {

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
 
 using namespace host;
 
@@ -213,4 +216,35 @@ TEST(HrOk, AnswersFalseAndRecordsTheFailureForTheNeutralPath) {
   const HrFailure failure = LastHrFailure();
   EXPECT_EQ(failure.hr, E_NOINTERFACE);
   EXPECT_STREQ(failure.context, "QueryInterface");
+}
+
+TEST(CoInitializeGuard, ObjectsOfTheApartmentGoBeforeTheOutermostGuardLeaves) {
+  std::vector<std::string> order;
+  HRESULT typeAtRelease = E_FAIL;
+  std::thread worker([&] {
+    EXPECT_FALSE(AtApartmentExit([] {}));  // no apartment of ours yet
+    {
+      CoInitializeGuard outer;
+      ASSERT_EQ(outer.Result(), S_OK);
+      EXPECT_TRUE(AtApartmentExit([&] { order.push_back("first"); }));
+      {
+        CoInitializeGuard inner;
+        EXPECT_EQ(inner.Result(), S_FALSE);
+        EXPECT_TRUE(AtApartmentExit([&] {
+          order.push_back("second");
+          APTTYPE type;
+          APTTYPEQUALIFIER qualifier;
+          typeAtRelease = CoGetApartmentType(&type, &qualifier);
+        }));
+      }
+      EXPECT_TRUE(order.empty()) << "released when a nested guard left";
+    }
+    // The apartment is gone: joining again is the thread's first join.
+    const HRESULT again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(again, S_OK);
+    if (SUCCEEDED(again)) CoUninitialize();
+  });
+  worker.join();
+  EXPECT_EQ(order, (std::vector<std::string>{"second", "first"}));
+  EXPECT_EQ(typeAtRelease, S_OK);
 }

@@ -7,7 +7,9 @@ using namespace zelnor;
 TEST(PidlHistory, AddAfterMoveBackCutsOffTheForwardPart) {
   TPidlHistory history;
   EXPECT_EQ(history.GetCurrentItemIDList(), nullptr);  // empty: nothing to read
-  PItemIDList a = CreatePIDL(2), b = CreatePIDL(2), c = CreatePIDL(2), d = CreatePIDL(2);
+  // The history takes each list over.
+  PItemIDList a = CreatePIDL(2).release(), b = CreatePIDL(2).release();
+  PItemIDList c = CreatePIDL(2).release(), d = CreatePIDL(2).release();
   history.Add(a);
   history.Add(b);
   history.Add(c);
@@ -30,7 +32,7 @@ TEST(PidlHistory, MovesStopAtTheEnds) {
   TPidlHistory history;
   history.MoveForward(3);
   EXPECT_EQ(history.Position(), 0);
-  for (int i = 0; i < 3; ++i) history.Add(CreatePIDL(2));
+  for (int i = 0; i < 3; ++i) history.Add(CreatePIDL(2).release());
   history.MoveBack(5);
   EXPECT_EQ(history.Position(), 0);
   history.MoveForward(5);

@@ -47,15 +47,15 @@ TEST(Pidl, SizeAndDepthCountElementsAndTerminator) {
 TEST(Pidl, ConcatDropsTheFirstTerminatorAndCopiesALoneOperand) {
   UniquePidl a = MakeList({18, 12});
   UniquePidl b = MakeList({6});
-  UniquePidl ab{ConcatItemIdLists(a.get(), b.get())};
+  UniquePidl ab = ConcatItemIdLists(a.get(), b.get());
   EXPECT_EQ(GetPidlSize(ab.get()), GetPidlSize(a.get()) + GetPidlSize(b.get()) - 2);
   EXPECT_EQ(GetItemIdListDepth(ab.get()), 3);
-  UniquePidl third{GetItemIdListPart(ab.get(), 2)};
+  UniquePidl third = GetItemIdListPart(ab.get(), 2);
   EXPECT_TRUE(SameBytes(third.get(), b.get()));
 
-  UniquePidl aNil{ConcatItemIdLists(a.get(), nullptr)};
-  UniquePidl nilA{ConcatItemIdLists(nullptr, a.get())};
-  UniquePidl emptyA{ConcatItemIdLists(DesktopIdList(), a.get())};
+  UniquePidl aNil = ConcatItemIdLists(a.get(), nullptr);
+  UniquePidl nilA = ConcatItemIdLists(nullptr, a.get());
+  UniquePidl emptyA = ConcatItemIdLists(DesktopIdList(), a.get());
   EXPECT_TRUE(SameBytes(aNil.get(), a.get()));
   EXPECT_TRUE(SameBytes(nilA.get(), a.get()));
   EXPECT_TRUE(SameBytes(emptyA.get(), a.get()));
@@ -65,13 +65,13 @@ TEST(Pidl, ConcatDropsTheFirstTerminatorAndCopiesALoneOperand) {
 
 TEST(Pidl, PartTakesOneElementAndRejectsIndicesOutsideTheList) {
   UniquePidl list = MakeList({18, 12, 4});
-  UniquePidl second{GetItemIdListPart(list.get(), 1)};
+  UniquePidl second = GetItemIdListPart(list.get(), 1);
   ASSERT_TRUE(second);
   EXPECT_EQ(GetItemIdListDepth(second.get()), 1);
   EXPECT_EQ(GetPidlSize(second.get()), 16);
   EXPECT_EQ(reinterpret_cast<BYTE*>(second.get())[2], 2);  // payload of the second element
 
-  UniquePidl atDepth{GetItemIdListPart(list.get(), 3)};
+  UniquePidl atDepth = GetItemIdListPart(list.get(), 3);
   ASSERT_TRUE(atDepth);
   EXPECT_EQ(GetPidlSize(atDepth.get()), 2);
   EXPECT_EQ(GetItemIdListPart(list.get(), 4), nullptr);
@@ -81,11 +81,11 @@ TEST(Pidl, PartTakesOneElementAndRejectsIndicesOutsideTheList) {
 
 TEST(Pidl, StartKeepsTheLeadingElements) {
   UniquePidl list = MakeList({18, 12, 4});
-  UniquePidl none{GetItemIdListStart(list.get(), 0)};
-  UniquePidl negative{GetItemIdListStart(list.get(), -2)};
-  UniquePidl two{GetItemIdListStart(list.get(), 2)};
-  UniquePidl all{GetItemIdListStart(list.get(), 3)};
-  UniquePidl more{GetItemIdListStart(list.get(), 9)};
+  UniquePidl none = GetItemIdListStart(list.get(), 0);
+  UniquePidl negative = GetItemIdListStart(list.get(), -2);
+  UniquePidl two = GetItemIdListStart(list.get(), 2);
+  UniquePidl all = GetItemIdListStart(list.get(), 3);
+  UniquePidl more = GetItemIdListStart(list.get(), 9);
   EXPECT_EQ(GetPidlSize(none.get()), 2);
   EXPECT_EQ(GetPidlSize(negative.get()), 2);
   EXPECT_EQ(GetItemIdListDepth(two.get()), 2);
@@ -98,22 +98,22 @@ TEST(Pidl, RelativePidlIsTheLastElement) {
   EXPECT_EQ(GetRelativePIDL(DesktopIdList()), nullptr);
   EXPECT_EQ(GetRelativePIDL(nullptr), nullptr);
   UniquePidl one = MakeList({10});
-  UniquePidl rel{GetRelativePIDL(one.get())};
+  UniquePidl rel = GetRelativePIDL(one.get());
   EXPECT_TRUE(SameBytes(rel.get(), one.get()));
   UniquePidl three = MakeList({18, 12, 4});
-  UniquePidl last{GetRelativePIDL(three.get())};
+  UniquePidl last = GetRelativePIDL(three.get());
   EXPECT_EQ(GetPidlSize(last.get()), 8);
 }
 
 TEST(SpecialFolders, DesktopAndFileSystemFolderGiveTheirLists) {
-  UniquePidl desktop{GetIdListFromSpecialFolder(SF_DESKTOP)};
+  UniquePidl desktop = GetIdListFromSpecialFolder(SF_DESKTOP);
   ASSERT_TRUE(desktop);
   EXPECT_EQ(GetPidlSize(desktop.get()), 2);
   EXPECT_NE(desktop.get(), DesktopIdList());
 
-  UniquePidl drives{GetIdListFromSpecialFolder(SF_DRIVES)};
-  UniquePidl fs{GetIdListFromSpecialFolder(SF_FILESYSTEMFOLDER)};
-  UniquePidl emptyPath{GetIdListFromPath(nullptr, "")};
+  UniquePidl drives = GetIdListFromSpecialFolder(SF_DRIVES);
+  UniquePidl fs = GetIdListFromSpecialFolder(SF_FILESYSTEMFOLDER);
+  UniquePidl emptyPath = GetIdListFromPath(nullptr, "");
   ASSERT_TRUE(drives && fs && emptyPath);
   EXPECT_EQ(Desktop()->CompareIDs(0, drives.get(), fs.get()), S_OK);
   EXPECT_EQ(Desktop()->CompareIDs(0, drives.get(), emptyPath.get()), S_OK);
@@ -124,11 +124,11 @@ TEST(SpecialFolders, DesktopAndFileSystemFolderGiveTheirLists) {
 TEST(SpecialFolders, EveryFolderResolvesAndIsRecognised) {
   for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
     const auto sf = TKivShellFolder(i);
-    UniquePidl list{GetIdListFromSpecialFolder(sf)};
+    UniquePidl list = GetIdListFromSpecialFolder(sf);
     ASSERT_TRUE(list) << "folder " << i;
     const TKivShellFolder found = TestForSpecialFolder(list.get());
     // Folders that share a place report the first in enumeration order.
-    UniquePidl foundList{GetIdListFromSpecialFolder(found)};
+    UniquePidl foundList = GetIdListFromSpecialFolder(found);
     EXPECT_EQ(Desktop()->CompareIDs(0, list.get(), foundList.get()), S_OK) << "folder " << i;
     EXPECT_LE(int(found), i == SF_FILESYSTEMFOLDER ? int(SF_DRIVES) : i) << "folder " << i;
 
@@ -149,12 +149,12 @@ TEST(SpecialFolders, EveryFolderResolvesAndIsRecognised) {
 
 TEST(SpecialFolders, PlainFolderIsNoSpecialFolderAndNoNetworkObject) {
   testing_support::TempDir dir;
-  UniquePidl list{GetIdListFromPath(nullptr, dir.Path())};
+  UniquePidl list = GetIdListFromPath(nullptr, dir.Path());
   ASSERT_TRUE(list);
   EXPECT_EQ(TestForSpecialFolder(list.get()), SF_FILESYSTEMFOLDER);
   EXPECT_FALSE(IsNetworkPidl(list.get()));
   EXPECT_FALSE(IsNetworkPidl(DesktopIdList()));
-  UniquePidl network{GetIdListFromSpecialFolder(SF_NETWORK)};
+  UniquePidl network = GetIdListFromSpecialFolder(SF_NETWORK);
   EXPECT_TRUE(IsNetworkPidl(network.get()));
 }
 
@@ -163,7 +163,7 @@ TEST(PathsOfLists, NamesOutsideTheAnsiCodePageRoundTrip) {
   const String folder = dir.Folder("Ωμέγα ж 日本");
   const String file = dir.File("Ωμέγα ж 日本\\файл ✓.txt", "x");
   for (const String& path : {folder, file}) {
-    UniquePidl list{GetIdListFromPath(nullptr, path)};
+    UniquePidl list = GetIdListFromPath(nullptr, path);
     ASSERT_TRUE(list) << path;
     EXPECT_EQ(GetPathFromPidl(list.get()), path);
     EXPECT_EQ(GetPathFromPidlW(list.get()), host::ToWide(path));
@@ -173,13 +173,13 @@ TEST(PathsOfLists, NamesOutsideTheAnsiCodePageRoundTrip) {
 TEST(PathsOfLists, RelativeParseAndFailureLeaveTheirMarks) {
   testing_support::TempDir dir;
   dir.File("child.txt");
-  UniquePidl folderList{GetIdListFromPath(nullptr, dir.Path())};
+  UniquePidl folderList = GetIdListFromPath(nullptr, dir.Path());
   host::ComPtr<IShellFolder> folder;
   ASSERT_EQ(Desktop()->BindToObject(folderList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
-  UniquePidl child{GetIdListFromPath(folder.Get(), "child.txt")};
+  UniquePidl child = GetIdListFromPath(folder.Get(), "child.txt");
   ASSERT_TRUE(child);
   EXPECT_EQ(GetItemIdListDepth(child.get()), 1);
-  UniquePidl full{ConcatItemIdLists(folderList.get(), child.get())};
+  UniquePidl full = ConcatItemIdLists(folderList.get(), child.get());
   EXPECT_EQ(GetPathFromPidl(full.get()), dir.Path() + "\\child.txt");
 
   SetLastError(0);
@@ -199,7 +199,7 @@ TEST(PathsOfLists, PathLongerThanMaxPathComesBackWhole) {
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr));
   }
   // The deep folder's list, from an enumeration of its parent (which is shorter than MAX_PATH).
-  UniquePidl parentList{GetIdListFromPath(nullptr, host::ToUtf8(parent))};
+  UniquePidl parentList = GetIdListFromPath(nullptr, host::ToUtf8(parent));
   ASSERT_TRUE(parentList);
   host::ComPtr<IShellFolder> folder;
   ASSERT_EQ(Desktop()->BindToObject(parentList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
@@ -208,7 +208,7 @@ TEST(PathsOfLists, PathLongerThanMaxPathComesBackWhole) {
   PITEMID_CHILD child = nullptr;
   ASSERT_EQ(children->Next(1, &child, nullptr), S_OK);
   UniquePidl ownedChild{child};
-  UniquePidl full{ConcatItemIdLists(parentList.get(), child)};
+  UniquePidl full = ConcatItemIdLists(parentList.get(), child);
   EXPECT_EQ(GetPathFromPidlW(full.get()), path);
   EXPECT_EQ(GetPathFromPidl(full.get()), host::ToUtf8(path));
   ASSERT_TRUE(RemoveDirectoryW((L"\\\\?\\" + path).c_str()));
@@ -238,7 +238,7 @@ TEST(ShellState, WorkerThreadGetsItsOwnDesktop) {
         auto* r = static_cast<Result*>(p);
         host::CoInitializeGuard com;
         r->desktop = Desktop();
-        UniquePidl list{GetIdListFromPath(nullptr, "C:\\")};
+        UniquePidl list = GetIdListFromPath(nullptr, "C:\\");
         r->parsed = list != nullptr;
         return 0;
       },

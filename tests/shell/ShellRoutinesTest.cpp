@@ -158,10 +158,10 @@ TEST(StrRet, EveryRecordTypeGivesItsText) {
 TEST(StrRet, DisplayNameOfARealItem) {
   TempDir dir;
   dir.File("näme.txt");
-  UniquePidl folderList{GetIdListFromPath(nullptr, dir.Path())};
+  UniquePidl folderList = GetIdListFromPath(nullptr, dir.Path());
   host::ComPtr<IShellFolder> folder;
   ASSERT_EQ(Desktop()->BindToObject(folderList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
-  UniquePidl child{GetIdListFromPath(folder.Get(), "näme.txt")};
+  UniquePidl child = GetIdListFromPath(folder.Get(), "näme.txt");
   ASSERT_TRUE(child);
   STRRET name{};
   ASSERT_EQ(folder->GetDisplayNameOf(child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name), S_OK);
@@ -214,10 +214,10 @@ TEST(Drops, DataObjectWithoutFilesGivesAnEmptyListOrNothing) {
 TEST(Drops, ShellDataObjectAndClipboardGiveTheFiles) {
   TempDir dir;
   const String file = dir.File("ж.txt", "x");
-  UniquePidl folderList{GetIdListFromPath(nullptr, dir.Path())};
+  UniquePidl folderList = GetIdListFromPath(nullptr, dir.Path());
   host::ComPtr<IShellFolder> folder;
   ASSERT_EQ(Desktop()->BindToObject(folderList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
-  UniquePidl child{GetIdListFromPath(folder.Get(), "ж.txt")};
+  UniquePidl child = GetIdListFromPath(folder.Get(), "ж.txt");
   PCUITEMID_CHILD children[] = {child.get()};
   host::ComPtr<IDataObject> data;
   ASSERT_EQ(folder->GetUIObjectOf(nullptr, 1, children, IID_IDataObject, nullptr,
@@ -315,10 +315,10 @@ TEST(Files, SizesNamesAndPlaces) {
 TEST(Shell, NeutralAnswersWhereThePlatformHasNothing) {
   TempDir dir;
   dir.File("a.txt");
-  UniquePidl folderList{GetIdListFromPath(nullptr, dir.Path())};
+  UniquePidl folderList = GetIdListFromPath(nullptr, dir.Path());
   host::ComPtr<IShellFolder> folder;
   ASSERT_EQ(Desktop()->BindToObject(folderList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
-  UniquePidl child{GetIdListFromPath(folder.Get(), "a.txt")};
+  UniquePidl child = GetIdListFromPath(folder.Get(), "a.txt");
   EXPECT_EQ(GetDomainFromIdList(folder.Get(), child.get()), "");
   EXPECT_EQ(GetDomainFromIdList(nullptr, child.get()), "");
 

@@ -37,7 +37,7 @@ TEST_F(SystemImageListTest, SpecialFolderIconIsMissingExactlyWhenTheFolderIs) {
   TKivSystemImageList list;
   for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
     const auto folder = TKivShellFolder(i);
-    UniquePidl pidl{GetIdListFromSpecialFolder(folder)};
+    UniquePidl pidl = GetIdListFromSpecialFolder(folder);
     const int icon = list.GetSpecialFolderIcon(folder);
     if (pidl) {
       EXPECT_GE(icon, 0) << "folder " << i;

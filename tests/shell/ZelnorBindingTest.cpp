@@ -89,7 +89,7 @@ TEST(ZelnorBinding, ObjectNameByFullPathAndParent) {
   EXPECT_EQ(nav.GetObjectName(), "b.txt");
 
   // The absolute list round-trips through SetAbsoluteItemIdList.
-  UniquePidl absolute{CopyItemIdList(nav.GetAbsoluteItemIdList())};
+  UniquePidl absolute = CopyItemIdList(nav.GetAbsoluteItemIdList());
   TZelnor other;
   other.SetAbsoluteItemIdList(absolute.get());
   EXPECT_EQ(other.Folder(), WithBackslash(sub));
@@ -169,7 +169,7 @@ TEST(ZelnorBinding, BindingErrorsCarryTheirMessages) {
 
   // A file's list cannot be bound as a folder.
   const String file = dir.File("f.txt", "x");
-  UniquePidl list{GetIdListFromPath(nullptr, file)};
+  UniquePidl list = GetIdListFromPath(nullptr, file);
   ASSERT_TRUE(list);
   try {
     nav.SetFolderIdList(list.get());

@@ -3,6 +3,7 @@
 #include "threads/ThreadPool.h"
 
 #include "host/Raii.h"
+#include "shell/ShellGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -266,4 +267,51 @@ TEST(ThreadPool, RemoveStopsTheThreadAndReportsItsEnd) {
   SetEvent(b->Gate());
   ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 2; }));
   EXPECT_EQ(rec.allEnded, 1);
+}
+
+namespace {
+
+// What a worker saw of its apartment, filled in on the worker.
+struct ApartmentProbe {
+  std::atomic<bool> done{false};
+  HRESULT typeInExecute = E_FAIL;
+  APTTYPE type = APTTYPE_MTA;
+  IShellFolder* desktop = nullptr;
+  HRESULT typeAtRelease = E_FAIL;  // while the objects of the apartment are released
+};
+
+class TApartmentThread : public TKivThread {
+ public:
+  explicit TApartmentThread(ApartmentProbe& probe) : probe_(probe) {}
+  ~TApartmentThread() override { probe_.done = true; }
+
+ protected:
+  void Execute() override {
+    APTTYPEQUALIFIER qualifier;
+    probe_.typeInExecute = CoGetApartmentType(&probe_.type, &qualifier);
+    probe_.desktop = zelnor::Desktop();
+    ApartmentProbe* probe = &probe_;
+    host::AtApartmentExit([probe] {
+      APTTYPE type;
+      APTTYPEQUALIFIER qualifier;
+      probe->typeAtRelease = CoGetApartmentType(&type, &qualifier);
+    });
+  }
+ private:
+  ApartmentProbe& probe_;
+};
+
+}  // namespace
+
+TEST(KivThread, ExecuteRunsInAnApartmentOfItsOwnThatOutlivesItsShellObjects) {
+  zelnor::InitializeShell();
+  ApartmentProbe probe;
+  auto* thread = new TApartmentThread(probe);
+  thread->StartOnce();
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.done.load(); }));
+  EXPECT_EQ(probe.typeInExecute, S_OK);
+  EXPECT_EQ(probe.type, APTTYPE_STA);
+  EXPECT_NE(probe.desktop, nullptr);
+  // Its shell objects were released while the apartment still existed.
+  EXPECT_EQ(probe.typeAtRelease, S_OK);
 }
