@@ -4,6 +4,7 @@
 #include "FormDemo.h"
 
 #include "host/Forms.h"
+#include "host/HResult.h"
 #include "host/MessageDialogs.h"
 #include "host/Raii.h"
 #include "host/StdCtrls.h"
@@ -61,19 +62,18 @@ void SaveWindowPng(HWND wnd, const String& fileName) {
   GetClientRect(wnd, &r);
   MapWindowPoints(wnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
   void* bits = nullptr;
   UniqueGdiObject bitmap{CreateDibSection32(w, h, &bits)};
-  HDC mem = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(mem, bitmap.get());
-  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
+  {
+    WindowDC screen;
+    UniqueDC mem{CreateCompatibleDC(screen.get())};
+    SelectedObject select(mem.get(), bitmap.get());
+    BitBlt(mem.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY);
+    GdiFlush();
+  }
 
   auto check = [](HRESULT hr, const char* what) {
-    if (FAILED(hr)) throw Exception(String("Saving the screenshot failed at ") + what);
+    CheckHr<Exception>(hr, String("Saving the screenshot failed at ") + what);
   };
   ComPtr<IWICImagingFactory> factory;
   check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,

@@ -141,7 +141,7 @@ bool ShellReportsFileSystemChanges() {
 TKivShellChangeNotifier::TKivShellChangeNotifier(host::TComponent* owner)
     : TKivBaseComponent(owner), directories_(std::make_unique<host::TStringList>()) {
   if (!Has(host::TComponentStateFlag::csDesigning)) {
-    window_ = host::AllocateHWnd([this](host::TMessage& m) { MessageHandler(m); });
+    window_.reset(host::AllocateHWnd([this](host::TMessage& m) { MessageHandler(m); }));
   }
   directories_->SetSorted(true);
   directories_->SetDuplicates(host::dupIgnore);
@@ -154,8 +154,7 @@ TKivShellChangeNotifier::~TKivShellChangeNotifier() {
   Destroying();
   SetEnabled(false);
   pending_.clear();
-  if (window_) host::DeallocateHWnd(window_);
-  window_ = nullptr;
+  window_.reset();
   directories_->OnChanging = nullptr;
   directories_->OnChange = nullptr;
 }
@@ -233,10 +232,7 @@ void TKivShellChangeNotifier::SetDirectoryId(int index, ULONG id) {
 
 void TKivShellChangeNotifier::SetPIDL(PCItemIDList pidl) {
   Stop();
-  if (pidlId_ != 0) {
-    ShellNotifyUnregister(pidlId_);
-    pidlId_ = 0;
-  }
+  pidlRegistration_.reset();
   if (!pidl) return;
   {
     auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
@@ -253,7 +249,8 @@ void TKivShellChangeNotifier::Start() {
     auto quiet = host::SuppressEvents(directories_->OnChanging, directories_->OnChange);
     if (directories_->Count() == 0) {
       if (pidl_) {
-        if (pidlId_ == 0) pidlId_ = ShellNotifyRegister(pidl_.get(), recursive_);
+        if (!pidlRegistration_)
+          pidlRegistration_.reset(ShellNotifyRegister(pidl_.get(), recursive_));
       } else {
         // The empty path stands for My Computer: every drive, recursively.
         directories_->Add(String{});
@@ -317,7 +314,7 @@ ULONG TKivShellChangeNotifier::ShellNotifyRegister(PCItemIDList pidl, bool recur
   int sources = SHCNRF_InterruptLevel | SHCNRF_ShellLevel;
   if (recursive) sources |= SHCNRF_RecursiveInterrupt;
   SHChangeNotifyEntry entry{pidl, recursive ? TRUE : FALSE};
-  return registerFn(window_, sources, RegistrationMask(), WM_SHELLNOTIFY, 1, &entry);
+  return registerFn(window_.get(), sources, RegistrationMask(), WM_SHELLNOTIFY, 1, &entry);
 }
 
 void TKivShellChangeNotifier::ShellNotifyUnregister(ULONG id) {
@@ -365,7 +362,7 @@ void TKivShellChangeNotifier::StartWatch() {
   std::erase_if(paths, [](const std::wstring& p) { return p.empty(); });
   if (paths.empty()) return;
   watch_ = std::make_unique<TKivDirectoryWatch>(std::move(paths), recursive_ && watchSubfolders_,
-                                                window_, WM_WATCHREPORTS, learnFolders_);
+                                                window_.get(), WM_WATCHREPORTS, learnFolders_);
 }
 
 void TKivShellChangeNotifier::StopWatch() { watch_.reset(); }
@@ -423,7 +420,7 @@ void TKivShellChangeNotifier::HandleReport(LONG code, PItemIDList pidl1, PItemID
     const DWORD now = TickCount();
     if (code == lastCode_ && pidl1 && lastPidl_ && GetItemIdListDepth(pidl1) > 0 &&
         now - lastTick_ < kDuplicateMs &&
-        Desktop()->CompareIDs(0, pidl1, lastPidl_.get()) == S_OK) {
+        SameItemIdList(pidl1, lastPidl_.get())) {
       return;
     }
     path1 = GetPathFromPidl(pidl1);
@@ -440,7 +437,7 @@ void TKivShellChangeNotifier::DoOnChange(host::TObject* sender, TNotificationEve
                                          const String& path1, const String& path2) {
   if (!OnChange || !window_) return;
   pending_.push_back({sender, event, path1, path2});
-  PostMessageW(window_, WM_DELIVERCHANGES, 0, 0);
+  PostMessageW(window_.get(), WM_DELIVERCHANGES, 0, 0);
 }
 
 void TKivShellChangeNotifier::DeliverPending() {

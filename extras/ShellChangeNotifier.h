@@ -129,7 +129,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   void ShellNotifyUnregister(ULONG id);
 
   // The hidden window that receives the reports; none at design time.
-  HWND WindowHandle() const { return window_; }
+  HWND WindowHandle() const { return window_.get(); }
 
  protected:
   // Queues OnChange for delivery from the window's message queue.
@@ -167,11 +167,11 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   bool recursive_ = true;
   UniquePidl lastPidl_;
   LONG lastCode_ = 0;
-  HWND window_ = nullptr;
+  host::UniqueHiddenWindow window_;
   DWORD lastTick_ = 0;
   bool active_ = false;
   UniquePidl pidl_;
-  ULONG pidlId_ = 0;
+  UniqueChangeRegistration pidlRegistration_;
   TKivFileSystemWatch fileSystemWatch_ = fwAutomatic;
   bool watchSubfolders_ = true;
   bool learnFolders_ = true;

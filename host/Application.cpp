@@ -22,8 +22,8 @@ std::atomic<bool> wakePending{false};
 // Section: construction
 
 TApplication::TApplication() {
-  handle_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
-  applicationWnd = handle_;
+  handle_.reset(AllocateHWnd([this](TMessage& m) { WndProc(m); }));
+  applicationWnd = handle_.get();
   title_ = ExeName();
   const auto slash = title_.find_last_of("\\/");
   if (slash != String::npos) title_.erase(0, slash + 1);
@@ -33,7 +33,7 @@ TApplication::TApplication() {
 
 TApplication::~TApplication() {
   applicationWnd = nullptr;
-  DeallocateHWnd(handle_);
+  handle_.reset();
 }
 
 TApplication& Application() {
@@ -128,7 +128,7 @@ void TApplication::Run() {
 
 void TApplication::Terminate() {
   terminated_ = true;
-  if (handle_) PostMessageW(handle_, WM_HOST_TERMINATE, 0, 0);
+  if (handle_) PostMessageW(handle_.get(), WM_HOST_TERMINATE, 0, 0);
 }
 
 // Section: hints, exceptions, message boxes

@@ -10,6 +10,7 @@
 
 #include "host/Classes.h"
 #include "host/Messages.h"
+#include "host/Raii.h"
 
 #include <windows.h>
 
@@ -37,7 +38,7 @@ class TApplication : public TComponent {
 
   // Hidden window of the application: it runs synchronised calls of worker threads, also inside
   // the platform's modal loops, and owns the application's top-level windows.
-  HWND Handle() const { return handle_; }
+  HWND Handle() const { return handle_.get(); }
 
   // Runs the message loop until Terminate is called or WM_QUIT arrives.
   void Run();
@@ -83,7 +84,7 @@ class TApplication : public TComponent {
   void Idle();
   void WndProc(TMessage& message);
 
-  HWND handle_ = nullptr;
+  UniqueHiddenWindow handle_;
   bool terminated_ = false;
   TComponent* mainForm_ = nullptr;
   String title_;

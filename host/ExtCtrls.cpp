@@ -100,18 +100,18 @@ void TCustomPanel::Paint() {
   bevel(bevelOuter_);
   InflateRect(&r, -borderWidth_, -borderWidth_);
   bevel(bevelInner_);
-  HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  {
+    UniqueGdiObject brush{CreateSolidBrush(ColorToRGB(Color()))};
+    FillRect(dc, &r, HBRUSH(brush.get()));
+  }
   const std::wstring text = ToWide(Caption());
   if (text.empty()) return;
-  HGDIOBJ old = SelectObject(dc, Font()->Handle());
+  SelectedObject font(dc, Font()->Handle());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorToRGB(Enabled() ? Font()->Color() : clGrayText));
   UINT flags = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
   flags |= alignment_ == taCenter ? DT_CENTER : alignment_ == taRightJustify ? DT_RIGHT : DT_LEFT;
   DrawTextW(dc, text.c_str(), int(text.size()), &r, flags);
-  SelectObject(dc, old);
 }
 
 void TCustomPanel::WndProc(TMessage& m) {

@@ -470,20 +470,18 @@ void TGraphic::Changed() {
 TBitmapCanvas::~TBitmapCanvas() { TBitmapCanvas::FreeContext(); }
 
 void TBitmapCanvas::CreateHandle() {
-  ownDc_ = CreateCompatibleDC(nullptr);
+  ownDc_.reset(CreateCompatibleDC(nullptr));
   if (!ownDc_) return;
-  if (HBITMAP bitmap = bitmap_->SelectableHandle()) oldBitmap_ = SelectObject(ownDc_, bitmap);
-  AttachOwnContext(ownDc_);
+  if (HBITMAP bitmap = bitmap_->SelectableHandle())
+    oldBitmap_ = SelectObject(ownDc_.get(), bitmap);
+  AttachOwnContext(ownDc_.get());
 }
 
 void TBitmapCanvas::FreeContext() {
-  HDC own = ownDc_;
   TCanvas::FreeContext();
-  if (own) {
-    if (oldBitmap_) SelectObject(own, oldBitmap_);
-    DeleteDC(own);
-  }
-  ownDc_ = nullptr;
+  // The bitmap goes back out of the context before the context is deleted.
+  if (ownDc_ && oldBitmap_) SelectObject(ownDc_.get(), oldBitmap_);
+  ownDc_.reset();
   oldBitmap_ = nullptr;
 }
 

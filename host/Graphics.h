@@ -308,7 +308,7 @@ class TBitmapCanvas : public TCanvas {
  private:
   friend class TBitmap;
   TBitmap* bitmap_;
-  HDC ownDc_ = nullptr;
+  UniqueDC ownDc_;
   HGDIOBJ oldBitmap_ = nullptr;
 };
 

@@ -172,7 +172,7 @@ void TCustomImageList::Assign(const TPersistent* source) {
     return;
   }
   if (other == this) return;
-  BeginUpdate();
+  UpdateGuard update(*this);
   Clear();
   FreeHandle();
   width_ = other->width_;
@@ -189,7 +189,6 @@ void TCustomImageList::Assign(const TPersistent* source) {
     shareImages_ = false;
   }
   changed_ = true;
-  EndUpdate();
 }
 
 void TCustomImageList::CheckImage(const TBitmap* image) const {

@@ -374,7 +374,7 @@ void TListItems::Delete(int index) {
 
 void TListItems::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
+  UpdateGuard update(*this);
   // Every item is told first, then all go at once.
   for (size_t i = 0; i < items_.size(); ++i)
     if (owner_) owner_->Delete(items_[i].get());
@@ -386,7 +386,6 @@ void TListItems::Clear() {
   }
   for (auto& item : gone) item->index_ = -1;
   gone.clear();
-  EndUpdate();
 }
 
 void TListItems::Renumber(size_t from) {

@@ -425,7 +425,7 @@ void TMenuItem::MeasureItem(HDC dc, int& width, int& height) {
   TMenu* menu = GetParentMenu();
   const int imageW = menu && menu->Images() ? menu->Images()->Width() : 0;
   const int imageH = menu && menu->Images() ? menu->Images()->Height() : 0;
-  HGDIOBJ old = SelectObject(dc, MenuFont(default_));
+  SelectedObject font(dc, MenuFont(default_));
   SIZE text{}, shortcut{};
   std::wstring caption = ToWide(caption_);
   caption.erase(std::remove(caption.begin(), caption.end(), L'&'), caption.end());
@@ -434,7 +434,6 @@ void TMenuItem::MeasureItem(HDC dc, int& width, int& height) {
     const std::wstring sc = ToWide(ShortCutToText(shortCut_));
     GetTextExtentPoint32W(dc, sc.c_str(), int(sc.size()), &shortcut);
   }
-  SelectObject(dc, old);
   const int box = std::max(imageW, GetSystemMetrics(SM_CXMENUCHECK)) + 8;
   width = box + text.cx + (shortCut_ ? 24 + shortcut.cx : 0) + 8;
   height = std::max<int>(text.cy + 6, imageH + 4);
@@ -476,7 +475,7 @@ void TMenuItem::DrawItem(HDC dc, const RECT& rect, bool selected) {
     check.bottom = check.top + cy;
     DrawFrameControl(dc, &check, DFC_MENU, radioItem_ ? DFCS_MENUBULLET : DFCS_MENUCHECK);
   }
-  HGDIOBJ old = SelectObject(dc, MenuFont(default_));
+  SelectedObject font(dc, MenuFont(default_));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(!enabled_ ? COLOR_GRAYTEXT
                                : selected ? COLOR_HIGHLIGHTTEXT
@@ -489,7 +488,6 @@ void TMenuItem::DrawItem(HDC dc, const RECT& rect, bool selected) {
     const std::wstring sc = ToWide(ShortCutToText(shortCut_));
     DrawTextW(dc, sc.c_str(), int(sc.size()), &textRect, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
   }
-  SelectObject(dc, old);
 }
 
 // Section: TMenu
@@ -655,10 +653,9 @@ bool DispatchMenuMessage(TMessage& m) {
       if (mis->CtlType != ODT_MENU) return false;
       TMenuItem* item = LiveItem(mis->itemData);
       if (!item) return false;
-      HDC dc = GetDC(nullptr);
+      WindowDC screen;
       int w = 0, h = 0;
-      item->MeasureItem(dc, w, h);
-      ReleaseDC(nullptr, dc);
+      item->MeasureItem(screen.get(), w, h);
       mis->itemWidth = UINT(std::max(w, 0));
       mis->itemHeight = UINT(std::max(h, 0));
       m.Result = TRUE;

@@ -13,10 +13,9 @@ namespace host {
 
 void TStrings::SetStrings(int index, const String& s) {
   TObject* object = Objects(index);
-  BeginUpdate();
+  UpdateGuard update(*this);
   Delete(index);
   InsertObject(index, s, object);
-  EndUpdate();
 }
 
 TObject* TStrings::Objects(int) const { return nullptr; }
@@ -48,23 +47,21 @@ void TStrings::Exchange(int index1, int index2) {
   const String s1 = Strings(index1), s2 = Strings(index2);
   TObject* o1 = Objects(index1);
   TObject* o2 = Objects(index2);
-  BeginUpdate();
+  UpdateGuard update(*this);
   SetStrings(index1, s2);
   SetObjects(index1, o2);
   SetStrings(index2, s1);
   SetObjects(index2, o1);
-  EndUpdate();
 }
 
 void TStrings::Move(int currentIndex, int newIndex) {
   if (currentIndex == newIndex) return;
   const String s = Strings(currentIndex);
   TObject* object = Objects(currentIndex);
-  BeginUpdate();
+  UpdateGuard update(*this);
   SetObjects(currentIndex, nullptr);  // an owning list must not free it on Delete
   Delete(currentIndex);
   InsertObject(newIndex, s, object);
-  EndUpdate();
 }
 
 int TStrings::IndexOf(const String& s) const {

@@ -18,13 +18,13 @@ HOST_PROPERTIES(TTimer) {
 }
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
-  window_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
+  window_.reset(AllocateHWnd([this](TMessage& m) { WndProc(m); }));
 }
 
 TTimer::~TTimer() {
   Destroying();
-  if (armed_) KillTimer(window_, kTimerId);
-  DeallocateHWnd(window_);
+  if (armed_) KillTimer(window_.get(), kTimerId);
+  window_.reset();
 }
 
 void TTimer::SetEnabled(bool enabled) {
@@ -51,7 +51,7 @@ void TTimer::Loaded() {
 
 void TTimer::UpdateTimer() {
   if (armed_) {
-    KillTimer(window_, kTimerId);
+    KillTimer(window_.get(), kTimerId);
     armed_ = false;
   }
   if (!enabled_ || interval_ == 0 || Has(TComponentStateFlag::csDesigning) ||
@@ -59,10 +59,10 @@ void TTimer::UpdateTimer() {
     return;
   }
   if (!OnTimer) {
-    if (!recheckPosted_) recheckPosted_ = PostMessageW(window_, WM_TIMER_RECHECK, 0, 0) != FALSE;
+    if (!recheckPosted_) recheckPosted_ = PostMessageW(window_.get(), WM_TIMER_RECHECK, 0, 0) != FALSE;
     return;
   }
-  if (!SetTimer(window_, kTimerId, interval_, nullptr)) {
+  if (!SetTimer(window_.get(), kTimerId, interval_, nullptr)) {
     throw EOutOfResources("Not enough timers available");
   }
   armed_ = true;

@@ -38,7 +38,7 @@ class TTimer : public TComponent {
   void UpdateTimer();
   void WndProc(TMessage& message);
 
-  HWND window_ = nullptr;
+  UniqueHiddenWindow window_;
   unsigned interval_ = 1000;
   bool enabled_ = true;
   bool armed_ = false;

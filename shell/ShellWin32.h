@@ -3,6 +3,7 @@
 //   CreatePIDL ... GetItemIdListStart       list arithmetic (size, depth, copy, join, cut)
 //   GetIdListFromPath                       display name -> list through a folder
 //   TKivSHChangeNotifyRegister ...          entry points looked up at run time (see ShellGlobals.h)
+//   UniqueChangeRegistration                owner of a change-notification registration
 //
 // Every list returned here is a new block from the COM task allocator, handed to the caller in a
 // UniquePidl. Lists passed in are only read.
@@ -61,5 +62,15 @@ TSHChangeNotifyDeregister KivSHChangeNotifyDeregister();  // shell32 ordinal 4
 TSHILCreateFromPath KivSHILCreateFromPath();              // shell32 ordinal 28 (wide path)
 TSHEmptyRecycleBin KivSHEmptyRecycleBin();                // shell32 "SHEmptyRecycleBinW"
 TSHAutoComplete KivSHAutoComplete();                      // shlwapi "SHAutoComplete"
+
+// A change-notification registration (its number; 0 for none), deregistered by its owner.
+struct ChangeRegistrationTraits {
+  using Type = ULONG;
+  static Type Invalid() { return 0; }
+  static void Close(Type registration) {
+    if (const auto deregister = KivSHChangeNotifyDeregister()) deregister(registration);
+  }
+};
+using UniqueChangeRegistration = host::UniqueAny<ChangeRegistrationTraits>;
 
 }  // namespace zelnor
