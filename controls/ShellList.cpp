@@ -16,6 +16,14 @@ namespace {
 
 // The events the list follows: files and folders, drives and media, shares.
 constexpr TNotificationEvents kListEvents = 0x3FDFC;
+// Items are allocated in blocks of this many.
+constexpr int kAllocationBlock = 32;
+// Change reports are gathered this long before the list refreshes.
+constexpr unsigned kRefreshDelayMs = 200;
+// Saved widths apply to the list columns below this index.
+constexpr int kSavedWidthLimit = 255;
+// A folder that never answers an empty column caption stops adding columns here.
+constexpr int kMaxNavigatorColumns = 1024;
 
 // Extensions whose files may carry an icon of their own: these are asked one by one.
 bool HasOwnIcon(const String& extension) {
@@ -68,14 +76,14 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   SetLargeImages(largeImages_.get());
   host::TCustomListView::SetViewStyle(host::vsReport);
   SetMultiSelect(true);
-  SetAllocBy(32);
+  SetAllocBy(kAllocationBlock);
   SetReadOnly(false);
   SetParentFont(false);
   arrowUp_.reset(MakeArrow(true));
   arrowDown_.reset(MakeArrow(false));
 
   timer_->SetEnabled(false);
-  timer_->SetInterval(200);
+  timer_->SetInterval(kRefreshDelayMs);
   timer_->SetOnTimer([this](host::TObject* s) { TimerChange(s); });
 
   notifier_->SetEnabled(false);
@@ -330,14 +338,14 @@ void TKivShellList::InitShellColumns() {
       host::TListColumn* c = columns->Add();
       c->SetCaption(caption);
       c->SetAlignment(alignment);
-      const bool saved = rememberWidths_ && index < 255 && savedWidths_[size_t(index)] > 0;
+      const bool saved = rememberWidths_ && index < kSavedWidthLimit && savedWidths_[size_t(index)] > 0;
       c->SetWidth(saved ? savedWidths_[size_t(index)] : width);
       if (index < int(columnMap_.size())) columnMap_[size_t(index)] = column;
     }
     if (!details_) break;
     ++column;
     caption = navigator_->GetColumnText(column, true);
-    if (caption.empty() || column >= 1024) break;
+    if (caption.empty() || column >= kMaxNavigatorColumns) break;
   }
   columnCount_ = columns->Count();
 }
@@ -352,10 +360,9 @@ void TKivShellList::PointNavigatorAt(TListItem* item) {
 void TKivShellList::FillDetailTexts(TListItem* item) {
   host::TStrings* texts = item->SubItems();
   if (texts->Count() != 0) return;
-  texts->BeginUpdate();
+  host::UpdateGuard update(*texts);
   for (int i = 1; i < columnCount_ && i < int(columnMap_.size()); ++i)
     texts->Add(navigator_->GetColumnText(columnMap_[size_t(i)], false));
-  texts->EndUpdate();
 }
 
 void TKivShellList::GetItemText(TListItem* item, unsigned parts) {
@@ -460,7 +467,7 @@ int TKivShellList::IndexOfPIDL(PCItemIDList idList) {
   for (int i = 0; i < Items()->Count(); ++i) {
     TKivShellListItem* data = ItemData(Items()->Item(i));
     if (!data || !data->idList) continue;
-    if (folder->CompareIDs(0, idList, data->idList.get()) == S_OK) return i;
+    if (SameItemIdList(idList, data->idList.get(), folder)) return i;
   }
   return -1;
 }

@@ -177,8 +177,8 @@ void TKivShellList::PathChanged(PCItemIDList idList) {
   try {
     navigator_->SetFolderIdList(idList);
     Refresh();
-  } catch (const host::Exception&) {
-    // A place that cannot be shown leaves the list empty.
+  } catch (const EZelnorError&) {
+    // A place that cannot be bound leaves the list empty.
     Items()->Clear();
   }
 }
@@ -246,15 +246,15 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
       return;
     case neFileDelete:
     case neFolderDelete: {
-      if (pidl1 && GetFolderIdList() && Desktop()->CompareIDs(0, pidl1, GetFolderIdList()) == S_OK) {
+      if (SameItemIdList(pidl1, GetFolderIdList())) {
         // The shown folder itself: the timer finds out where to go.
         FileChange(this);
         return;
       }
       // Only an object of the shown folder can be one of the items.
       UniquePidl parent = GetItemIdListStart(pidl1, GetItemIdListDepth(pidl1) - 1);
-      const bool here = pidl1 && GetItemIdListDepth(pidl1) > 0 && GetFolderIdList() &&
-                        Desktop()->CompareIDs(0, parent.get(), GetFolderIdList()) == S_OK;
+      const bool here =
+          GetItemIdListDepth(pidl1) > 0 && SameItemIdList(parent.get(), GetFolderIdList());
       // By name first: a report made from a path alone may call a folder a file, and comparing
       // names is cheaper than asking the folder about every item.
       TListItem* item =

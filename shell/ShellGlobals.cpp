@@ -185,10 +185,13 @@ WideString GetPathFromPidlW(PCItemIDList list) {
   UniquePidl child = GetItemIdListPart(list, depth - 1);
   host::ComPtr<IShellFolder> parent;
   if (!parentList || !child ||
-      FAILED(Desktop()->BindToObject(parentList.get(), nullptr, IID_PPV_ARGS(&parent))) || !parent)
+      !host::HrOk(Desktop()->BindToObject(parentList.get(), nullptr, IID_PPV_ARGS(&parent)),
+                  "BindToObject") ||
+      !parent)
     return path;
   STRRET name{};
-  if (FAILED(parent->GetDisplayNameOf(child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name)))
+  if (!host::HrOk(parent->GetDisplayNameOf(child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name),
+                  "GetDisplayNameOf"))
     return path;
   const WideString childName = host::ToWide(GetStringFromStrRet(child.get(), name));
   FreeStrRet(name);

@@ -19,6 +19,11 @@ using host::ComPtr;
 
 namespace {
 
+// Bytes for a network resource record and the strings behind it: names of any reasonable length.
+constexpr size_t kNetResourceBytes = 4096;
+// The longest target path asked of a shortcut (wide characters, terminator included).
+constexpr size_t kLongestLinkPath = 65536;
+
 // Code points of a UTF-8 text; a byte that starts no valid sequence stands for itself.
 std::u32string CodePoints(const String& s) {
   std::u32string out;
@@ -139,10 +144,11 @@ String KivGetTempPath() {
 
 String GetDomainFromIdList(IShellFolder* folder, PCItemIDList list) {
   if (!folder || !list) return {};
-  // The record is followed by its strings; room for names of any reasonable length.
-  std::vector<NETRESOURCEW> buffer(4096 / sizeof(NETRESOURCEW) + 1);
+  // The record is followed by its strings.
+  std::vector<NETRESOURCEW> buffer(kNetResourceBytes / sizeof(NETRESOURCEW) + 1);
   const int bytes = int(buffer.size() * sizeof(NETRESOURCEW));
-  if (!host::HrOk(SHGetDataFromIDListW(folder, list, SHGDFIL_NETRESOURCE, buffer.data(), bytes), "SHGetDataFromIDList"))
+  if (!host::HrOk(SHGetDataFromIDListW(folder, list, SHGDFIL_NETRESOURCE, buffer.data(), bytes),
+                  "SHGetDataFromIDList"))
     return {};
   const NETRESOURCEW& res = buffer[0];
   if (res.dwDisplayType != RESOURCEDISPLAYTYPE_DOMAIN && res.dwDisplayType != RESOURCEDISPLAYTYPE_SERVER)
@@ -196,7 +202,7 @@ String _GetLinkTarget(const WideString& linkFile, WIN32_FIND_DATAW& findData) {
   if (!host::HrOk(file->Load(linkFile.c_str(), STGM_READ), "Load")) return {};
   // The shell cuts a path that does not fit the buffer: grow until it fits.
   WideString path;
-  for (size_t size = MAX_PATH + 1; size <= 65536 && path.empty(); size *= 4) {
+  for (size_t size = MAX_PATH + 1; size <= kLongestLinkPath && path.empty(); size *= 4) {
     WideString buffer(size, L'\0');
     if (link->GetPath(buffer.data(), int(size), &findData, SLGP_UNCPRIORITY) != S_OK) return {};
     const size_t length = wcslen(buffer.c_str());

@@ -2,6 +2,7 @@
 #include "shell/Zelnor.h"
 
 #include "host/Application.h"
+#include "host/Controls.h"
 #include "host/HResult.h"
 #include "shell/ShellRoutines.h"
 
@@ -13,8 +14,12 @@ namespace {
 // hiding them is the controls' business.
 constexpr SHCONTF kEnumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
 
-// The owner's window when the owner is a windowed control; none until the host has windows.
-HWND OwnerWindow(const host::TComponent*) { return nullptr; }
+// The owner's window when the owner is a windowed control whose window exists; asking never
+// creates the window.
+HWND OwnerWindow(host::TComponent* owner) {
+  auto* control = dynamic_cast<host::TWinControl*>(owner);
+  return control && control->HandleAllocated() ? control->Handle() : nullptr;
+}
 
 }  // namespace
 

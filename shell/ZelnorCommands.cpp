@@ -42,8 +42,9 @@ bool ObjectExists(const String& path) {
 // The language-independent verb of a shell item; empty for items without one.
 String CommandVerb(IContextMenu* menu, UINT command) {
   wchar_t verb[260] = {};
-  if (FAILED(menu->GetCommandString(command - kFirstShellCommand, GCS_VERBW, nullptr,
-                                    reinterpret_cast<LPSTR>(verb), UINT(std::size(verb)))))
+  if (!host::HrOk(menu->GetCommandString(command - kFirstShellCommand, GCS_VERBW, nullptr,
+                                         reinterpret_cast<LPSTR>(verb), UINT(std::size(verb))),
+                  "GetCommandString"))
     return {};
   verb[std::size(verb) - 1] = L'\0';
   return host::ToUtf8(verb);
@@ -113,7 +114,7 @@ HRESULT TZelnor::UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<U
       if (shellFolder_ != savedShellFolder) {
         try {
           SetFolderIdList(savedFolder.get());
-        } catch (const std::exception&) {
+        } catch (const host::Exception&) {
           // The folder was bound a moment ago; it stays as it is when it cannot be bound again.
         }
       }
@@ -206,8 +207,9 @@ String TZelnor::ShowContextMenu(POINT point, host::TPopupMenu* menu) {
     HMENU handle = popupCopy_->Handle();
     const UINT hostCount = UINT(GetMenuItemCount(handle));
     const UINT flags = CMF_EXPLORE | (OnRename ? CMF_CANRENAME : 0);
-    if (FAILED(contextMenu->QueryContextMenu(handle, showContextMenuOnTop_ ? 0 : hostCount,
-                                             kFirstShellCommand, kLastShellCommand, flags)))
+    if (!host::HrOk(contextMenu->QueryContextMenu(handle, showContextMenuOnTop_ ? 0 : hostCount,
+                                                  kFirstShellCommand, kLastShellCommand, flags),
+                    "QueryContextMenu"))
       return {};
 
     UINT command = 0;
@@ -231,8 +233,9 @@ String TZelnor::ShowContextMenu(POINT point, host::TPopupMenu* menu) {
         result.clear();
       } else if (host::SameText(verb, "rename") && OnRename) {
         OnRename(this);
-      } else if (FAILED(InvokeVerb(contextMenu.Get(),
-                                   MAKEINTRESOURCEA(command - kFirstShellCommand)))) {
+      } else if (!host::HrOk(InvokeVerb(contextMenu.Get(),
+                                        MAKEINTRESOURCEA(command - kFirstShellCommand)),
+                             "InvokeCommand")) {
         result.clear();
       }
     }
@@ -335,8 +338,9 @@ void TZelnor::HandlePopupMessages(host::TMessage& m) {
       }
       if (!(flags & MF_POPUP) && !hostCommand(id)) {
         wchar_t help[261] = {};
-        if (FAILED(contextMenu2_->GetCommandString(id - kFirstShellCommand, GCS_HELPTEXTW, nullptr,
-                                                   reinterpret_cast<LPSTR>(help), 261)))
+        if (!host::HrOk(contextMenu2_->GetCommandString(id - kFirstShellCommand, GCS_HELPTEXTW,
+                                                        nullptr, reinterpret_cast<LPSTR>(help), 261),
+                        "GetCommandString"))
           help[0] = L'\0';
         help[260] = L'\0';
         host::Application().SetHint(host::ToUtf8(help));
@@ -369,10 +373,8 @@ void TZelnor::RenameObject(String& name) {
   const WideString wide = host::ToWide(name);
   const HRESULT hr =
       shellFolder_->SetNameOf(GetWinHandle(), item_.get(), wide.c_str(), SHGDN_INFOLDER, &renamed);
-  if (SUCCEEDED(hr) && renamed)
-    AdoptItem(UniquePidl{renamed});
-  else
-    CoTaskMemFree(renamed);
+  UniquePidl owned{renamed};
+  if (host::HrOk(hr, "SetNameOf") && owned) AdoptItem(std::move(owned));
   name = GetShellObjectName();
 }
 

@@ -9,6 +9,8 @@
 #include "FolderWrapper.h"
 #include "TempDir.h"
 #include "shell/ShellRoutines.h"
+#include "host/Application.h"
+#include "host/Forms.h"
 #include "host/Streaming.h"
 #include "shell/Zelnor.h"
 
@@ -351,4 +353,22 @@ TEST(ZelnorBinding, PublishedPropertiesRoundTripThroughAForm) {
   TZelnor desktopBack;
   host::ReadComponentText(host::WriteComponentText(&desktop), &desktopBack);
   EXPECT_EQ(desktopBack.GetSpecialFolder(), SF_DESKTOP);
+}
+
+TEST(ZelnorBinding, ShellOwnerWindowIsTheOwningControlsOnceLoadedAndNoneWithoutMessages) {
+  host::TForm form;
+  HWND formWindow = form.Handle();
+  ASSERT_NE(formWindow, nullptr);
+  auto* nav = new TZelnor(&form);  // freed by the form
+  nav->SetShowErrorMessages(true);
+  EXPECT_EQ(nav->GetWinHandle(), host::Application().Handle());  // not loaded yet
+  nav->Initialize();
+  EXPECT_EQ(nav->GetWinHandle(), formWindow);
+  nav->SetShowErrorMessages(false);
+  EXPECT_EQ(nav->GetWinHandle(), nullptr);
+
+  TZelnor alone;
+  alone.Initialize();
+  alone.SetShowErrorMessages(true);
+  EXPECT_EQ(alone.GetWinHandle(), host::Application().Handle());
 }
