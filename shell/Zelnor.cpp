@@ -309,12 +309,13 @@ bool TZelnor::Next() {
       enumerator_.Reset();
       return false;
     }
-    // A child whose tests fail with a shell error is skipped like one that does not pass them.
+    // Any error while a child is tested drops that child, whatever raised it: the folder's own
+    // code runs inside these tests.
     try {
       AdoptItem(std::move(child));
       if (fileSystemOnly_ && !PassesFileSystemOnly()) continue;
       if (FilterMatch()) return true;
-    } catch (const host::Exception&) {
+    } catch (const std::exception&) {
       AdoptItem(nullptr);
     }
   }
