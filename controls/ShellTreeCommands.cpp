@@ -63,8 +63,7 @@ host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldReports() {
 
 bool TKivShellTree::HoldReport(int event, PCItemIDList first, PCItemIDList second) {
   if (commandDepth_ == 0) return false;
-  heldReports_.push_back(HeldReport{event, UniquePidl{first ? CopyItemIdList(first) : nullptr},
-                                    UniquePidl{second ? CopyItemIdList(second) : nullptr}});
+  heldReports_.push_back(HeldReport{event, CopyItemIdList(first), CopyItemIdList(second)});
   return true;
 }
 
@@ -232,8 +231,8 @@ void TKivShellTree::Edit(const TVITEMW& item) {
     UniquePidl after = navigator_->GetItemIdList();
     renamed = before && after && !SameBytes(before.get(), after.get());
     if (renamed) {
-      data->absoluteIdList.reset(CopyItemIdList(navigator_->GetAbsoluteItemIdList()));
-      newList.reset(CopyItemIdList(data->absoluteIdList.get()));
+      data->absoluteIdList = CopyItemIdList(navigator_->GetAbsoluteItemIdList());
+      newList = CopyItemIdList(data->absoluteIdList.get());
       data->relativeIdList = node->Parent()
                                  ? std::move(after)
                                  : UniquePidl{CopyItemIdList(data->absoluteIdList.get())};
