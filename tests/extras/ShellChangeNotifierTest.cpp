@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Outside.h"
 #include "Pump.h"
 #include "shell/TempDir.h"
 #include "extras/ShellChangeNotifier.h"
@@ -384,6 +385,23 @@ TEST(ShellChangeNotifier, RecursiveWatchSeesSubfoldersAndFilterApplies) {
   EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileCreate, deep); }, 3000)) << r.Dump();
   DrainPostedMessages();
   for (const auto& rep : r.immediate) EXPECT_NE(rep.event, neFileChange);
+}
+
+TEST(ShellChangeNotifier, FileSystemWatchReportsTheDeletionOfTheWatchedFolderItself) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  TempDir outer;
+  for (bool recursive : {false, true}) {
+    const String watched = outer.Folder(recursive ? "recursive" : "flat");
+    TKivShellChangeNotifier n;
+    n.SetRecursive(recursive);
+    n.SetDirectory(watched);
+    ASSERT_TRUE(n.WatchingFileSystem());
+    Recorder r(n);
+    // Another program removes it; the watch's pending read does not end by itself.
+    ASSERT_TRUE(testing_support::RemoveFolderFromOutside(host::ToWide(watched)));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFolderDelete, watched); }, 5000))
+        << "recursive " << recursive << "\n" << r.Dump();
+  }
 }
 
 TEST(NotifyThread, RunsItsCallbackOnTheMainThread) {
