@@ -1,12 +1,20 @@
-// The check-box images of the tree, the list and the file list.
+// The check boxes of the tree, the list and the file list.
+//   TOnCheckStateChanged          a click on a box changed the link's selection list
 //   TKivSelectionStateImageList   five 16 x 16 boxes in the order of TKivSelectionState
 #pragma once
 
 #include "host/ImageList.h"
+#include "selection/KivSelectionList.h"
 
+#include <functional>
 #include <memory>
 
 namespace zelnor {
+
+// A click on a check box changed the selection: the item's index (a tree node's absolute index),
+// its path and the item's state after the change.
+using TOnCheckStateChanged = std::function<void(host::TObject* sender, int itemIndex,
+                                                const host::String& path, TKivSelectionState state)>;
 
 // Images by index: 0 unused (empty box on a transparent ground), 1 none (inactive empty box),
 // 2 checked, 3 unchecked, 4 grayed (inactive checked box).

@@ -98,6 +98,7 @@ TKivShellList::TKivShellList(host::TComponent* owner)
 TKivShellList::~TKivShellList() {
   Destroying();
   if (shellLink_) SetShellLink(nullptr);
+  SetBackgroundPopupMenu(nullptr);
   busy_ = true;
   timer_->SetEnabled(false);
   notifier_->SetEnabled(false);
@@ -180,10 +181,12 @@ void TKivShellList::SetShellLink(TKivShellLink* link) {
 
 void TKivShellList::Notification(host::TComponent* component, host::TOperation operation) {
   host::TCustomListView::Notification(component, operation);
-  if (operation == host::opRemove && component == shellLink_) {
+  if (operation != host::opRemove) return;
+  if (component == shellLink_) {
     // The link is going: it drops its controls itself, only the reference goes here.
     shellLink_ = nullptr;
   }
+  if (component == backgroundPopupMenu_) backgroundPopupMenu_ = nullptr;
 }
 
 void TKivShellList::SetShowFolders(bool value) {
@@ -260,6 +263,9 @@ void TKivShellList::Refresh() {
   notifier_->SetEnabled(false);
   auto watchAgain = host::ScopeExit([this] { notifier_->SetEnabled(automaticRefresh_); });
   host::ScopedValue refreshing{refreshing_, true};
+  // An edit must not end on whatever item takes its index.
+  if (editingItem_ && IsEditing()) editingItem_->CancelEdit();
+  editingItem_ = nullptr;
   {
     host::UpdateGuard update(*Items());
     Items()->Clear();
@@ -316,6 +322,8 @@ void TKivShellList::AddParentFolderItem(const String& caption) {
 void TKivShellList::Delete(TListItem* item) {
   std::unique_ptr<TKivShellListItem> data(ItemData(item));
   item->SetData(nullptr);
+  if (item == editingItem_) editingItem_ = nullptr;
+  if (item->Selected()) InvalidateSelectedFiles();
   host::TCustomListView::Delete(item);
 }
 
@@ -405,13 +413,15 @@ void TKivShellList::CompleteItemDetails(TListItem* item) {
   }
   PointNavigatorAt(item);
   if (details_) FillDetailTexts(item);
+  ReadCheckState(item);
   PointNavigatorAt(item);
   item->SetImageIndex(IconNumberOfCurrent());
   host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
   item->SetOverlayIndex(navigator_->GetOverlayIndex());
   const ULONG attributes =
       navigator_->GetAttributes(SFGAO_HIDDEN | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
-  if (attributes & SFGAO_HIDDEN) item->SetCut(true);
+  data->hidden = (attributes & SFGAO_HIDDEN) != 0;
+  if (data->hidden) item->SetCut(true);
   data->compressed =
       showOptions_.Contains(soColorCompressed) && (attributes & SFGAO_COMPRESSED) != 0;
   data->encrypted = showOptions_.Contains(soColorEncrypted) && (attributes & SFGAO_ENCRYPTED) != 0;
@@ -516,11 +526,19 @@ HOST_PROPERTIES(TKivShellList) {
          &TKivShellList::SetSpecialFolder, SF_DRIVES);
   p.Str("Path", &TKivShellList::GetPath, &TKivShellList::SetPath);
   p.Bool("UseSystemFont", &TKivShellList::UseSystemFont, &TKivShellList::SetUseSystemFont, true);
+  p.Bool("Checkboxes", &TKivShellList::Checkboxes, &TKivShellList::SetCheckboxes, false);
+  p.Bool("ShellContextMenu", &TKivShellList::ShellContextMenu, &TKivShellList::SetShellContextMenu,
+         true);
+  p.Component("BackgroundPopupMenu", &TKivShellList::BackgroundPopupMenu,
+              &TKivShellList::SetBackgroundPopupMenu);
   p.Str("Version", &TKivShellList::Version, nullptr).NeverStored();
   p.Event("OnAddItem", &TKivShellList::OnAddItem);
   p.Event("OnCreateColumns", &TKivShellList::OnCreateColumns);
   p.Event("OnPopulated", &TKivShellList::OnPopulated);
   p.Event("OnPathChanged", &TKivShellList::OnPathChanged);
+  p.Event("OnOperation", &TKivShellList::OnOperation);
+  p.Event("OnContextMenuSelect", &TKivShellList::OnContextMenuSelect);
+  p.Event("OnCheckStateChanged", &TKivShellList::OnCheckStateChanged);
 }
 
 }  // namespace zelnor

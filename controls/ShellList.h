@@ -3,6 +3,10 @@
 //   TOnAddItem            lets the application refuse an item while the list fills
 //   TKivShellList         filling, lazy captions, details and icons, columns, sorting with header
 //                         arrows, link handling, change reports and the incremental refresh
+//                         (ShellList.cpp, ShellListRefresh.cpp); shell commands, the context
+//                         menu, renaming, new folders and the selected names
+//                         (ShellListCommands.cpp); keys, mouse and check boxes
+//                         (ShellListInput.cpp)
 //
 // Filling costs one enumeration: an item is added with its relative list and parsing name only.
 // Its display name and detail texts come from the list view's lazy text provider when first read
@@ -18,9 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "controls/SelectionStateImageList.h"
 #include "host/ListView.h"
+#include "host/Menus.h"
+#include "host/StringList.h"
 #include "host/Timer.h"
 #include "link/ShellLink.h"
+#include "shell/ShellOperations.h"
 #include "shell/ShowOptions.h"
 #include "shell/SystemImageList.h"
 #include "shell/Zelnor.h"
@@ -28,6 +36,7 @@
 namespace zelnor {
 
 class TKivShellChangeNotifier;
+class TKivSelectionList;
 
 struct TKivShellListItem {
   UniquePidl idList;         // relative to the shown folder; nil for the parent-folder item
@@ -36,6 +45,8 @@ struct TKivShellListItem {
   bool compressed = false;
   bool encrypted = false;
   bool folder = false;  // a folder the shell sorts before other objects
+  bool hidden = false;  // drawn dimmed for that reason alone
+  bool cutToClipboard = false;  // cut by this list; reported when the object leaves the folder
   String parsingName;  // the name within the folder, for matching without display names
 };
 
@@ -117,6 +128,46 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void FileChange(host::TObject* sender = nullptr);
   bool Refreshing() const { return refreshing_; }
 
+  // ---- Commands
+  // The shell's context menu on items (else the host's PopupMenu handling).
+  bool ShellContextMenu() const { return shellContextMenu_; }
+  void SetShellContextMenu(bool value) { shellContextMenu_ = value; }
+  // Shown on a right click beside the items.
+  host::TPopupMenu* BackgroundPopupMenu() const { return backgroundPopupMenu_; }
+  void SetBackgroundPopupMenu(host::TPopupMenu* menu);
+  // Runs a verb ("default", "open", "delete", "copy", "cut", "paste", "rename", "properties"...)
+  // on the selected items; the default verb of a folder or of a shortcut to one goes into it.
+  // False when nothing ran.
+  bool InvokeCommandOnSelected(const String& command);
+  // Runs a verb on the shown folder itself (Ctrl+V pastes into it); a refresh follows.
+  bool InvokeCommandOnFolder(const String& command);
+  // Hands the selected names to the navigator's MultiObjects; false when there are none.
+  bool PrepareMultiObjects();
+  // The shell's menu of the selected items at a screen point, merged with PopupMenu; `command`
+  // is the verb carried out (empty when none).
+  void ShowContextMenu(POINT point, String& command);
+  bool ShowBackgroundMenu(POINT point);
+  // Removes the selected items for a delete, tells OnOperation (when there are files) and has
+  // the linked controls catch up after moves, deletions and renames.
+  void Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
+                 const String& destination);
+  // Creates a folder in the shown folder ("New Folder" for an empty name); with `edit`, shows
+  // it and opens its caption for editing. False when it could not be created.
+  bool CreateDir(const String& name, bool edit);
+
+  // ---- Selection
+  // The names of the selected items (parsing names, else display names), without the
+  // parent-folder item. Owned by the list and rebuilt after each change of the selection; an
+  // application that edits it selects the items it names.
+  host::TStrings* SelectedFiles();
+  host::TStrings* GetSelectedFiles() { return SelectedFiles(); }
+  int64_t SelectedFilesSize();
+
+  // ---- Check boxes of the link's selection list
+  bool Checkboxes() const { return checkboxes_; }
+  void SetCheckboxes(bool value);
+  TKivSelectionState GetItemSelectionState(int index) const;
+
   // IKivShellControl
   void setShellLink(TKivShellLink* link) override { SetShellLink(link); }
   TKivShellLink* getShellLink() override { return shellLink_; }
@@ -131,6 +182,10 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   host::TNotifyEvent OnCreateColumns;
   host::TNotifyEvent OnPopulated;
   host::TNotifyEvent OnPathChanged;
+  TOnOperation OnOperation;
+  // Handed to the navigator for each command it runs.
+  TOnContextMenuSelectEvent OnContextMenuSelect;
+  TOnCheckStateChanged OnCheckStateChanged;
 
   void Loaded() override;
 
@@ -148,6 +203,11 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void GetItemText(host::TListItem* item, unsigned parts) override;
   void ColClick(host::TListColumn* column) override;
   void Change(host::TListItem* item, int change) override;
+  void KeyDown(WORD& key, host::TShiftState shift) override;
+  void KeyPress(wchar_t& key) override;
+  void MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) override;
+  bool CanEdit(host::TListItem* item) override;
+  void Edit(const LVITEMW& item) override;
 
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
   void TimerChange(host::TObject* sender);
@@ -167,6 +227,28 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   host::TListItem* FindItemByParsingName(const String& name, uint32_t seen);
   // The icon of the navigator's current child, shared by all plain files of one extension.
   int IconNumberOfCurrent();
+  // Deletes an item that left the folder; an edit of its caption is cancelled first.
+  void DeleteGoneItem(host::TListItem* item);
+  bool IsShownFolderOrAncestor(PCItemIDList idList);
+
+  // Commands (ShellListCommands.cpp)
+  void PrepareNavigatorForCommand();
+  void HandleRenameEvent();
+  // Folder path + name of each selected object.
+  std::unique_ptr<host::TStrings> SelectedPaths();
+  void MarkSelectedCut();
+  void ClearCutMarks();
+  void InvalidateSelectedFiles();
+  void SelectedListChange();
+  void WMContextMenu(host::TMessage& message);
+  POINT BottomRightOfSelection();
+
+  // Check boxes (ShellListInput.cpp)
+  TKivSelectionList* CheckedPaths() const;
+  // The item whose check box lies under a client point, else nullptr.
+  host::TListItem* CheckBoxAt(int x, int y);
+  void ClickOnCheckBox(host::TListItem* item);
+  void ReadCheckState(host::TListItem* item);
 
   std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> largeImages_;
@@ -197,6 +279,12 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   HWND header_ = nullptr;
   host::UniqueGdiObject arrowUp_, arrowDown_;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
+  bool shellContextMenu_ = true;
+  host::TPopupMenu* backgroundPopupMenu_ = nullptr;
+  bool checkboxes_ = false;
+  std::unique_ptr<host::TStringList> selectedFiles_;
+  bool selectedFilesValid_ = false;
+  host::TListItem* editingItem_ = nullptr;  // the item whose caption is being edited
 };
 
 }  // namespace zelnor

@@ -3,6 +3,7 @@
 #include "controls/ShellList.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <unordered_map>
 
@@ -160,6 +161,24 @@ LRESULT CALLBACK TKivShellList::HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LP
 }
 
 void TKivShellList::WndProc(host::TMessage& message) {
+  switch (message.Msg) {
+    case WM_CONTEXTMENU:
+      WMContextMenu(message);
+      return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      // A press on a check box is the box's alone: the control does not select for it, and a
+      // quick second press is one more click on the box, not a double click that opens.
+      if (CheckBoxAt(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam))) {
+        MouseDown(host::mbLeft, host::KeysToShiftState(message.WParam),
+                  GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam));
+        message.Result = 0;
+        return;
+      }
+      break;
+    default:
+      break;
+  }
   host::TCustomListView::WndProc(message);
   if (message.Msg == WM_CAPTURECHANGED) UpdateColumnBitmap();
 }
@@ -218,6 +237,9 @@ void TKivShellList::SelectPIDL(PCItemIDList idList) {
 }
 
 void TKivShellList::Change(TListItem* item, int change) {
+  // The selected names are read again when next asked for, also after a change the list made
+  // itself.
+  if (change & (LVIF_TEXT | LVIF_STATE)) InvalidateSelectedFiles();
   if (!busy_ && (change & (LVIF_TEXT | LVIF_STATE)) && shellLink_ && item && !Loading() &&
       change != LVIF_TEXT && item->Selected() && SelCount() == 1) {
     TKivShellListItem* data = ItemData(item);
@@ -246,8 +268,8 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
       return;
     case neFileDelete:
     case neFolderDelete: {
-      if (SameItemIdList(pidl1, GetFolderIdList())) {
-        // The shown folder itself: the timer finds out where to go.
+      if (IsShownFolderOrAncestor(pidl1)) {
+        // The shown folder itself, or a folder above it: the timer finds out where to go.
         FileChange(this);
         return;
       }
@@ -261,8 +283,11 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
           here ? FindItemByParsingName(host::ExtractFileName(GetPathFromPidl(pidl1)), 1) : nullptr;
       UniquePidl relative = here && !item ? GetRelativePIDL(pidl1) : UniquePidl{};
       if (relative) item = ItemOfPIDL(relative.get());
-      if (item) {
-        item->Delete();
+      if (item && ItemData(item)->cutToClipboard) {
+        // Objects cut here leave together after a paste: the refresh reports them at once.
+        FileChange(this);
+      } else if (item) {
+        DeleteGoneItem(item);
       } else if (here) {
         // Not found by its list (a report built from a name alone): the refresh settles it.
         FileChange(this);
@@ -272,6 +297,28 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
     default:
       FileChange(this);
   }
+}
+
+bool TKivShellList::IsShownFolderOrAncestor(PCItemIDList idList) {
+  PCItemIDList folder = GetFolderIdList();
+  if (!idList || !folder) return false;
+  if (SameItemIdList(idList, folder)) return true;
+  // By path where both have one: a report made from a path names it the shell's way.
+  const String path = host::ExcludeTrailingBackslash(GetPathFromPidl(idList));
+  const String shown = host::ExcludeTrailingBackslash(GetPathFromPidl(folder));
+  if (!path.empty() && !shown.empty())
+    return shown.size() > path.size() && host::AnsiSameText(shown.substr(0, path.size()), path) &&
+           (shown[path.size()] == '\\' || path.back() == '\\');
+  return ILIsParent(idList, folder, FALSE) != FALSE;
+}
+
+void TKivShellList::DeleteGoneItem(TListItem* item) {
+  // The edit would end on whatever item takes the index.
+  if (item == editingItem_) {
+    if (IsEditing()) item->CancelEdit();
+    editingItem_ = nullptr;
+  }
+  item->Delete();
 }
 
 void TKivShellList::TimerChange(host::TObject*) {
@@ -341,17 +388,27 @@ void TKivShellList::SmartRefresh() {
       added = added || Items()->Count() != count;
     }
   }
+  std::unique_ptr<host::TStrings> cutAway;
+  const bool checks = CheckedPaths() != nullptr;
   for (int i = 0; i < Items()->Count();) {
     TListItem* item = Items()->Item(i);
     TKivShellListItem* data = ItemData(item);
     if (data && !data->parentFolder && data->seen == 0) {
-      item->Delete();
+      // Objects cut here and now gone were pasted elsewhere.
+      if (data->cutToClipboard) {
+        if (!cutAway) cutAway = std::make_unique<host::TStringList>();
+        cutAway->Add(navigator_->Folder() + data->parsingName);
+      }
+      DeleteGoneItem(item);
       continue;
     }
+    // States of items not drawn yet are read when they are.
+    if (checks && data && !data->parentFolder && item->ImageIndex() >= 0) ReadCheckState(item);
     ++i;
   }
   // New objects were appended: put them in their place.
   if (added) Resort();
+  if (cutAway) Operation(ShellOperations({sopCut, sopRemove}), std::move(cutAway), {});
 }
 
 }  // namespace zelnor

@@ -25,6 +25,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "controls/SelectionStateImageList.h"
 #include "host/Raii.h"
 #include "host/TreeView.h"
 #include "link/ShellLink.h"
@@ -61,10 +62,6 @@ enum TGotoFolderIdAction { gaSelect, gaRefresh, gaRefreshParent, gaDelete };
 using TOnAddNode = std::function<void(host::TTreeNode* node, const String& path, bool& canAdd)>;
 // After a node's details have been (re)computed.
 using TOnUpdatedFolder = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
-// A click on a check box changed the selection: the node's absolute index, its path and the
-// item's state after the change.
-using TOnCheckStateChanged = std::function<void(host::TObject* sender, int itemIndex,
-                                                const String& path, TKivSelectionState state)>;
 // Label editing ended without a new text.
 using TTVEditCanceled = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
 

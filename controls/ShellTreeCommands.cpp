@@ -32,14 +32,6 @@ std::unique_ptr<host::TStrings> OneFile(const String& path) {
   return files;
 }
 
-// The operations a successful paste of `files` made: copied, or moved when the first source
-// is gone.
-TKivShellOperations PasteOperations(const host::TStrings* files) {
-  const bool copied = !files || files->Count() == 0 ||
-                      GetFileAttributesW(host::ToWide(files->Strings(0)).c_str()) !=
-                          INVALID_FILE_ATTRIBUTES;
-  return ShellOperations({sopPaste, sopAdd, copied ? sopCopy : sopMove});
-}
 
 bool SameBytes(PCItemIDList a, PCItemIDList b) {
   const int size = GetPidlSize(a);

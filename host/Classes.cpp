@@ -1,25 +1,8 @@
 #include "host/Classes.h"
 
 #include <algorithm>
-#include <iterator>
-
-#include <windows.h>
 
 namespace host {
-
-namespace {
-
-// The form of a name under which SameText finds it: upper case as the system's ordinal comparison
-// ignoring case maps it.
-String NameKey(std::string_view name) {
-  if (std::all_of(name.begin(), name.end(), [](char c) { return (unsigned char)c < 0x80; }))
-    return UpperCase(name);
-  WideString wide = ToWide(name);
-  CharUpperBuffW(wide.data(), DWORD(wide.size()));
-  return ToUtf8(wide);
-}
-
-}  // namespace
 
 // ---- TPersistent
 
@@ -68,32 +51,14 @@ void TComponent::SetName(const String& name) {
     if (other && other != this)
       throw EComponentError("A component named " + name + " already exists");
   }
-  if (owner_) owner_->UnindexName(this);
   name_ = name;
-  if (owner_) owner_->IndexName(this);
 }
 
 TComponent* TComponent::FindComponent(const String& name) const {
   if (name.empty()) return nullptr;
-  const auto [first, last] = byName_.equal_range(NameKey(name));
-  for (auto it = first; it != last; ++it)
-    if (SameText(it->second->name_, name)) return it->second;
+  for (TComponent* c : components_)
+    if (SameText(c->name_, name)) return c;
   return nullptr;
-}
-
-void TComponent::IndexName(TComponent* component) {
-  if (!component->name_.empty()) byName_.emplace(NameKey(component->name_), component);
-}
-
-void TComponent::UnindexName(TComponent* component) {
-  if (component->name_.empty()) return;
-  const auto [first, last] = byName_.equal_range(NameKey(component->name_));
-  for (auto it = first; it != last; ++it) {
-    if (it->second == component) {
-      byName_.erase(it);
-      return;
-    }
-  }
 }
 
 void TComponent::InsertComponent(TComponent* component) {
@@ -101,18 +66,15 @@ void TComponent::InsertComponent(TComponent* component) {
   if (component->owner_) component->owner_->RemoveComponent(component);
   components_.push_back(component);
   component->owner_ = this;
-  IndexName(component);
   component->SetDesigning(Has(TComponentStateFlag::csDesigning));
   Notification(component, opInsert);
 }
 
 void TComponent::RemoveComponent(TComponent* component) {
-  // Searched from the end: owners free their components last created first.
-  auto it = std::find(components_.rbegin(), components_.rend(), component);
-  if (it == components_.rend()) return;
+  auto it = std::find(components_.begin(), components_.end(), component);
+  if (it == components_.end()) return;
   Notification(component, opRemove);
-  components_.erase(std::next(it).base());
-  UnindexName(component);
+  components_.erase(it);
   component->owner_ = nullptr;
 }
 

@@ -13,9 +13,7 @@
 // ClassName(), ClassInfo(), StaticClassInfo() and the private DeclareProperties hook, and leaves
 // the section public. Enumerations name their identifiers once in a TEnumInfo (the ordinal of
 // each name is its position, or give {name, value} pairs); a set is an unsigned integer whose bit
-// n stands for the member of value n. A TEnumInfo lives as long as the program (a global, or a
-// function-local static): class information refers to it instead of copying its names, so it does
-// not matter whether the class information or the TEnumInfo is made first during start-up.
+// n stands for the member of value n.
 //
 //   #include "host/TypeInfo.h"
 //
@@ -149,9 +147,7 @@ struct TPropInfo {
   TStoredKind stored = TStoredKind::Default;
   std::function<bool(const TObject*)> storedIf;  // optional: asked before writing
 
-  // Enumeration and Set (and named integers): the names, not owned (they live as long as the
-  // program).
-  std::shared_ptr<const TEnumInfo> enumInfo;
+  std::shared_ptr<const TEnumInfo> enumInfo;  // Enumeration and Set
   int64_t defaultOrd = 0;                     // ordinal kinds; for Set the bit mask
   int64_t minOrd = std::numeric_limits<int64_t>::min(), maxOrd = std::numeric_limits<int64_t>::max();
   double defaultFloat = 0;
@@ -190,13 +186,8 @@ struct TPropInfo {
   }
   // Names some values of an integer property (colours, cursors): forms write and read the name.
   TPropInfo& Named(const TEnumInfo& names) {
-    enumInfo = Refer(names);
+    enumInfo = std::make_shared<TEnumInfo>(names);
     return *this;
-  }
-  // A non-owning handle on names that live as long as the program: their contents are read when a
-  // form is read or written, not when the class information is made.
-  static std::shared_ptr<const TEnumInfo> Refer(const TEnumInfo& names) {
-    return std::shared_ptr<const TEnumInfo>(std::shared_ptr<const TEnumInfo>(), &names);
   }
   TPropInfo& NeverStored() {
     stored = TStoredKind::Never;
@@ -445,7 +436,7 @@ class TPropertyTable {
   TPropInfo& Ordinal(const char* name, TTypeKind kind, const TEnumInfo* names, G get, S set,
                      int64_t def) {
     TPropInfo info = Base(name, kind);
-    if (names) info.enumInfo = TPropInfo::Refer(*names);
+    if (names) info.enumInfo = std::make_shared<TEnumInfo>(*names);
     info.defaultOrd = def;
     info.getOrd = [get](const TObject* o) {
       return static_cast<int64_t>(typeinfo_detail::Get<C>(get, o));

@@ -3,6 +3,7 @@
 //   TKivCopyMode, KivCopyModeInfo            default, copy, move, link
 //   KivCopyMode2dwEffect, KivCopyMode2DragFlags   drop effects of a copy mode (target, source)
 //   TKivShellOperation, TKivShellOperations   what a control did (a set: bit n = member n)
+//   PasteOperations                          what a paste did: copy or move
 //   TOnOperation                             reports an operation with its files and destination
 //   TOnBeforeShellDropEvent                  lets the application veto a drop
 //   TOnContextMenuSelectEvent                lets the application veto a context-menu verb
@@ -54,6 +55,14 @@ constexpr TKivShellOperations ShellOperations(std::initializer_list<TKivShellOpe
 }
 constexpr bool HasShellOperation(TKivShellOperations set, TKivShellOperation member) {
   return (set & (1u << member)) != 0;
+}
+
+// What a paste of `files` did: a copy while the first source is still there, else a move.
+inline TKivShellOperations PasteOperations(const host::TStrings* files) {
+  const bool copied = !files || files->Count() == 0 ||
+                      GetFileAttributesW(host::ToWide(files->Strings(0)).c_str()) !=
+                          INVALID_FILE_ATTRIBUTES;
+  return ShellOperations({sopPaste, sopAdd, copied ? sopCopy : sopMove});
 }
 
 // Sender, what was done, the full paths it was done to, and the destination folder (empty when

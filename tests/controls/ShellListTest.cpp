@@ -12,8 +12,8 @@
 
 #include "DetailsFolder.h"
 #include "Modal.h"
-#include "Outside.h"
 #include "Pump.h"
+#include "ShellListSupport.h"
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Forms.h"
@@ -25,69 +25,15 @@ using namespace zelnor;
 using host::TListItem;
 using testing_support::PumpMessagesUntil;
 using testing_support::TempDir;
+using testing_support::Announce;
+using testing_support::CountingList;
+using testing_support::ItemNamed;
+using testing_support::Names;
+using testing_support::NameSet;
+using testing_support::PumpFor;
+using testing_support::Recorder;
 
 namespace {
-
-// Parsing names of the items, in list order.
-std::vector<String> Names(TKivShellList& list) {
-  std::vector<String> names;
-  for (int i = 0; i < list.Items()->Count(); ++i) {
-    TKivShellListItem* data = TKivShellList::ItemData(list.Items()->Item(i));
-    names.push_back(data->parentFolder ? String("..") : data->parsingName);
-  }
-  return names;
-}
-
-std::set<String> NameSet(TKivShellList& list) {
-  const auto names = Names(list);
-  return {names.begin(), names.end()};
-}
-
-TListItem* ItemNamed(TKivShellList& list, const String& name) {
-  for (int i = 0; i < list.Items()->Count(); ++i) {
-    TKivShellListItem* data = TKivShellList::ItemData(list.Items()->Item(i));
-    if (!data->parentFolder && host::SameText(data->parsingName, name)) return list.Items()->Item(i);
-  }
-  return nullptr;
-}
-
-void Announce(LONG event, const String& path) {
-  SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSH, host::ToWide(path).c_str(), nullptr);
-}
-
-// Runs the message queue for `ms` milliseconds: for checking that something does NOT happen.
-void PumpFor(DWORD ms) {
-  const ULONGLONG end = GetTickCount64() + ms;
-  PumpMessagesUntil([&] { return GetTickCount64() >= end; }, ms + 1000);
-}
-
-// A list that counts its incremental refreshes and shows its navigator and notifier.
-class CountingList : public TKivShellList {
- public:
-  using TKivShellList::TKivShellList;
-  using TKivShellList::Navigator;
-  using TKivShellList::Notifier;
-  int smartRefreshes = 0;
-  void SmartRefresh() override {
-    ++smartRefreshes;
-    TKivShellList::SmartRefresh();
-  }
-};
-
-// A linked control that records what the link tells it.
-class Recorder : public TKivShellControlBase {
- public:
-  TKivShellLink* link = nullptr;
-  std::vector<String> paths;
-  void setShellLink(TKivShellLink* l) override { AttachShellControl(this, link, l); }
-  TKivShellLink* getShellLink() override { return link; }
-  void PathChanged(PCItemIDList idList) override { paths.push_back(GetPathFromPidl(idList)); }
-  void FileChanged(PCItemIDList, PCItemIDList) override {}
-  void SelectAll() override {}
-  void Refresh() override {}
-  void SmartRefresh() override {}
-  bool GoUp() override { return false; }
-};
 
 struct ShellListTest : ::testing::Test {
   TempDir dir;
@@ -442,15 +388,6 @@ TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
   EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
 }
 
-TEST_F(ShellListTest, FolderRemovedByAnotherProgramShowsMyComputer) {
-  TempDir outer;
-  const String inner = outer.Folder("inner");
-  list->SetPath(inner);
-  // Nobody tells the list: its own watch has to notice.
-  ASSERT_TRUE(testing_support::RemoveFolderFromOutside(host::ToWide(inner)));
-  EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
-}
-
 TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
   MakeFixture();
   RegisterZelnorComponents();
@@ -527,51 +464,4 @@ TEST_F(ShellListTest, ListsTheRecycleBinAndKeepsWorking) {
   EXPECT_EQ(list->Items()->Count(), 3);
   EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
   SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
-}
-
-TEST_F(ShellListTest, RightClickOnAFolderShowsTheShellsMenuWithOpenThere) {
-  MakeFixture();
-  host::TForm form;
-  ShowOn(form);
-  list->SetPath(dir.Path());
-  TListItem* sub = ItemNamed(*list, "sub");
-  ASSERT_NE(sub, nullptr);
-  const RECT label = sub->DisplayRect(host::drLabel);
-  const POINT click = list->ClientToScreen(POINT{label.left + 4, (label.top + label.bottom) / 2});
-
-  // What an application does on right-click: the shell's menu for the item under the mouse.
-  TListItem* clicked = nullptr;
-  String verb = "unset";
-  list->OnContextPopup = [&](host::TObject*, POINT mousePos, bool& handled) {
-    clicked = list->GetItemAt(mousePos.x, mousePos.y);
-    if (!clicked) return;
-    list->Navigator()->SetItemIdList(TKivShellList::ItemData(clicked)->idList.get());
-    verb = list->Navigator()->ShowContextMenu(list->ClientToScreen(mousePos), nullptr);
-    handled = true;
-  };
-  std::vector<testing_support::MenuEntry> entries;
-  RECT menuRect{};
-  testing_support::AfterDelay(300, [&] {
-    HWND window = nullptr;
-    entries = testing_support::MenuEntries(testing_support::OpenMenu(&window));
-    if (window) GetWindowRect(window, &menuRect);
-    EndMenu();
-  });
-  SetCursorPos(click.x, click.y);
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-  input[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-  ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
-  EXPECT_TRUE(PumpMessagesUntil([&] { return verb != "unset"; }, 10000));
-  testing_support::PendingTimerAction() = nullptr;
-
-  EXPECT_EQ(clicked, sub);
-  EXPECT_EQ(verb, "");
-  bool open = false;
-  for (const auto& entry : entries) open = open || entry.text == L"&Open";
-  EXPECT_TRUE(open);
-  EXPECT_NEAR(menuRect.left, click.x, 2);
-  EXPECT_NEAR(menuRect.top, click.y, 2);
-  list->SetParent(nullptr);
 }
