@@ -13,6 +13,9 @@ namespace {
 
 constexpr DWORD kBufferBytes = 64 * 1024;
 constexpr int kMaxOpenedFolders = 2000;
+// How often the watched directories are checked for a deletion that their pending reads do not
+// report (under Wine a directory someone holds open only waits to be deleted).
+constexpr DWORD kGoneCheckMs = 500;
 constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                 FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE |
                                 FILE_NOTIFY_CHANGE_LAST_WRITE;
@@ -268,21 +271,31 @@ void TKivDirectoryWatch::Execute() {
 
   std::vector<HANDLE> waits{stop_.get()};
   for (const auto& slot : slots) waits.push_back(slot->event.get());
+  // Reports the directory of slot i as deleted and stops reading it.
+  auto release = [&](size_t i) {
+    Drop(*slots[i]);
+    slots.erase(slots.begin() + std::ptrdiff_t(i));
+    waits.erase(waits.begin() + std::ptrdiff_t(i) + 1);
+  };
   while (!Terminated()) {
-    const DWORD r = WaitForMultipleObjects(DWORD(waits.size()), waits.data(), FALSE, INFINITE);
+    const DWORD r = WaitForMultipleObjects(DWORD(waits.size()), waits.data(), FALSE, kGoneCheckMs);
+    if (r == WAIT_TIMEOUT) {
+      // A watched directory that is deleted or waiting to be deleted: report it and let go of it.
+      for (size_t i = slots.size(); i-- > 0;)
+        if (DirectoryGoneOrPending(slots[i]->directory)) release(i);
+      continue;
+    }
     if (r == WAIT_OBJECT_0 || r < WAIT_OBJECT_0 || r >= WAIT_OBJECT_0 + waits.size()) break;
-    Slot& slot = *slots[r - WAIT_OBJECT_0 - 1];
+    const size_t index = r - WAIT_OBJECT_0 - 1;
+    Slot& slot = *slots[index];
     DWORD bytes = 0;
     const bool ok = GetOverlappedResult(slot.handle.get(), &slot.overlapped, &bytes, FALSE) != FALSE;
     slot.pending = false;
     if (ok) Parse(slot, bytes);
     Read(slot);
-    if (!slot.pending) {
-      // The directory went away or cannot be read any longer (a deleted directory completes its
-      // read with an error): let go of it, so that its deletion can end.
-      Drop(slot);
-      waits[r - WAIT_OBJECT_0] = stop_.get();
-    }
+    // The directory went away or cannot be read any longer (a deleted directory completes its
+    // read with an error): let go of it, so that its deletion can end.
+    if (!slot.pending) release(index);
   }
   for (const auto& slot : slots) {
     if (!slot->pending || !slot->handle) continue;

@@ -6,7 +6,10 @@
 
 #include <cassert>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "extras/DirectoryWatch.h"
 #include "host/Raii.h"
@@ -41,6 +44,8 @@ static_assert(std::size(kShellEvents) == neUnknown + 1);
 constexpr UINT WM_DELIVERCHANGES = WM_APP + 0x51;
 // Posted by the directory watch: file-system changes are waiting.
 constexpr UINT WM_WATCHREPORTS = WM_APP + 0x52;
+// Continues working off what waits, once painting and input have had their turn.
+constexpr UINT_PTR kContinueTimer = 1;
 constexpr DWORD kDuplicateMs = 2500;
 
 // Bind data that lets the shell build the list of an object that no longer exists.
@@ -80,14 +85,41 @@ class FileSystemBindData : public IFileSystemBindData {
   WIN32_FIND_DATAW data_;
 };
 
+// The folder of reports about several objects of it, bound once: parsing a name in a bound folder
+// costs a fraction of parsing a full path.
+struct ParentFolder {
+  std::wstring path;
+  UniquePidl list;
+  host::ComPtr<IShellFolder> folder;
+};
+
 // The absolute list of a path; for a path that is gone, a list built from its name alone.
-UniquePidl ListOfPath(const std::wstring& path, bool folder) {
+UniquePidl ListOfPath(ParentFolder& parent, const std::wstring& path, bool folder) {
   if (path.empty()) return nullptr;
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash != std::wstring::npos && slash + 1 < path.size() && slash > 2) {
+    const std::wstring dir = path.substr(0, slash);
+    if (dir != parent.path) {
+      parent = ParentFolder{dir, GetIdListFromPath(Desktop(), host::ToUtf8(dir)), {}};
+      if (parent.list &&
+          FAILED(Desktop()->BindToObject(parent.list.get(), nullptr, IID_PPV_ARGS(&parent.folder))))
+        parent.folder.Reset();
+    }
+    if (parent.folder) {
+      std::wstring name = path.substr(slash + 1);
+      PIDLIST_RELATIVE relative = nullptr;
+      if (SUCCEEDED(parent.folder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr,
+                                                    &relative, nullptr)) &&
+          relative) {
+        UniquePidl child{relative};
+        return ConcatItemIdLists(parent.list.get(), child.get());
+      }
+    }
+  }
   UniquePidl list = GetIdListFromPath(Desktop(), host::ToUtf8(path));
   if (list) return list;
   WIN32_FIND_DATAW data{};
   data.dwFileAttributes = folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-  const size_t slash = path.find_last_of(L'\\');
   const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
   wcsncpy(data.cFileName, name.c_str(), MAX_PATH - 1);
   host::ComPtr<IBindCtx> context;
@@ -115,6 +147,86 @@ DWORD DwordOfList(PCItemIDList list) {
   DWORD value = 0;
   std::memcpy(&value, reinterpret_cast<const BYTE*>(list) + sizeof(USHORT), sizeof(DWORD));
   return value;
+}
+
+std::wstring Folded(std::wstring s) {
+  if (!s.empty()) CharLowerBuffW(s.data(), DWORD(s.size()));
+  return s;
+}
+
+// The folder that holds `path` ("C:\\A\\b.txt" gives "C:\\A", "C:\\b.txt" gives "C:\\"); empty
+// for a path without a folder.
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || slash == 0) return {};
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, slash);
+}
+
+// What merging needs to know of a waiting report.
+struct ReportShape {
+  LONG kind;
+  std::wstring path1, path2;
+  bool folderUpdate;  // a report about path1 as a whole folder
+  bool gatherable;    // may give way to a folder update
+};
+
+// Merges the reports of `queue` in place, keeping their order: a report about an object
+// (`gatherable`) equal to the last one about the same object is dropped; when more than `burst`
+// reports concern objects of one folder (a rename only when it stays in its folder), they give
+// way to one report made by makeUpdate(folder) at the place of the first of them.
+template <class Report, class ShapeOf, class MakeUpdate>
+void Coalesce(std::deque<Report>& queue, size_t burst, ShapeOf shapeOf, MakeUpdate makeUpdate) {
+  if (queue.size() < 2) return;
+  const size_t n = queue.size();
+  std::vector<ReportShape> shapes;
+  shapes.reserve(n);
+  for (const Report& r : queue) shapes.push_back(shapeOf(r));
+
+  std::vector<bool> keep(n, true);
+  std::unordered_map<std::wstring, size_t> lastAbout;
+  for (size_t i = 0; i < n; ++i) {
+    const ReportShape& s = shapes[i];
+    // Reports that carry no object (an image index, an association change) each count.
+    if (!s.gatherable) continue;
+    const std::wstring p1 = Folded(s.path1), p2 = Folded(s.path2);
+    if (!p1.empty()) {
+      const auto it = lastAbout.find(p1);
+      if (it != lastAbout.end() && shapes[it->second].kind == s.kind &&
+          Folded(shapes[it->second].path2) == p2) {
+        keep[i] = false;
+        continue;
+      }
+      lastAbout[p1] = i;
+    }
+    if (!p2.empty()) lastAbout[p2] = i;
+  }
+
+  std::vector<std::wstring> folders(n);  // folded gathering folder, empty when not gatherable
+  std::unordered_map<std::wstring, size_t> perFolder;
+  std::unordered_map<std::wstring, std::wstring> spelling;
+  for (size_t i = 0; i < n; ++i) {
+    const ReportShape& s = shapes[i];
+    if (!keep[i] || !s.gatherable || s.path1.empty()) continue;
+    const std::wstring folder = s.folderUpdate ? s.path1 : FolderOf(s.path1);
+    if (folder.empty()) continue;
+    if (!s.path2.empty() && Folded(FolderOf(s.path2)) != Folded(FolderOf(s.path1))) continue;
+    folders[i] = Folded(folder);
+    ++perFolder[folders[i]];
+    spelling.emplace(folders[i], folder);
+  }
+
+  std::deque<Report> merged;
+  std::unordered_set<std::wstring> updated;
+  for (size_t i = 0; i < n; ++i) {
+    if (!keep[i]) continue;
+    if (!folders[i].empty() && perFolder[folders[i]] > burst) {
+      if (updated.insert(folders[i]).second) merged.push_back(makeUpdate(spelling[folders[i]]));
+      continue;
+    }
+    merged.push_back(std::move(queue[i]));
+  }
+  queue = std::move(merged);
 }
 
 }  // namespace
@@ -152,8 +264,10 @@ TKivShellChangeNotifier::TKivShellChangeNotifier(host::TComponent* owner)
 
 TKivShellChangeNotifier::~TKivShellChangeNotifier() {
   Destroying();
+  lifetime_.reset();
   SetEnabled(false);
   pending_.clear();
+  if (window_ && timerScheduled_) KillTimer(window_.get(), kContinueTimer);
   window_.reset();
   directories_->OnChanging = nullptr;
   directories_->OnChange = nullptr;
@@ -231,7 +345,7 @@ void TKivShellChangeNotifier::SetDirectoryId(int index, ULONG id) {
 // ---- Registration
 
 void TKivShellChangeNotifier::SetPIDL(PCItemIDList pidl) {
-  Stop();
+  StopRegistrations();
   pidlRegistration_.reset();
   if (!pidl) return;
   {
@@ -270,22 +384,25 @@ void TKivShellChangeNotifier::Start() {
 }
 
 void TKivShellChangeNotifier::Stop() {
-  if (active_) {
-    active_ = false;
-    StopWatch();
-    for (int i = 0; i < directories_->Count(); ++i) {
-      ShellNotifyUnregister(DirectoryId(i));
-      SetDirectoryId(i, 0);
-    }
-    SetPIDL(nullptr);
-  }
-  // Changes still waiting for delivery belong to the registrations just dropped.
+  StopRegistrations();
+  // The application wants to hear no more: what waits for delivery goes too.
   pending_.clear();
+}
+
+void TKivShellChangeNotifier::StopRegistrations() {
+  if (!active_) return;
+  active_ = false;
+  StopWatch();
+  for (int i = 0; i < directories_->Count(); ++i) {
+    ShellNotifyUnregister(DirectoryId(i));
+    SetDirectoryId(i, 0);
+  }
+  SetPIDL(nullptr);
 }
 
 void TKivShellChangeNotifier::Restart() {
   if (!active_) return;
-  Stop();
+  StopRegistrations();
   Start();
 }
 
@@ -323,7 +440,7 @@ void TKivShellChangeNotifier::ShellNotifyUnregister(ULONG id) {
   if (const auto deregister = KivSHChangeNotifyDeregister()) deregister(id);
 }
 
-void TKivShellChangeNotifier::DirectoriesChanging(host::TObject*) { Stop(); }
+void TKivShellChangeNotifier::DirectoriesChanging(host::TObject*) { StopRegistrations(); }
 
 void TKivShellChangeNotifier::DirectoriesChanged(host::TObject*) {
   if (directories_->Count() > 1 && directories_->Strings(0).empty()) {
@@ -365,22 +482,42 @@ void TKivShellChangeNotifier::StartWatch() {
                                                 window_.get(), WM_WATCHREPORTS, learnFolders_);
 }
 
-void TKivShellChangeNotifier::StopWatch() { watch_.reset(); }
+void TKivShellChangeNotifier::StopWatch() {
+  watch_.reset();
+  // What the watch reported belongs to the registrations being dropped.
+  watchBacklog_.clear();
+}
 
-void TKivShellChangeNotifier::DeliverWatchReports() {
-  if (!watch_) return;
+bool TKivShellChangeNotifier::HandleWatchReports(DWORD start) {
+  if (!watch_) return true;
+  // The filter applies before merging: a folder update that stands for wanted reports is wanted.
   const LONG mask = RegistrationMask();
-  for (const auto& change : watch_->Take()) {
+  for (auto& change : watch_->Take()) {
     if ((change.code & mask) == 0) continue;
+    watchBacklog_.push_back({change.code, std::move(change.path1), std::move(change.path2)});
+  }
+  Coalesce(
+      watchBacklog_, BURST_REPORTS,
+      [](const WatchedChange& c) {
+        return ReportShape{c.code, c.path1, c.path2, c.code == SHCNE_UPDATEDIR, true};
+      },
+      [](const std::wstring& folder) { return WatchedChange{SHCNE_UPDATEDIR, folder, {}}; });
+  const std::weak_ptr<int> alive = lifetime_;
+  ParentFolder parent;
+  while (!watchBacklog_.empty()) {
+    const WatchedChange change = std::move(watchBacklog_.front());
+    watchBacklog_.pop_front();
     const bool folder = change.code == SHCNE_MKDIR || change.code == SHCNE_RMDIR ||
                         change.code == SHCNE_RENAMEFOLDER || change.code == SHCNE_UPDATEDIR;
-    UniquePidl pidl1 = ListOfPath(change.path1, folder);
-    UniquePidl pidl2 = ListOfPath(change.path2, folder);
-    if (!pidl1) continue;
-    HandleReport(change.code, pidl1.get(), pidl2.get());
-    // A handler may have stopped the notifier; the rest of this batch is then stale.
+    UniquePidl pidl1 = ListOfPath(parent, change.path1, folder);
+    UniquePidl pidl2 = ListOfPath(parent, change.path2, folder);
+    if (pidl1) HandleReport(change.code, pidl1.get(), pidl2.get());
+    if (alive.expired()) return false;
+    // A handler may have stopped the notifier; what is left is then stale.
     if (!watch_) break;
+    if (GetTickCount() - start >= SLICE_MS) break;
   }
+  return true;
 }
 
 // ---- Reports
@@ -397,11 +534,16 @@ void TKivShellChangeNotifier::MessageHandler(host::TMessage& message) {
       message.Result = 0;
       return;
     case WM_DELIVERCHANGES:
-      DeliverPending();
+    case WM_WATCHREPORTS:
+      // While the continuation timer runs, it takes everything in turn.
+      if (!timerScheduled_) Work();
       message.Result = 0;
       return;
-    case WM_WATCHREPORTS:
-      if (GetEnabled()) DeliverWatchReports();
+    case WM_TIMER:
+      if (message.WParam != kContinueTimer) break;
+      KillTimer(window_.get(), kContinueTimer);
+      timerScheduled_ = false;
+      Work();
       message.Result = 0;
       return;
     default:
@@ -437,16 +579,41 @@ void TKivShellChangeNotifier::DoOnChange(host::TObject* sender, TNotificationEve
                                          const String& path1, const String& path2) {
   if (!OnChange || !window_) return;
   pending_.push_back({sender, event, path1, path2});
-  PostMessageW(window_.get(), WM_DELIVERCHANGES, 0, 0);
+  if (!workScheduled_ && PostMessageW(window_.get(), WM_DELIVERCHANGES, 0, 0)) workScheduled_ = true;
 }
 
-void TKivShellChangeNotifier::DeliverPending() {
-  // One posted message per report: take the oldest; a handler that pumps messages sees the
-  // rest delivered in order behind it.
-  if (pending_.empty()) return;
-  PendingChange change = std::move(pending_.front());
-  pending_.pop_front();
-  if (OnChange) OnChange(change.sender, change.event, change.path1, change.path2);
+void TKivShellChangeNotifier::Work() {
+  workScheduled_ = false;
+  const DWORD start = GetTickCount();
+  if (GetEnabled() && !HandleWatchReports(start)) return;
+  if (!DeliverPending(start)) return;
+  if (window_ && (!pending_.empty() || !watchBacklog_.empty()) && !timerScheduled_) {
+    timerScheduled_ = SetTimer(window_.get(), kContinueTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    workScheduled_ = timerScheduled_;
+  }
+}
+
+bool TKivShellChangeNotifier::DeliverPending(DWORD start) {
+  Coalesce(
+      pending_, BURST_REPORTS,
+      [](const PendingChange& c) {
+        return ReportShape{LONG(c.event), host::ToWide(c.path1), host::ToWide(c.path2),
+                           c.event == neFolderUpdate,
+                           c.event != neAssociationChange && c.event != neImageListChange};
+      },
+      [this](const std::wstring& folder) {
+        return PendingChange{this, neFolderUpdate, host::ToUtf8(folder), {}};
+      });
+  // The oldest first; a handler that pumps messages sees the rest delivered in order behind it.
+  const std::weak_ptr<int> alive = lifetime_;
+  while (!pending_.empty()) {
+    PendingChange change = std::move(pending_.front());
+    pending_.pop_front();
+    if (OnChange) OnChange(change.sender, change.event, change.path1, change.path2);
+    if (alive.expired()) return false;
+    if (GetTickCount() - start >= SLICE_MS) break;
+  }
+  return true;
 }
 
 // ---- TKivNotifyThread

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "host/Messages.h"
 #include "host/StringList.h"
@@ -76,8 +77,15 @@ bool ShellReportsFileSystemChanges();
 // Message the shell sends to the notifier's window with each report.
 inline constexpr UINT WM_SHELLNOTIFY = 2011;
 
+// Bursts: reports that wait together are merged (a report equal to the last one about the same
+// object adds nothing), and when more than BURST_REPORTS of them concern objects of one folder
+// they give way to a single folder-update report of that folder. Waiting reports are worked off
+// in slices of about SLICE_MS, so that the window's other messages are not held up.
 class TKivShellChangeNotifier : public TKivBaseComponent {
   HOST_CLASS(TKivShellChangeNotifier, TKivBaseComponent)
+  static constexpr size_t BURST_REPORTS = 32;
+  static constexpr DWORD SLICE_MS = 30;
+
   explicit TKivShellChangeNotifier(host::TComponent* owner = nullptr);
   ~TKivShellChangeNotifier() override;
 
@@ -106,6 +114,8 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   void SetLearnFolders(bool value) { learnFolders_ = value; }
 
   // Called on the main thread after the report has been answered, once per report, in order.
+  // When more than BURST_REPORTS calls wait for objects of one folder, they give way to one
+  // neFolderUpdate of that folder.
   TKivShellNotifierEvent OnChange;
   // Called at once, inside the report.
   TKivShellNotifierEventPIDL OnChangePIDL;
@@ -120,7 +130,9 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   void SetNotificationEvent(TNotificationEvent event, bool on);
 
   void Start();
+  // Drops the registrations and the OnChange calls still waiting: the application's own stop.
   void Stop();
+  // Registers again with the current settings; waiting OnChange calls are still delivered.
   void Restart();
   bool Active() const { return active_; }
 
@@ -148,12 +160,23 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
     TNotificationEvent event;
     host::String path1, path2;
   };
+  // A change the file-system watch reported, waiting to be handled.
+  struct WatchedChange {
+    LONG code;
+    std::wstring path1, path2;
+  };
 
   // Steps shared by shell reports and file-system watch reports: classify, filter duplicates,
   // remember, call the events.
   void HandleReport(LONG code, PItemIDList pidl1, PItemIDList pidl2);
-  void DeliverPending();
-  void DeliverWatchReports();
+  // Works off waiting watch reports and OnChange calls for one slice; what is left waits for the
+  // continuation timer, which lets painting and input in first.
+  void Work();
+  // Each false when the notifier went away during a handler.
+  bool DeliverPending(DWORD start);
+  bool HandleWatchReports(DWORD start);
+  // Drops the registrations and the file-system watch, keeping the waiting OnChange calls.
+  void StopRegistrations();
   LONG RegistrationMask() const;
   bool WantsFileSystemWatch() const;
   void StartWatch();
@@ -176,7 +199,12 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   bool watchSubfolders_ = true;
   bool learnFolders_ = true;
   std::deque<PendingChange> pending_;
+  std::deque<WatchedChange> watchBacklog_;
+  bool workScheduled_ = false;   // a delivery message or the continuation timer is on its way
+  bool timerScheduled_ = false;  // the continuation timer runs
   std::unique_ptr<TKivDirectoryWatch> watch_;
+  // Expires with the notifier, so a loop that calls handlers can tell that one destroyed it.
+  std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
 };
 
 // Carries one change to the main thread: it runs the callback there through the thread class's

@@ -1,8 +1,25 @@
 #include "host/Classes.h"
 
 #include <algorithm>
+#include <iterator>
+
+#include <windows.h>
 
 namespace host {
+
+namespace {
+
+// The form of a name under which SameText finds it: upper case as the system's ordinal comparison
+// ignoring case maps it.
+String NameKey(std::string_view name) {
+  if (std::all_of(name.begin(), name.end(), [](char c) { return (unsigned char)c < 0x80; }))
+    return UpperCase(name);
+  WideString wide = ToWide(name);
+  CharUpperBuffW(wide.data(), DWORD(wide.size()));
+  return ToUtf8(wide);
+}
+
+}  // namespace
 
 // ---- TPersistent
 
@@ -51,14 +68,32 @@ void TComponent::SetName(const String& name) {
     if (other && other != this)
       throw EComponentError("A component named " + name + " already exists");
   }
+  if (owner_) owner_->UnindexName(this);
   name_ = name;
+  if (owner_) owner_->IndexName(this);
 }
 
 TComponent* TComponent::FindComponent(const String& name) const {
   if (name.empty()) return nullptr;
-  for (TComponent* c : components_)
-    if (SameText(c->name_, name)) return c;
+  const auto [first, last] = byName_.equal_range(NameKey(name));
+  for (auto it = first; it != last; ++it)
+    if (SameText(it->second->name_, name)) return it->second;
   return nullptr;
+}
+
+void TComponent::IndexName(TComponent* component) {
+  if (!component->name_.empty()) byName_.emplace(NameKey(component->name_), component);
+}
+
+void TComponent::UnindexName(TComponent* component) {
+  if (component->name_.empty()) return;
+  const auto [first, last] = byName_.equal_range(NameKey(component->name_));
+  for (auto it = first; it != last; ++it) {
+    if (it->second == component) {
+      byName_.erase(it);
+      return;
+    }
+  }
 }
 
 void TComponent::InsertComponent(TComponent* component) {
@@ -66,15 +101,18 @@ void TComponent::InsertComponent(TComponent* component) {
   if (component->owner_) component->owner_->RemoveComponent(component);
   components_.push_back(component);
   component->owner_ = this;
+  IndexName(component);
   component->SetDesigning(Has(TComponentStateFlag::csDesigning));
   Notification(component, opInsert);
 }
 
 void TComponent::RemoveComponent(TComponent* component) {
-  auto it = std::find(components_.begin(), components_.end(), component);
-  if (it == components_.end()) return;
+  // Searched from the end: owners free their components last created first.
+  auto it = std::find(components_.rbegin(), components_.rend(), component);
+  if (it == components_.rend()) return;
   Notification(component, opRemove);
-  components_.erase(it);
+  components_.erase(std::next(it).base());
+  UnindexName(component);
   component->owner_ = nullptr;
 }
 

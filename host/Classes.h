@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -88,6 +89,8 @@ class TComponent : public TPersistent {
 
   int ComponentCount() const { return int(components_.size()); }
   TComponent* Components(int index) const { return components_.at(size_t(index)); }
+  // The owned component of that name, ignoring case (found through an index, however many the
+  // owner holds); nullptr for none or an empty name.
   TComponent* FindComponent(const String& name) const;
   void InsertComponent(TComponent* component);
   void RemoveComponent(TComponent* component);
@@ -128,9 +131,13 @@ class TComponent : public TPersistent {
 
  private:
   void RemoveNotification(TComponent* component);
+  // The owned components with a name, by the name's case-folded form.
+  void IndexName(TComponent* component);
+  void UnindexName(TComponent* component);
 
   TComponent* owner_ = nullptr;
   String name_;
+  std::unordered_multimap<String, TComponent*> byName_;
   intptr_t tag_ = 0;
   TComponentState state_ = 0;
   std::vector<TComponent*> components_;

@@ -222,14 +222,7 @@ void TForm::SetVisible(bool visible) {
   }
   TWinControl::SetVisible(visible);
   if (visible) {
-    HWND wnd = Handle();
-    // Shown first and activated after: a captionless form then stays unmanaged under an X
-    // server without window manager, where hiding a managed window waits two seconds.
-    SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    SetForegroundWindow(wnd);
-    if (activeControl_ && activeControl_->CanFocus()) activeControl_->SetFocus();
-    if (OnShow) OnShow(this);
+    ShowWindowNow();
   } else {
     if (HandleAllocated())
       SetWindowPos(HandleIfAllocated(), nullptr, 0, 0, 0, 0,
@@ -238,9 +231,24 @@ void TForm::SetVisible(bool visible) {
   }
 }
 
+void TForm::ShowWindowNow() {
+  HWND wnd = Handle();
+  // Shown first and activated after: a captionless form then stays unmanaged under an X
+  // server without window manager, where hiding a managed window waits two seconds.
+  SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  SetForegroundWindow(wnd);
+  if (activeControl_ && activeControl_->CanFocus()) activeControl_->SetFocus();
+  if (OnShow) OnShow(this);
+}
+
 void TForm::Show() {
   if (!Visible()) {
     SetVisible(true);
+    return;
+  }
+  // Visible already set (by a form file) while the window is not on the screen yet.
+  if (!HandleAllocated() || !IsWindowVisible(HandleIfAllocated())) {
+    ShowWindowNow();
     return;
   }
   if (HandleAllocated()) {

@@ -96,6 +96,8 @@ class TForm : public TWinControl {
 
  private:
   void PlaceOnFirstShow();
+  // Puts the window of a form whose Visible is set on the screen, in front, and fires OnShow.
+  void ShowWindowNow();
 
   TPosition position_ = poDesigned;
   TFormBorderStyle borderStyle_ = bsSizeable;

@@ -36,6 +36,41 @@ void CheckLine(const String& text, const char* what) {
     throw EIniFileException(String("Ini file ") + what + " contains a line break: " + text);
 }
 
+void CheckKey(const String& ident) {
+  CheckLine(ident, "key");
+  if (ident.find('=') != String::npos)
+    throw EIniFileException("Ini file key contains \"=\" and could not be read back: " + ident);
+}
+
+// True when the ANSI code page holds every character of `text`.
+bool FitsAnsiCodePage(std::wstring_view text) {
+  if (text.empty()) return true;
+  BOOL lost = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
+                      nullptr, &lost);
+  return !lost;
+}
+
+// The whole content of a file; false when it cannot be read.
+bool ReadBytes(const WideString& file, std::string& bytes) {
+  UniqueFile h(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h.get(), &size) || size.QuadPart > (int64_t(1) << 30)) return false;
+  bytes.assign(size_t(size.QuadPart), '\0');
+  DWORD read = 0;
+  return bytes.empty() ||
+         (::ReadFile(h.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) &&
+          read == bytes.size());
+}
+
+// A file without a byte-order mark is in the ANSI code page.
+bool IsAnsiText(const std::string& bytes) {
+  return !(bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+           bytes.starts_with("\xEF\xBB\xBF"));
+}
+
 }  // namespace
 
 TIniFile::TIniFile(const String& fileName)
@@ -84,13 +119,44 @@ String TIniFile::ReadString(const String& section, const String& ident,
 
 void TIniFile::WriteString(const String& section, const String& ident, const String& value) {
   CheckLine(section, "section");
-  CheckLine(ident, "key");
+  CheckKey(ident);
   CheckLine(value, "value");
-  if (ident.find('=') != String::npos)
-    throw EIniFileException("Ini file key contains \"=\" and could not be read back: " + ident);
   PrepareNewFile();
   const WideString s = ToWide(section), k = ToWide(ident), v = ToWide(value);
+  MakeRoomFor(s + k + v);
   Write(s.c_str(), k.c_str(), v.c_str());
+}
+
+void TIniFile::MakeRoomFor(std::wstring_view text) {
+  if (FitsAnsiCodePage(text)) return;
+  std::string bytes;
+  // What the platform still caches goes to the file first, so that it is all read here.
+  UpdateFile();
+  if (!ReadBytes(resolvedName_, bytes) || !IsAnsiText(bytes)) return;
+  WideString wide(size_t(MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0)),
+                  L'\0');
+  if (!wide.empty())
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), int(wide.size()));
+  // Written beside the file and moved over it, so that a failure leaves the old file whole.
+  const WideString temporary = resolvedName_ + L".utf16~";
+  {
+    UniqueFile out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) throw EIniFileException("Unable to write to " + fileName_);
+    static const unsigned char bom[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    const DWORD size = DWORD(wide.size() * sizeof(wchar_t));
+    if (!::WriteFile(out.get(), bom, sizeof bom, &written, nullptr) ||
+        (size && (!::WriteFile(out.get(), wide.data(), size, &written, nullptr) || written != size))) {
+      out.reset();
+      ::DeleteFileW(temporary.c_str());
+      throw EIniFileException("Unable to write to " + fileName_);
+    }
+  }
+  if (!MoveFileExW(temporary.c_str(), resolvedName_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    ::DeleteFileW(temporary.c_str());
+    throw EIniFileException("Unable to write to " + fileName_);
+  }
 }
 
 int TIniFile::ReadInteger(const String& section, const String& ident, int defaultValue) const {
@@ -123,11 +189,12 @@ void TIniFile::ReadNames(const WideString* section, TStrings* names) const {
   }
   UpdateGuard<TStrings> update(*names);
   names->Clear();
+  // The names end where the count says: a line without a key ("=x") gives an empty name, which is
+  // skipped, not taken for the end.
   for (DWORD i = 0; i < n;) {
     const wchar_t* name = buffer.data() + i;
     const size_t length = wcsnlen(name, n - i);
-    if (length == 0) break;
-    names->Add(ToUtf8(std::wstring_view{name, length}));
+    if (length > 0) names->Add(ToUtf8(std::wstring_view{name, length}));
     i += DWORD(length) + 1;
   }
 }
@@ -146,6 +213,29 @@ void TIniFile::ReadSectionValues(const String& section, TStrings* values) const 
   values->Clear();
   for (int i = 0; i < keys.Count(); ++i)
     values->Add(keys.Strings(i) + "=" + ReadString(section, keys.Strings(i), ""));
+}
+
+void TIniFile::WriteSectionValues(const String& section, const TStrings* values) {
+  CheckLine(section, "section");
+  // Key=Value lines, each ended by a null, the whole ended by another.
+  WideString lines;
+  for (int i = 0; i < (values ? values->Count() : 0); ++i) {
+    const String& line = values->Strings(i);
+    const size_t equals = line.find('=');
+    const String key = line.substr(0, equals);
+    const String value = equals == String::npos ? String{} : line.substr(equals + 1);
+    CheckKey(key);
+    CheckLine(value, "value");
+    if (key.empty()) throw EIniFileException("Ini file line without a key: " + line);
+    lines += ToWide(key + "=" + value);
+    lines += L'\0';
+  }
+  lines += L'\0';
+  PrepareNewFile();
+  const WideString s = ToWide(section);
+  MakeRoomFor(s + lines);
+  if (!WritePrivateProfileSectionW(s.c_str(), lines.c_str(), wideName_.c_str()))
+    throw EIniFileException("Unable to write to " + fileName_);
 }
 
 bool TIniFile::SectionExists(const String& section) const {

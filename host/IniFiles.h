@@ -4,8 +4,10 @@
 //
 // A file that does not exist yet is created as UTF-16LE with a byte-order mark before the first
 // write, so that names and values outside the ANSI code page survive; existing files are read
-// and written in the encoding they already have. A name without any folder (no '\', '/' or ':')
-// lives in the Windows folder, as with the platform; use full paths elsewhere.
+// and written in the encoding they already have, except that a file in the ANSI code page is
+// rewritten as UTF-16LE, with all its sections, before a write of text the code page cannot hold.
+// A name without any folder (no '\', '/' or ':') lives in the Windows folder, as with the
+// platform; use full paths elsewhere. A line without a key ("=x") is no entry: reading skips it.
 //
 // What the format cannot hold is refused with EIniFileException rather than written wrongly:
 // a key containing "=" (it would be read back as a shorter key with a different value) and a
@@ -46,6 +48,9 @@ class TIniFile : public TObject {
   void ReadSections(TStrings* sections) const;
   // Key=Value lines of a section.
   void ReadSectionValues(const String& section, TStrings* values) const;
+  // Replaces the whole section by Key=Value lines (a line without "=" is a key with an empty
+  // value) in one write; the keys follow the rules of WriteString.
+  void WriteSectionValues(const String& section, const TStrings* values);
   bool SectionExists(const String& section) const;  // true when it has at least one key
   bool ValueExists(const String& section, const String& ident) const;
   // Raise EIniFileException when the platform fails; nothing to do when the file is missing.
@@ -58,6 +63,9 @@ class TIniFile : public TObject {
  private:
   // Creates a missing file as empty UTF-16LE text (byte-order mark only).
   void PrepareNewFile() const;
+  // Before writing `text`: an existing file in the ANSI code page that cannot hold it becomes
+  // UTF-16LE with everything it held.
+  void MakeRoomFor(std::wstring_view text);
   bool Exists() const;
   void Write(const wchar_t* section, const wchar_t* ident, const wchar_t* value);
   // A double-null-terminated list of names from GetPrivateProfileStringW (nullptr section: all

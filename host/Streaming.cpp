@@ -8,7 +8,9 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <unordered_set>
 
 namespace host {
 
@@ -342,7 +344,8 @@ class Lexer {
     if (IsDigit(c) || c == '$' || ((c == '-' || c == '+') && pos_ + 1 < s_.size() &&
                                    (IsDigit(s_[pos_ + 1]) || s_[pos_ + 1] == '$')))
       return Number(t);
-    if (std::strchr("=:[](),", c)) {
+    // (strchr finds a null byte as the end of its string: that is no symbol.)
+    if (c != '\0' && std::strchr("=:[](),", c)) {
       ++pos_;
       t.kind = Tok::Sym;
       t.text = String(1, c);
@@ -376,6 +379,8 @@ class Lexer {
         for (;;) {
           if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r')
             throw EReadError(t.line, "Unterminated string");
+          // A null byte would cut the value short wherever it is used: only #0 gives one.
+          if (s_[pos_] == '\0') throw EReadError(line_, "Invalid character in string");
           if (s_[pos_] == '\'') {
             if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
               t.text += '\'';
@@ -419,8 +424,12 @@ class Lexer {
       uint64_t v = 0;
       auto res = std::from_chars(s_.data() + digits, s_.data() + pos_, v, 16);
       if (digits == pos_ || res.ec != std::errc()) throw EReadError(line_, "Invalid number");
+      if (pos_ < s_.size() && IsIdentChar(s_[pos_])) throw EReadError(line_, "Invalid number");
+      // A hexadecimal number is a value, not a bit pattern: it must fit a 64-bit integer.
+      constexpr uint64_t kLargest = uint64_t(std::numeric_limits<int64_t>::max());
+      if (v > kLargest + (negative ? 1 : 0)) throw EReadError(line_, "Number out of range");
       t.kind = Tok::Int;
-      t.ival = negative ? -int64_t(v) : int64_t(v);
+      t.ival = !negative ? int64_t(v) : v > kLargest ? std::numeric_limits<int64_t>::min() : -int64_t(v);
       return t;
     }
     bool isFloat = false;
@@ -497,6 +506,7 @@ struct TReader::Impl {
   bool createdRoot = false;
   std::vector<TComponent*> created;  // nested components this read made, in order
   std::vector<TComponent*> loaded;   // every component read, in creation order
+  std::unordered_set<TComponent*> read;  // the same, for finding a block read twice
   std::vector<Fixup> fixups;
   int depth = 0;
 
@@ -547,6 +557,9 @@ struct TReader::Impl {
     if (component && !SameText(component->ClassName(), cls))
       throw EReadError(line, "Component " + name + " is a " + component->ClassName() + ", not a " +
                                  cls);
+    // Reusing what the root owned before the read is fine; a second block of one name is not.
+    if (component && read.count(component))
+      throw EReadError(line, "A component named " + name + " already exists");
     if (!component) {
       const TComponentClass* reg = GetClass(cls);
       if (!reg || !reg->factory) throw EReadError(line, "Class " + cls + " not found");
@@ -567,6 +580,7 @@ struct TReader::Impl {
   void Begin(TComponent* component) {
     component->SetLoadingState(true);
     loaded.push_back(component);
+    read.insert(component);
   }
 
   void ReadBlock(TComponent* component) {
@@ -793,6 +807,7 @@ struct TReader::Impl {
       c->SetLoadingState(false);
     }
     loaded.clear();
+    read.clear();
     created.clear();
     return root;
   }
@@ -801,6 +816,7 @@ struct TReader::Impl {
   void Abandon() {
     for (TComponent* c : loaded) c->SetLoadingState(false);
     loaded.clear();
+    read.clear();
     if (createdRoot) {
       delete root;
     } else {

@@ -183,10 +183,6 @@ void QueueInMainThread(std::function<void()> method) { QueueCall(nullptr, std::m
 // Section: TThread
 
 TThread::TThread(bool createSuspended) {
-  handle_ = CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_);
-  if (!handle_) {
-    throw EThread("Thread creation error: error " + std::to_string(GetLastError()));
-  }
   if (!createSuspended) {
     // Execute must not run before the derived constructors have finished: the main thread starts
     // the thread the next time it runs its synchronised calls.
@@ -200,16 +196,10 @@ TThread::TThread(bool createSuspended) {
 
 TThread::~TThread() {
   destroying_ = true;
+  // A thread that never started has no platform thread to wait for.
   if (handle_) {
-    if (!started_) {
-      // Let the platform thread run out without calling Execute.
-      abandoned_ = true;
-      started_ = true;
-      ResumeThread(handle_);
-    } else {
-      terminated_ = true;
-      while (suspended_) Resume();
-    }
+    terminated_ = true;
+    while (suspended_) Resume();
     if (GetCurrentThreadId() == MainThreadID()) {
       HANDLE handles[] = {handle_, Sync().signal};
       while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
@@ -225,7 +215,6 @@ TThread::~TThread() {
 
 DWORD WINAPI TThread::ThreadProc(void* param) {
   auto* self = static_cast<TThread*>(param);
-  if (self->abandoned_) return 0;
   try {
     std::optional<CoInitializeGuard> apartment;
     if (self->joinsApartment_) apartment.emplace(self->apartmentModel_);
@@ -250,6 +239,9 @@ void TThread::DoTerminate() {
 
 void TThread::Start() {
   if (started_) throw EThread("Cannot call Start on a running or suspended thread");
+  handle_ = CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_);
+  if (!handle_) throw EThread("Thread creation error: error " + std::to_string(GetLastError()));
+  if (priority_ != tpNormal) SetPriority(priority_);
   started_ = true;
   suspended_ = false;
   ResumeThread(handle_);
@@ -271,6 +263,7 @@ void TThread::Suspend() {
 }
 
 TThreadPriority TThread::Priority() const {
+  if (!handle_) return priority_;
   switch (GetThreadPriority(handle_)) {
     case THREAD_PRIORITY_IDLE: return tpIdle;
     case THREAD_PRIORITY_LOWEST: return tpLowest;
@@ -287,7 +280,8 @@ void TThread::SetPriority(TThreadPriority priority) {
                                THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
                                THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
                                THREAD_PRIORITY_TIME_CRITICAL};
-  SetThreadPriority(handle_, levels[priority]);
+  priority_ = priority;
+  if (handle_) SetThreadPriority(handle_, levels[priority]);
 }
 
 DWORD TThread::WaitFor() {

@@ -24,8 +24,9 @@ class EThread : public Exception {
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-// A worker thread. The platform thread exists from construction on (Handle and ThreadID are
-// valid) and waits suspended until Start or Resume. When Execute returns, the termination step
+// A worker thread. The platform thread is made when the thread starts (Start or Resume), so a
+// thread object that waits its turn costs no platform thread; Handle and ThreadID are 0 until
+// then. When Execute returns, the termination step
 // (DoTerminate, which fires OnTerminate) runs on the main thread while the worker waits; then the
 // object deletes itself if FreeOnTerminate is set. Destroying a thread object that still runs
 // sets Terminated and waits for it; a derived class whose Execute uses its own members should
@@ -42,7 +43,8 @@ class TThread : public TObject {
 
   String ClassName() const override { return "TThread"; }
 
-  // Starts a thread that has never run; raises EThread otherwise.
+  // Makes the platform thread and runs it, for a thread that has never run; raises EThread
+  // otherwise, or when the platform cannot make the thread.
   void Start();
   // Starts a thread that has never run, or undoes one Suspend.
   void Resume();
@@ -60,6 +62,7 @@ class TThread : public TObject {
   TThreadPriority Priority() const;
   void SetPriority(TThreadPriority priority);
 
+  // The platform thread; 0 before the thread has started.
   HANDLE Handle() const { return handle_; }
   DWORD ThreadID() const { return threadId_; }
 
@@ -110,7 +113,7 @@ class TThread : public TObject {
   std::atomic<bool> finished_{false};
   std::atomic<bool> freeOnTerminate_{false};
   std::atomic<bool> destroying_{false};
-  std::atomic<bool> abandoned_{false};
+  TThreadPriority priority_ = tpNormal;  // applied when the platform thread is made
   std::exception_ptr fatalException_;
   DWORD apartmentModel_ = COINIT_APARTMENTTHREADED;
   bool joinsApartment_ = false;

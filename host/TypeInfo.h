@@ -13,7 +13,9 @@
 // ClassName(), ClassInfo(), StaticClassInfo() and the private DeclareProperties hook, and leaves
 // the section public. Enumerations name their identifiers once in a TEnumInfo (the ordinal of
 // each name is its position, or give {name, value} pairs); a set is an unsigned integer whose bit
-// n stands for the member of value n.
+// n stands for the member of value n. A TEnumInfo lives as long as the program (a global, or a
+// function-local static): class information refers to it instead of copying its names, so it does
+// not matter whether the class information or the TEnumInfo is made first during start-up.
 //
 //   #include "host/TypeInfo.h"
 //
@@ -147,7 +149,9 @@ struct TPropInfo {
   TStoredKind stored = TStoredKind::Default;
   std::function<bool(const TObject*)> storedIf;  // optional: asked before writing
 
-  std::shared_ptr<const TEnumInfo> enumInfo;  // Enumeration and Set
+  // Enumeration and Set (and named integers): the names, not owned (they live as long as the
+  // program).
+  std::shared_ptr<const TEnumInfo> enumInfo;
   int64_t defaultOrd = 0;                     // ordinal kinds; for Set the bit mask
   int64_t minOrd = std::numeric_limits<int64_t>::min(), maxOrd = std::numeric_limits<int64_t>::max();
   double defaultFloat = 0;
@@ -186,8 +190,13 @@ struct TPropInfo {
   }
   // Names some values of an integer property (colours, cursors): forms write and read the name.
   TPropInfo& Named(const TEnumInfo& names) {
-    enumInfo = std::make_shared<TEnumInfo>(names);
+    enumInfo = Refer(names);
     return *this;
+  }
+  // A non-owning handle on names that live as long as the program: their contents are read when a
+  // form is read or written, not when the class information is made.
+  static std::shared_ptr<const TEnumInfo> Refer(const TEnumInfo& names) {
+    return std::shared_ptr<const TEnumInfo>(std::shared_ptr<const TEnumInfo>(), &names);
   }
   TPropInfo& NeverStored() {
     stored = TStoredKind::Never;
@@ -436,7 +445,7 @@ class TPropertyTable {
   TPropInfo& Ordinal(const char* name, TTypeKind kind, const TEnumInfo* names, G get, S set,
                      int64_t def) {
     TPropInfo info = Base(name, kind);
-    if (names) info.enumInfo = std::make_shared<TEnumInfo>(*names);
+    if (names) info.enumInfo = TPropInfo::Refer(*names);
     info.defaultOrd = def;
     info.getOrd = [get](const TObject* o) {
       return static_cast<int64_t>(typeinfo_detail::Get<C>(get, o));

@@ -7,6 +7,8 @@
 #include "shell/ShellRoutines.h"
 
 #include <cstring>
+#include <map>
+#include <unordered_map>
 #include <utility>
 
 namespace zelnor {
@@ -44,6 +46,38 @@ bool ForEachName(const String& folder, F visit) {
     if (IsFolderToIgnore(name)) continue;
     if (!visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) break;
   } while (FindNextFileW(search.get(), &data));
+  return true;
+}
+
+// What one attribute query tells of a path (without a trailing "*").
+struct PathFacts {
+  bool exists = false;
+  bool folder = false;
+  int64_t size = 0;
+};
+
+PathFacts FactsOf(const String& path) {
+  PathFacts facts;
+  if (path.empty()) return facts;
+  host::ErrorModeGuard errorMode;
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(host::ToWide(path).c_str(), GetFileExInfoStandard, &info)) return facts;
+  facts.exists = true;
+  facts.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts.size = int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  return facts;
+}
+
+String WithoutStar(const String& path) {
+  return !path.empty() && path.back() == '*' ? path.substr(0, path.size() - 1) : path;
+}
+
+// FormatSelectionPath with the facts of the path already known.
+bool Canonical(String& path, const PathFacts& facts) {
+  if (path.empty() || path == "." || path == "..") return false;
+  String candidate = WithoutStar(path);
+  if (candidate.empty() || !facts.exists) return false;
+  path = facts.folder ? host::IncludeTrailingBackslash(candidate) + "*" : candidate;
   return true;
 }
 
@@ -263,6 +297,103 @@ void TKivSelectionList::OnCompletedFolderSizeThread(host::TObject* sender) {
   if (!job || job->Terminated()) return;
   size_ += job->Sign() * job->ByteTotal();
   fileCount_ += job->Sign() * job->FileCount();
+}
+
+// ---- Re-adding a whole list
+
+void TKivSelectionList::SetPaths(const host::TStrings* strings) {
+  // Copied first: `strings` may be this list's own entries.
+  std::vector<String> wanted;
+  if (strings) {
+    wanted.reserve(size_t(strings->Count()));
+    for (int i = 0; i < strings->Count(); ++i) wanted.push_back(strings->Strings(i));
+  }
+  AbortSizeCalculation();
+  paths_->Clear();
+
+  // The entries made so far, and the living ones by key: in key order, the entries below a folder
+  // are one range.
+  struct Entry {
+    String text;
+    PathFacts facts;
+    bool alive;
+  };
+  std::vector<Entry> entries;
+  std::map<String, size_t> byKey;
+  std::unordered_map<String, bool> driveReady;
+  auto ready = [&](const String& path) {
+    const String drive = host::UpperCase(host::ExtractFileDrive(path));
+    auto it = driveReady.find(drive);
+    if (it == driveReady.end()) it = driveReady.emplace(drive, IsDriveReady(path)).first;
+    return it->second;
+  };
+  // IsItemSelected against the index.
+  auto stateOf = [&](const String& key) {
+    if (byKey.count(key)) return ssChecked;
+    const String below = IsFolderEntry(key) ? key.substr(0, key.size() - 1) : key + "\\";
+    const String item = below.substr(0, below.size() - 1);
+    for (size_t slash = item.find('\\'); slash != String::npos; slash = item.find('\\', slash + 1))
+      if (byKey.count(item.substr(0, slash + 1) + "*")) return ssChecked;
+    const auto next = byKey.lower_bound(below);
+    return next != byKey.end() && next->first.starts_with(below) ? ssGrayed : ssUnChecked;
+  };
+
+  // The steps of AddPathToSelection, each probe of the file system made once.
+  for (const String& path : wanted) {
+    String entry = path;
+    PathFacts facts = FactsOf(WithoutStar(entry));
+    bool resolved = false;
+    if (resolveLinkedPaths_ && facts.folder && IsLinkedPath(entry)) {
+      entry = GetLinkedPathTarget(entry);
+      facts = FactsOf(WithoutStar(entry));
+      resolved = true;
+    }
+    if (!Canonical(entry, facts)) continue;
+    // PathSelected of the canonical entry.
+    TKivSelectionState state = ssNone;
+    String drivePath = entry;
+    if (const size_t star = drivePath.find('*'); star != String::npos) drivePath.erase(star, 1);
+    if (ready(drivePath)) {
+      String target = entry;
+      PathFacts targetFacts = facts;
+      bool usable = true;
+      // An entry that is not a resolved target was seen not to be a shortcut folder above.
+      const bool linked = (resolved || !resolveLinkedPaths_) && facts.folder && IsLinkedPath(target);
+      if (linked && !resolveLinkedPaths_) {
+        usable = false;
+      } else if (linked) {
+        target = GetLinkedPathTarget(target);
+        targetFacts = FactsOf(WithoutStar(target));
+      }
+      if (usable && Canonical(target, targetFacts)) state = stateOf(Fold(target));
+    }
+    if (state == ssChecked) continue;
+    if (state == ssGrayed) {
+      // RemoveSubFolders of the entry.
+      const String key = host::IncludeTrailingBackslash(Fold(WithoutStar(entry)));
+      auto it = byKey.lower_bound(key);
+      while (it != byKey.end() && it->first.starts_with(key)) {
+        entries[it->second].alive = false;
+        it = byKey.erase(it);
+      }
+    }
+    byKey[Fold(entry)] = entries.size();
+    entries.push_back({std::move(entry), facts, true});
+  }
+
+  host::UpdateGuard<host::TStrings> update{*paths_};
+  for (const Entry& e : entries) {
+    if (!e.alive) continue;
+    if (calculateSize_) {
+      if (IsFolderEntry(e.text)) {
+        StartSizeJob(e.text.substr(0, e.text.size() - 2), +1);
+      } else if (!e.facts.folder) {
+        size_ += e.facts.size;
+        ++fileCount_;
+      }
+    }
+    paths_->Add(e.text);
+  }
 }
 
 // ---- Queries
@@ -528,7 +659,11 @@ void TKivSelectionList::CompletePathSelectedExclude(const String& folder, const 
   }
   if (dir != exclude) {
     const String parent = FolderPart(dir);
-    if (parent == dir) return;
+    if (parent == dir) {
+      // The drive level ("C:" is its own parent): the whole drive is complete.
+      result = dir + "\\";
+      return;
+    }
     CompletePathSelectedExclude(parent + "\\", dir, result);
   } else {
     result = exclude + "\\";
@@ -668,15 +803,21 @@ String TKivSelectionList::FindNext() {
 
 void TKivSelectionList::SaveToIniFile(const String& fileName, const String& section) {
   host::TIniFile ini(fileName);
-  try {
-    ini.EraseSection(section);
-  } catch (const host::EIniFileException&) {
-  }
+  host::TStringList lines;
   for (int i = 0; i < Count(); ++i) {
-    const String entry = paths_->Strings(i);
+    const String& entry = paths_->Strings(i);
     // A key ends at its first "=": such an entry would come back as another path.
     if (entry.find('=') != String::npos) continue;
-    ini.WriteString(section, entry, String{});
+    lines.Add(entry + "=");
+  }
+  if (lines.Count() == 0) {
+    try {
+      ini.EraseSection(section);
+    } catch (const host::EIniFileException&) {
+    }
+  } else {
+    // The whole section in one write: the platform rewrites the file once, not once per entry.
+    ini.WriteSectionValues(section, &lines);
   }
   ini.UpdateFile();
 }

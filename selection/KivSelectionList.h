@@ -8,7 +8,8 @@
 // as a whole with a backslash and an asterisk (C:\Data\*, a drive root C:\*). The list is kept
 // minimal: a folder entry replaces the entries below it, and removing one item from a selected
 // folder replaces the folder entry by the entries of what remains. It is unsorted and searched
-// linearly; a whole folder is a single entry, which keeps it short.
+// linearly; a whole folder is a single entry, which keeps it short. Re-adding a whole list
+// (SetPaths, loading) works over an index instead.
 #pragma once
 
 #include "host/StringList.h"
@@ -147,6 +148,11 @@ class TKivSelectionList : public TKivBaseSelectionList {
   void BeginUpdate() { updating_ = true; }
   void EndUpdate();
 
+  // Re-adds every string in one pass over an index of the entries: the same entries, in the same
+  // order and with the same totals as adding the strings one by one, with one attribute query per
+  // file (two per folder) and one drive query per drive.
+  void SetPaths(const host::TStrings* strings) override;
+
   // ---- Queries
   TKivSelectionState PathSelected(const host::String& path, bool& fullSelected) override;
   using TKivBaseSelectionList::IsPathSelected;
@@ -199,10 +205,11 @@ class TKivSelectionList : public TKivBaseSelectionList {
   // first; the empty string at the end, after which it starts over. A change starts it over.
   host::String FindNext();
 
-  // ---- Persistence: one key per entry, with an empty value.
+  // ---- Persistence: one key per entry, with an empty value; the section is written at once.
   // Entries holding "=" cannot be stored as keys and are left out.
   void SaveToIniFile(const host::String& fileName, const host::String& section);
-  // Replaces the entries by the section's keys, re-validated; totals are computed afresh.
+  // Replaces the entries by the section's keys, re-validated (SetPaths); totals are computed
+  // afresh.
   void LoadFromIniFile(const host::String& fileName, const host::String& section);
 
   // ---- Size jobs

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/Application.h"
+#include "host/Controls.h"
 #include "host/Raii.h"
 #include "shell/ShellGlobals.h"
 
@@ -282,7 +283,16 @@ void ApplyExplorerFont(host::TFont& font) {
   if (GetExplorerLogFont(lf)) font.AssignLogFont(lf);
 }
 
-HWND GetOwningWindowHandle() { return host::Application().Handle(); }
+HWND GetOwningWindowHandle() {
+  if (auto* form = dynamic_cast<host::TWinControl*>(host::Application().MainForm())) {
+    try {
+      if (HWND wnd = form->Handle()) return wnd;
+    } catch (const std::exception&) {
+      // A main form whose window cannot be made leaves the application's window.
+    }
+  }
+  return host::Application().Handle();
+}
 
 bool EnableAutoComplete(HWND edit, bool fileSystem, bool url) {
   DWORD flags = 0;

@@ -85,7 +85,8 @@ void ApplyExplorerFont(host::TFont& font);
 // off (neither); true when the shell accepted it.
 bool EnableAutoComplete(HWND edit, bool fileSystem, bool url);
 
-// Owner window of the shell's dialogs, menus and operations: the application's window.
+// Owner window of the shell's dialogs, menus and operations: the main form's window when there
+// is a main form, else the application's window.
 HWND GetOwningWindowHandle();
 
 }  // namespace zelnor

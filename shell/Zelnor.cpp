@@ -14,11 +14,25 @@ namespace {
 // hiding them is the controls' business.
 constexpr SHCONTF kEnumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
 
-// The owner's window when the owner is a windowed control whose window exists; asking never
-// creates the window.
+// The owner's window when the owner is a windowed control (made now if it has none yet and can
+// have one); nullptr otherwise.
 HWND OwnerWindow(host::TComponent* owner) {
   auto* control = dynamic_cast<host::TWinControl*>(owner);
-  return control && control->HandleAllocated() ? control->Handle() : nullptr;
+  if (!control) return nullptr;
+  if (control->HandleAllocated()) return control->HandleIfAllocated();
+  try {
+    return control->Handle();
+  } catch (const std::exception&) {
+    return nullptr;  // a child control without a parent window
+  }
+}
+
+// True when `path` begins with a drive letter that the system does not have ("Q:\\").
+bool HasMissingDrive(const String& path) {
+  if (path.size() < 2 || path[1] != ':') return false;
+  const char letter = char(path[0] | 0x20);
+  if (letter < 'a' || letter > 'z') return false;
+  return (GetLogicalDrives() & (1u << (letter - 'a'))) == 0;
 }
 
 }  // namespace
@@ -82,14 +96,15 @@ HWND TZelnor::GetWinHandle() const {
 
 void TZelnor::SetDirectory(const String& path) {
   if (!path.empty() && host::SameText(path, folder_)) return;
-  const String oldFolder = folder_;
-  folder_ = path;
   UniquePidl list;
   if (!path.empty()) {
-    list = GetIdListFromPath(nullptr, path);
-    if (!list && IsUNCPath(path)) {
-      ConnectToServer(path);
+    // A drive the system does not have parses as an empty folder: it is not found.
+    if (!HasMissingDrive(path)) {
       list = GetIdListFromPath(nullptr, path);
+      if (!list && IsUNCPath(path)) {
+        ConnectToServer(path);
+        list = GetIdListFromPath(nullptr, path);
+      }
     }
   } else {
     PIDLIST_ABSOLUTE drives = nullptr;
@@ -97,23 +112,24 @@ void TZelnor::SetDirectory(const String& path) {
     list.reset(drives);
     if (!host::HrOk(hr, "SHGetSpecialFolderLocation")) list.reset();
   }
-  if (!list) {
-    folder_ = oldFolder;
-    throw EZelnorError(GetErrorMessageText(ERROR_PATH_NOT_FOUND) + "\r\n" + path);
-  }
+  if (!list) throw EZelnorError(GetErrorMessageText(ERROR_PATH_NOT_FOUND) + "\r\n" + path);
+  // Folder changes only with a successful binding.
   SetFolderIdList(list.get());
 }
 
 void TZelnor::SetFolderIdList(PCItemIDList list) {
-  ReleaseDetails();
+  if (!list) {
+    ReleaseDetails();
+    folderIdList_.reset();
+    DropAbsoluteCache();
+    specialFolder_ = -1;
+    return;
+  }
   // Copy first: the argument may be one of our own blocks.
   UniquePidl copy = CopyItemIdList(list);
-  folderIdList_.reset();
-  DropAbsoluteCache();
-  specialFolder_ = -1;
-  if (!list) return;
   if (!copy) throw std::bad_alloc();
 
+  // Bound first: a folder that cannot be bound leaves the instance as it was.
   host::ComPtr<IShellFolder> folder;
   if (GetItemIdListDepth(copy.get()) != 0 && !SameItemIdList(copy.get(), DesktopIdList())) {
     constexpr char kNoFolder[] = "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder";
@@ -124,12 +140,16 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
     folder = Desktop();
     copy = CopyItemIdList(DesktopIdList());
   }
+  String path = GetPathFromPidl(copy.get());
+  if (!path.empty() && path.back() != '\\') path += '\\';
+
+  ReleaseDetails();
+  DropAbsoluteCache();
+  specialFolder_ = -1;
   SetShellfolder(folder.Get());
   folderIdList_ = std::move(copy);
   SetItemIdList(nullptr);
-
-  folder_ = GetPathFromPidl(folderIdList_.get());
-  if (!folder_.empty() && folder_.back() != '\\') folder_ += '\\';
+  folder_ = std::move(path);
 }
 
 UniquePidl TZelnor::GetFolderIdList() const {

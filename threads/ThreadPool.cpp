@@ -10,7 +10,9 @@ namespace zelnor {
 // ---- TKivThread
 
 TKivThread::TKivThread() : TKivThread(-1) {
-  id_ = int(reinterpret_cast<intptr_t>(Handle()));
+  // A thread waiting its turn has no platform handle yet: the default IDs are counted instead.
+  static std::atomic<int> next{0x100000};
+  id_ = next.fetch_add(1);
 }
 
 TKivThread::TKivThread(int id) : host::TThread(true), id_(id) {
@@ -32,7 +34,23 @@ void TKivThread::DoTerminate() {
 TThreadPool::TThreadPool() : link_(std::make_shared<Link>(Link{this})) {}
 
 TThreadPool::~TThreadPool() {
-  TerminateThreads(true);
+  destroying_ = true;  // ends are taken out of the list without events from here on
+  std::vector<TKivThread*> unstarted;
+  {
+    auto lock = lock_.Lock();
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) (*it)->Terminate();
+    std::erase_if(items_, [&](TKivThread* t) {
+      if (t->IsStarted()) return false;
+      unstarted.push_back(t);
+      return true;
+    });
+  }
+  // A thread that never started has no platform thread: it is freed here, as it would have freed
+  // itself.
+  for (TKivThread* t : unstarted) delete t;
+  // All were asked at once; one time-out covers them all.
+  const ULONGLONG deadline = GetTickCount64() + THREAD_STOP_TIMEOUT_MS;
+  while (Count() > 0 && GetTickCount64() < deadline) PumpFor(1);
   link_->pool = nullptr;  // threads left to finish alone report to no one
 }
 
@@ -118,6 +136,7 @@ void TThreadPool::Deleted(TKivThread* thread) {
   // The thread is out of the list, so this only sets its flag and lets a waiting one run to its
   // end; it does not wait.
   TerminateThreadSecure(thread);
+  if (destroying_) return;
   if (Count() == 0) {
     DoAllThreadsTerminated();
   } else {
@@ -179,16 +198,22 @@ void TThreadPool::TerminateThreads(bool wait) {
     for (auto it = items_.rbegin(); it != items_.rend(); ++it) (*it)->Terminate();
   }
   if (!wait) return;
+  // Every thread has been asked at once, so one time-out covers all that run; waiting ones start
+  // in their turn, see their flag and end at once.
+  const ULONGLONG deadline = GetTickCount64() + THREAD_STOP_TIMEOUT_MS;
   for (;;) {
-    PumpFor(0);
-    TKivThread* first;
+    StartWaiting();
+    PumpFor(1);
+    if (Count() == 0) break;
+    if (GetTickCount64() < deadline) continue;
+    // Those that run past the time-out are left to finish alone, which makes room for the rest.
+    std::vector<TKivThread*> stuck;
     {
       auto lock = lock_.Lock();
-      if (items_.empty()) break;
-      first = items_.front();
+      for (TKivThread* t : items_)
+        if (t->IsStarted()) stuck.push_back(t);
     }
-    // Also waits for a thread whose end is already on its way to the main thread.
-    StopAndWait(first);
+    for (TKivThread* t : stuck) RemoveFromList(t);
   }
 }
 
@@ -198,7 +223,7 @@ void TThreadPool::ThreadHasTerminated(host::TObject* sender) {
   auto* thread = dynamic_cast<TKivThread*>(sender);
   // A thread taken out of the pool earlier ends unreported.
   if (!thread || !Contains(thread)) return;
-  DoThreadTerminated(thread);
+  if (!destroying_) DoThreadTerminated(thread);
   Remove(thread);
 }
 

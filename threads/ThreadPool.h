@@ -22,7 +22,7 @@ namespace zelnor {
 // thread leaves the apartment.
 class TKivThread : public host::TThread {
  public:
-  // ID -1 becomes the platform handle value, so that every live thread has a distinct ID.
+  // The default ID is a number no other thread made this way has.
   TKivThread();
   explicit TKivThread(int id);
 
@@ -52,8 +52,11 @@ using TKivThreadEvent = std::function<void(TKivThread* thread)>;
 // A list of worker threads of one owner. The pool never frees its threads (they free themselves);
 // a thread leaves the pool when its end has been reported on the main thread, when it is removed,
 // or when it does not stop within THREAD_STOP_TIMEOUT_MS of a stop request (it is then left to
-// finish alone; its end is reported to no one and it still frees itself).
-// Every operation and every event runs on the main thread.
+// finish alone; its end is reported to no one and it still frees itself). A queued thread is only
+// an object: its platform thread is made when the pool starts it.
+// Every operation and every event runs on the main thread. Destroying the pool asks every thread
+// to stop at once and waits at most THREAD_STOP_TIMEOUT_MS for all of them together; threads that
+// never started are freed without running, and no event fires from the destructor.
 class TThreadPool : public host::TObject {
  public:
   static constexpr int DEFAULT_MAX_RUNNING_THREADS = 15;
@@ -93,7 +96,8 @@ class TThreadPool : public host::TObject {
   // THREAD_STOP_TIMEOUT_MS; then it is taken out of the pool. Returns at once for nil and for a
   // thread that is already finishing.
   void TerminateThreadSecure(TKivThread* thread);
-  // Asks every thread to stop; with `wait`, returns only when the pool is empty.
+  // Asks every thread to stop; with `wait`, returns only when the pool is empty: the running
+  // threads share one THREAD_STOP_TIMEOUT_MS, the waiting ones start and end in their turn.
   void TerminateThreads(bool wait);
 
   // ---- Events
@@ -129,6 +133,7 @@ class TThreadPool : public host::TObject {
   int maxRunning_ = DEFAULT_MAX_RUNNING_THREADS;
   mutable host::TCriticalSection lock_;
   std::shared_ptr<Link> link_;
+  bool destroying_ = false;
 };
 
 }  // namespace zelnor

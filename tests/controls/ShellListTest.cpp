@@ -12,6 +12,7 @@
 
 #include "DetailsFolder.h"
 #include "Modal.h"
+#include "Outside.h"
 #include "Pump.h"
 #include "ShellListSupport.h"
 #include "controls/ShellList.h"
@@ -385,6 +386,15 @@ TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
   list->SetPath(inner);
   ASSERT_TRUE(RemoveDirectoryW(host::ToWide(inner).c_str())) << GetLastError();
   list->FileChange();
+  EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
+}
+
+TEST_F(ShellListTest, FolderRemovedByAnotherProgramShowsMyComputer) {
+  TempDir outer;
+  const String inner = outer.Folder("inner");
+  list->SetPath(inner);
+  // Nobody tells the list: its own watch has to notice.
+  ASSERT_TRUE(testing_support::RemoveFolderFromOutside(host::ToWide(inner)));
   EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
 }
 

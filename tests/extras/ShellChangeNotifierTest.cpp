@@ -5,8 +5,10 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "Outside.h"
 #include "Pump.h"
 #include "shell/TempDir.h"
 #include "extras/ShellChangeNotifier.h"
@@ -238,6 +240,106 @@ TEST(ShellChangeNotifier, OnChangeComesLaterOncePerReportInOrderAndStopDropsIt) 
   n.Stop();
   DrainPostedMessages();
   EXPECT_EQ(r.delivered.size(), 3u);
+
+  // Switching off is a stop too.
+  n.Start();
+  AnnounceCreate(dir.File("e.txt"));
+  n.SetEnabled(false);
+  DrainPostedMessages();
+  EXPECT_EQ(r.delivered.size(), 3u);
+}
+
+TEST(ShellChangeNotifier, RestartsKeepTheOnChangeOfReportsAlreadyMade) {
+  TempDir dir, other;
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetDirectory(dir.Path());
+  Recorder r(n);
+  std::vector<String> files;
+  auto announce = [&](const char* name) {
+    files.push_back(dir.File(name));
+    AnnounceCreate(files.back());
+  };
+  announce("recursive.txt");
+  // Wine's shell reports nothing below a folder registered without its subfolders: back again.
+  n.SetRecursive(false);
+  n.SetRecursive(true);
+  announce("filter.txt");
+  n.SetNotificationEvent(neFileChange, false);
+  announce("directories.txt");
+  n.SetDirectory(other.Path());
+  announce("pidl.txt");
+  UniquePidl folder{GetIdListFromPath(Desktop(), dir.Path())};
+  n.SetPIDL(folder.get());
+  ASSERT_EQ(r.immediate.size(), 4u);
+  EXPECT_TRUE(r.delivered.empty());
+  DrainPostedMessages();
+  ASSERT_EQ(r.delivered.size(), 4u);
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_TRUE(host::SameText(r.delivered[i].path1, files[i])) << r.delivered[i].path1;
+  }
+}
+
+TEST(ShellChangeNotifier, BurstForOneFolderGivesOneFolderUpdateToOnChange) {
+  TempDir dir;
+  const String sub = dir.Folder("sub");
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetDirectory(dir.Path());
+  Recorder r(n);
+  // Reports of one folder come faster than they are delivered.
+  const int burst = int(TKivShellChangeNotifier::BURST_REPORTS) + 8;
+  for (int i = 0; i < burst; ++i) AnnounceCreate(dir.File("f" + host::IntToStr(i) + ".txt"));
+  AnnounceCreate(sub + "\\one.txt");
+  EXPECT_EQ(r.immediate.size(), size_t(burst + 1)) << "every report is handled at once";
+  DrainPostedMessages();
+  ASSERT_EQ(r.delivered.size(), 2u);
+  EXPECT_EQ(r.delivered[0].event, neFolderUpdate);
+  EXPECT_TRUE(host::SameText(r.delivered[0].path1, dir.Path())) << r.delivered[0].path1;
+  EXPECT_EQ(r.delivered[1].event, neFileCreate);
+  EXPECT_TRUE(host::SameText(r.delivered[1].path1, sub + "\\one.txt"));
+
+  // Up to the limit each report is delivered, in order; one equal to the last about the same
+  // object adds nothing (here it passes the duplicate filter, which keeps time).
+  ClockedNotifier c;
+  c.SetFileSystemWatch(fwOff);
+  Recorder rc(c);
+  const String a = dir.File("a.txt"), b = dir.File("b.txt");
+  UniquePidl listA{GetIdListFromPath(Desktop(), a)}, listB{GetIdListFromPath(Desktop(), b)};
+  const std::pair<LONG, PCItemIDList> reports[] = {
+      {SHCNE_CREATE, listA.get()},     {SHCNE_CREATE, listB.get()},
+      {SHCNE_DELETE, listA.get()},     {SHCNE_UPDATEITEM, listB.get()},
+      {SHCNE_UPDATEITEM, listB.get()}, {SHCNE_CREATE, listA.get()}};
+  for (auto [code, list] : reports) {
+    c.now += 3000;
+    SendReport(c, code, list);
+  }
+  EXPECT_EQ(rc.immediate.size(), 6u);
+  DrainPostedMessages();
+  ASSERT_EQ(rc.delivered.size(), 5u);
+  const TNotificationEvent order[] = {neFileCreate, neFileCreate, neFileDelete, neFileChange,
+                                      neFileCreate};
+  const String paths[] = {a, b, a, b, a};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(rc.delivered[i].event, order[i]) << i;
+    EXPECT_TRUE(host::SameText(rc.delivered[i].path1, paths[i])) << i;
+  }
+}
+
+TEST(ShellChangeNotifier, BurstOfPlainFilesReachesOnChangePidlAsOneFolderUpdate) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  TempDir dir;
+  TKivShellChangeNotifier n;
+  n.SetRecursive(false);
+  n.SetDirectory(dir.Path());
+  ASSERT_TRUE(n.WatchingFileSystem());
+  Recorder r(n);
+  // Made while the notifier's thread is busy: the watch gathers them all.
+  const int count = 300;
+  for (int i = 0; i < count; ++i) dir.File("burst" + host::IntToStr(i) + ".txt");
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFolderUpdate, dir.Path()); })) << r.Dump();
+  DrainPostedMessages();
+  EXPECT_LT(r.immediate.size(), size_t(count) / 2) << r.Dump();
 }
 
 TEST(ShellChangeNotifier, NoDeliveryAfterDestruction) {
@@ -384,6 +486,23 @@ TEST(ShellChangeNotifier, RecursiveWatchSeesSubfoldersAndFilterApplies) {
   EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFileCreate, deep); }, 3000)) << r.Dump();
   DrainPostedMessages();
   for (const auto& rep : r.immediate) EXPECT_NE(rep.event, neFileChange);
+}
+
+TEST(ShellChangeNotifier, FileSystemWatchReportsTheDeletionOfTheWatchedFolderItself) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  TempDir outer;
+  for (bool recursive : {false, true}) {
+    const String watched = outer.Folder(recursive ? "recursive" : "flat");
+    TKivShellChangeNotifier n;
+    n.SetRecursive(recursive);
+    n.SetDirectory(watched);
+    ASSERT_TRUE(n.WatchingFileSystem());
+    Recorder r(n);
+    // Another program removes it; the watch's pending read does not end by itself.
+    ASSERT_TRUE(testing_support::RemoveFolderFromOutside(host::ToWide(watched)));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFolderDelete, watched); }, 5000))
+        << "recursive " << recursive << "\n" << r.Dump();
+  }
 }
 
 TEST(NotifyThread, RunsItsCallbackOnTheMainThread) {

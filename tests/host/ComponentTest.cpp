@@ -70,3 +70,35 @@ TEST(Component, DesigningReachesOwnedComponentsAndNewcomers) {
   EXPECT_FALSE(grandchild->Has(TComponentStateFlag::csDesigning));
   freed.clear();
 }
+
+TEST(Component, FindComponentFollowsRenamesRemovalsAndOwnerChanges) {
+  TComponent owner, other;
+  auto* a = new TProbe(&owner);
+  a->SetName("Alpha");
+  auto* b = new TProbe(&owner);
+  b->SetName("Beta");
+  auto* unnamed = new TProbe(&owner);
+  EXPECT_EQ(owner.FindComponent("alpha"), a);
+  EXPECT_EQ(owner.FindComponent("BETA"), b);
+  EXPECT_EQ(owner.FindComponent(""), nullptr);
+  EXPECT_THROW(b->SetName("ALPHA"), EComponentError);
+
+  a->SetName("Gamma");
+  EXPECT_EQ(owner.FindComponent("Alpha"), nullptr);
+  EXPECT_EQ(owner.FindComponent("gamma"), a);
+  b->SetName("Alpha");  // free again
+  EXPECT_EQ(owner.FindComponent("alpha"), b);
+
+  other.InsertComponent(a);
+  EXPECT_EQ(owner.FindComponent("Gamma"), nullptr);
+  EXPECT_EQ(other.FindComponent("Gamma"), a);
+  unnamed->SetName("Late");
+  EXPECT_EQ(owner.FindComponent("late"), unnamed);
+  delete b;
+  EXPECT_EQ(owner.FindComponent("Alpha"), nullptr);
+
+  // Names outside ASCII are found in any letter case the system folds.
+  auto* wide = new TProbe(&owner);
+  wide->SetName("\xC3\x84pfel");  // Äpfel
+  EXPECT_EQ(owner.FindComponent("\xC3\xA4PFEL"), wide);
+}

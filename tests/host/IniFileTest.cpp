@@ -197,3 +197,81 @@ TEST_F(IniFile, EraseWriteAndFlushLeaveOneLinePerEntry) {
             (std::vector<String>{"C:\\Data\\*", "C:\\Notes\\a.txt", "C:\\\xD0\x96\\*"}));
   EXPECT_FALSE(again.ValueExists("Keep", "k"));
 }
+
+TEST_F(IniFile, LineWithoutKeyIsSkippedAndTheRestOfTheSectionRead) {
+  const String file = Path("keyless.ini");
+  const std::string text = "[S]\r\na=1\r\n=x\r\nb=2\r\n=\r\nc=3\r\n[T]\r\nd=4\r\n";
+  for (const bool unicode : {false, true}) {
+    if (unicode)
+      WriteUtf16(file, text);
+    else
+      WriteBytes(file, text);
+    TIniFile ini(file);
+    TStringList keys;
+    ini.ReadSection("S", &keys);
+    EXPECT_EQ(Items(keys), (std::vector<String>{"a", "b", "c"})) << "unicode " << unicode;
+    ini.ReadSectionValues("S", &keys);
+    EXPECT_EQ(Items(keys), (std::vector<String>{"a=1", "b=2", "c=3"}));
+    ini.ReadSection("T", &keys);
+    EXPECT_EQ(Items(keys), (std::vector<String>{"d"}));
+    ini.UpdateFile();
+  }
+}
+
+TEST_F(IniFile, AnsiFileBecomesUtf16WithAllItsSectionsWhenATextDoesNotFitIt) {
+  const String file = Path("ansi.ini");
+  WriteBytes(file, "; a comment\r\n[First]\r\nName=Cafe\r\n\r\n[Second]\r\nx=1\r\ny=2\r\n");
+  {
+    TIniFile ini(file);
+    ini.WriteString("First", "Plain", "ascii only");
+    ini.UpdateFile();
+  }
+  EXPECT_EQ(Bytes(file).substr(0, 4), "; a ") << "text that fits leaves the file as it is";
+
+  TIniFile ini(file);
+  ini.WriteString("Second", kKey, kValue);
+  ini.WriteString(kSection, "k", kValue);
+  ini.UpdateFile();
+  EXPECT_EQ(Bytes(file).substr(0, 2), "\xFF\xFE");
+  const String text = Utf16Text(file);
+  EXPECT_NE(text.find("; a comment"), String::npos) << text;
+  TIniFile again(file);
+  EXPECT_EQ(again.ReadString("First", "Name", ""), "Cafe");
+  EXPECT_EQ(again.ReadString("First", "Plain", ""), "ascii only");
+  EXPECT_EQ(again.ReadString("Second", "x", ""), "1");
+  EXPECT_EQ(again.ReadString("Second", "y", ""), "2");
+  EXPECT_EQ(again.ReadString("Second", kKey, ""), kValue);
+  EXPECT_EQ(again.ReadString(kSection, "k", ""), kValue);
+}
+
+TEST_F(IniFile, SectionWrittenAtOnceReplacesItsKeysAndKeepsTheOthers) {
+  const String file = Path("whole.ini");
+  TIniFile ini(file);
+  ini.WriteString("Paths", "Old", "1");
+  ini.WriteString("Keep", "k", "v");
+  TStringList lines;
+  lines.Add("C:\\Data\\*=");
+  lines.Add("C:\\Notes\\a.txt=");
+  lines.Add("C:\\\xD0\x96\\*=");
+  lines.Add("plain");
+  lines.Add("value=with=equals");
+  ini.WriteSectionValues("Paths", &lines);
+  ini.UpdateFile();
+
+  TIniFile again(file);
+  TStringList keys;
+  again.ReadSection("Paths", &keys);
+  EXPECT_EQ(Items(keys), (std::vector<String>{"C:\\Data\\*", "C:\\Notes\\a.txt", "C:\\\xD0\x96\\*",
+                                              "plain", "value"}));
+  EXPECT_EQ(again.ReadString("Paths", "value", ""), "with=equals");
+  EXPECT_EQ(again.ReadString("Keep", "k", ""), "v");
+
+  TStringList bad;
+  bad.Add("=no key");
+  EXPECT_THROW(ini.WriteSectionValues("Paths", &bad), EIniFileException);
+  bad.Clear();
+  bad.Add("k=two\r\nlines");
+  EXPECT_THROW(ini.WriteSectionValues("Paths", &bad), EIniFileException);
+  again.ReadSection("Paths", &keys);
+  EXPECT_EQ(keys.Count(), 5) << "a refused section leaves the old one";
+}

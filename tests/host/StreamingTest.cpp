@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 using namespace host;
 
 namespace {
@@ -299,6 +302,42 @@ TEST_F(Streaming, ReferencesAndEventsAreBoundOnceTheWholeFormIsRead) {
   EXPECT_EQ(a->Partner(), nullptr);
 }
 
+TEST_F(Streaming, HexadecimalNumbersAreValuesWithinSixtyFourBits) {
+  auto form = Read(
+      "object F: TTestForm\n"
+      "  object A: TTestWidget\n    Big = $7FFFFFFFFFFFFFFF\n    Count = -$10\n  end\n"
+      "  object B: TTestWidget\n    Big = -$8000000000000000\n    Count = $7FFFFFFF\n  end\n"
+      "end\n");
+  auto* a = static_cast<TTestWidget*>(form->FindComponent("A"));
+  auto* b = static_cast<TTestWidget*>(form->FindComponent("B"));
+  EXPECT_EQ(a->big, std::numeric_limits<int64_t>::max());
+  EXPECT_EQ(a->Count(), -16);
+  EXPECT_EQ(b->big, std::numeric_limits<int64_t>::min());
+  EXPECT_EQ(b->Count(), 0x7FFFFFFF);
+}
+
+TEST_F(Streaming, ThousandsOfSiblingsAreFoundByName) {
+  String text = "object F: TTestForm\n";
+  const int count = 4000;
+  for (int i = 0; i < count; ++i) {
+    const String name = "W" + std::to_string(i);
+    text += "  object " + name + ": TTestWidget\n";
+    if (i > 0) text += "    Partner = w" + std::to_string(i - 1) + "\n";
+    text += "  end\n";
+  }
+  text += "end\n";
+  auto form = Read(text);
+  ASSERT_EQ(form->ComponentCount(), count);
+  for (int i : {0, 1, 1999, 3999}) {
+    auto* w = static_cast<TTestWidget*>(form->FindComponent("w" + std::to_string(i)));
+    ASSERT_NE(w, nullptr) << i;
+    EXPECT_EQ(w->Name(), "W" + std::to_string(i));
+    if (i > 0) {
+      EXPECT_EQ(w->Partner(), form->Components(i - 1));
+    }
+  }
+}
+
 TEST_F(Streaming, LoadedRunsOnceInCreationOrderAfterLoading) {
   auto form = Read(
       "object Form1: TTestForm\n"
@@ -406,10 +445,23 @@ TEST_F(Streaming, BadTextIsRejectedWithItsLineAndLeavesNothingBehind) {
       {"object F: TTestForm\n  object A: TTestWidget\n    Caption = #99999999\n  end\nend\n", 3,
        "Invalid character code"},
       {"object F: TTestForm\n  ~\nend\n", 2, "Invalid character"},
+      {"object F: TTestForm\n  object A: TTestWidget\n  end\n  object A: TTestWidget\n  end\nend\n", 4,
+       "A component named A already exists"},
+      {"object F: TTestForm\n  object A: TTestWidget\n    object a: TTestWidget\n    end\n  end\nend\n",
+       3, "A component named a already exists"},
+      {"object F: TTestForm\n  object A: TTestWidget\n    Big = $FFFFFFFFFFFFFFFF\n  end\nend\n", 3,
+       "Number out of range"},
+      {"object F: TTestForm\n  object A: TTestWidget\n    Big = $8000000000000000\n  end\nend\n", 3,
+       "Number out of range"},
+      {"object F: TTestForm\n  object A: TTestWidget\n    Big = -$8000000000000001\n  end\nend\n",
+       3, "Number out of range"},
+      {"object F: TTestForm\n  object A: TTestWidget\n    Big = $10000000000000000\n  end\nend\n",
+       3, "Invalid number"},
       {"", 1, "'object' expected"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
+    journal.clear();
     try {
       Read(c.text);
       ADD_FAILURE() << "no error";
@@ -419,6 +471,21 @@ TEST_F(Streaming, BadTextIsRejectedWithItsLineAndLeavesNothingBehind) {
       EXPECT_EQ(e.Message().rfind("Line " + std::to_string(c.line) + ": ", 0), 0u) << e.Message();
     }
     EXPECT_EQ(liveWidgets, 0);
+    for (const String& entry : journal) EXPECT_EQ(entry.find("Loaded"), String::npos) << entry;
+  }
+
+  // A null byte is no symbol and no part of a quoted string; the message stays whole.
+  const std::string nulls[] = {std::string("object F: TTestForm\n  Title ") + '\0' + "= 'x'\nend\n",
+                               std::string("object F: TTestForm\n  Title = 'a") + '\0' + "b'\nend\n"};
+  for (const std::string& text : nulls) {
+    try {
+      Read(text);
+      ADD_FAILURE() << "no error";
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Line(), 2);
+      EXPECT_NE(e.Message().find("Invalid character"), String::npos) << e.Message();
+      EXPECT_EQ(e.Message().find('\0'), String::npos);
+    }
   }
 
   // Reading into an existing root frees only what the read created, and clears its loading state.

@@ -37,22 +37,37 @@ class TLambdaThread : public TThread {
 
 }  // namespace
 
-TEST(Thread, CreatedSuspendedWithHandleAndRunsOnStart) {
+TEST(Thread, CreatedSuspendedWithoutPlatformThreadWhichStartMakes) {
   std::atomic<bool> ran{false};
-  TLambdaThread t([&](TLambdaThread&) { ran = true; });
-  EXPECT_NE(t.Handle(), nullptr);
-  EXPECT_NE(t.ThreadID(), 0u);
+  std::atomic<DWORD> runningOn{0};
+  TLambdaThread t([&](TLambdaThread&) {
+    ran = true;
+    runningOn = GetCurrentThreadId();
+  });
+  // Waiting costs no platform thread.
+  EXPECT_EQ(t.Handle(), nullptr);
+  EXPECT_EQ(t.ThreadID(), 0u);
   EXPECT_TRUE(t.Suspended());
   EXPECT_FALSE(t.Finished());
   t.SetPriority(tpHigher);
   EXPECT_EQ(t.Priority(), tpHigher);
   EXPECT_THROW(t.WaitFor(), EThread);
   t.Start();
+  EXPECT_NE(t.Handle(), nullptr);
+  EXPECT_NE(t.ThreadID(), 0u);
+  EXPECT_EQ(t.Priority(), tpHigher) << "the priority set before the start holds";
   EXPECT_FALSE(t.Suspended());
   EXPECT_THROW(t.Start(), EThread);
   t.WaitFor();
   EXPECT_TRUE(ran);
+  EXPECT_EQ(runningOn, t.ThreadID());
   EXPECT_TRUE(t.Finished());
+
+  // A thread that never started goes without a platform thread to wait for.
+  bool destroyed = false;
+  delete new TLambdaThread([&](TLambdaThread&) { ran = false; }, &destroyed);
+  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(ran);
 }
 
 TEST(Thread, SynchronizeRunsOnTheMainThreadWhileItPumps) {

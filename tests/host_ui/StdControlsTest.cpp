@@ -142,6 +142,34 @@ TEST(FormFile, VisualPropertiesWriteAndReadBack) {
   EXPECT_EQ(WriteComponentText(again.get()), text);
 }
 
+TEST(FormFile, VisibleTrueShowsTheFormOnceRead) {
+  int shows = 0;
+  TEventHandlers handlers;
+  handlers.Register<TNotifyEvent>("ShownHandler", [&](TObject*) { ++shows; });
+  std::unique_ptr<TForm> form(TForm::CreateFromText(R"(object Shown: TForm
+  Left = 40
+  Top = 40
+  ClientWidth = 200
+  ClientHeight = 100
+  Visible = True
+  OnShow = ShownHandler
+end
+)",
+                                                    nullptr, handlers));
+  EXPECT_TRUE(form->Visible());
+  ASSERT_TRUE(form->HandleAllocated());
+  EXPECT_TRUE(IsWindowVisible(form->HandleIfAllocated()));
+  EXPECT_EQ(shows, 1);
+  // Show on a form already on the screen only brings it to the front.
+  form->Show();
+  EXPECT_EQ(shows, 1);
+
+  // Visible left out: read without a window.
+  auto hidden = ReadForm("object Hidden: TForm\r\nend\r\n");
+  EXPECT_FALSE(hidden->Visible());
+  EXPECT_FALSE(hidden->HandleAllocated());
+}
+
 TEST(Label, AutoSizeMeasuresItsTextOnADeviceContext) {
   TForm form;
   form.SetBorderStyle(bsNone);

@@ -297,6 +297,88 @@ TEST_F(SelectionListTest, CompletenessFindsTheHighestCompleteFolder) {
   EXPECT_FALSE(list.CompleteChildPathSelected(x));
 }
 
+TEST_F(SelectionListTest, WholeDriveCompleteGivesTheDriveRoot) {
+  // Every object in the root of C: selected: the drive is complete.
+  list.SetCalculateSize(false);
+  std::vector<String> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(L"C:\\*", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    const String name = host::ToUtf8(found.cFileName);
+    if (name == "." || name == "..") continue;
+    names.push_back(name);
+    list.Paths()->Add((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "C:\\" + name + "\\*"
+                                                                           : "C:\\" + name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  ASSERT_GE(names.size(), 2u);
+  String result;
+  list.CompletePathSelected("C:\\" + names.front(), result);
+  EXPECT_EQ(result, "C:\\");
+  list.CompletePathSelected("C:\\" + names.back(), result);
+  EXPECT_EQ(result, "C:\\");
+  zelnor::UniquePidl item{zelnor::GetIdListFromPath(nullptr, "C:\\" + names.front())};
+  zelnor::UniquePidl complete = list.CompletePIDLSelected(item.get());
+  ASSERT_NE(complete, nullptr);
+  EXPECT_EQ(zelnor::GetPathFromPidl(complete.get()), "C:\\");
+
+  // Added, the root merges every entry into one.
+  list.AddPathToSelection(result);
+  EXPECT_EQ(Entries(list), std::vector<String>{"C:\\*"});
+
+  // One object of the root not selected: the item itself.
+  list.Paths()->Clear();
+  for (size_t i = 1; i < names.size(); ++i) list.AddPathToSelection("C:\\" + names[i]);
+  list.CompletePathSelected("C:\\" + names[1], result);
+  EXPECT_EQ(result, "C:\\" + names[1]);
+}
+
+TEST_F(SelectionListTest, SettingPathsAtOnceGivesWhatAddingOneByOneGives) {
+  const String link = dir.Folder("LinkToSub");
+  ASSERT_TRUE(MakeShortcut(link + "\\target.lnk", sub));
+  const std::vector<std::vector<String>> cases = {
+      {y, z, sub, x, d},                                 // a folder absorbs what came before
+      {sub, y, d, data + "\\Sub\\*", data + "\\", x},    // covered ones are dropped
+      {x, data + "\\gone.txt", "", ".", "..", w, other},   // missing and odd paths go
+      {link, y, data + "\\Sub", link + "\\*"},            // a shortcut folder is its target
+      {deep, y, data, empty, "c:\\" + x.substr(3)},       // another spelling of a covered file
+      {d, deep, sub, data, "D" + x.substr(1)}};
+  for (const bool resolve : {true, false}) {
+    for (const auto& wanted : cases) {
+      TKivSelectionList oneByOne, atOnce;
+      oneByOne.SetResolveLinkedPaths(resolve);
+      atOnce.SetResolveLinkedPaths(resolve);
+      for (const String& p : wanted) oneByOne.AddPathToSelection(p);
+      host::TStringList strings;
+      for (const String& p : wanted) strings.Add(p);
+      int changes = 0;
+      atOnce.OnChange = [&](host::TObject*) { ++changes; };
+      atOnce.SetPaths(&strings);
+      EXPECT_EQ(Entries(atOnce), Entries(oneByOne)) << "case starting " << wanted.front();
+      EXPECT_LE(changes, 2);
+      WaitForTotals(oneByOne);
+      WaitForTotals(atOnce);
+      EXPECT_EQ(atOnce.Size(), oneByOne.Size());
+      EXPECT_EQ(atOnce.FileCount(), oneByOne.FileCount());
+    }
+  }
+}
+
+TEST_F(SelectionListTest, LoadingReadsPastALineWithoutKey) {
+  const String ini = dir.Path() + "\\keyless.ini";
+  const std::wstring text = L"\xFEFF[Selection]\r\n" + host::ToWide(x) + L"=\r\n=stray\r\n" +
+                            host::ToWide(sub) + L"\\*=\r\n";
+  {
+    host::UniqueFile f{CreateFileW(host::ToWide(ini).c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    DWORD written = 0;
+    WriteFile(f.get(), text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
+  }
+  list.LoadFromIniFile(ini, "Selection");
+  EXPECT_EQ(Entries(list), (std::vector<String>{x, sub + "\\*"}));
+}
+
 TEST_F(SelectionListTest, FindNextReturnsFilesThenFolderContentsDepthFirstThenStartsOver) {
   list.AddPathToSelection(w);
   list.AddPathToSelection(sub);

@@ -179,7 +179,49 @@ TEST(ZelnorBinding, BindingErrorsCarryTheirMessages) {
   } catch (const EZelnorError& e) {
     EXPECT_EQ(e.Message(), "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder");
   }
-  EXPECT_EQ(nav.GetFolderIdList(), nullptr);
+  // The instance keeps its folder.
+  EXPECT_EQ(GetPathFromPidl(nav.GetFolderIdList().get()), dir.Path());
+}
+
+TEST(ZelnorBinding, FailedBindingLeavesTheInstanceAsItWas) {
+  TempDir dir;
+  const String file = dir.File("a.txt", "x");
+  dir.File("b.txt", "y");
+  TZelnor nav;
+  nav.SetDirectory(dir.Path());
+  nav.SetObjectName("b.txt");
+  auto expectUnchanged = [&](const char* what) {
+    EXPECT_EQ(nav.Folder(), WithBackslash(dir.Path())) << what;
+    EXPECT_EQ(GetPathFromPidl(nav.GetFolderIdList().get()), dir.Path()) << what;
+    EXPECT_EQ(nav.GetSpecialFolder(), SF_FILESYSTEMFOLDER) << what;
+    EXPECT_EQ(nav.GetObjectName(), "b.txt") << what;
+    EXPECT_EQ(ChildSet(nav), (std::set<String>{"a.txt", "b.txt"})) << what;
+    nav.SetObjectName("b.txt");
+  };
+
+  // A file parses but cannot be bound as a folder; asking twice fails twice.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_THROW(nav.SetDirectory(file), EZelnorError);
+    expectUnchanged("file");
+  }
+  EXPECT_THROW(nav.SetDirectory("C:\\con"), EZelnorError);
+  expectUnchanged("device name");
+
+  // A drive the system does not have is not found, like a missing folder.
+  const DWORD drives = GetLogicalDrives();
+  char letter = 'Z';
+  while (letter > 'D' && (drives & (1u << (letter - 'A')))) --letter;
+  ASSERT_FALSE(drives & (1u << (letter - 'A'))) << "every drive letter is taken";
+  const String missingDrive = String(1, letter) + ":\\";
+  try {
+    nav.SetDirectory(missingDrive);
+    FAIL() << "no error";
+  } catch (const EZelnorError& e) {
+    EXPECT_EQ(e.Message(), GetErrorMessageText(3) + "\r\n" + missingDrive);
+  }
+  expectUnchanged("missing drive");
+  EXPECT_THROW(nav.SetDirectory(String(1, letter) + ":\\folder"), EZelnorError);
+  expectUnchanged("folder on a missing drive");
 }
 
 TEST(ZelnorBinding, ObjectNameFoundByDisplayNameWhenNotParseable) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
 #include "Pump.h"
 
 #include <atomic>
@@ -225,15 +227,78 @@ TEST(ThreadPool, TerminateThreadsReturnsAtOnceWithoutWaitAndWhenEmptyWithWait) {
   ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 4; }));
 }
 
-TEST(ThreadPool, DestroyingThePoolStopsItsThreadsFirst) {
+TEST(ThreadPool, DestroyingThePoolStopsItsThreadsFirstAndFreesTheWaitingOnes) {
   Probe probe;
+  Recorder rec;
   auto pool = std::make_unique<TThreadPool>();
+  rec.Attach(*pool);
   pool->SetMaxRunningThreads(2);
   for (int i = 0; i < 3; ++i) pool->Add(new TGateThread(probe));
   ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 2; }));
   pool.reset();
-  EXPECT_EQ(probe.exited, 3);
+  EXPECT_EQ(probe.exited, 2);
+  EXPECT_EQ(probe.started, 2) << "the waiting thread is freed without running";
   ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 3; }));
+  // The destructor reports nothing.
+  EXPECT_TRUE(rec.ended.empty());
+  EXPECT_EQ(rec.allEnded, 0);
+}
+
+TEST(ThreadPool, DestroyingWaitsOnceForAllThreadsThatIgnoreTheirFlag) {
+  Probe probe;
+  Recorder rec;
+  std::vector<TGateThread*> stubborn;
+  auto pool = std::make_unique<TThreadPool>();
+  rec.Attach(*pool);
+  for (int i = 0; i < 4; ++i) pool->Add(stubborn.emplace_back(new TGateThread(probe, false)));
+  pool->Add(new TGateThread(probe));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 5; }));
+  const ULONGLONG start = GetTickCount64();
+  pool.reset();
+  const ULONGLONG took = GetTickCount64() - start;
+  // One time-out for all of them, not one after the other.
+  EXPECT_GE(took, TThreadPool::THREAD_STOP_TIMEOUT_MS - 100);
+  EXPECT_LT(took, 2 * TThreadPool::THREAD_STOP_TIMEOUT_MS);
+  EXPECT_EQ(probe.exited, 1);
+  EXPECT_TRUE(rec.ended.empty());
+  EXPECT_EQ(rec.allEnded, 0);
+  for (auto* t : stubborn) SetEvent(t->Gate());
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 5; }));
+  EXPECT_TRUE(rec.ended.empty());
+}
+
+// The threads of this process, as the system lists them.
+int ProcessThreadCount() {
+  host::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0)};
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+       more = Thread32Next(snapshot.get(), &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  return count;
+}
+
+TEST(ThreadPool, QueuedThreadsHaveNoPlatformThreadUntilTheyStart) {
+  Probe probe;
+  Recorder rec;
+  TThreadPool pool;
+  rec.Attach(pool);
+  pool.SetMaxRunningThreads(3);
+  const int before = ProcessThreadCount();
+  std::vector<TGateThread*> threads;
+  for (int i = 0; i < 300; ++i) pool.Add(threads.emplace_back(new TGateThread(probe)));
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.started == 3; }));
+  EXPECT_LT(ProcessThreadCount(), before + 20);
+  EXPECT_NE(threads[2]->Handle(), nullptr);
+  EXPECT_EQ(threads[3]->Handle(), nullptr);
+  EXPECT_EQ(threads[299]->Handle(), nullptr);
+
+  // They still run, three at a time, in their order.
+  for (auto* t : threads) SetEvent(t->Gate());
+  ASSERT_TRUE(PumpSynchronizeUntil([&] { return probe.destroyed == 300; }, 120000));
+  ASSERT_EQ(rec.ended.size(), 300u);
+  EXPECT_EQ(rec.allEnded, 1);
 }
 
 TEST(ThreadPool, ThreadOutlivingItsPoolEndsSafely) {
