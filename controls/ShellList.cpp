@@ -536,6 +536,12 @@ HOST_PROPERTIES(TKivShellList) {
   p.Event("OnCreateColumns", &TKivShellList::OnCreateColumns);
   p.Event("OnPopulated", &TKivShellList::OnPopulated);
   p.Event("OnPathChanged", &TKivShellList::OnPathChanged);
+  p.Event<host::TLVChangeEvent>("OnChange", &TKivShellList::OnChange);
+  p.Event<host::TLVSelectItemEvent>("OnSelectItem", &TKivShellList::OnSelectItem);
+  p.Event<host::TLVNotifyEvent>("OnInsert", &TKivShellList::OnInsert);
+  p.Event<host::TLVNotifyEvent>("OnDeletion", &TKivShellList::OnDeletion);
+  p.Event<host::TLVEditingEvent>("OnEditing", &TKivShellList::OnEditing);
+  p.Event<host::TLVEditedEvent>("OnEdited", &TKivShellList::OnEdited);
   p.Event("OnOperation", &TKivShellList::OnOperation);
   p.Event("OnContextMenuSelect", &TKivShellList::OnContextMenuSelect);
   p.Event("OnCheckStateChanged", &TKivShellList::OnCheckStateChanged);

@@ -141,7 +141,10 @@ void TKivShellList::PrepareNavigatorForCommand() {
 }
 
 void TKivShellList::HandleRenameEvent() {
-  if (TListItem* item = Selected()) item->EditCaption();
+  // Of several selected items the focused one, as the user sees it.
+  TListItem* item = ItemFocused();
+  if (!item || !item->Selected()) item = Selected();
+  if (item) item->EditCaption();
 }
 
 bool TKivShellList::PrepareMultiObjects() {

@@ -1,11 +1,12 @@
-// The explorer's handlers: sample documents, column widths, the status line, the shell's context
-// menu on the list, browsing for the folder to show and copying the selection elsewhere.
+// The explorer's handlers: sample documents, column widths, the status line with the number of
+// objects and the selection, browsing for the folder to show and copying the selection elsewhere.
 #include "Explorer.h"
 
 #include "FormDemo.h"
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
@@ -56,46 +57,42 @@ String FolderDisplayName(PCItemIDList folder) {
   return ToUtf8(info.szDisplayName);
 }
 
+// "12 objects   2 selected (4.3 KB)   C:\users\...": what the list shows and what is selected.
 void ShowStatus(TKivShellList* list) {
   auto* form = dynamic_cast<TForm*>(list->GetParentForm());
   auto* status = form ? dynamic_cast<TControl*>(form->FindComponent("StatusBar")) : nullptr;
   if (!status) return;
   String where = list->GetPath();
   if (where.empty()) where = FolderDisplayName(list->GetFolderIdList());
-  const int count = list->Items()->Count();
-  status->SetCaption("  " + IntToStr(count) + (count == 1 ? " object" : " objects") + "   " + where);
-}
-
-// The shell's context menu for the selected items, or for the item under the mouse.
-void ShowListContextMenu(TKivShellList* list, POINT mousePos, bool& handled) {
-  const bool keyboard = mousePos.x == -1 && mousePos.y == -1;
-  TListItem* hit = keyboard ? list->Selected() : list->GetItemAt(mousePos.x, mousePos.y);
-  TKivShellListItem* data = TKivShellList::ItemData(hit);
-  if (!data || data->parentFolder || !data->idList) return;
-  if (!hit->Selected()) {
-    list->ClearSelection();
-    hit->SetSelected(true);
-  }
-  // A navigator of the demo's own, bound to the list's folder: the list keeps its own to itself.
-  TZelnor own(list);
-  TZelnor* navigator = &own;
-  navigator->SetFolderIdList(list->GetFolderIdList());
-  navigator->SetItemIdList(data->idList.get());
-  if (list->SelCount() > 1) {
-    for (TListItem* item = list->GetNextItem(nullptr, sdAll, 1u << isSelected); item;
-         item = list->GetNextItem(item, sdAll, 1u << isSelected)) {
-      TKivShellListItem* selected = TKivShellList::ItemData(item);
-      if (selected && !selected->parentFolder) navigator->MultiObjects()->Add(selected->parsingName);
+  int count = list->Items()->Count();
+  if (count > 0 && TKivShellList::ItemData(list->Items()->Item(0))->parentFolder) --count;
+  String text = "  " + IntToStr(count) + (count == 1 ? " object" : " objects");
+  const int selected = list->SelectedFiles()->Count();
+  if (selected > 0) {
+    text += "   " + IntToStr(selected) + " selected";
+    const int64_t size = list->SelectedFilesSize();
+    if (size > 0) {
+      wchar_t formatted[32] = {};
+      StrFormatByteSizeW(size, formatted, 32);
+      text += " (" + ToUtf8(formatted) + ")";
     }
   }
-  if (keyboard) {
-    const RECT r = hit->DisplayRect(drLabel);
-    mousePos = POINT{r.left, r.bottom};
-  }
-  handled = true;
-  // What the command changed shows at the list's next refresh.
-  if (!navigator->ShowContextMenu(list->ClientToScreen(mousePos), list->PopupMenu()).empty())
-    list->FileChange();
+  status->SetCaption(text + "   " + where);
+}
+
+// Fills, refreshes, selections, renames and deletions come in bursts: the status line follows
+// once the burst is over.
+TKivShellList* statusList = nullptr;
+void ShowStatusSoon(TObject* sender) {
+  const bool pending = statusList != nullptr;
+  statusList = static_cast<TKivShellList*>(sender);
+  if (pending) return;
+  SetTimer(nullptr, 0, 60, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    TKivShellList* list = statusList;
+    statusList = nullptr;
+    if (list) ShowStatus(list);
+  });
 }
 
 template <class T>
@@ -183,12 +180,12 @@ void RegisterExplorerClasses() {
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
     ShowStatus(static_cast<TKivShellList*>(sender));
   });
+  handlers.Register<TLVChangeEvent>(
+      "ExplorerListChange", [](TObject* sender, TListItem*, TItemChange) { ShowStatusSoon(sender); });
+  handlers.Register<TLVNotifyEvent>("ExplorerListItemsChanged",
+                                    [](TObject* sender, TListItem*) { ShowStatusSoon(sender); });
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
   handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);
-  handlers.Register<TContextPopupEvent>(
-      "ExplorerListContextPopup", [](TObject* sender, POINT mousePos, bool& handled) {
-        ShowListContextMenu(static_cast<TKivShellList*>(sender), mousePos, handled);
-      });
 }
 
 std::vector<String> PhotographContextMenu(TForm& form, const String& screenshotFile) {
@@ -204,10 +201,52 @@ std::vector<String> PhotographContextMenu(TForm& form, const String& screenshotF
     SaveWindowPng(shotWindow, shotFile);
     EndMenu();
   });
-  const RECT r = list->Items()->Item(0)->DisplayRect(drLabel);
-  bool handled = false;
-  ShowListContextMenu(list, POINT{r.left + 24, (r.top + r.bottom) / 2}, handled);
+  TListItem* first = list->Items()->Item(0);
+  list->SetSelected(first);
+  const RECT r = first->DisplayRect(drLabel);
+  String command;
+  list->ShowContextMenu(list->ClientToScreen(POINT{r.left + 24, (r.top + r.bottom) / 2}), command);
   return {shotFile};
+}
+
+namespace {
+
+// Runs the message loop for a while: the form paints what changed.
+void Settle(DWORD ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  while (GetTickCount64() < end) {
+    Application().ProcessMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+}  // namespace
+
+std::vector<String> PhotographRename(TForm& form, const String& screenshotFile) {
+  auto* list = dynamic_cast<TKivShellList*>(form.FindComponent("ShellList1"));
+  if (!list) return {};
+  std::vector<TListItem*> files;
+  for (int i = 0; i < list->Items()->Count() && files.size() < 2; ++i) {
+    TKivShellListItem* data = TKivShellList::ItemData(list->Items()->Item(i));
+    if (data && !data->parentFolder && !data->folder) files.push_back(list->Items()->Item(i));
+  }
+  if (files.size() < 2) return {};
+  const String selection = ChangeFileExt(screenshotFile, "") + "-selection.png";
+  const String rename = ChangeFileExt(screenshotFile, "") + "-rename.png";
+  list->ClearSelection();
+  files[0]->SetSelected(true);
+  files[1]->SetSelected(true);
+  files[1]->SetFocused(true);
+  SetFocus(list->Handle());
+  WaitUntilPainted(&form);
+  Settle(300);
+  SaveWindowPng(form.Handle(), selection);
+  PostMessageW(list->Handle(), WM_KEYDOWN, VK_F2, 0);
+  Settle(500);
+  SaveWindowPng(form.Handle(), rename);
+  if (HWND edit = HWND(SendMessageW(list->Handle(), LVM_GETEDITCONTROL, 0, 0)))
+    SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+  return {selection, rename};
 }
 
 std::vector<String> PhotographAddressList(TForm& form, const String& screenshotFile) {
@@ -248,6 +287,7 @@ std::vector<String> PhotographBrowseDialog(TForm& form, const String& screenshot
 
 std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {
   std::vector<String> files = PhotographAddressList(form, screenshotFile);
+  for (String& file : PhotographRename(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographContextMenu(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographBrowseDialog(form, screenshotFile)) files.push_back(std::move(file));
   return files;

@@ -4,7 +4,8 @@
 //   PhotographContextMenu      a picture of the explorer with the shell's context menu open
 //   PhotographAddressList      a picture of the explorer with the address combo's list open
 //   PhotographBrowseDialog     a picture of the folder picker its Browse button opens
-//   PhotographExplorerExtras   the three pictures above
+//   PhotographRename           pictures of two files selected and of one being renamed in place
+//   PhotographExplorerExtras   the pictures above
 #pragma once
 
 #include <vector>
@@ -25,6 +26,10 @@ std::vector<host::String> PhotographAddressList(host::TForm& form, const host::S
 // Opens the folder picker as the Browse button does and saves a picture of it
 // ("<screenshot>-browse.png"), then cancels it; answers the file written.
 std::vector<host::String> PhotographBrowseDialog(host::TForm& form, const host::String& screenshotFile);
-// The address-list, context-menu and folder-picker pictures.
+// Selects two files and saves a picture of the form ("<screenshot>-selection.png"), opens the
+// focused one's name for editing (F2) and saves another ("<screenshot>-rename.png"), then cancels
+// the edit; answers the files written.
+std::vector<host::String> PhotographRename(host::TForm& form, const host::String& screenshotFile);
+// The address-list, rename, context-menu and folder-picker pictures.
 std::vector<host::String> PhotographExplorerExtras(host::TForm& form,
                                                    const host::String& screenshotFile);
