@@ -361,7 +361,6 @@ void TKivShellList::SmartRefresh() {
     return;
   }
   host::CursorGuard cursor;
-  host::UpdateGuard update(*Items());
 
   // Existing items by parsing name, lower case: the display names are not read for this.
   std::unordered_map<std::wstring, TListItem*> byName;
@@ -374,40 +373,59 @@ void TKivShellList::SmartRefresh() {
     CharLowerBuffW(key.data(), DWORD(key.size()));
     byName.emplace(std::move(key), item);
   }
-  bool added = false;
+  // New children are added after the walk: a refresh that finds nothing new and nothing gone
+  // leaves the control alone, whose layout costs more than the walk.
+  std::vector<UniquePidl> fresh;
   while (navigator_->Next()) {
     if (!IsShownObject(*navigator_, showOptions_)) continue;
     std::wstring key = host::ToWide(navigator_->GetObjectName());
     CharLowerBuffW(key.data(), DWORD(key.size()));
     auto found = byName.find(key);
-    if (found != byName.end() && ItemData(found->second)->seen == 0) {
+    if (found != byName.end() && ItemData(found->second)->seen == 0)
       ItemData(found->second)->seen = 1;
-    } else {
-      const int count = Items()->Count();
-      AddShellItem(details_);
-      added = added || Items()->Count() != count;
-    }
+    else
+      fresh.push_back(navigator_->GetItemIdList());
   }
-  std::unique_ptr<host::TStrings> cutAway;
-  const bool checks = CheckedPaths() != nullptr;
-  for (int i = 0; i < Items()->Count();) {
-    TListItem* item = Items()->Item(i);
+  const auto isGone = [](TListItem* item) {
     TKivShellListItem* data = ItemData(item);
-    if (data && !data->parentFolder && data->seen == 0) {
+    return data && !data->parentFolder && data->seen == 0;
+  };
+  bool anyGone = false;
+  for (int i = 0; i < Items()->Count() && !anyGone; ++i) anyGone = isGone(Items()->Item(i));
+
+  std::unique_ptr<host::TStrings> cutAway;
+  if (!fresh.empty() || anyGone) {
+    host::UpdateGuard update(*Items());
+    const int before = Items()->Count();
+    for (const UniquePidl& child : fresh) {
+      navigator_->SetItemIdList(child.get());
+      AddShellItem(details_);
+    }
+    const bool added = Items()->Count() != before;
+    for (int i = 0; i < Items()->Count();) {
+      TListItem* item = Items()->Item(i);
+      if (!isGone(item)) {
+        ++i;
+        continue;
+      }
       // Objects cut here and now gone were pasted elsewhere.
-      if (data->cutToClipboard) {
+      if (TKivShellListItem* data = ItemData(item); data->cutToClipboard) {
         if (!cutAway) cutAway = std::make_unique<host::TStringList>();
         cutAway->Add(navigator_->Folder() + data->parsingName);
       }
       DeleteGoneItem(item);
-      continue;
     }
-    // States of items not drawn yet are read when they are.
-    if (checks && data && !data->parentFolder && item->ImageIndex() >= 0) ReadCheckState(item);
-    ++i;
+    // New objects were appended: put them in their place.
+    if (added) Resort();
   }
-  // New objects were appended: put them in their place.
-  if (added) Resort();
+  // States of items not drawn yet are read when they are.
+  if (CheckedPaths()) {
+    for (int i = 0; i < Items()->Count(); ++i) {
+      TListItem* item = Items()->Item(i);
+      TKivShellListItem* data = ItemData(item);
+      if (data && !data->parentFolder && item->ImageIndex() >= 0) ReadCheckState(item);
+    }
+  }
   if (cutAway) Operation(ShellOperations({sopCut, sopRemove}), std::move(cutAway), {});
 }
 
