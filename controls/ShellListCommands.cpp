@@ -70,11 +70,18 @@ void TKivShellList::SelectedListChange() {
   {
     host::ScopedValue busy{busy_, true};
     ClearSelection();
+    IShellFolder* shown = navigator_->ShellFolder();
     for (const String& name : names) {
       try {
         navigator_->SetObjectName(name);
       } catch (const std::exception&) {
         continue;  // a name that is not in the folder selects nothing
+      }
+      // A full path elsewhere moves the navigator: it comes back, and the name selects nothing.
+      if (navigator_->ShellFolder() != shown) {
+        navigator_->SetFolderIdList(GetFolderIdList());
+        shown = navigator_->ShellFolder();
+        continue;
       }
       SelectPIDL(navigator_->ItemIdList());
     }

@@ -419,6 +419,14 @@ TEST_F(ShellListCommandsTest, SelectedFilesFollowTheSelectionAndSelectWhatTheApp
   EXPECT_TRUE(ItemNamed(*list, "b.txt")->Selected());
   EXPECT_TRUE(ItemNamed(*list, "sub")->Selected());
   EXPECT_EQ(list->SelectedFilesSize(), 2);
+  // A path of another folder selects nothing and leaves the list on its folder.
+  TempDir other;
+  const String stranger = other.File("stranger.txt");
+  list->SelectedFiles()->Add(stranger);
+  EXPECT_EQ(list->SelCount(), 2);
+  EXPECT_TRUE(host::SameText(list->GetPath(), dir.Path() + "\\"));
+  Select({"a.txt"});
+  EXPECT_EQ(list->SelectedFilesSize(), 10);
   list->SelectedFiles()->Clear();
   EXPECT_EQ(list->SelCount(), 0);
 }
