@@ -1108,3 +1108,43 @@ TEST_F(ShellTreeTest, TheDesktopRootShowsGrayedOnceALocalPathIsChecked) {
   EXPECT_EQ(StateOf(tree.get(), Root()), ssGrayed);
   tree->SetShellLink(nullptr);
 }
+
+TEST_F(ShellTreeTest, RecycleBinExpandsAndTheProgramGoesOn) {
+  // Something in the bin: a file and a folder deleted with undo.
+  const String binnedFolder = dir.Folder("binned-folder");
+  dir.File("binned-folder\\inside.txt", "x");
+  const std::wstring binned = host::ToWide(dir.File("binned.txt", "x")) + L'\0' +
+                              host::ToWide(binnedFolder) + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = binned.c_str();
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  ASSERT_EQ(SHFileOperationW(&op), 0);
+
+  MakeTree();
+  tree->SetShowOption(soShowFiles, true);
+  tree->SetRootedAt(SF_BITBUCKET);
+  EXPECT_EQ(tree->RootedAt(), SF_BITBUCKET);
+  TTreeNode* bin = Root();
+  ASSERT_NE(bin, nullptr);
+  EXPECT_EQ(tree->GetFullPath(bin), "") << "the bin has no file-system path";
+  bin->Expand(false);
+  EXPECT_GE(bin->Count(), 1) << "the deleted objects are listed";
+  for (int i = 0; i < bin->Count(); ++i) {
+    bin->Item(i)->Expand(false);
+    tree->GetFullPath(bin->Item(i));
+  }
+  Paint();
+  PumpMessagesUntil([] { return false; }, 100);
+  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+
+  // The tree goes on with an ordinary folder, and back to the bin.
+  dir.Folder("after");
+  tree->SetRootedAtFileSystemFolder(dir.Path());
+  EXPECT_EQ(Texts(Root()), (std::vector<String>{"after"}));
+  tree->SetRootedAt(SF_BITBUCKET);
+  Root()->Expand(false);
+  Paint();
+  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+  SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+}
