@@ -1,6 +1,9 @@
-// Folder-size job against a plain directory walk of the same tree (20,000 files in 200 folders).
-// The tree is made once under the temporary folder and reused by later runs.
+// Folder-size job against a plain directory walk of the same tree (20,000 files in 200 folders),
+// in nine or more interleaved rounds (--rounds=N): medians and spreads. The tree is made once
+// under the temporary folder and reused by later runs.
 #include "selection/FolderSizeThread.h"
+
+#include "bench/BenchSupport.h"
 
 #include "host/Raii.h"
 
@@ -15,12 +18,7 @@ constexpr int kGroups = 20;
 constexpr int kSubfoldersPerGroup = 9;  // a group folder and its subfolders: 200 folders in all
 constexpr int kFilesPerFolder = 100;
 
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
+using bench::NowMs;
 
 void MakeFiles(const std::wstring& folder, int seed) {
   CreateDirectoryW(folder.c_str(), nullptr);
@@ -106,23 +104,25 @@ Result TimeWalk(const std::wstring& root) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   const std::wstring root = EnsureTree();
+  const int rounds = std::max(9, bench::BenchRounds(argc, argv, 9));
   TimeWalk(root);  // warm the directory caches for both
 
-  // Alternate the two and keep each one's best of three.
-  double jobMs = 1e30, walkMs = 1e30;
-  Result job{}, walk{};
-  for (int i = 0; i < 3; ++i) {
-    job = TimeJob(root);
-    walk = TimeWalk(root);
-    jobMs = std::min(jobMs, job.ms);
-    walkMs = std::min(walkMs, walk.ms);
+  // The two alternate, so a change of the machine's load falls on both alike.
+  bench::TSamples job, walk;
+  Result lastJob{}, lastWalk{};
+  for (int i = 0; i < rounds; ++i) {
+    lastJob = TimeJob(root);
+    lastWalk = TimeWalk(root);
+    job.Add(lastJob.ms);
+    walk.Add(lastWalk.ms);
   }
-  std::printf("tree: %d files, %lld bytes (walk: %d files, %lld bytes)\n", job.files,
-              (long long)job.bytes, walk.files, (long long)walk.bytes);
-  std::printf("folder-size job: %.1f ms\n", jobMs);
-  std::printf("plain FindFirstFileExW walk: %.1f ms\n", walkMs);
-  std::printf("ratio %.2f (job / walk)\n", jobMs / walkMs);
-  return job.files == walk.files && job.bytes == walk.bytes ? 0 : 1;
+  std::printf("tree: %d files, %lld bytes (walk: %d files, %lld bytes)\n", lastJob.files,
+              (long long)lastJob.bytes, lastWalk.files, (long long)lastWalk.bytes);
+  bench::PrintRatio("folder-size job / plain FindFirstFileExW walk [goal: nothing measurable "
+                    "beyond the walk]",
+                    job.Median(), walk.Median());
+  bench::PrintSpread("job", job, "walk", walk);
+  return lastJob.files == lastWalk.files && lastJob.bytes == lastWalk.bytes ? 0 : 1;
 }

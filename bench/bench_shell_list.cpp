@@ -1,64 +1,50 @@
-// Filling the shell list from a folder of 1,000 and of 10,000 files: the time from setting Path
-// until OnPopulated, and until the first screen of items has been painted with its icons and
-// texts; beside it the platform's floor, a raw EnumObjects + Next of the same folder.
+// The shell list on folders of 10,000 and 100,000 plain files, against the platform's floors
+// measured in the same run, in interleaved rounds (medians):
+//   first screen   Path set until the first screen is painted with its icons and texts, and
+//   populated      Path set until OnPopulated, both against a raw EnumObjects + Next of the folder;
+//   100k / 10k     how the populated time grows;
+//   refresh, navigate away, destroy   of a list showing 100,000 items, against letting go of the
+//                  same number of item lists and a raw owner-data list view of that count;
+//   UI stalls      the longest gap between the ticks of a 10 ms timer while the list fills, is
+//                  refilled, navigates away or is destroyed, against the timer's gaps when idle.
+// The folders are made once per build folder (creating a file under Wine costs milliseconds).
+#include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
 #include "host/Forms.h"
 #include "shell/ShellGlobals.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace host;
 using namespace zelnor;
+using bench::NowMs;
+using bench::PrintRatio;
+using bench::TSamples;
 
 namespace {
 
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
-
-std::wstring MakeFolder(int count) {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring folder = std::wstring(temp) + L"zelnor-bench-list-" + std::to_wstring(count);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  static const wchar_t* const kExtensions[] = {L".txt", L".doc", L".png", L".dat", L".log"};
-  for (int i = 0; i < count; ++i) {
-    const std::wstring name =
-        folder + L"\\file" + std::to_wstring(100000 + i) + kExtensions[i % 5];
-    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  return folder;
-}
-
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-double RawEnumeration(const std::wstring& folder, int& count) {
-  const double start = NowMs();
+host::ComPtr<IShellFolder> BindFolder(const std::wstring& folder) {
   PIDLIST_RELATIVE list = nullptr;
   std::wstring text = folder;
   Desktop()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, &list, nullptr);
-  ComPtr<IShellFolder> shellFolder;
+  host::ComPtr<IShellFolder> shellFolder;
   Desktop()->BindToObject(list, nullptr, IID_PPV_ARGS(&shellFolder));
   CoTaskMemFree(list);
-  ComPtr<IEnumIDList> items;
+  return shellFolder;
+}
+
+// The floor of a fill: binding the folder and a raw EnumObjects + Next of all its children.
+// With `keep` the item lists are handed back instead of freed.
+double RawEnumeration(const std::wstring& folder, int& count,
+                      std::vector<PITEMID_CHILD>* keep = nullptr) {
+  const double start = NowMs();
+  host::ComPtr<IShellFolder> shellFolder = BindFolder(folder);
+  host::ComPtr<IEnumIDList> items;
   count = 0;
   if (shellFolder &&
       shellFolder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
@@ -66,50 +52,184 @@ double RawEnumeration(const std::wstring& folder, int& count) {
     PITEMID_CHILD child = nullptr;
     while (items->Next(1, &child, nullptr) == S_OK) {
       ++count;
-      CoTaskMemFree(child);
+      if (keep) {
+        keep->push_back(child);
+      } else {
+        CoTaskMemFree(child);
+      }
     }
   }
   return NowMs() - start;
 }
 
-void Measure(TForm* form, int files) {
-  const std::wstring folder = MakeFolder(files);
-  int rawCount = 0;
-  RawEnumeration(folder, rawCount);  // warm the folder's caches once
-  const double raw = RawEnumeration(folder, rawCount);
+// The floor of letting go of n items: a raw owner-data list view of n items destroyed and n item
+// lists freed.
+double RawRelease(TForm* form, const std::wstring& folder) {
+  std::vector<PITEMID_CHILD> lists;
+  int count = 0;
+  RawEnumeration(folder, count, &lists);
+  HWND wnd = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA,
+                             0, 0, 780, 560, form->Handle(), nullptr, GetModuleHandleW(nullptr),
+                             nullptr);
+  SendMessageW(wnd, LVM_SETITEMCOUNT, WPARAM(count), 0);
+  const double start = NowMs();
+  DestroyWindow(wnd);
+  for (PITEMID_CHILD child : lists) CoTaskMemFree(child);
+  return NowMs() - start;
+}
 
+std::unique_ptr<TKivShellList> NewList(TForm* form) {
   auto list = std::make_unique<TKivShellList>(form);
   list->SetParent(form);
   list->SetBounds(0, 0, 780, 560);
   list->HandleNeeded();
-  double populated = 0;
-  const double start = NowMs();
-  list->OnPopulated = [&](TObject*) { populated = NowMs() - start; };
-  list->SetPath(ToUtf8(folder));
-  RedrawWindow(list->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  const double painted = NowMs() - start;
-  int completed = 0;
-  for (int i = 0; i < list->Items()->Count(); ++i)
-    if (list->Items()->Item(i)->ImageIndex() >= 0) ++completed;
+  return list;
+}
 
-  std::printf("%6d files: raw enumeration %8.1f ms (%d items); Path to OnPopulated %8.1f ms; "
-              "to first screen painted %8.1f ms (%d items completed)\n",
-              files, raw, rawCount, populated, painted, completed);
-  std::printf("%6d files: fill ratio %.2f, first screen ratio %.2f (goal: fill within 2)\n", files,
-              populated / raw, painted / raw);
-  list.reset();
-  RemoveFolder(folder);
+struct Fill {
+  double populated = 0;  // Path set until OnPopulated
+  double painted = 0;    // ... until the first screen has been painted
+};
+
+Fill FillList(TKivShellList& list, const std::wstring& folder) {
+  Fill fill;
+  const double start = NowMs();
+  list.OnPopulated = [&](TObject*) { fill.populated = NowMs() - start; };
+  list.SetPath(ToUtf8(folder));
+  RedrawWindow(list.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  fill.painted = NowMs() - start;
+  list.OnPopulated = nullptr;
+  return fill;
+}
+
+struct Figures {
+  TSamples raw, populated, painted;
+};
+
+// Interleaved rounds of a raw enumeration and a fill of a new list.
+Figures MeasureFills(TForm* form, const std::wstring& folder, int rounds) {
+  Figures f;
+  int rawCount = 0;
+  RawEnumeration(folder, rawCount);  // warm the folder's caches once
+  for (int r = 0; r < rounds; ++r) {
+    f.raw.Add(RawEnumeration(folder, rawCount));
+    auto list = NewList(form);
+    const Fill fill = FillList(*list, folder);
+    if (list->Items()->Count() != rawCount)
+      std::printf("  (the list shows %d items, the folder has %d)\n", list->Items()->Count(), rawCount);
+    f.populated.Add(fill.populated);
+    f.painted.Add(fill.painted);
+  }
+  return f;
+}
+
+void ReportFills(int files, const Figures& f, const char* screenGoal, const char* fillGoal) {
+  const std::string n = files >= 100000 ? "100k" : files >= 10000 ? "10k" : std::to_string(files);
+  PrintRatio("first screen " + n + " / raw enumeration " + screenGoal, f.painted.Median(),
+             f.raw.Median());
+  PrintRatio("populated " + n + " / raw enumeration " + fillGoal, f.populated.Median(),
+             f.raw.Median());
+  bench::PrintSpread("first screen", f.painted, "raw", f.raw);
+  std::printf("  populated median %.1f ms (%.1f-%.1f)\n", f.populated.Median(), f.populated.Min(),
+              f.populated.Max());
+}
+
+// Refresh, navigation away and destruction of a list showing the big folder, in rounds that
+// alternate with the raw floors; each also measured for the longest stall of the UI thread.
+void MeasureLettingGo(TForm* form, const std::wstring& big, const std::wstring& small, int rounds,
+                      double idleGap) {
+  bench::TStallMeter meter;
+  TSamples refresh, teardown, away, destroy, rawFill, rawRelease, rawSmall;
+  TSamples stallRefill, stallAway, stallDestroy;
+  int count = 0;
+  for (int r = 0; r < rounds; ++r) {
+    rawFill.Add(RawEnumeration(big, count));
+    rawRelease.Add(RawRelease(form, big));
+    rawSmall.Add(RawEnumeration(small, count));
+
+    auto list = NewList(form);
+    FillList(*list, big);
+    // Refresh: the whole refill, and the part that lets go of the old items (until the new
+    // columns are made, right before the first new item).
+    double refreshStart = 0, columnsMade = 0;
+    list->OnCreateColumns = [&](TObject*) {
+      if (columnsMade == 0) columnsMade = NowMs();
+    };
+    double ms = 0;
+    stallRefill.Add(meter.Measure(
+        [&] {
+          refreshStart = NowMs();
+          list->Refresh();
+        },
+        [] { return true; }, &ms));
+    refresh.Add(ms);
+    teardown.Add(columnsMade - refreshStart);
+    list->OnCreateColumns = nullptr;
+
+    stallAway.Add(meter.Measure([&] { list->SetPath(ToUtf8(small)); }, [] { return true; }, &ms));
+    away.Add(ms);
+
+    FillList(*list, big);
+    stallDestroy.Add(meter.Measure([&] { list.reset(); }, [] { return true; }, &ms));
+    destroy.Add(ms);
+  }
+  PrintRatio("refresh 100k / (raw enumeration + raw release)", refresh.Median(),
+             rawFill.Median() + rawRelease.Median());
+  PrintRatio("letting go of the old items in a refresh of 100k / raw release [goal ours<=100 ms]",
+             teardown.Median(), rawRelease.Median());
+  PrintRatio("navigate away from 100k / (raw release + raw enumeration of the new folder) "
+             "[goal ours<=100 ms]",
+             away.Median(), rawRelease.Median() + rawSmall.Median());
+  PrintRatio("destroy with 100k / raw release [goal ours<=100 ms]", destroy.Median(),
+             rawRelease.Median());
+  PrintRatio("longest UI stall refilling 100k / idle timer gap", stallRefill.Median(), idleGap);
+  PrintRatio("longest UI stall navigating away from 100k / idle timer gap [goal ours<=100 ms]",
+             stallAway.Median(), idleGap);
+  PrintRatio("longest UI stall destroying with 100k / idle timer gap [goal ours<=100 ms]",
+             stallDestroy.Median(), idleGap);
+  bench::PrintSpread("refresh", refresh, "raw enumeration", rawFill);
+  bench::PrintSpread("destroy", destroy, "raw release", rawRelease);
+}
+
+// The longest stall of the UI thread while the list fills the big folder from the message loop.
+void MeasureFillStall(TForm* form, const std::wstring& big, int rounds, double idleGap) {
+  bench::TStallMeter meter;
+  TSamples stall;
+  for (int r = 0; r < rounds; ++r) {
+    auto list = NewList(form);
+    bool populated = false;
+    list->OnPopulated = [&](TObject*) { populated = true; };
+    stall.Add(meter.Measure([&] { list->SetPath(ToUtf8(big)); }, [&] { return populated; }));
+  }
+  PrintRatio("longest UI stall filling 100k / idle timer gap", stall.Median(), idleGap);
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   CoInitializeGuard com;
   InitializeShell();
+  const int rounds = bench::BenchRounds(argc, argv, 5);
+  const std::wstring small = bench::EnsureFileFolder(100);
+  const std::wstring folder10k = bench::EnsureFileFolder(10000);
+  const std::wstring folder100k = bench::EnsureFileFolder(100000);
   TForm form;
   form.SetBounds(10, 10, 800, 600);
   form.Show();
-  Measure(&form, 1000);
-  Measure(&form, 10000);
+
+  double idleGap = 0;
+  {
+    bench::TStallMeter meter;
+    idleGap = meter.Idle(300);
+  }
+  const Figures f10k = MeasureFills(&form, folder10k, rounds);
+  ReportFills(10000, f10k, "[goal <=2.5]", "[goal <=1.7]");
+  const int bigRounds = std::max(3, (rounds + 1) / 2);
+  const Figures f100k = MeasureFills(&form, folder100k, bigRounds);
+  ReportFills(100000, f100k, "", "[goal <=1.6]");
+  PrintRatio("populated 100k / populated 10k [goal <=11]", f100k.populated.Median(),
+             f10k.populated.Median());
+  MeasureLettingGo(&form, folder100k, small, bigRounds, idleGap);
+  MeasureFillStall(&form, folder100k, bigRounds, idleGap);
   return 0;
 }

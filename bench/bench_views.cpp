@@ -1,6 +1,8 @@
 // Filling the host list view with 10,000 and 100,000 items: captions and images supplied lazily
-// when first drawn, captions given up front, and the platform's floor (a plain list view given
-// the items with text and image callbacks, redraw off). Each time includes the first paint.
+// when first drawn, and captions given up front, against the platform's floor: a raw owner-data
+// list view whose parent answers the same texts and images. Each time includes the first paint;
+// medians of interleaved rounds.
+#include "bench/BenchSupport.h"
 #include "host/Forms.h"
 #include "host/ListView.h"
 
@@ -11,15 +13,10 @@
 #include <string>
 
 using namespace host;
+using bench::NowMs;
+using bench::TSamples;
 
 namespace {
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
 
 // Answers the texts and images the control asks for, counting the requests.
 class TBenchListView : public TCustomListView {
@@ -83,50 +80,79 @@ double FillEager(TForm* form, int count) {
   return ms;
 }
 
-// A plain report-view list view with one column, items inserted with callbacks.
-double FillNative(TForm* form, int count) {
-  HWND wnd = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600,
-                             500, form->Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+// The platform's floor: a raw owner-data list view (one column, report view) inside a plain
+// parent window that answers the same texts and images from its callbacks; the count is set
+// once and the first screen painted.
+LRESULT CALLBACK RawParentProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NOTIFY) {
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (header->code == LVN_GETDISPINFOW) {
+      static thread_local std::wstring text;
+      LVITEMW& it = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
+      if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
+        text = L"File " + std::to_wstring(it.iItem) + L".txt";
+        lstrcpynW(it.pszText, text.c_str(), it.cchTextMax);
+      }
+      if (it.mask & LVIF_IMAGE) it.iImage = it.iItem % 4;
+      return 0;
+    }
+  }
+  return DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+double FillRaw(TForm* form, int count) {
+  static const bool registered = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RawParentProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZelnorBenchRawParent";
+    return RegisterClassW(&wc) != 0;
+  }();
+  (void)registered;
+  HWND parent = CreateWindowExW(0, L"ZelnorBenchRawParent", L"", WS_CHILD | WS_VISIBLE, 0, 0, 600,
+                                500, form->Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND wnd = CreateWindowExW(0, WC_LISTVIEWW, L"",
+                             WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SHAREIMAGELISTS,
+                             0, 0, 600, 500, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   LVCOLUMNW col{};
   col.mask = LVCF_WIDTH | LVCF_TEXT;
   col.cx = 300;
   col.pszText = const_cast<wchar_t*>(L"Name");
   SendMessageW(wnd, LVM_INSERTCOLUMNW, 0, LPARAM(&col));
   const double start = NowMs();
-  SendMessageW(wnd, WM_SETREDRAW, FALSE, 0);
   SendMessageW(wnd, LVM_SETITEMCOUNT, WPARAM(count), 0);
-  LVITEMW it{};
-  it.mask = LVIF_TEXT | LVIF_IMAGE;
-  it.pszText = LPSTR_TEXTCALLBACKW;
-  it.iImage = I_IMAGECALLBACK;
-  for (int i = 0; i < count; ++i) {
-    it.iItem = i;
-    SendMessageW(wnd, LVM_INSERTITEMW, 0, LPARAM(&it));
-  }
-  SendMessageW(wnd, WM_SETREDRAW, TRUE, 0);
   Paint(wnd);
   const double ms = NowMs() - start;
-  DestroyWindow(wnd);
+  DestroyWindow(parent);
   return ms;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   InitCommonControls();
+  const int rounds = bench::BenchRounds(argc, argv, 5);
   auto form = std::make_unique<TForm>();
   form->SetBounds(0, 0, 640, 560);
   form->Show();
   for (int count : {10000, 100000}) {
+    const std::string n = count >= 100000 ? "100k" : "10k";
+    TSamples lazy, eager, raw;
     int texts = 0, images = 0;
-    const double lazy = FillLazy(form.get(), count, texts, images);
-    const double eager = FillEager(form.get(), count);
-    const double native = FillNative(form.get(), count);
-    std::printf("%d items: lazy %.1f ms (%d texts, %d images asked), eager %.1f ms, "
-                "native callbacks %.1f ms\n",
-                count, lazy, texts, images, eager, native);
-    std::printf("%d items: ratio %.3f (lazy / native floor), eager / native %.3f\n", count,
-                lazy / native, eager / native);
+    FillRaw(form.get(), count);  // warm the control's code once
+    for (int r = 0; r < rounds; ++r) {
+      raw.Add(FillRaw(form.get(), count));
+      lazy.Add(FillLazy(form.get(), count, texts, images));
+      eager.Add(FillEager(form.get(), count));
+    }
+    std::printf("%d items: lazy %.1f ms (%d texts, %d images asked), eager %.1f ms, raw owner-data "
+                "%.1f ms (medians of %d rounds)\n",
+                count, lazy.Median(), texts, images, eager.Median(), raw.Median(), rounds);
+    bench::PrintRatio("fill and first paint, lazy texts, " + n + " / raw owner-data list",
+                      lazy.Median(), raw.Median());
+    bench::PrintRatio("fill and first paint, texts given, " + n + " / raw owner-data list",
+                      eager.Median(), raw.Median());
+    bench::PrintSpread("lazy", lazy, "raw", raw);
   }
   form.reset();
   return 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "controls/ShellNameOrder.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Application.h"
 #include "host/Streaming.h"
@@ -291,9 +292,7 @@ void TKivShellList::AddShellItem(bool details) {
   auto data = std::make_unique<TKivShellListItem>();
   data->idList = navigator_->GetItemIdList();
   data->parsingName = navigator_->GetObjectName();
-  // What the shell sorts among the folders: a folder that is not also a file (an archive).
-  const ULONG kind = navigator_->GetAttributes(SFGAO_FOLDER | SFGAO_STREAM);
-  data->folder = (kind & SFGAO_FOLDER) && !(kind & SFGAO_STREAM);
+  data->folder = IsSortedAsFolder(*navigator_);
   TListItem* item = Items()->Add();
   item->SetData(data.release());
   // The display name and the detail texts are read when first needed.

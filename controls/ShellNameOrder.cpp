@@ -8,6 +8,7 @@
 
 #include "host/HResult.h"
 #include "shell/ShellWin32.h"
+#include "shell/Zelnor.h"
 
 namespace zelnor {
 
@@ -43,6 +44,11 @@ TShellNameOrder ProbeNameOrder(IShellFolder* folder, const std::wstring& path) {
   order.ansiNames = CompareNames(folder, path, L"\x4E2D.q", L"[.q", ok) < 0;
   if (ok) known = order;
   return order;
+}
+
+bool IsSortedAsFolder(TZelnor& navigator) {
+  const ULONG kind = navigator.GetAttributes(SFGAO_FOLDER | SFGAO_STREAM);
+  return (kind & SFGAO_FOLDER) && !(kind & SFGAO_STREAM);
 }
 
 std::string NameSortKey(std::wstring_view name, bool folder, const TShellNameOrder& order) {

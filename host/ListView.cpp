@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "host/KeySort.h"
 #include "host/Lists.h"
 
 namespace host {
@@ -774,42 +775,16 @@ bool TCustomListView::CustomSort(const TLVCompare& compare, LPARAM data) {
 int TCustomListView::SortByKeys(const std::vector<std::string>& keys, bool descending,
                                 const TLVCompare& exact, LPARAM data) {
   auto& items = items_->items_;
-  const size_t n = items.size();
-  if (keys.size() != n) throw EListError("SortByKeys: one key per item is needed");
-  if (n < 2) return 0;
+  if (keys.size() != items.size()) throw EListError("SortByKeys: one key per item is needed");
+  if (items.size() < 2) return 0;
   TakeSnapshot();
-  std::vector<uint32_t> order(n);
-  for (size_t i = 0; i < n; ++i) order[i] = uint32_t(i);
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const int c = keys[a].compare(keys[b]);
-    if (c != 0) return descending ? c > 0 : c < 0;
-    return a < b;
-  });
-  {
-    std::vector<std::unique_ptr<TListItem>> sorted(n);
-    for (size_t i = 0; i < n; ++i) sorted[i] = std::move(items[order[i]]);
-    items.swap(sorted);
-  }
-  int moved = 0;
+  std::function<bool(const std::unique_ptr<TListItem>&, const std::unique_ptr<TListItem>&)> before;
   if (exact) {
-    auto before = [&](const std::unique_ptr<TListItem>& a, const std::unique_ptr<TListItem>& b) {
+    before = [&](const std::unique_ptr<TListItem>& a, const std::unique_ptr<TListItem>& b) {
       return exact(a.get(), b.get(), data) < 0;
     };
-    // Beyond this many misplaced items a full sort by `exact` costs less than the moves.
-    const size_t limit = n / 16 + 16;
-    for (size_t i = 1; i < n; ++i) {
-      if (!before(items[i], items[i - 1])) continue;
-      if (size_t(++moved) > limit) {
-        std::stable_sort(items.begin(), items.end(), before);
-        moved = -1;
-        break;
-      }
-      // Everything before i is in order: the item goes after the last one not above it.
-      const auto to = std::upper_bound(items.begin(), items.begin() + std::ptrdiff_t(i - 1),
-                                       items[i], before);
-      std::rotate(to, items.begin() + std::ptrdiff_t(i), items.begin() + std::ptrdiff_t(i + 1));
-    }
   }
+  const int moved = host::SortByKeys(items, keys, descending, before);
   ItemsReordered();
   return moved;
 }

@@ -161,6 +161,8 @@ void TZelnor::SetShellfolder(IShellFolder* folder) {
   // Column providers belong to the folder object.
   ReleaseDetails();
   shellFolder_ = folder;
+  objectNameKnown_ = false;
+  itemAttributesKnown_ = false;
 }
 
 void TZelnor::SetSpecialFolder(TKivShellFolder folder) {
@@ -195,6 +197,8 @@ void TZelnor::AdoptItem(UniquePidl item) {
   DropAbsoluteCache();
   findData_.cFileName[0] = L'\0';
   subFolders_ = -1;
+  objectNameKnown_ = false;
+  itemAttributesKnown_ = false;
 }
 
 UniquePidl TZelnor::GetItemIdList() const {
@@ -267,6 +271,14 @@ void TZelnor::SetObjectName(const String& value) {
 }
 
 String TZelnor::GetObjectName() {
+  if (!objectNameKnown_) {
+    objectName_ = ObjectNameOfItem();
+    objectNameKnown_ = true;
+  }
+  return objectName_;
+}
+
+String TZelnor::ObjectNameOfItem() {
   if (!folderIdList_ || !item_) return {};
   if (FetchFindData()) {
     // The find data's name can lose letters outside the ANSI code page (Wine rebuilds it from

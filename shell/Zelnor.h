@@ -217,6 +217,9 @@ class TZelnor : public host::TComponent {
   bool PassesFileSystemOnly();
   // Fills the find-data cache when it is invalid; false when the shell has no find data.
   bool FetchFindData(bool always = false);
+  // Fills the cache of the attributes the shell reads from the item's list; false on failure.
+  bool FetchItemAttributes();
+  String ObjectNameOfItem();
   // The folder and the single-element lists of the objects a command acts on.
   HRESULT UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<UniquePidl>& lists);
   // Full path of the first object a command acts on (for the test that a delete happened).
@@ -238,6 +241,11 @@ class TZelnor : public host::TComponent {
   host::ComPtr<IShellFolder2> shellFolder2_;
   bool detailsFetched_ = false;
   WIN32_FIND_DATAW findData_{};
+  // The item's parsing name and list attributes, asked once while the item and folder stay.
+  String objectName_;
+  bool objectNameKnown_ = false;
+  ULONG itemAttributes_ = 0;
+  bool itemAttributesKnown_ = false;
   bool loaded_ = false;
   bool restrictedVerbs_ = false;
   int subFolders_ = -1;

@@ -53,8 +53,29 @@ String TZelnor::GetShellObjectName() {
   return result;
 }
 
+namespace {
+
+// Attributes the shell reads from an item's own list: asked together, once per item, since
+// filling a folder asks several of them of every child.
+constexpr SFGAOF kItemAttributes = SFGAO_FOLDER | SFGAO_STREAM | SFGAO_HIDDEN | SFGAO_FILESYSTEM |
+                                   SFGAO_FILESYSANCESTOR | SFGAO_LINK | SFGAO_READONLY |
+                                   SFGAO_COMPRESSED | SFGAO_ENCRYPTED | SFGAO_GHOSTED;
+
+}  // namespace
+
+bool TZelnor::FetchItemAttributes() {
+  if (itemAttributesKnown_) return true;
+  SFGAOF attributes = kItemAttributes;
+  PCUITEMID_CHILD child = item_.get();
+  if (FAILED(shellFolder_->GetAttributesOf(1, &child, &attributes))) return false;
+  itemAttributes_ = attributes;
+  itemAttributesKnown_ = true;
+  return true;
+}
+
 ULONG TZelnor::GetAttributes(ULONG mask) {
   if (!item_ || !shellFolder_) return 0;
+  if ((mask & ~kItemAttributes) == 0) return FetchItemAttributes() ? itemAttributes_ & mask : 0;
   SFGAOF attributes = mask;
   PCUITEMID_CHILD child = item_.get();
   if (!host::HrOk(shellFolder_->GetAttributesOf(1, &child, &attributes), "GetAttributesOf"))
@@ -65,11 +86,8 @@ ULONG TZelnor::GetAttributes(ULONG mask) {
 bool TZelnor::IsFolder() {
   if (!item_ || !shellFolder_) return false;
   // A failing call leaves the requested bits as they were asked for.
-  const SFGAOF asked = fileSystemOnly_ ? SFGAO_FOLDER | SFGAO_FILESYSANCESTOR : SFGAO_FOLDER;
-  SFGAOF attributes = asked;
-  PCUITEMID_CHILD child = item_.get();
-  if (!host::HrOk(shellFolder_->GetAttributesOf(1, &child, &attributes), "GetAttributesOf"))
-    attributes = asked;
+  const ULONG asked = fileSystemOnly_ ? SFGAO_FOLDER | SFGAO_FILESYSANCESTOR : SFGAO_FOLDER;
+  const ULONG attributes = FetchItemAttributes() ? itemAttributes_ & asked : asked;
   if (!(attributes & SFGAO_FOLDER)) return false;
   return !fileSystemOnly_ || IsOldWindows() || (attributes & SFGAO_FILESYSANCESTOR);
 }
