@@ -3,6 +3,8 @@
 //   TSamples            the times of interleaved rounds: median and spread
 //   PrintRatio          the one line each figure is reported on
 //   BenchRounds         the rounds asked for on the command line (--rounds=N), else a default
+//   BindFolder          a path's shell folder, bound through the desktop
+//   RawEnumeration      the floor of a fill: bind a folder and enumerate all its children raw
 //   EnsureFileFolder    a folder of n plain files, made once per build folder and kept
 //   TStallMeter         the longest gap between the ticks of a 10 ms timer while an action runs
 //                       from the message loop: how long the user interface stood still
@@ -19,6 +21,7 @@
 
 #include "host/Application.h"
 #include "host/Messages.h"
+#include "shell/ShellGlobals.h"
 
 namespace bench {
 
@@ -159,5 +162,40 @@ class TStallMeter {
   bool actionDone_ = false;
   double started_ = 0;
 };
+
+// The shell folder of a path, bound through the desktop.
+inline host::ComPtr<IShellFolder> BindFolder(const std::wstring& folder) {
+  PIDLIST_RELATIVE list = nullptr;
+  std::wstring text = folder;
+  zelnor::Desktop()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, &list, nullptr);
+  host::ComPtr<IShellFolder> shellFolder;
+  zelnor::Desktop()->BindToObject(list, nullptr, IID_PPV_ARGS(&shellFolder));
+  CoTaskMemFree(list);
+  return shellFolder;
+}
+
+// The floor of a fill: binding the folder and a raw EnumObjects + Next of all its children.
+// With `keep` the item lists are handed back instead of freed.
+inline double RawEnumeration(const std::wstring& folder, int& count,
+                             std::vector<PITEMID_CHILD>* keep = nullptr) {
+  const double start = NowMs();
+  host::ComPtr<IShellFolder> shellFolder = BindFolder(folder);
+  host::ComPtr<IEnumIDList> items;
+  count = 0;
+  if (shellFolder &&
+      shellFolder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
+                               &items) == S_OK) {
+    PITEMID_CHILD child = nullptr;
+    while (items->Next(1, &child, nullptr) == S_OK) {
+      ++count;
+      if (keep) {
+        keep->push_back(child);
+      } else {
+        CoTaskMemFree(child);
+      }
+    }
+  }
+  return NowMs() - start;
+}
 
 }  // namespace bench

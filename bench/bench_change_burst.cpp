@@ -4,6 +4,7 @@
 // Floors in the same run: the same burst into a folder nobody watches (the gaps of a window that
 // only waits), and the platform's raw enumeration of the finished folder (the least any view needs
 // to show it).
+#include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Forms.h"
@@ -19,6 +20,7 @@
 
 using namespace host;
 using namespace zelnor;
+using bench::RawEnumeration;
 
 namespace {
 
@@ -128,27 +130,6 @@ Burst MakeBurst(const std::wstring& folder, StallMeter& meter) {
   return burst;
 }
 
-double RawEnumeration(const std::wstring& folder, int& count) {
-  const double start = NowMs();
-  PIDLIST_RELATIVE list = nullptr;
-  std::wstring text = folder;
-  Desktop()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, &list, nullptr);
-  ComPtr<IShellFolder> shellFolder;
-  Desktop()->BindToObject(list, nullptr, IID_PPV_ARGS(&shellFolder));
-  CoTaskMemFree(list);
-  ComPtr<IEnumIDList> items;
-  count = 0;
-  if (shellFolder &&
-      shellFolder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
-                               &items) == S_OK) {
-    PITEMID_CHILD child = nullptr;
-    while (items->Next(1, &child, nullptr) == S_OK) {
-      ++count;
-      CoTaskMemFree(child);
-    }
-  }
-  return NowMs() - start;
-}
 
 }  // namespace
 

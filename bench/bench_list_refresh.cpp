@@ -4,6 +4,7 @@
 // control alone costs to take a changed folder (its layout once the drawing resumes). The
 // unchanged items must keep what they had read: their display names stay unread and their icons
 // stay as they were.
+#include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
 #include "host/Forms.h"
 #include "shell/ShellGlobals.h"
@@ -16,6 +17,7 @@
 
 using namespace host;
 using namespace zelnor;
+using bench::RawEnumeration;
 
 namespace {
 
@@ -59,27 +61,6 @@ void RemoveFolder(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-double RawEnumeration(const std::wstring& folder, int& count) {
-  const double start = NowMs();
-  PIDLIST_RELATIVE list = nullptr;
-  std::wstring text = folder;
-  Desktop()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, &list, nullptr);
-  ComPtr<IShellFolder> shellFolder;
-  Desktop()->BindToObject(list, nullptr, IID_PPV_ARGS(&shellFolder));
-  CoTaskMemFree(list);
-  ComPtr<IEnumIDList> items;
-  count = 0;
-  if (shellFolder &&
-      shellFolder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
-                               &items) == S_OK) {
-    PITEMID_CHILD child = nullptr;
-    while (items->Next(1, &child, nullptr) == S_OK) {
-      ++count;
-      CoTaskMemFree(child);
-    }
-  }
-  return NowMs() - start;
-}
 
 // What the list view control itself costs when told of a changed folder: its drawing held off,
 // the item count set, its drawing let go again (it lays out and sets its scroll bars).

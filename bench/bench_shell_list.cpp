@@ -23,44 +23,13 @@
 using namespace host;
 using namespace zelnor;
 using bench::NowMs;
+using bench::BindFolder;
+using bench::RawEnumeration;
 using bench::PrintRatio;
 using bench::TSamples;
 
 namespace {
 
-host::ComPtr<IShellFolder> BindFolder(const std::wstring& folder) {
-  PIDLIST_RELATIVE list = nullptr;
-  std::wstring text = folder;
-  Desktop()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, &list, nullptr);
-  host::ComPtr<IShellFolder> shellFolder;
-  Desktop()->BindToObject(list, nullptr, IID_PPV_ARGS(&shellFolder));
-  CoTaskMemFree(list);
-  return shellFolder;
-}
-
-// The floor of a fill: binding the folder and a raw EnumObjects + Next of all its children.
-// With `keep` the item lists are handed back instead of freed.
-double RawEnumeration(const std::wstring& folder, int& count,
-                      std::vector<PITEMID_CHILD>* keep = nullptr) {
-  const double start = NowMs();
-  host::ComPtr<IShellFolder> shellFolder = BindFolder(folder);
-  host::ComPtr<IEnumIDList> items;
-  count = 0;
-  if (shellFolder &&
-      shellFolder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN,
-                               &items) == S_OK) {
-    PITEMID_CHILD child = nullptr;
-    while (items->Next(1, &child, nullptr) == S_OK) {
-      ++count;
-      if (keep) {
-        keep->push_back(child);
-      } else {
-        CoTaskMemFree(child);
-      }
-    }
-  }
-  return NowMs() - start;
-}
 
 // The floor of letting go of n items: a raw owner-data list view of n items destroyed and n item
 // lists freed.
