@@ -104,13 +104,21 @@ IShellFolder* Desktop() {
   InitializeShell();
   ShellState& s = State();
   if (GetCurrentThreadId() == s.startupThread) return s.desktop.Get();
-  thread_local host::ComPtr<IShellFolder> own;
+  // A plain pointer, not an owner: thread-local objects with destructors are not safe with this
+  // tool chain's emulated thread-local storage (see AtApartmentExit).
+  thread_local IShellFolder* own = nullptr;
   if (!own) {
-    host::CheckHr(SHGetDesktopFolder(own.ReleaseAndGetAddressOf()), "SHGetDesktopFolder");
-    // Released while the thread's apartment still exists; without a guard, when the thread ends.
-    host::AtApartmentExit([] { own.Reset(); });
+    host::ComPtr<IShellFolder> desktop;
+    host::CheckHr(SHGetDesktopFolder(desktop.ReleaseAndGetAddressOf()), "SHGetDesktopFolder");
+    // Released while the thread's apartment still exists. A thread without a guard keeps the
+    // shell's desktop object, which lives as long as the process anyway.
+    own = desktop.Detach();
+    host::AtApartmentExit([] {
+      if (own) own->Release();
+      own = nullptr;
+    });
   }
-  return own.Get();
+  return own;
 }
 
 PCItemIDList DesktopIdList() { return &kEmptyList; }

@@ -11,6 +11,7 @@
 
 #include "Pump.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <set>
@@ -379,4 +380,20 @@ TEST(KivThread, ExecuteRunsInAnApartmentOfItsOwnThatOutlivesItsShellObjects) {
   EXPECT_NE(probe.desktop, nullptr);
   // Its shell objects were released while the apartment still existed.
   EXPECT_EQ(probe.typeAtRelease, S_OK);
+}
+
+TEST(KivThread, ThreadsThatHeldShellObjectsEndWithoutHarmingTheHeap) {
+  // The per-thread records of the apartment and the desktop folder go with each thread; a
+  // destructor run on storage already freed would show in the heap.
+  zelnor::InitializeShell();
+  std::vector<std::unique_ptr<ApartmentProbe>> probes;
+  for (int i = 0; i < 24; ++i) {
+    probes.push_back(std::make_unique<ApartmentProbe>());
+    (new TApartmentThread(*probes.back()))->StartOnce();
+  }
+  ASSERT_TRUE(PumpSynchronizeUntil([&] {
+    return std::all_of(probes.begin(), probes.end(), [](auto& p) { return p->done.load(); });
+  }));
+  for (auto& p : probes) EXPECT_EQ(p->typeAtRelease, S_OK);
+  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
