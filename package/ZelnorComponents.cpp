@@ -6,6 +6,7 @@
 #include "controls/ShellTree.h"
 #include "dialogs/KivDialogs.h"
 #include "extras/ShellChangeNotifier.h"
+#include "extras/ThumbnailImage.h"
 #include "host/Streaming.h"
 #include "link/ShellLink.h"
 #include "shell/SystemImageList.h"
@@ -29,6 +30,7 @@ std::vector<host::TComponentClass> PaletteComponents() {
       ComponentClass<TKivShellList>(),
       ComponentClass<TKivShellCombo>(),
       ComponentClass<TKivShellChangeNotifier>(),
+      ComponentClass<TKivThumbnailImage>(),
       ComponentClass<TKivBrowseForFolder>(),
       ComponentClass<TKivFileOperation>(),
       ComponentClass<TKivNetConnectionDialog>(),

@@ -103,6 +103,14 @@ const char* const kEveryComponent =
     "    Text = ''\r\n"
     "    ShowFullPath = True\r\n"
     "  end\r\n"
+    "  object ThumbnailImage1: TKivThumbnailImage\r\n"
+    "    Left = 8\r\n"
+    "    Top = 8\r\n"
+    "    Width = 80\r\n"
+    "    Height = 80\r\n"
+    "    TabOrder = 3\r\n"
+    "    ShellLink = ShellLink1\r\n"
+    "  end\r\n"
     "end\r\n";
 
 // The order the palette lists the package's components in; the palette holds those that exist.
