@@ -5,6 +5,7 @@
 
 #include "controls/ShellNameOrder.h"
 #include "extras/ShellChangeNotifier.h"
+#include "extras/ThumbnailThread.h"
 #include "host/Application.h"
 #include "host/Streaming.h"
 #include "shell/ShellRoutines.h"
@@ -68,7 +69,12 @@ TKivShellList::TKivShellList(host::TComponent* owner)
       largeImages_(std::make_unique<TKivSystemImageList>()),
       smallImages_(std::make_unique<TKivSystemImageList>()),
       notifier_(std::make_unique<TKivShellChangeNotifier>()),
-      timer_(std::make_unique<host::TTimer>()) {
+      timer_(std::make_unique<host::TTimer>()),
+      thumbnailImages_(std::make_unique<host::TCustomImageList>(100, 100)),
+      backgroundImage_(std::make_unique<host::TBitmap>()),
+      pool_(std::make_unique<TThreadPool>()) {
+  thumbnailImages_->SetMasked(false);
+  backgroundImage_->OnChange = [this](host::TObject* sender) { BackgroundImageChange(sender); };
   navigator_->SetShowErrorMessages(false);
   navigator_->SetFileSystemOnly(false);
   navigator_->Initialize();
@@ -98,6 +104,8 @@ TKivShellList::TKivShellList(host::TComponent* owner)
 
 TKivShellList::~TKivShellList() {
   Destroying();
+  // Thumbnail requests are stopped first; none of them reports back from here on.
+  pool_->TerminateThreads(true);
   if (shellLink_) SetShellLink(nullptr);
   SetBackgroundPopupMenu(nullptr);
   busy_ = true;
@@ -217,7 +225,13 @@ void TKivShellList::SetUseSystemFont(bool value) {
 
 void TKivShellList::SetViewStyle(host::TViewStyle style) {
   host::TCustomListView::SetViewStyle(style);
-  if (!Loading()) UpdateColumnBitmap();
+  // Thumbnail view is entered only through Thumbnails; a style chosen at run time leaves it.
+  if (!Loading()) {
+    UpdateColumnBitmap();
+    SetThumbnails(false);
+  } else if (style != host::vsIcon) {
+    SetThumbnails(false);
+  }
 }
 
 // ---- Window and loading
@@ -232,8 +246,9 @@ void TKivShellList::CreateWnd() {
     // The window came back: the items live on.
     if (shellLink_) shellLink_->RegisterShellControl(this);
   }
-  // A list filled before its window existed gets its header arrow now.
+  // A list filled before its window existed gets its header arrow now, and its background.
   UpdateColumnBitmap();
+  if (backgroundImage_->Width() > 0) BackgroundImageChange(this);
 }
 
 void TKivShellList::DestroyWnd() {
@@ -272,7 +287,9 @@ void TKivShellList::Refresh() {
     Items()->Clear();
     folderIdList_.reset();
     iconCache_.clear();
-    refreshStamp_ = GetTickCount();
+    // Thumbnail requests of the old filling are dropped when they end.
+    thumbnailImages_->Clear();
+    ++refreshStamp_;
     InitShellColumns();
     if (OnCreateColumns) OnCreateColumns(this);
     while (navigator_->Next()) AddShellItem(details_);
@@ -407,14 +424,22 @@ void TKivShellList::CompleteItemDetails(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
   if (!data) return;
   if (data->parentFolder) {
-    item->SetImageIndex(smallImages_->GetFolderIconNumber());
+    if (ViewStyle() == host::vsIcon && thumbnails_) {
+      RequestThumbnail(item);
+    } else {
+      item->SetImageIndex(smallImages_->GetFolderIconNumber());
+    }
     return;
   }
   PointNavigatorAt(item);
   if (details_) FillDetailTexts(item);
   ReadCheckState(item);
   PointNavigatorAt(item);
-  item->SetImageIndex(IconNumberOfCurrent());
+  if (ViewStyle() == host::vsIcon && thumbnails_) {
+    RequestThumbnail(item);
+  } else {
+    item->SetImageIndex(IconNumberOfCurrent());
+  }
   host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
   item->SetOverlayIndex(navigator_->GetOverlayIndex());
   const ULONG attributes =
@@ -530,6 +555,10 @@ HOST_PROPERTIES(TKivShellList) {
          true);
   p.Component("BackgroundPopupMenu", &TKivShellList::BackgroundPopupMenu,
               &TKivShellList::SetBackgroundPopupMenu);
+  p.Bool("Thumbnails", &TKivShellList::Thumbnails, &TKivShellList::SetThumbnails, false);
+  p.Int("ThumbnailWidth", &TKivShellList::ThumbnailWidth, &TKivShellList::SetThumbnailWidth, 100);
+  p.Int("ThumbnailHeight", &TKivShellList::ThumbnailHeight, &TKivShellList::SetThumbnailHeight,
+        100);
   p.Str("Version", &TKivShellList::Version, nullptr).NeverStored();
   p.Event("OnAddItem", &TKivShellList::OnAddItem);
   p.Event("OnCreateColumns", &TKivShellList::OnCreateColumns);
@@ -544,6 +573,9 @@ HOST_PROPERTIES(TKivShellList) {
   p.Event("OnOperation", &TKivShellList::OnOperation);
   p.Event("OnContextMenuSelect", &TKivShellList::OnContextMenuSelect);
   p.Event("OnCheckStateChanged", &TKivShellList::OnCheckStateChanged);
+  p.Event<host::TLVNotifyEvent>("OnGetImageIndex", &TKivShellList::OnGetImageIndex);
+  p.Event("OnMouseEnter", &TKivShellList::OnMouseEnter);
+  p.Event("OnMouseLeave", &TKivShellList::OnMouseLeave);
 }
 
 }  // namespace zelnor

@@ -6,7 +6,8 @@
 //                         (ShellList.cpp, ShellListRefresh.cpp); shell commands, the context
 //                         menu, renaming, new folders and the selected names
 //                         (ShellListCommands.cpp); keys, mouse and check boxes
-//                         (ShellListInput.cpp)
+//                         (ShellListInput.cpp); thumbnails, background picture, colours,
+//                         info-tip hints (ShellListThumbnails.cpp)
 //
 // Filling costs one enumeration: an item is added with its relative list and parsing name only.
 // Its display name and detail texts come from the list view's lazy text provider when first read
@@ -23,6 +24,8 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "host/Graphics.h"
+#include "host/ImageList.h"
 #include "host/ListView.h"
 #include "host/Menus.h"
 #include "host/StringList.h"
@@ -37,6 +40,8 @@ namespace zelnor {
 
 class TKivShellChangeNotifier;
 class TKivSelectionList;
+class TKivThumbnailThread;
+class TThreadPool;
 
 struct TKivShellListItem {
   UniquePidl idList;         // relative to the shown folder; nil for the parent-folder item
@@ -121,6 +126,32 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void UpdateColumnBitmap();
   void SetColumnBitmap(int index, bool reverse);
 
+  // ---- Thumbnails and drawing
+  // Thumbnail view: icon view with the thumbnail image list as large images. Setting True
+  // switches to vsIcon; choosing a view style at run time leaves it.
+  bool Thumbnails() const { return thumbnails_; }
+  void SetThumbnails(bool value);
+  // A new size drops every thumbnail; items get new placeholders and requests when next drawn.
+  int ThumbnailWidth() const { return thumbnailImages_->Width(); }
+  void SetThumbnailWidth(int width);
+  int ThumbnailHeight() const { return thumbnailImages_->Height(); }
+  void SetThumbnailHeight(int height);
+  host::TCustomImageList* ThumbnailImages() const { return thumbnailImages_.get(); }
+  // Runs the thumbnail requests; at most its MaxRunningThreads at once.
+  TThreadPool* ThreadPool() const { return pool_.get(); }
+  // The request started last while it runs, else nullptr.
+  TKivThumbnailThread* LastThumbnailThread() const { return lastThread_; }
+  // Renewed by every refill, thumbnail size change and thumbnail switch: a thumbnail request
+  // of an older stamp is dropped when it ends.
+  unsigned RefreshStamp() const { return refreshStamp_; }
+  // Tiled behind the items; an empty bitmap removes the picture.
+  host::TBitmap* BackgroundImage() const { return backgroundImage_.get(); }
+  void SetBackgroundImage(const host::TBitmap* bitmap);
+  // Wakes the main thread's message loop (any thread may call it): posts WM_CL_SYNCHRONIZE,
+  // whose handler does nothing.
+  void DoWakeMainThread(host::TObject* sender = nullptr);
+  static constexpr UINT WM_CL_SYNCHRONIZE = WM_USER + 1;
+
   // ---- Navigation and refresh
   void InformPathChanged();
   void SelectPIDL(PCItemIDList idList);
@@ -186,6 +217,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   // Handed to the navigator for each command it runs.
   TOnContextMenuSelectEvent OnContextMenuSelect;
   TOnCheckStateChanged OnCheckStateChanged;
+  host::TNotifyEvent OnMouseEnter;
+  host::TNotifyEvent OnMouseLeave;
 
   void Loaded() override;
 
@@ -211,6 +244,15 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
 
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
   void TimerChange(host::TObject* sender);
+
+  // Every item passes through CustomDrawItem, which colours compressed and encrypted objects.
+  bool IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomDrawStage stage) override;
+  bool CustomDrawItem(host::TListItem* item, host::TCustomDrawState state,
+                      host::TCustomDrawStage stage) override;
+  virtual void DoMouseEnter();
+  virtual void DoMouseLeave();
+  // A thumbnail request has ended (main thread).
+  void ThumbNailThreadDone(TKivThumbnailThread* thread);
 
  private:
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
@@ -249,6 +291,10 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   host::TListItem* CheckBoxAt(int x, int y);
   void ClickOnCheckBox(host::TListItem* item);
   void ReadCheckState(host::TListItem* item);
+  // Thumbnail view: a placeholder image for `item` now and a request for its picture.
+  void RequestThumbnail(host::TListItem* item);
+  void BackgroundImageChange(host::TObject* sender);
+  void CMHintShow(host::TMessage& message);
 
   std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> largeImages_;
@@ -275,7 +321,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   String loadingPath_;
   bool loadingPathSet_ = false;
   UniquePidl folderIdList_;
-  DWORD refreshStamp_ = 0;
+  unsigned refreshStamp_ = 0;
   HWND header_ = nullptr;
   host::UniqueGdiObject arrowUp_, arrowDown_;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
@@ -285,6 +331,12 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   std::unique_ptr<host::TStringList> selectedFiles_;
   bool selectedFilesValid_ = false;
   host::TListItem* editingItem_ = nullptr;  // the item whose caption is being edited
+  std::unique_ptr<host::TCustomImageList> thumbnailImages_;
+  bool thumbnails_ = false;
+  std::unique_ptr<host::TBitmap> backgroundImage_;
+  TKivThumbnailThread* lastThread_ = nullptr;
+  // Last: it stops its requests before anything they report to goes.
+  std::unique_ptr<TThreadPool> pool_;
 };
 
 }  // namespace zelnor

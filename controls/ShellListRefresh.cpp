@@ -176,6 +176,19 @@ void TKivShellList::WndProc(host::TMessage& message) {
         return;
       }
       break;
+    case host::CM_HINTSHOW:
+      CMHintShow(message);
+      return;
+    case host::CM_MOUSEENTER:
+      DoMouseEnter();
+      break;
+    case host::CM_MOUSELEAVE:
+      DoMouseLeave();
+      break;
+    case WM_CL_SYNCHRONIZE:
+      // Its arrival has woken the message loop; that was all.
+      message.Result = 0;
+      return;
     default:
       break;
   }

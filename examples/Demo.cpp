@@ -62,6 +62,7 @@ int RunConsoleDemo() {
   try {
     InitializeShell();
     SeedDocuments();
+    SeedPictures();
     Print("Zelnor Components demo");
     Print("Special folders:");
     const std::pair<TKivShellFolder, const char*> shown[] = {

@@ -1,5 +1,6 @@
-// The explorer's handlers: sample documents, column widths, the status line with the number of
-// objects and the selection, browsing for the folder to show and copying the selection elsewhere.
+// The explorer's handlers: sample documents and pictures, column widths, the status line with the
+// number of objects and the selection, the view buttons, browsing for the folder to show and
+// copying the selection elsewhere.
 #include "Explorer.h"
 
 #include "FormDemo.h"
@@ -7,19 +8,26 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <wincodec.h>
+
+#include <vector>
 
 #include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
 #include "dialogs/BrowseForFolder.h"
 #include "dialogs/FileOperation.h"
+#include "extras/ThumbnailImage.h"
 #include "host/Forms.h"
 #include "host/MessageDialogs.h"
 #include "host/Raii.h"
+#include "host/StdCtrls.h"
 #include "host/Streaming.h"
+#include "host/Threads.h"
 #include "link/ShellLink.h"
 #include "package/ZelnorComponents.h"
 #include "shell/ShellGlobals.h"
+#include "threads/ThreadPool.h"
 
 using namespace host;
 using namespace zelnor;
@@ -46,6 +54,40 @@ bool IsEmptyFolder(const String& folder) {
       return false;
   } while (FindNextFileW(find.get(), &data));
   return true;
+}
+
+// A width x height JPEG of soft colour bands, `hue` picking the colours; false when the imaging
+// codecs fail.
+bool WriteSamplePicture(const String& path, UINT width, UINT height, int hue) {
+  ComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapEncoder> encoder;
+  ComPtr<IWICBitmapFrameEncode> frame;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&factory))) ||
+      FAILED(factory->CreateStream(&stream)) ||
+      FAILED(stream->InitializeFromFilename(ToWide(path).c_str(), GENERIC_WRITE)) ||
+      FAILED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder)) ||
+      FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) ||
+      FAILED(encoder->CreateNewFrame(&frame, nullptr)) || FAILED(frame->Initialize(nullptr)) ||
+      FAILED(frame->SetSize(width, height)))
+    return false;
+  WICPixelFormatGUID pixels = GUID_WICPixelFormat24bppBGR;
+  if (FAILED(frame->SetPixelFormat(&pixels)) || pixels != GUID_WICPixelFormat24bppBGR) return false;
+  const UINT stride = (width * 3 + 3) & ~3u;
+  std::vector<BYTE> data(size_t(stride) * height);
+  for (UINT y = 0; y < height; ++y)
+    for (UINT x = 0; x < width; ++x) {
+      BYTE* p = &data[size_t(y) * stride + x * 3];
+      const bool sun = (x - width * 2 / 3) * (x - width * 2 / 3) + (y - height / 3) * (y - height / 3) <
+                       (height / 6) * (height / 6);
+      const bool ground = y > height * 2 / 3 + (x * (hue + 1) / 7) % (height / 8);
+      p[0] = BYTE(sun ? 40 : ground ? 30 + hue * 20 : 255 - y * 120 / height);
+      p[1] = BYTE(sun ? 200 : ground ? 140 - hue * 10 : 180 - y * 60 / height);
+      p[2] = BYTE(sun ? 255 : ground ? 40 + hue * 30 : 90 + hue * 25);
+    }
+  return SUCCEEDED(frame->WritePixels(height, stride, UINT(data.size()), data.data())) &&
+         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
 // The name the shell shows for a folder (its path is empty for virtual folders).
@@ -157,6 +199,23 @@ void SeedDocuments() {
   WriteSample(base + "Projects\\plan.txt", "step one");
 }
 
+String SamplePicturesFolder() {
+  const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
+  return documents.empty() ? String{} : IncludeTrailingBackslash(documents) + "Photos";
+}
+
+void SeedPictures() {
+  const String folder = SamplePicturesFolder();
+  if (folder.empty()) return;
+  ForceDirectories(folder);
+  CoInitializeGuard com;
+  static const char* const kNames[] = {"Beach", "Harbour", "Hills", "Lake", "Meadow", "Sunset"};
+  for (int i = 0; i < int(std::size(kNames)); ++i) {
+    const String file = IncludeTrailingBackslash(folder) + kNames[i] + ".jpg";
+    if (!FileExists(file)) WriteSamplePicture(file, 640, 480, i);
+  }
+}
+
 void RegisterExplorerClasses() {
   RegisterZelnorComponents();
   TEventHandlers& handlers = EventHandlers();
@@ -186,6 +245,21 @@ void RegisterExplorerClasses() {
                                     [](TObject* sender, TListItem*) { ShowStatusSoon(sender); });
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
   handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);
+  // The view buttons: thumbnail view is a setting of its own; any view style leaves it.
+  auto listOf = [](TObject* sender) {
+    auto* control = dynamic_cast<TControl*>(sender);
+    auto* form = control ? dynamic_cast<TForm*>(control->GetParentForm()) : nullptr;
+    return form ? dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1")) : nullptr;
+  };
+  handlers.Register<TNotifyEvent>("ExplorerDetailsClick", [listOf](TObject* sender) {
+    if (TKivShellList* list = listOf(sender)) list->SetViewStyle(vsReport);
+  });
+  handlers.Register<TNotifyEvent>("ExplorerIconsClick", [listOf](TObject* sender) {
+    if (TKivShellList* list = listOf(sender)) list->SetViewStyle(vsIcon);
+  });
+  handlers.Register<TNotifyEvent>("ExplorerThumbnailsClick", [listOf](TObject* sender) {
+    if (TKivShellList* list = listOf(sender)) list->SetThumbnails(true);
+  });
 }
 
 std::vector<String> PhotographContextMenu(TForm& form, const String& screenshotFile) {
@@ -263,6 +337,39 @@ std::vector<String> PhotographAddressList(TForm& form, const String& screenshotF
   }
   SaveWindowPng(form.Handle(), file);
   combo->SetDroppedDown(false);
+std::vector<String> PhotographThumbnails(TForm& form, const String& screenshotFile) {
+  auto* list = dynamic_cast<TKivShellList*>(form.FindComponent("ShellList1"));
+  auto* button = dynamic_cast<TButton*>(form.FindComponent("ThumbnailsButton"));
+  const String pictures = SamplePicturesFolder();
+  if (!list || !button || pictures.empty()) return {};
+  list->SetPath(pictures);
+  list->InformPathChanged();
+  button->Click();
+  // Placeholders come with the first paint, pictures as their requests end.
+  WaitUntilPainted(&form);
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (list->ThreadPool()->Count() > 0 && GetTickCount() - start < 15000) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    CheckSynchronize(10);
+  }
+  // The first picture selected: the preview beside the list follows it.
+  if (list->Items()->Count() > 0) list->Items()->Item(0)->SetSelected(true);
+  auto* preview = dynamic_cast<TKivThumbnailImage*>(form.FindComponent("Preview"));
+  const DWORD again = GetTickCount();
+  while (preview && preview->ThumbnailThread() && GetTickCount() - again < 5000) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    CheckSynchronize(10);
+  }
+  WaitUntilPainted(&form);
+  const String file = ChangeFileExt(screenshotFile, "") + "-thumbnails.png";
+  SaveWindowPng(form.Handle(), file);
   return {file};
 }
 
@@ -290,5 +397,6 @@ std::vector<String> PhotographExplorerExtras(TForm& form, const String& screensh
   for (String& file : PhotographRename(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographContextMenu(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographBrowseDialog(form, screenshotFile)) files.push_back(std::move(file));
+  for (String& file : PhotographThumbnails(form, screenshotFile)) files.push_back(std::move(file));
   return files;
 }

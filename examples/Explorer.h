@@ -1,10 +1,12 @@
 // The explorer: the demo's main form (examples/Explorer.form) and the handlers it names.
 //   SeedDocuments              a few sample files and folders in an empty Documents folder
 //   RegisterExplorerClasses    the shell components and the form's event handlers
+//   SeedPictures               sample pictures in Documents\Photos
 //   PhotographContextMenu      a picture of the explorer with the shell's context menu open
 //   PhotographAddressList      a picture of the explorer with the address combo's list open
 //   PhotographBrowseDialog     a picture of the folder picker its Browse button opens
 //   PhotographRename           pictures of two files selected and of one being renamed in place
+//   PhotographThumbnails       a picture of the explorer's list in thumbnail view
 //   PhotographExplorerExtras   the pictures above
 #pragma once
 
@@ -15,6 +17,8 @@
 
 // Puts a few sample files and folders into the Documents folder when it is empty.
 void SeedDocuments();
+// Writes a few sample JPEG pictures into Documents\Photos where they are missing.
+void SeedPictures();
 // Registers the shell components and the explorer's handlers with the form reader.
 void RegisterExplorerClasses();
 // Opens the shell's context menu on the list's first item and saves a picture of the form with
@@ -30,6 +34,9 @@ std::vector<host::String> PhotographBrowseDialog(host::TForm& form, const host::
 // focused one's name for editing (F2) and saves another ("<screenshot>-rename.png"), then cancels
 // the edit; answers the files written.
 std::vector<host::String> PhotographRename(host::TForm& form, const host::String& screenshotFile);
-// The address-list, rename, context-menu and folder-picker pictures.
+// Shows the sample pictures in thumbnail view, waits for their thumbnails and saves a picture of
+// the form ("<screenshot>-thumbnails.png"); answers the file written.
+std::vector<host::String> PhotographThumbnails(host::TForm& form, const host::String& screenshotFile);
+// The address-list, rename, context-menu, folder-picker and thumbnail pictures.
 std::vector<host::String> PhotographExplorerExtras(host::TForm& form,
                                                    const host::String& screenshotFile);

@@ -1,0 +1,250 @@
+// TKivShellList: thumbnails (placeholders, requests, results), the background picture, the
+// colouring of compressed and encrypted objects, info-tip hints, mouse enter and leave.
+#include "controls/ShellList.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "extras/ThumbnailThread.h"
+#include "host/Controls.h"
+#include "shell/ShellRoutines.h"
+#include "threads/ThreadPool.h"
+
+namespace zelnor {
+
+using host::TListItem;
+
+namespace {
+
+constexpr COLORREF kFrameColor = RGB(192, 192, 192);
+constexpr COLORREF kCompressedColor = RGB(0, 0, 255);
+constexpr COLORREF kEncryptedColor = RGB(0, 128, 0);
+
+// A thumbnail picture being composed: a 32-bit DIB selected into a memory context.
+class ThumbnailCanvas {
+ public:
+  ThumbnailCanvas(int width, int height, COLORREF background)
+      : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
+    bitmap_.reset(host::CreateDibSection32(width, height, reinterpret_cast<void**>(&bits_)));
+    if (!bits_ || !dc_) return;
+    selected_.emplace(dc_.get(), bitmap_.get());
+    const RECT all{0, 0, width, height};
+    host::UniqueGdiObject brush{CreateSolidBrush(background)};
+    FillRect(dc_.get(), &all, HBRUSH(brush.get()));
+  }
+
+  HDC Dc() const { return dc_.get(); }
+  bool Valid() const { return selected_.has_value(); }
+
+  // Puts `picture` at the top left; what lies beyond the canvas is cut off. A 32-bit picture is
+  // blended by its (premultiplied) alpha, others are copied.
+  void DrawPicture(HBITMAP picture) {
+    BITMAP info{};
+    if (!GetObjectW(picture, sizeof info, &info)) return;
+    host::UniqueDC source{CreateCompatibleDC(dc_.get())};
+    host::SelectedObject selected(source.get(), picture);
+    const int w = std::min<int>(info.bmWidth, width_), h = std::min<int>(info.bmHeight, height_);
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    if (info.bmBitsPixel != 32 ||
+        !GdiAlphaBlend(dc_.get(), 0, 0, w, h, source.get(), 0, 0, w, h, blend))
+      BitBlt(dc_.get(), 0, 0, w, h, source.get(), 0, 0, SRCCOPY);
+  }
+
+  void DrawFrame() {
+    const RECT all{0, 0, width_, height_};
+    host::UniqueGdiObject brush{CreateSolidBrush(kFrameColor)};
+    FrameRect(dc_.get(), &all, HBRUSH(brush.get()));
+  }
+
+  // GDI leaves alpha 0 in what it draws, which an image list with alpha would show as holes:
+  // everything here is meant to be seen. The bitmap goes to the caller.
+  [[nodiscard]] host::UniqueGdiObject Finish() {
+    GdiFlush();
+    for (size_t i = 0, n = size_t(width_) * size_t(height_); i < n; ++i) bits_[i] |= 0xFF000000u;
+    selected_.reset();
+    return std::move(bitmap_);
+  }
+
+ private:
+  int width_, height_;
+  host::UniqueDC dc_;
+  host::UniqueGdiObject bitmap_;
+  uint32_t* bits_ = nullptr;
+  std::optional<host::SelectedObject> selected_;  // last: deselects before the rest goes
+};
+
+}  // namespace
+
+// ---- Thumbnails
+
+void TKivShellList::SetThumbnails(bool value) {
+  if (value == thumbnails_) return;
+  if (value) {
+    SetLargeImages(thumbnailImages_.get());
+    // Still off while the view style changes, so the style's own switch-off does nothing.
+    SetViewStyle(host::vsIcon);
+  } else {
+    SetLargeImages(largeImages_.get());
+  }
+  thumbnails_ = value;
+  ++refreshStamp_;
+  Refresh();
+}
+
+void TKivShellList::SetThumbnailWidth(int width) {
+  if (width <= 0 || width == ThumbnailWidth()) return;
+  thumbnailImages_->SetWidth(width);
+  ++refreshStamp_;
+  host::UpdateGuard update(*Items());
+  for (int i = 0; i < Items()->Count(); ++i) Items()->Item(i)->SetImageIndex(-1);
+}
+
+void TKivShellList::SetThumbnailHeight(int height) {
+  if (height <= 0 || height == ThumbnailHeight()) return;
+  thumbnailImages_->SetHeight(height);
+  ++refreshStamp_;
+  host::UpdateGuard update(*Items());
+  for (int i = 0; i < Items()->Count(); ++i) Items()->Item(i)->SetImageIndex(-1);
+}
+
+void TKivShellList::RequestThumbnail(TListItem* item) {
+  TKivShellListItem* data = ItemData(item);
+  const int width = ThumbnailWidth(), height = ThumbnailHeight();
+  // The placeholder: the item's large icon centred in a silver frame.
+  const int icon = data->parentFolder ? largeImages_->GetFolderIconNumber() : IconNumberOfCurrent();
+  HIMAGELIST large = largeImages_->Handle();
+  int iconWidth = 0, iconHeight = 0;
+  ImageList_GetIconSize(large, &iconWidth, &iconHeight);
+  ThumbnailCanvas canvas(width, height, host::ColorToRGB(host::clWindow));
+  if (!canvas.Valid()) return;
+  canvas.DrawFrame();
+  ImageList_Draw(large, icon, canvas.Dc(), (width - iconWidth) / 2, (height - iconHeight) / 2,
+                 ILD_NORMAL);
+  const host::UniqueGdiObject placeholder = canvas.Finish();
+  // Added to the handle the control already shows: telling the view of a changed list would
+  // make it take the list anew for every item drawn.
+  const int index = ImageList_Add(thumbnailImages_->Handle(), HBITMAP(placeholder.get()), nullptr);
+  item->SetImageIndex(index);
+  if (index < 0 || data->parentFolder) return;
+
+  auto* thread = new TKivThumbnailThread(
+      *navigator_, width, height, [this](TKivThumbnailThread* done) { ThumbNailThreadDone(done); });
+  thread->SetImageIndex(index);
+  thread->SetStamp(refreshStamp_);
+  lastThread_ = thread;
+  pool_->Add(thread);
+}
+
+void TKivShellList::ThumbNailThreadDone(TKivThumbnailThread* thread) {
+  if (thread == lastThread_) lastThread_ = nullptr;
+  host::UniqueGdiObject picture{thread->TakeBitmap()};
+  HIMAGELIST images = thumbnailImages_->Handle();
+  // A request of an earlier filling or thumbnail size finds its slot gone or reused.
+  if (!picture || thread->Stamp() != refreshStamp_ || thread->ImageIndex() < 0 ||
+      thread->ImageIndex() >= ImageList_GetImageCount(images))
+    return;
+  ThumbnailCanvas canvas(ThumbnailWidth(), ThumbnailHeight(), host::ColorToRGB(host::clWindow));
+  if (!canvas.Valid()) return;
+  canvas.DrawPicture(HBITMAP(picture.get()));
+  canvas.DrawFrame();
+  const host::UniqueGdiObject framed = canvas.Finish();
+  ImageList_Replace(images, thread->ImageIndex(), HBITMAP(framed.get()), nullptr);
+  if (HWND wnd = HandleIfAllocated()) InvalidateRect(wnd, nullptr, FALSE);
+}
+
+// ---- Background picture
+
+void TKivShellList::SetBackgroundImage(const host::TBitmap* bitmap) {
+  if (bitmap) {
+    backgroundImage_->Assign(bitmap);
+  } else {
+    backgroundImage_->SetHandle(nullptr);
+  }
+}
+
+void TKivShellList::BackgroundImageChange(host::TObject*) {
+  if (!HandleAllocated()) return;  // applied when the window is made
+  host::WideString file;
+  // The control has read the picture when the message returns; the file is not kept.
+  auto removeFile = host::ScopeExit([&file] {
+    if (!file.empty()) DeleteFileW(file.c_str());
+  });
+  LVBKIMAGEW image{};
+  if (backgroundImage_->Width() > 0) {
+    const String name = host::IncludeTrailingBackslash(KivGetTempPath()) +
+                        "TKivShellListBackgroundImage_Temp" + std::to_string(GetTickCount()) +
+                        ".bmp";
+    file = host::ToWide(name);
+    backgroundImage_->SaveToFile(name);
+    image.ulFlags = LVBKIF_SOURCE_URL | LVBKIF_STYLE_TILE;
+    image.pszImage = file.data();
+  }
+  SendMessageW(Handle(), LVM_SETTEXTBKCOLOR, 0, LPARAM(CLR_NONE));
+  SendMessageW(Handle(), LVM_SETBKIMAGEW, 0, LPARAM(&image));
+}
+
+// ---- Drawing
+
+bool TKivShellList::IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomDrawStage stage) {
+  if (target == host::dtItem && stage == host::cdPrePaint) return true;
+  return host::TCustomListView::IsCustomDrawn(target, stage);
+}
+
+bool TKivShellList::CustomDrawItem(TListItem* item, host::TCustomDrawState state,
+                                   host::TCustomDrawStage stage) {
+  if (stage == host::cdPrePaint) {
+    try {
+      // Its flags are known once it is completed, which drawing would do a moment later.
+      if (ItemData(item) && item->ImageIndex() < 0) CompleteItemDetails(item);
+      if (TKivShellListItem* data = ItemData(item)) {
+        if (showOptions_.Contains(soColorCompressed) && data->compressed)
+          Canvas()->Font()->SetColor(host::TColor(kCompressedColor));
+        if (showOptions_.Contains(soColorEncrypted) && data->encrypted)
+          Canvas()->Font()->SetColor(host::TColor(kEncryptedColor));
+      }
+    } catch (const std::exception&) {
+      // The item is drawn in the usual colour.
+    }
+  }
+  return host::TCustomListView::CustomDrawItem(item, state, stage);
+}
+
+// ---- Hints, mouse, wake-up
+
+void TKivShellList::CMHintShow(host::TMessage& message) {
+  auto* info = reinterpret_cast<host::THintInfo*>(message.LParam);
+  TListItem* item = info ? GetItemAt(info->CursorPos.x, info->CursorPos.y) : nullptr;
+  TKivShellListItem* data = ItemData(item);
+  if (!data || !ShowHint() || data->parentFolder) {
+    host::TCustomListView::WndProc(message);
+    return;
+  }
+  PointNavigatorAt(item);
+  String tip = navigator_->GetInfoTip();
+  DoInfoTip(item, tip);
+  // The hint stays while the mouse is over the item (client coordinates).
+  const RECT bounds = item->DisplayRect(host::drBounds);
+  const POINT corner = ClientToScreen(POINT{bounds.left, bounds.top});
+  info->CursorRect = bounds;
+  info->HintStr = tip;
+  info->HintPos = POINT{corner.x + GetSystemMetrics(SM_CXCURSOR),
+                        corner.y + GetSystemMetrics(SM_CYCURSOR)};
+  info->HintMaxWidth = ClientWidth();
+  message.Result = 0;
+}
+
+void TKivShellList::DoMouseEnter() {
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TKivShellList::DoMouseLeave() {
+  if (OnMouseLeave) OnMouseLeave(this);
+}
+
+void TKivShellList::DoWakeMainThread(host::TObject*) {
+  if (HWND wnd = HandleIfAllocated()) PostMessageW(wnd, WM_CL_SYNCHRONIZE, 0, 0);
+}
+
+}  // namespace zelnor
