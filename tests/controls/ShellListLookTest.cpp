@@ -234,8 +234,10 @@ TEST_F(ShellListLookTest, HintsShowTheInfoTipOverTheItem) {
     tip += "tip of " + tipped->Caption();
   };
   const RECT bounds = item->DisplayRect(host::drBounds);
+  // Aimed at the middle of the icon: the corner of the bounds is beside the item in icon views.
+  const RECT icon = item->DisplayRect(host::drIcon);
   host::THintInfo info;
-  info.CursorPos = POINT{bounds.left + 2, bounds.top + 2};
+  info.CursorPos = POINT{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
   info.HintStr = "prepared";
   EXPECT_EQ(list->Perform(host::CM_HINTSHOW, 0, LPARAM(&info)), 0);
   EXPECT_EQ(info.HintStr, "tip of " + item->Caption());
@@ -247,10 +249,10 @@ TEST_F(ShellListLookTest, HintsShowTheInfoTipOverTheItem) {
   EXPECT_EQ(info.HintMaxWidth, list->ClientWidth());
 
   // The parent folder item, or hints off: the hint stays as prepared.
-  const RECT parent = list->Items()->Item(0)->DisplayRect(host::drBounds);
+  const RECT parent = list->Items()->Item(0)->DisplayRect(host::drIcon);
   ASSERT_TRUE(TKivShellList::ItemData(list->Items()->Item(0))->parentFolder);
   host::THintInfo other;
-  other.CursorPos = POINT{parent.left + 2, parent.top + 2};
+  other.CursorPos = POINT{(parent.left + parent.right) / 2, (parent.top + parent.bottom) / 2};
   other.HintStr = "prepared";
   list->Perform(host::CM_HINTSHOW, 0, LPARAM(&other));
   EXPECT_EQ(other.HintStr, "prepared");
