@@ -337,6 +337,9 @@ std::vector<String> PhotographAddressList(TForm& form, const String& screenshotF
   }
   SaveWindowPng(form.Handle(), file);
   combo->SetDroppedDown(false);
+  return {file};
+}
+
 std::vector<String> PhotographThumbnails(TForm& form, const String& screenshotFile) {
   auto* list = dynamic_cast<TKivShellList*>(form.FindComponent("ShellList1"));
   auto* button = dynamic_cast<TButton*>(form.FindComponent("ThumbnailsButton"));

@@ -7,7 +7,7 @@ TKivThumbnailThread::TKivThumbnailThread(TZelnor& navigator, int width, int heig
                                          TKivThumbnailDoneEvent onDone)
     : width_(width), height_(height), onDone_(std::move(onDone)) {
   // The requester's navigator is read here, on the requester's thread, and never again.
-  if (PCItemIDList item = navigator.GetAbsoluteItemIdList()) idList_.reset(CopyItemIdList(item));
+  if (PCItemIDList item = navigator.GetAbsoluteItemIdList()) idList_ = CopyItemIdList(item);
   OnTerminate = [this](host::TObject* sender) { ThreadDone(sender); };
 }
 
