@@ -57,18 +57,23 @@ class PressWhenOpen {
   TimerSteps steps_;
 };
 
-// The text of the root item of the dialog's folder tree.
-host::String TreeRootText(HWND dialog) {
+// The dialog's folder tree, which may sit inside a child window.
+HWND FolderTree(HWND dialog) {
   HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
   for (HWND child = GetWindow(dialog, GW_CHILD); !tree && child;
        child = GetWindow(child, GW_HWNDNEXT))
     tree = FindWindowExW(child, nullptr, WC_TREEVIEWW, nullptr);
+  return tree;
+}
+
+// The text of the folder tree's item `which` (TVGN_ROOT, TVGN_CARET).
+host::String TreeItemText(HWND dialog, WPARAM which) {
+  HWND tree = FolderTree(dialog);
   if (!tree) return {};
-  auto root = HTREEITEM(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
   wchar_t text[MAX_PATH] = {};
   TVITEMW item{};
   item.mask = TVIF_TEXT;
-  item.hItem = root;
+  item.hItem = HTREEITEM(SendMessageW(tree, TVM_GETNEXTITEM, which, 0));
   item.pszText = text;
   item.cchTextMax = MAX_PATH;
   SendMessageW(tree, TVM_GETITEMW, 0, LPARAM(&item));
@@ -211,16 +216,31 @@ TEST_F(BrowseForFolderDialog, FileSystemOnlyEnablesOkOnlyForObjectsWithAPath) {
   browse.SetOptions(1u << bfFileSystemOnly);
   bool atStart = true, onComputer = true, onDrive = false, onFolder = false;
   {
-    PressWhenOpen ok(browse, IDOK, [&](HWND dialog) {
-      atStart = OkEnabled(dialog);
-      Select(dialog, SF_DRIVES);
-      onComputer = OkEnabled(dialog) || browse.OKButtonEnabled();
-      UniquePidl drive{GetIdListFromPath(nullptr, "C:\\")};
-      Select(dialog, drive.get());
-      onDrive = OkEnabled(dialog) && browse.OKButtonEnabled();
-      UniquePidl folder{GetIdListFromPath(nullptr, dir.Path())};
-      Select(dialog, folder.get());
-      onFolder = OkEnabled(dialog);
+    UniquePidl folder{GetIdListFromPath(nullptr, dir.Path())};
+    bool acted = false;
+    TimerSteps steps([&] {
+      HWND dialog = browse.Handle();
+      if (!dialog || !IsWindowVisible(dialog)) return false;
+      if (!acted) {
+        acted = true;
+        atStart = OkEnabled(dialog);
+        Select(dialog, SF_DRIVES);
+        onComputer = OkEnabled(dialog) || browse.OKButtonEnabled();
+        UniquePidl drive{GetIdListFromPath(nullptr, "C:\\")};
+        Select(dialog, drive.get());
+        onDrive = OkEnabled(dialog) && browse.OKButtonEnabled();
+        Select(dialog, folder.get());
+        onFolder = OkEnabled(dialog);
+        return false;
+      }
+      // OK on a later tick, with the folder still selected: a busy picker may still be moving
+      // to its start selection when it first shows.
+      if (!host::SameText(TreeItemText(dialog, TVGN_CARET), host::ExtractFileName(dir.Path()))) {
+        Select(dialog, folder.get());
+        return false;
+      }
+      PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      return true;
     });
     EXPECT_TRUE(browse.Execute());
   }
@@ -288,7 +308,7 @@ TEST_F(BrowseForFolderDialog, AnExistingFileSystemRootIsTheTreesRoot) {
   browse.SetRootedAtFileSystemFolder(dir.Path());
   host::String rootText;
   {
-    PressWhenOpen cancel(browse, IDCANCEL, [&](HWND dialog) { rootText = TreeRootText(dialog); });
+    PressWhenOpen cancel(browse, IDCANCEL, [&](HWND dialog) { rootText = TreeItemText(dialog, TVGN_ROOT); });
     browse.Execute();
   }
   EXPECT_EQ(rootText, host::ExtractFileName(dir.Path()));
@@ -297,7 +317,7 @@ TEST_F(BrowseForFolderDialog, AnExistingFileSystemRootIsTheTreesRoot) {
   browse.SetRootedAtFileSystemFolder(dir.Path() + "\\missing");
   browse.SetRootedAt(SF_DRIVES);
   {
-    PressWhenOpen cancel(browse, IDCANCEL, [&](HWND dialog) { rootText = TreeRootText(dialog); });
+    PressWhenOpen cancel(browse, IDCANCEL, [&](HWND dialog) { rootText = TreeItemText(dialog, TVGN_ROOT); });
     browse.Execute();
   }
   EXPECT_EQ(rootText, DisplayName(SF_DRIVES));
