@@ -3,6 +3,7 @@
 // SpecialFolder).
 #include "controls/ShellTree.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -385,19 +386,38 @@ void TKivShellTree::FillNode(TTreeNode* node) {
 
 void TKivShellTree::WatchFolder(const String& folder) {
   if (folder.empty()) return;
+  if (watchDepth_ > 0) {
+    if (std::find(heldWatches_.begin(), heldWatches_.end(), folder) == heldWatches_.end())
+      heldWatches_.push_back(folder);
+    return;
+  }
+  WatchFolders({folder});
+}
+
+void TKivShellTree::WatchFolders(const std::vector<String>& folders) {
   host::TStrings* directories = notifier_->Directories();
-  if (directories->IndexOf(DirectoryOf(folder)) >= 0) return;
   // The roots are watched by their lists only while no folder is: they join the folders.
   // Names only: the registrations of the present ones end and begin again.
   host::TStringList wanted;
   for (int i = 0; i < directories->Count(); ++i) wanted.Add(directories->Strings(i));
+  const int present = wanted.Count();
+  auto want = [&](const String& path) {
+    if (!path.empty() && wanted.IndexOf(DirectoryOf(path)) < 0) wanted.Add(DirectoryOf(path));
+  };
+  for (const String& folder : folders) want(folder);
+  if (wanted.Count() == present) return;
   for (int i = 0; i < Items()->RootCount(); ++i)
-    if (TKivShellTreeItem* root = ShellItem(Items()->Root(i))) {
-      const String path = GetPathFromPidl(root->absoluteIdList.get());
-      if (!path.empty() && wanted.IndexOf(DirectoryOf(path)) < 0) wanted.Add(DirectoryOf(path));
-    }
-  wanted.Add(DirectoryOf(folder));
+    if (TKivShellTreeItem* root = ShellItem(Items()->Root(i)))
+      want(GetPathFromPidl(root->absoluteIdList.get()));
   notifier_->SetDirectories(&wanted);
+}
+
+host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldWatches() {
+  ++watchDepth_;
+  return host::ScopeExitGuard<std::function<void()>>([this] {
+    if (--watchDepth_ > 0 || heldWatches_.empty()) return;
+    WatchFolders(std::exchange(heldWatches_, {}));
+  });
 }
 
 TTreeNode* TKivShellTree::AddShellItem(TTreeNode* parent) {
@@ -586,58 +606,64 @@ bool TKivShellTree::GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction acti
   const int targetDepth = GetItemIdListDepth(list);
   TTreeNode* target = nullptr;
   bool result = false, rootItself = false;
-  const int roots = Items()->RootCount();
-  for (int r = 0; r < roots && r < Items()->RootCount(); ++r) {
-    TTreeNode* root = Items()->Root(r);
-    TKivShellTreeItem* rootItem = ShellItem(root);
-    if (!rootItem) continue;
-    if (SameItemIdList(list, rootItem->absoluteIdList.get())) {
-      target = root;
-      rootItself = true;
-      break;
-    }
-    const int rootDepth = GetItemIdListDepth(rootItem->absoluteIdList.get());
-    // Only a list below the root can be found in it.
-    UniquePidl start{GetItemIdListStart(list, rootDepth)};
-    const bool below = rootDepth < targetDepth &&
-                       (rootDepth == 0 || SameItemIdList(start.get(), rootItem->absoluteIdList.get()));
-    TTreeNode* current = root;
-    bool found = false;
-    while (below && current && rootDepth + current->Level() < targetDepth) {
-      UniquePidl part{GetItemIdListPart(list, rootDepth + current->Level())};
-      if (action == gaSelect) {
-        current->SetHasChildren(true);
-        current->Expand(false);
-      } else if (!current->Expanded() && current->HasChildren() && current->Count() > 0) {
-        // A closed node's children are read again when it is opened.
-        current->DeleteChildren();
-        current->SetHasChildren(true);
+  {
+    // The folders opened on the way are watched together, and the control lays itself out once.
+    auto watches = HoldWatches();
+    host::UpdateGuard<host::TTreeNodes> update(*Items());
+    const int roots = Items()->RootCount();
+    for (int r = 0; r < roots && r < Items()->RootCount(); ++r) {
+      TTreeNode* root = Items()->Root(r);
+      TKivShellTreeItem* rootItem = ShellItem(root);
+      if (!rootItem) continue;
+      if (SameItemIdList(list, rootItem->absoluteIdList.get())) {
+        target = root;
+        rootItself = true;
+        break;
       }
-      TTreeNode* child = FindChild(current, part.get());
-      found = child != nullptr;
-      if (!found) break;
-      current = child;
-    }
-    if (found) {
-      target = current;
-      result = true;
-      break;
-    }
-    if (action == gaRefreshParent || action == gaDelete) action = gaRefresh;
-    if (below && IsNetworkPidl(list)) {
-      // Network places are not listed by their parents: the object is added where it belongs.
-      navigator_->SetAbsoluteItemIdList(list);
-      if (TTreeNode* added = AddShellItem(current)) {
-        Resort(added->Parent());
-        target = added;
-        result = true;
-      } else {
+      const int rootDepth = GetItemIdListDepth(rootItem->absoluteIdList.get());
+      // Only a list below the root can be found in it.
+      UniquePidl start{GetItemIdListStart(list, rootDepth)};
+      const bool below =
+          rootDepth < targetDepth &&
+          (rootDepth == 0 || SameItemIdList(start.get(), rootItem->absoluteIdList.get()));
+      TTreeNode* current = root;
+      bool found = false;
+      while (below && current && rootDepth + current->Level() < targetDepth) {
+        UniquePidl part{GetItemIdListPart(list, rootDepth + current->Level())};
+        if (action == gaSelect) {
+          current->SetHasChildren(true);
+          current->Expand(false);
+        } else if (!current->Expanded() && current->HasChildren() && current->Count() > 0) {
+          // A closed node's children are read again when it is opened.
+          current->DeleteChildren();
+          current->SetHasChildren(true);
+        }
+        TTreeNode* child = FindChild(current, part.get());
+        found = child != nullptr;
+        if (!found) break;
+        current = child;
+      }
+      if (found) {
         target = current;
+        result = true;
+        break;
       }
-      break;
+      if (action == gaRefreshParent || action == gaDelete) action = gaRefresh;
+      if (below && IsNetworkPidl(list)) {
+        // Network places are not listed by their parents: the object is added where it belongs.
+        navigator_->SetAbsoluteItemIdList(list);
+        if (TTreeNode* added = AddShellItem(current)) {
+          Resort(added->Parent());
+          target = added;
+          result = true;
+        } else {
+          target = current;
+        }
+        break;
+      }
+      // Not in this root: its deepest node is what a refresh can look at.
+      target = below ? current : nullptr;
     }
-    // Not in this root: its deepest node is what a refresh can look at.
-    target = below ? current : nullptr;
   }
   // A selection moves only to the node of the list itself; what is not found leaves it.
   if (action == gaSelect && !result && !rootItself) return false;

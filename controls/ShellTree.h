@@ -234,8 +234,12 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void PointNavigatorAt(host::TTreeNode* node);
   // Fills a node's children from the navigator (the body of Expand).
   void FillNode(host::TTreeNode* node);
-  // Has the notifier watch a folder the tree shows open (and the roots with it).
+  // Has the notifier watch a folder the tree shows open (and the roots with it); while a
+  // HoldWatches guard lives, the folders wait and are watched together when the outermost ends
+  // (each change of the notifier's folders registers all of them again).
   void WatchFolder(const String& folder);
+  void WatchFolders(const std::vector<String>& folders);
+  host::ScopeExitGuard<std::function<void()>> HoldWatches();
   // Builds the root when there is none yet (a tree used before its window exists).
   void EnsureRoots();
   // Deletes a node, ending the editing of its label (or a descendant's) first.
@@ -276,6 +280,8 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   };
   std::vector<HeldReport> heldReports_;
   int commandDepth_ = 0;
+  std::vector<String> heldWatches_;
+  int watchDepth_ = 0;
   bool checkBoxes_ = false;
 
   std::unique_ptr<TZelnor> navigator_;

@@ -435,6 +435,40 @@ TEST_F(ShellTreeTest, RefreshKeepsSiblingsThatShowTheSameName) {
   EXPECT_EQ(Root()->Item(1), second);
 }
 
+TEST_F(ShellTreeTest, FoldersOpenedToSelectADeepFolderAreWatchedAndItShowsOnScreen) {
+  const String deep = dir.Folder("a\\b\\c\\d");
+  for (int i = 0; i < 40; ++i) dir.Folder("a\\sibling" + host::IntToStr(100 + i));
+  MakeTree(dir.Path());
+  tree->SetSelectedFolder(deep);
+  ASSERT_TRUE(host::SameText(tree->GetSelectedFolder(), deep));
+  EXPECT_TRUE(tree->IsNodeVisible(tree->Selected()));
+  Paint();
+
+  // Every folder opened on the way is watched, with the root.
+  host::TStrings* watched = tree->Notifier()->Directories();
+  auto isWatched = [&](const String& folder) {
+    for (int i = 0; i < watched->Count(); ++i)
+      if (host::SameText(watched->Strings(i), folder)) return true;
+    return false;
+  };
+  for (const String& folder : {dir.Path(), dir.Path() + "\\a", dir.Path() + "\\a\\b",
+                               dir.Path() + "\\a\\b\\c"})
+    EXPECT_TRUE(isWatched(host::ExcludeTrailingBackslash(folder))) << folder;
+
+  // A folder made beside the path without telling the shell appears all the same.
+  TTreeNode* bNode = tree->Selected()->Parent()->Parent();
+  ASSERT_TRUE(host::SameText(tree->GetFullPath(bNode), dir.Path() + "\\a\\b"));
+  ASSERT_TRUE(CreateDirectoryW(host::ToWide(dir.Path() + "\\a\\b\\made").c_str(), nullptr));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ChildNamed(bNode, "made") != nullptr; }, 8000));
+
+  // Opening a node by hand still has its folder watched at once.
+  TTreeNode* sibling = ChildNamed(tree->Selected()->Parent()->Parent()->Parent(), "sibling100");
+  ASSERT_NE(sibling, nullptr);
+  dir.Folder("a\\sibling100\\inner");
+  sibling->Expand(false);
+  EXPECT_TRUE(isWatched(dir.Path() + "\\a\\sibling100"));
+}
+
 TEST_F(ShellTreeTest, ShellReportsReachTheTreeAtOnce) {
   const String a = dir.Folder("a");
   dir.Folder("a\\old name");
