@@ -1,6 +1,6 @@
 // The explorer's handlers: sample documents and pictures, column widths, the status line with the
-// number of objects and the selection, the view buttons, browsing for the folder to show and
-// copying the selection elsewhere.
+// number of objects, the selection and the checked files, the view buttons, browsing for the
+// folder to show and copying the selection elsewhere.
 #include "Explorer.h"
 
 #include "FormDemo.h"
@@ -24,7 +24,9 @@
 #include "host/StdCtrls.h"
 #include "host/Streaming.h"
 #include "host/Threads.h"
+#include "host/Timer.h"
 #include "link/ShellLink.h"
+#include "selection/KivSelectionList.h"
 #include "package/ZelnorComponents.h"
 #include "shell/ShellGlobals.h"
 #include "threads/ThreadPool.h"
@@ -99,7 +101,27 @@ String FolderDisplayName(PCItemIDList folder) {
   return ToUtf8(info.szDisplayName);
 }
 
-// "12 objects   2 selected (4.3 KB)   C:\users\...": what the list shows and what is selected.
+String ByteSize(int64_t size) {
+  wchar_t formatted[32] = {};
+  StrFormatByteSizeW(size, formatted, 32);
+  return ToUtf8(formatted);
+}
+
+// "   5 files checked (1.2 MB)": the totals of the link's checked paths; the sizes of checked
+// folders are summed in the background, so "counting..." shows until the last has arrived.
+String CheckedStatus(TKivShellList* list) {
+  TKivShellLink* link = list->ShellLink();
+  TKivSelectionList* checked = link ? link->SelectionList() : nullptr;
+  if (!checked || checked->Count() == 0) return {};
+  const int files = checked->FileCount();
+  String text = "   " + IntToStr(files) + (files == 1 ? " file checked" : " files checked") +
+                " (" + ByteSize(checked->Size()) + ")";
+  if (checked->Pool().Count() > 0) text += ", counting...";
+  return text;
+}
+
+// "12 objects   2 selected (4.3 KB)   3 files checked (9 KB)   C:\users\...": what the list
+// shows, what is selected and what is checked.
 void ShowStatus(TKivShellList* list) {
   auto* form = dynamic_cast<TForm*>(list->GetParentForm());
   auto* status = form ? dynamic_cast<TControl*>(form->FindComponent("StatusBar")) : nullptr;
@@ -113,13 +135,9 @@ void ShowStatus(TKivShellList* list) {
   if (selected > 0) {
     text += "   " + IntToStr(selected) + " selected";
     const int64_t size = list->SelectedFilesSize();
-    if (size > 0) {
-      wchar_t formatted[32] = {};
-      StrFormatByteSizeW(size, formatted, 32);
-      text += " (" + ToUtf8(formatted) + ")";
-    }
+    if (size > 0) text += " (" + ByteSize(size) + ")";
   }
-  status->SetCaption(text + "   " + where);
+  status->SetCaption(text + CheckedStatus(list) + "   " + where);
 }
 
 // Fills, refreshes, selections, renames and deletions come in bursts: the status line follows
@@ -218,11 +236,20 @@ void SeedPictures() {
 
 void RegisterExplorerClasses() {
   RegisterZelnorComponents();
+  RegisterComponentClass<TTimer>();
   TEventHandlers& handlers = EventHandlers();
   handlers.Register<TNotifyEvent>("ExplorerFormCreate", [](TObject* sender) {
     auto* form = static_cast<TForm*>(sender);
-    if (auto* list = dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1")))
+    if (auto* list = dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1"))) {
       ShowStatus(list);
+      // A change of the checked paths starts the timer that shows their totals as they arrive.
+      if (TKivShellLink* link = list->ShellLink())
+        if (TKivSelectionList* checked = link->SelectionList())
+          checked->OnChange = [form](TObject*) {
+            if (auto* timer = dynamic_cast<TTimer*>(form->FindComponent("CheckedTotals")))
+              timer->SetEnabled(true);
+          };
+    }
     // The folder the explorer opens on shows its own folders too.
     if (auto* tree = dynamic_cast<TKivShellTree*>(form->FindComponent("ShellTree1")))
       if (TTreeNode* selected = tree->Selected()) selected->Expand(false);
@@ -243,6 +270,16 @@ void RegisterExplorerClasses() {
       "ExplorerListChange", [](TObject* sender, TListItem*, TItemChange) { ShowStatusSoon(sender); });
   handlers.Register<TLVNotifyEvent>("ExplorerListItemsChanged",
                                     [](TObject* sender, TListItem*) { ShowStatusSoon(sender); });
+  // Shows the checked totals while the folder sizes are being summed, then stops.
+  handlers.Register<TNotifyEvent>("ExplorerCheckedTotalsTimer", [](TObject* sender) {
+    auto* timer = static_cast<TTimer*>(sender);
+    auto* form = dynamic_cast<TForm*>(timer->Owner());
+    auto* list = form ? dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1")) : nullptr;
+    TKivShellLink* link = list ? list->ShellLink() : nullptr;
+    if (!link || !link->SelectionList() || link->SelectionList()->Pool().Count() == 0)
+      timer->SetEnabled(false);
+    if (list) ShowStatus(list);
+  });
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
   handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);
   // The view buttons: thumbnail view is a setting of its own; any view style leaves it.
@@ -395,8 +432,38 @@ std::vector<String> PhotographBrowseDialog(TForm& form, const String& screenshot
   return {shotFile};
 }
 
+std::vector<String> PhotographCheckBoxes(TForm& form, const String& screenshotFile) {
+  auto* link = dynamic_cast<TKivShellLink*>(form.FindComponent("ShellLink1"));
+  auto* tree = dynamic_cast<TKivShellTree*>(form.FindComponent("ShellTree1"));
+  const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
+  TKivSelectionList* checked = link ? link->SelectionList() : nullptr;
+  if (!checked || !tree || !tree->CheckBoxes() || documents.empty()) return {};
+  const String base = IncludeTrailingBackslash(documents);
+  // A folder and a file of Documents checked: Documents and the desktop show grayed.
+  checked->BeginUpdate();
+  checked->AddPathToSelection(base + "Photos");
+  checked->AddPathToSelection(base + "Notes.txt");
+  checked->EndUpdate();
+  // The folder's size is summed in the background; the status line shows the totals.
+  const ULONGLONG end = GetTickCount64() + 10000;
+  while (checked->Pool().Count() > 0 && GetTickCount64() < end) {
+    Application().ProcessMessages();
+    CheckSynchronize(10);
+  }
+  WaitUntilPainted(&form);
+  Settle(400);
+  const String file = ChangeFileExt(screenshotFile, "") + "-checks.png";
+  SaveWindowPng(form.Handle(), file);
+  checked->BeginUpdate();
+  checked->Clear();
+  checked->EndUpdate();
+  Settle(200);
+  return {file};
+}
+
 std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {
-  std::vector<String> files = PhotographAddressList(form, screenshotFile);
+  std::vector<String> files = PhotographCheckBoxes(form, screenshotFile);
+  for (String& file : PhotographAddressList(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographRename(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographContextMenu(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographBrowseDialog(form, screenshotFile)) files.push_back(std::move(file));

@@ -7,6 +7,7 @@
 //   PhotographBrowseDialog     a picture of the folder picker its Browse button opens
 //   PhotographRename           pictures of two files selected and of one being renamed in place
 //   PhotographThumbnails       a picture of the explorer's list in thumbnail view
+//   PhotographCheckBoxes       a picture of the tree's check boxes ticked and grayed
 //   PhotographExplorerExtras   the pictures above
 #pragma once
 
@@ -37,6 +38,9 @@ std::vector<host::String> PhotographRename(host::TForm& form, const host::String
 // Shows the sample pictures in thumbnail view, waits for their thumbnails and saves a picture of
 // the form ("<screenshot>-thumbnails.png"); answers the file written.
 std::vector<host::String> PhotographThumbnails(host::TForm& form, const host::String& screenshotFile);
-// The address-list, rename, context-menu, folder-picker and thumbnail pictures.
+// Checks a folder and a file of Documents, waits for their totals and saves a picture of the
+// form ("<screenshot>-checks.png"), then clears the checks; answers the file written.
+std::vector<host::String> PhotographCheckBoxes(host::TForm& form, const host::String& screenshotFile);
+// The check-box, address-list, rename, context-menu, folder-picker and thumbnail pictures.
 std::vector<host::String> PhotographExplorerExtras(host::TForm& form,
                                                    const host::String& screenshotFile);
