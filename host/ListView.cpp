@@ -576,6 +576,9 @@ void TCustomListView::SyncCount(bool invalidate) {
   ++quietState_;
   Send(LVM_SETITEMCOUNT, WPARAM(items_->Count()),
        LVSICF_NOSCROLL | (invalidate ? 0 : LVSICF_NOINVALIDATEALL));
+  // A virtual list lays out its icons by index; Wine's leaves the new ones on top of each other
+  // at the origin until it is told to arrange.
+  if (viewStyle_ == vsIcon || viewStyle_ == vsSmallIcon) Send(LVM_ARRANGE, LVA_DEFAULT);
   --quietState_;
   if (invalidate && items_->updateCount_ == 0) InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
 }

@@ -515,3 +515,19 @@ TEST_F(ListViewTest, ViewFollowsTheImageListsNewHandle) {
 }
 
 }  // namespace
+
+TEST_F(ListViewTest, IconsAddedToAShownIconViewAreLaidOutApart) {
+  list->SetViewStyle(vsIcon);
+  list->HandleNeeded();
+  FillNamed({"one", "two", "three"});
+  list->Items()->Add()->SetCaption("four");  // one more, outside an update
+  std::vector<POINT> origins;
+  for (int i = 0; i < 4; ++i) {
+    RECT r{};
+    r.left = LVIR_ICON;
+    ASSERT_TRUE(SendMessageW(list->Handle(), LVM_GETITEMRECT, WPARAM(i), LPARAM(&r)));
+    origins.push_back(POINT{r.left, r.top});
+  }
+  for (size_t i = 1; i < origins.size(); ++i)
+    EXPECT_FALSE(origins[i].x == origins[0].x && origins[i].y == origins[0].y) << i;
+}
