@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "controls/ShellListFill.h"
 #include "controls/ShellNameOrder.h"
 #include "extras/ShellChangeNotifier.h"
 #include "extras/ThumbnailThread.h"
@@ -106,6 +107,7 @@ TKivShellList::~TKivShellList() {
   Destroying();
   // Thumbnail requests are stopped first; none of them reports back from here on.
   pool_->TerminateThreads(true);
+  StopFill();
   if (shellLink_) SetShellLink(nullptr);
   SetBackgroundPopupMenu(nullptr);
   busy_ = true;
@@ -275,10 +277,17 @@ void TKivShellList::Loaded() {
 
 void TKivShellList::Refresh() {
   if (Loading() || !Enabled()) return;
+  StopFill();
   host::CursorGuard cursor;
   notifier_->SetEnabled(false);
-  auto watchAgain = host::ScopeExit([this] { notifier_->SetEnabled(automaticRefresh_); });
-  host::ScopedValue refreshing{refreshing_, true};
+  // A background fill keeps the list refreshing, and the notifier off, until its last batch.
+  auto watchAgain = host::ScopeExit([this] {
+    if (!fill_) notifier_->SetEnabled(automaticRefresh_);
+  });
+  refreshing_ = true;
+  auto refreshed = host::ScopeExit([this] {
+    if (!fill_) refreshing_ = false;
+  });
   // An edit must not end on whatever item takes its index.
   if (editingItem_ && IsEditing()) editingItem_->CancelEdit();
   editingItem_ = nullptr;
@@ -292,11 +301,24 @@ void TKivShellList::Refresh() {
     ++refreshStamp_;
     InitShellColumns();
     if (OnCreateColumns) OnCreateColumns(this);
-    while (navigator_->Next()) AddShellItem(details_);
-    if (showParentFolder_) AddParentFolderItem();
-    sortDirection_ = reverse_ ? -1 : 1;
-    Resort();
+    if (backgroundFill_) {
+      if (showParentFolder_) AddParentFolderItem();
+      StartFill();
+    } else {
+      while (navigator_->Next()) AddShellItem(details_);
+      if (showParentFolder_) AddParentFolderItem();
+      sortDirection_ = reverse_ ? -1 : 1;
+      Resort();
+    }
   }
+  if (fill_) {
+    UpdateColumnBitmap();
+    return;
+  }
+  Populated();
+}
+
+void TKivShellList::Populated() {
   UpdateColumnBitmap();
   if (OnPopulated) OnPopulated(this);
   if (OnPathChanged) OnPathChanged(this);
@@ -310,16 +332,22 @@ void TKivShellList::AddShellItem(bool details) {
   data->idList = navigator_->GetItemIdList();
   data->parsingName = navigator_->GetObjectName();
   data->folder = IsSortedAsFolder(*navigator_);
+  AddItem(std::move(data), details);
+}
+
+TListItem* TKivShellList::AddItem(std::unique_ptr<TKivShellListItem> data, bool details) {
   TListItem* item = Items()->Add();
   item->SetData(data.release());
   // The display name and the detail texts are read when first needed.
   item->SetTextPending(host::ltCaption | host::ltSubItems);
   item->SetImageIndex(-1);
-  if (!OnAddItem) return;
+  if (!OnAddItem) return item;
   bool canAdd = true;
   if (details && details_) item->SubItems();
   OnAddItem(item, canAdd);
-  if (!canAdd) item->Delete();
+  if (canAdd) return item;
+  item->Delete();
+  return nullptr;
 }
 
 void TKivShellList::AddParentFolderItem(const String& caption) {
@@ -337,12 +365,147 @@ void TKivShellList::AddParentFolderItem(const String& caption) {
 
 void TKivShellList::Delete(TListItem* item) {
   std::unique_ptr<TKivShellListItem> data(ItemData(item));
+  if (data && data->sequence < filled_.size() && filled_[data->sequence] == item)
+    filled_[data->sequence] = nullptr;
   item->SetData(nullptr);
   if (item == editingItem_) editingItem_ = nullptr;
   // Asking the control whether the item was selected costs a message per item, which a list of
   // 100,000 being cleared cannot afford: the names are read again when next asked for.
   InvalidateSelectedFiles();
   host::TCustomListView::Delete(item);
+}
+
+// ---- Background filling
+
+void TKivShellList::StartFill() {
+  TKivShellListFill::Settings settings;
+  settings.folder = navigator_->GetFolderIdList();
+  settings.filter = navigator_->GetFilter();
+  settings.fileSystemOnly = navigator_->FileSystemOnly();
+  settings.showOptions = showOptions_;
+  settings.showFolders = showFolders_;
+  if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
+  sortDirection_ = reverse_ ? -1 : 1;
+  settings.column = sortColumn_;
+  settings.folderColumn = sortColumn_ < int(columnMap_.size()) ? columnMap_[size_t(sortColumn_)] : 0;
+  settings.descending = reverse_;
+  // Where the folder decides the order, the worker finds it; by name the batches are merged by
+  // their keys as they come, so the first screen is already near its final order.
+  if (SortsByNameKeys()) {
+    settings.order = TKivShellListFill::orNames;
+    settings.nameOrder =
+        ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
+  } else if (SortsByFolder()) {
+    settings.order = TKivShellListFill::orFolder;
+  }
+  fillMerges_ = settings.order == TKivShellListFill::orNames;
+  filled_.clear();
+  pendingSelection_.clear();
+  ++fillGeneration_;
+  fill_ = std::make_unique<TKivShellListFill>(std::move(settings), [this] { FillReady(); });
+}
+
+void TKivShellList::FillReady() {
+  if (!fill_) return;
+  std::vector<std::vector<TKivShellListFill::Record>> batches;
+  const bool complete = fill_->TakeBatches(batches);
+  // OnAddItem may refresh or navigate, which ends this fill: what it handed over is dropped.
+  const uint64_t generation = fillGeneration_;
+  if (!batches.empty()) {
+    host::UpdateGuard update(*Items());
+    const int from = Items()->Count();
+    for (auto& batch : batches) {
+      for (auto& record : batch) {
+        if (fillGeneration_ != generation) return;
+        auto data = std::make_unique<TKivShellListItem>();
+        data->idList = std::move(record.idList);
+        data->parsingName = std::move(record.parsingName);
+        data->folder = record.folder;
+        data->sequence = record.sequence;
+        data->sortKey = std::move(record.key);
+        const uint32_t sequence = record.sequence;
+        TListItem* item = AddItem(std::move(data), details_);
+        if (fillGeneration_ != generation) return;
+        if (item) {
+          if (filled_.size() <= sequence) filled_.resize(sequence + 1);
+          filled_[sequence] = item;
+        }
+      }
+    }
+    if (fillMerges_) MergeFilled(from);
+  }
+  if (complete) FinishFill();
+}
+
+void TKivShellList::MergeFilled(int from) {
+  const int count = Items()->Count();
+  if (from >= count) return;
+  const bool descending = fill_->GetSettings().descending;
+  const auto before = [descending](TListItem* a, TListItem* b) {
+    const TKivShellListItem* da = ItemData(a);
+    const TKivShellListItem* db = ItemData(b);
+    const int c = da->sortKey.compare(db->sortKey);
+    if (c != 0) return descending ? c > 0 : c < 0;
+    return da->sequence < db->sequence;
+  };
+  std::vector<TListItem*> order, fresh;
+  order.reserve(size_t(count));
+  int start = 0;
+  // The parent-folder item stays first.
+  while (start < from && ItemData(Items()->Item(start))->parentFolder)
+    order.push_back(Items()->Item(start++));
+  for (int i = from; i < count; ++i) fresh.push_back(Items()->Item(i));
+  std::stable_sort(fresh.begin(), fresh.end(), before);
+  std::vector<TListItem*> present;
+  present.reserve(size_t(from - start));
+  for (int i = start; i < from; ++i) present.push_back(Items()->Item(i));
+  std::merge(present.begin(), present.end(), fresh.begin(), fresh.end(),
+             std::back_inserter(order), before);
+  ArrangeItems(order);
+}
+
+void TKivShellList::FinishFill() {
+  const TKivShellListFill::Settings& settings = fill_->GetSettings();
+  const bool folderOrder = settings.order != TKivShellListFill::orNone &&
+                           settings.column == sortColumn_ && settings.descending == reverse_ &&
+                           SortsByFolder();
+  const std::vector<uint32_t> order = fill_->TakeOrder();
+  // The worker has handed everything over and ends here.
+  fill_.reset();
+  {
+    host::UpdateGuard update(*Items());
+    std::vector<TListItem*> arranged;
+    if (folderOrder) {
+      arranged.reserve(size_t(Items()->Count()));
+      for (int i = 0; i < Items()->Count(); ++i) {
+        TKivShellListItem* data = ItemData(Items()->Item(i));
+        if (data && data->parentFolder) arranged.push_back(Items()->Item(i));
+      }
+      for (const uint32_t sequence : order)
+        if (sequence < filled_.size() && filled_[sequence]) arranged.push_back(filled_[sequence]);
+    }
+    if (folderOrder && arranged.size() == size_t(Items()->Count())) {
+      ArrangeItems(arranged);
+    } else {
+      sortDirection_ = reverse_ ? -1 : 1;
+      Resort();
+    }
+    for (int i = 0; i < Items()->Count(); ++i)
+      if (TKivShellListItem* data = ItemData(Items()->Item(i))) data->sortKey = std::string();
+  }
+  filled_ = {};
+  refreshing_ = false;
+  Populated();
+  notifier_->SetEnabled(automaticRefresh_);
+  if (!pendingSelection_.empty()) SelectByParsingName(std::exchange(pendingSelection_, {}));
+}
+
+void TKivShellList::StopFill() {
+  if (!fill_) return;
+  ++fillGeneration_;
+  fill_.reset();
+  filled_ = {};
+  pendingSelection_.clear();
 }
 
 void TKivShellList::InitShellColumns() {
@@ -561,6 +724,8 @@ HOST_PROPERTIES(TKivShellList) {
   p.Int("ThumbnailWidth", &TKivShellList::ThumbnailWidth, &TKivShellList::SetThumbnailWidth, 100);
   p.Int("ThumbnailHeight", &TKivShellList::ThumbnailHeight, &TKivShellList::SetThumbnailHeight,
         100);
+  p.Bool("BackgroundFill", &TKivShellList::BackgroundFill, &TKivShellList::SetBackgroundFill,
+         false);
   p.Str("Version", &TKivShellList::Version, nullptr).NeverStored();
   p.Event("OnAddItem", &TKivShellList::OnAddItem);
   p.Event("OnCreateColumns", &TKivShellList::OnCreateColumns);

@@ -42,6 +42,7 @@ class TKivShellChangeNotifier;
 class TKivSelectionList;
 class TKivThumbnailThread;
 class TThreadPool;
+class TKivShellListFill;
 
 struct TKivShellListItem {
   UniquePidl idList;         // relative to the shown folder; nil for the parent-folder item
@@ -53,6 +54,8 @@ struct TKivShellListItem {
   bool hidden = false;  // drawn dimmed for that reason alone
   bool cutToClipboard = false;  // cut by this list; reported when the object leaves the folder
   String parsingName;  // the name within the folder, for matching without display names
+  uint32_t sequence = 0;  // place among the children a background fill handed over
+  std::string sortKey;    // the name's sort key while a background fill merges by it
 };
 
 using TOnAddItem = std::function<void(host::TListItem* item, bool& canAdd)>;
@@ -87,6 +90,13 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void SetShowOption(TKivShellShowOption option, bool on) {
     SetShowOptions(showOptions_.With(option, on));
   }
+  // Fills on a worker thread: the list shows the first children at once, takes the rest in
+  // batches and fires OnPopulated when the last is in. Off by default: Refresh then returns
+  // with the list filled.
+  bool BackgroundFill() const { return backgroundFill_; }
+  void SetBackgroundFill(bool value) { backgroundFill_ = value; }
+  // True while a background fill is running.
+  bool Filling() const { return fill_ != nullptr; }
   bool UseSystemFont() const { return useSystemFont_; }
   void SetUseSystemFont(bool value);
   void SetViewStyle(host::TViewStyle style) override;
@@ -262,11 +272,27 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   int Compare(host::TListItem* a, host::TListItem* b, bool byFolder);
   // Sort keys of the items by name, in the items' order, as the folder orders names.
   std::vector<std::string> NameSortKeys();
+  // Whether the folder's comparison decides the order, and whether it is by name in a
+  // file-system folder, where keys stand in for it.
+  bool SortsByFolder() const;
+  bool SortsByNameKeys() const;
   void HookHeader();
   void UnhookHeader();
   static LRESULT CALLBACK HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR data);
   host::TListItem* FindItemByParsingName(const String& name, uint32_t seen);
+  // Adds an item for `data` and lets OnAddItem refuse it; nullptr when it was refused.
+  host::TListItem* AddItem(std::unique_ptr<TKivShellListItem> data, bool details);
+  // Selects, focuses and shows the item of that parsing name; false when there is none.
+  bool SelectByParsingName(const String& name);
+  // Background filling: start, take what the worker handed over, finish, stop.
+  void StartFill();
+  void FillReady();
+  void MergeFilled(int from);
+  void FinishFill();
+  void StopFill();
+  // Items the refresh has completed: arrows, events, the change notifier.
+  void Populated();
   // The icon of the navigator's current child, shared by all plain files of one extension.
   int IconNumberOfCurrent();
   // Deletes an item that left the folder; an edit of its caption is cancelled first.
@@ -331,6 +357,12 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   std::unique_ptr<host::TStringList> selectedFiles_;
   bool selectedFilesValid_ = false;
   host::TListItem* editingItem_ = nullptr;  // the item whose caption is being edited
+  bool backgroundFill_ = false;
+  std::unique_ptr<TKivShellListFill> fill_;
+  uint64_t fillGeneration_ = 0;  // changes whenever a fill starts or is stopped
+  std::vector<host::TListItem*> filled_;  // by sequence: the items of the running fill
+  bool fillMerges_ = false;  // batches are merged into the order as they come
+  String pendingSelection_;  // parsing name to select when the running fill ends
   std::unique_ptr<host::TCustomImageList> thumbnailImages_;
   bool thumbnails_ = false;
   std::unique_ptr<host::TBitmap> backgroundImage_;

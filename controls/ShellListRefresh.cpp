@@ -7,6 +7,7 @@
 
 #include <unordered_map>
 
+#include "controls/ShellListFill.h"
 #include "controls/ShellNameOrder.h"
 #include "extras/DirectoryWatch.h"
 #include "extras/ShellChangeNotifier.h"
@@ -51,19 +52,33 @@ void TKivShellList::Resort() {
   if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
   sortDirection_ = reverse_ ? -1 : 1;
   // Columns of the navigator are ordered by the folder itself, unless the application compares.
-  const bool byFolder = sortColumn_ < columnCount_ && sortColumn_ < int(columnMap_.size()) &&
-                        !OnCompare && navigator_->ShellFolder();
+  const bool byFolder = SortsByFolder();
   const auto compare = [this, byFolder](TListItem* a, TListItem* b, LPARAM) {
     return Compare(a, b, byFolder);
   };
   // By name in a file-system folder, keys built once per item do the sorting and the folder's
   // own comparison checks each neighbour, so the order is the folder's at about n calls.
-  if (byFolder && sortColumn_ == 0 && columnMap_[0] == 0 && Items()->Count() >= kKeySortMinimum &&
-      !navigator_->Folder().empty()) {
+  if (SortsByNameKeys() && Items()->Count() >= kKeySortMinimum) {
     SortByKeys(NameSortKeys(), reverse_, compare, sortColumn_);
   } else {
     CustomSort(compare, sortColumn_);
   }
+  // A running background fill merges its batches by name keys only while the list is in that
+  // order; otherwise they are appended and the end of the fill sorts.
+  if (fill_) {
+    const auto& settings = fill_->GetSettings();
+    fillMerges_ = fillMerges_ && SortsByNameKeys() && settings.descending == reverse_;
+  }
+}
+
+bool TKivShellList::SortsByFolder() const {
+  return sortColumn_ < columnCount_ && sortColumn_ < int(columnMap_.size()) && !OnCompare &&
+         navigator_->ShellFolder();
+}
+
+bool TKivShellList::SortsByNameKeys() const {
+  return SortsByFolder() && sortColumn_ == 0 && columnMap_[0] == 0 &&
+         !navigator_->Folder().empty();
 }
 
 std::vector<std::string> TKivShellList::NameSortKeys() {
@@ -241,6 +256,12 @@ void TKivShellList::SelectAll() {
 }
 
 void TKivShellList::SelectPIDL(PCItemIDList idList) {
+  if (fill_ && idList) {
+    // The object may not have arrived yet: it is selected when the fill ends.
+    navigator_->SetItemIdList(idList);
+    pendingSelection_ = navigator_->GetObjectName();
+    return;
+  }
   TListItem* item = ItemOfPIDL(idList);
   if (!item) return;
   item->SetSelected(true);
@@ -357,6 +378,15 @@ TListItem* TKivShellList::FindItemByParsingName(const String& name, uint32_t see
   return nullptr;
 }
 
+bool TKivShellList::SelectByParsingName(const String& name) {
+  TListItem* item = FindItemByParsingName(name, 1);
+  if (!item) return false;
+  item->SetSelected(true);
+  item->SetFocused(true);
+  item->MakeVisible(false);
+  return true;
+}
+
 void TKivShellList::SmartRefresh() {
   if (Loading() || !Enabled() || refreshing_) return;
   if (Items()->Count() > kSmartRefreshLimit) {
@@ -366,10 +396,10 @@ void TKivShellList::SmartRefresh() {
     TKivShellListItem* data = ItemData(selected);
     const String name = data ? data->parsingName : String{};
     Refresh();
-    if (TListItem* again = FindItemByParsingName(name, 1)) {
-      again->SetSelected(true);
-      again->SetFocused(true);
-      again->MakeVisible(false);
+    if (fill_) {
+      pendingSelection_ = name;
+    } else {
+      SelectByParsingName(name);
     }
     return;
   }

@@ -792,6 +792,24 @@ int TCustomListView::SortByKeys(const std::vector<std::string>& keys, bool desce
   return moved;
 }
 
+void TCustomListView::ArrangeItems(const std::vector<TListItem*>& order) {
+  auto& items = items_->items_;
+  if (order.size() != items.size()) throw EListError("ArrangeItems: every item once is needed");
+  TakeSnapshot();
+  std::vector<std::unique_ptr<TListItem>> arranged(items.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    TListItem* item = order[i];
+    if (!item || item->owner_ != items_.get() || !items[size_t(item->index_)]) {
+      // Undo the moves made so far: the items stay as they were.
+      for (size_t j = 0; j < i; ++j) items[size_t(order[j]->index_)] = std::move(arranged[j]);
+      throw EListError("ArrangeItems: every item once is needed");
+    }
+    arranged[i] = std::move(items[size_t(item->index_)]);
+  }
+  items.swap(arranged);
+  ItemsReordered();
+}
+
 void TCustomListView::ItemsReordered() {
   items_->Renumber(0);
   if (items_->updateCount_ > 0) {

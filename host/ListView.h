@@ -332,6 +332,9 @@ class TCustomListView : public TCustomNativeView {
   // when the keys were given up.
   int SortByKeys(const std::vector<std::string>& keys, bool descending, const TLVCompare& exact,
                  LPARAM data);
+  // Puts the items in the order of `order`, which holds every item of the list exactly once
+  // (EListError otherwise). Selection and focus stay with their items.
+  void ArrangeItems(const std::vector<TListItem*>& order);
 
   TLVChangeEvent OnChange;
   TLVChangingEvent OnChanging;

@@ -1,0 +1,168 @@
+// TKivShellListFill: the worker's enumeration, its batches and the final order.
+#include "controls/ShellListFill.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "host/KeySort.h"
+#include "host/Messages.h"
+#include "host/Raii.h"
+
+namespace zelnor {
+
+namespace {
+
+constexpr UINT WM_FILLREADY = WM_APP + 1;
+// The first batch goes as soon as it fills a screen, so the list shows something at once; the
+// others every 50 ms.
+constexpr size_t kFirstBatch = 100;
+constexpr ULONGLONG kBatchMs = 50;
+
+}  // namespace
+
+TKivShellListFill::TKivShellListFill(Settings settings, std::function<void()> ready)
+    : host::TThread(true), settings_(std::move(settings)), ready_(std::move(ready)) {
+  window_ = host::AllocateHWnd([this](host::TMessage& message) {
+    if (message.Msg != WM_FILLREADY) {
+      host::DefaultHandler(message);
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      posted_ = false;
+    }
+    // A copy: the call may end this fill, and its members with it.
+    if (const std::function<void()> ready = ready_) ready();
+  });
+  Start();
+}
+
+TKivShellListFill::~TKivShellListFill() {
+  Terminate();
+  WaitFor();
+  ready_ = nullptr;
+  host::DeallocateHWnd(window_);
+}
+
+bool TKivShellListFill::TakeBatches(std::vector<std::vector<Record>>& batches) {
+  std::lock_guard<std::mutex> guard(lock_);
+  batches = std::exchange(batches_, {});
+  return complete_;
+}
+
+std::vector<uint32_t> TKivShellListFill::TakeOrder() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return std::exchange(order_, {});
+}
+
+void TKivShellListFill::Hand(std::vector<Record>& batch, bool last) {
+  if (settings_.order == orNames) {
+    std::sort(batch.begin(), batch.end(), [&](const Record& a, const Record& b) {
+      const int c = a.key.compare(b.key);
+      if (c != 0) return settings_.descending ? c > 0 : c < 0;
+      return a.sequence < b.sequence;
+    });
+  }
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!batch.empty()) batches_.push_back(std::move(batch));
+    if (last) complete_ = true;
+    post = !std::exchange(posted_, true);
+  }
+  batch.clear();
+  if (post) PostMessageW(window_, WM_FILLREADY, 0, 0);
+}
+
+std::vector<uint32_t> TKivShellListFill::FinalOrder(IShellFolder* folder,
+                                                    std::vector<UniquePidl>& ids,
+                                                    std::vector<std::string>& keys) {
+  if (settings_.order == orNone || !folder || ids.empty()) return {};
+  std::vector<uint32_t> order(ids.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
+  const int direction = settings_.descending ? -1 : 1;
+  const LPARAM column = LPARAM(settings_.folderColumn);
+  // Once the fill is stopped every answer is "not before": the sort runs out at once.
+  const std::function<bool(const uint32_t&, const uint32_t&)> before = [&](uint32_t a, uint32_t b) {
+    if (Stopping()) return false;
+    const HRESULT hr = folder->CompareIDs(column, ids[a].get(), ids[b].get());
+    return SUCCEEDED(hr) && int(short(HRESULT_CODE(hr))) * direction < 0;
+  };
+  if (settings_.order == orNames) {
+    host::SortByKeys(order, keys, settings_.descending, before);
+  } else {
+    std::stable_sort(order.begin(), order.end(), before);
+  }
+  return order;
+}
+
+void TKivShellListFill::Execute() {
+  host::CoInitializeGuard com;
+  std::vector<UniquePidl> ids;  // the worker's own copies, for the final order
+  std::vector<std::string> keys;
+  std::vector<Record> batch;
+
+  host::ComPtr<IShellFolder> desktop;
+  host::ComPtr<IShellFolder> folder;
+  if (SUCCEEDED(SHGetDesktopFolder(&desktop)) && desktop) {
+    if (GetItemIdListDepth(settings_.folder.get()) == 0) {
+      folder = desktop;
+    } else {
+      desktop->BindToObject(settings_.folder.get(), nullptr, IID_PPV_ARGS(&folder));
+    }
+  }
+  try {
+    if (folder) Enumerate(folder.Get(), batch, ids, keys);
+  } catch (const std::exception&) {
+    // A child the shell fails on ends the enumeration: what was found is shown, in the
+    // list's own order.
+    ids.clear();
+  }
+  if (Stopping()) return;
+  std::vector<uint32_t> order = FinalOrder(folder.Get(), ids, keys);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    order_ = std::move(order);
+  }
+  Hand(batch, true);
+}
+
+void TKivShellListFill::Enumerate(IShellFolder* folder, std::vector<Record>& batch,
+                                  std::vector<UniquePidl>& ids, std::vector<std::string>& keys) {
+  ULONGLONG handed = GetTickCount64();
+  bool first = true;
+  TZelnor navigator;
+  navigator.SetShowErrorMessages(false);
+  navigator.Initialize();
+  navigator.SetFolderIdList(settings_.folder.get());
+  // Enumerate through this thread's own folder object.
+  navigator.SetShellfolder(folder);
+  navigator.SetFilter(settings_.filter);
+  navigator.SetFileSystemOnly(settings_.fileSystemOnly);
+  uint32_t sequence = 0;
+  while (!Stopping() && navigator.Next()) {
+    if (!settings_.showFolders && navigator.IsFolder()) continue;
+    if (!IsShownObject(navigator, settings_.showOptions)) continue;
+    Record record;
+    record.sequence = sequence++;
+    record.idList = navigator.GetItemIdList();
+    record.parsingName = navigator.GetObjectName();
+    record.folder = IsSortedAsFolder(navigator);
+    if (settings_.order == orNames)
+      record.key = NameSortKey(host::ToWide(record.parsingName), record.folder, settings_.nameOrder);
+    if (settings_.order != orNone) {
+      ids.push_back(navigator.GetItemIdList());
+      keys.push_back(record.key);
+    }
+    batch.push_back(std::move(record));
+    if ((first && batch.size() >= kFirstBatch) || GetTickCount64() - handed >= kBatchMs) {
+      Hand(batch, false);
+      handed = GetTickCount64();
+      first = false;
+    }
+  }
+}
+
+}  // namespace zelnor
