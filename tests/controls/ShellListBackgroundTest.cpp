@@ -21,18 +21,10 @@ using namespace zelnor;
 using host::TListItem;
 using testing_support::PumpMessagesUntil;
 using testing_support::CountingList;
+using testing_support::Names;
 using testing_support::TempDir;
 
 namespace {
-
-std::vector<String> Names(TKivShellList& list) {
-  std::vector<String> names;
-  for (int i = 0; i < list.Items()->Count(); ++i) {
-    const TKivShellListItem* data = TKivShellList::ItemData(list.Items()->Item(i));
-    names.push_back(data->parentFolder ? String("..") : data->parsingName);
-  }
-  return names;
-}
 
 struct ShellListBackgroundTest : ::testing::Test {
   TempDir dir;

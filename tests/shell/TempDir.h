@@ -24,6 +24,8 @@ class TempDir {
     GetTempPathW(MAX_PATH + 1, temp);
     path_ = std::wstring(temp) + L"zt-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(counter++);
+    // Process ids come again in a reused prefix: what an earlier, killed run left goes first.
+    Remove(path_);
     CreateDirectoryW(path_.c_str(), nullptr);
   }
   ~TempDir() { Remove(path_); }
