@@ -1126,6 +1126,47 @@ TEST_F(ShellTreeTest, ClicksOnBoxesCheckFilesAndFoldersInTheLinksSelection) {
   tree->SetShellLink(nullptr);
 }
 
+TEST_F(ShellTreeTest, BoxesAreHitWhereTheControlDrawsThemWithTheTreeScrolledSideways) {
+  const String deep = dir.Folder("a long folder name that needs room\\another long folder name\\"
+                                 "the deepest folder with the longest name of all");
+  TKivShellLink link;
+  MakeTree(dir.Path());
+  tree->SetBounds(0, 0, 200, 300);
+  tree->SetShellLink(&link);
+  tree->SetCheckBoxes(true);
+  tree->SetSelectedFolder(deep);
+  Paint();
+  TTreeNode* node = tree->Selected();
+  ASSERT_TRUE(host::SameText(tree->GetFullPath(node), deep));
+  SendMessageW(tree->Handle(), WM_HSCROLL, SB_LINERIGHT, 0);
+  Paint();
+  SCROLLINFO scroll{sizeof scroll, SIF_POS};
+  ASSERT_TRUE(GetScrollInfo(tree->Handle(), SB_HORZ, &scroll));
+  ASSERT_GT(scroll.nPos, 0);
+
+  // Where the control's own hit test finds the box and the icon on the node's row.
+  const RECT row = node->DisplayRect(false);
+  const int y = int(row.top + row.bottom) / 2;
+  int box = -1, icon = -1;
+  for (int x = 0; x < 200 && icon < 0; ++x) {
+    const host::THitTests hit = tree->GetHitTestInfoAt(x, y);
+    if (box < 0 && (hit & (1u << host::htOnStateIcon))) box = x;
+    if (box >= 0 && (hit & (1u << host::htOnIcon))) icon = x;
+  }
+  ASSERT_GE(box, 0);
+  ASSERT_GT(icon, box);
+  ClickAt(tree.get(), box + 3, y);
+  EXPECT_EQ(StateOf(tree.get(), node), ssChecked);
+  EXPECT_EQ(link.SelectionList()->Count(), 1);
+  // The icon beside the box is an ordinary click.
+  ClickAt(tree.get(), icon + 3, y);
+  EXPECT_EQ(StateOf(tree.get(), node), ssChecked);
+  ClickAt(tree.get(), icon - 3, y);
+  EXPECT_EQ(StateOf(tree.get(), node), ssUnChecked);
+  EXPECT_EQ(link.SelectionList()->Count(), 0);
+  tree->SetShellLink(nullptr);
+}
+
 TEST_F(ShellTreeTest, TheDesktopRootShowsGrayedOnceALocalPathIsChecked) {
   TKivShellLink link;
   MakeTree();
