@@ -5,6 +5,7 @@
 //   BenchRounds         the rounds asked for on the command line (--rounds=N), else a default
 //   BindFolder          a path's shell folder, bound through the desktop
 //   RawEnumeration      the floor of a fill: bind a folder and enumerate all its children raw
+//   RemoveFolder        a folder of plain files and the files in it
 //   EnsureFileFolder    a folder of n plain files, made once per build folder and kept
 //   TStallMeter         the longest gap between the ticks of a 10 ms timer while an action runs
 //                       from the message loop: how long the user interface stood still
@@ -68,6 +69,20 @@ inline int BenchRounds(int argc, char** argv, int fallback) {
   for (int i = 1; i < argc; ++i)
     if (std::strncmp(argv[i], "--rounds=", 9) == 0) return std::max(1, std::atoi(argv[i] + 9));
   return fallback;
+}
+
+// Deletes the files of `folder` (not its subfolders) and then the folder.
+inline void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
+    } while (FindNextFileW(h, &data));
+    FindClose(h);
+  }
+  RemoveDirectoryW(folder.c_str());
 }
 
 // C:\users\...\Temp\zelnor-bench-files-<count>: `count` empty files named file<100000 + i> with

@@ -21,17 +21,12 @@
 using namespace host;
 using namespace zelnor;
 using bench::RawEnumeration;
+using bench::NowMs;
+using bench::RemoveFolder;
 
 namespace {
 
 constexpr int kFiles = 5000;
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
 
 std::wstring FreshFolder(const wchar_t* name) {
   wchar_t temp[MAX_PATH + 1] = {};
@@ -39,19 +34,6 @@ std::wstring FreshFolder(const wchar_t* name) {
   const std::wstring folder = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
-}
-
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-  }
-  RemoveDirectoryW(folder.c_str());
 }
 
 // The longest gap between the 10 ms timer messages of a hidden window, from Reset on.

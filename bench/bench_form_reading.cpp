@@ -1,6 +1,7 @@
 // Reading a form of 4,000 sibling components (each naming the one before it), against making the
 // same components and resolving their references through a hash table of their names: the floor of
 // any reader. Finding components by name must keep the read linear.
+#include "bench/BenchSupport.h"
 #include "host/Streaming.h"
 
 #include <algorithm>
@@ -9,16 +10,11 @@
 #include <string>
 #include <unordered_map>
 
+using bench::NowMs;
+
 namespace {
 
 using namespace host;
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
 
 class TBenchItem : public TComponent {
   HOST_CLASS(TBenchItem, TComponent)

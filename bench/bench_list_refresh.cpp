@@ -18,19 +18,14 @@
 using namespace host;
 using namespace zelnor;
 using bench::RawEnumeration;
+using bench::NowMs;
+using bench::RemoveFolder;
 
 namespace {
 
 constexpr int kItems = 300;
 constexpr int kChanged = 10;
 constexpr int kRounds = 15;
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -47,20 +42,6 @@ std::wstring FileName(const std::wstring& folder, int n) {
   static const wchar_t* const kExtensions[] = {L".txt", L".doc", L".png", L".dat", L".log"};
   return folder + L"\\file" + std::to_wstring(100000 + n) + kExtensions[n % 5];
 }
-
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
 
 // What the list view control itself costs when told of a changed folder: its drawing held off,
 // the item count set, its drawing let go again (it lays out and sets its scroll bars).

@@ -2,6 +2,7 @@
 // writing and reading the same text file directly (UTF-16, one WriteFile / ReadFile and the split
 // into lines). Loading also checks every entry against the file system, as it must.
 // The 20,000 files (200 folders of 100) are made once under the temporary folder and reused.
+#include "bench/BenchSupport.h"
 #include "selection/KivSelectionList.h"
 
 #include "host/Raii.h"
@@ -11,19 +12,14 @@
 #include <string>
 #include <vector>
 
+using bench::NowMs;
+
 namespace {
 
 using host::String;
 
 constexpr int kFolders = 200;
 constexpr int kPerFolder = 100;
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
 
 std::wstring TempFolder() {
   wchar_t temp[MAX_PATH];

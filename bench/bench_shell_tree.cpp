@@ -4,6 +4,7 @@
 //   and opened; the first paint after it on its own;
 //   SelectedFolder of a folder ten levels deep in a new tree, against the raw enumeration of the
 //   ten levels and ten icon lookups.
+#include "bench/BenchSupport.h"
 #include "controls/ShellTree.h"
 #include "host/Forms.h"
 #include "shell/ShellRoutines.h"
@@ -19,18 +20,13 @@
 
 using namespace zelnor;
 
+using bench::NowMs;
+
 namespace {
 
 constexpr int kChildren = 5000;
 constexpr int kDepth = 10;
 constexpr int kSiblingsPerLevel = 20;
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
-}
 
 std::wstring Base() {
   wchar_t temp[MAX_PATH] = {};
