@@ -395,7 +395,7 @@ void TKivShellList::StartFill() {
     settings.order = TKivShellListFill::orNames;
     settings.nameOrder =
         ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
-  } else if (SortsByFolder()) {
+  } else if (FolderOrderTrusted()) {
     settings.order = TKivShellListFill::orFolder;
   }
   fillMerges_ = settings.order == TKivShellListFill::orNames;
@@ -468,7 +468,7 @@ void TKivShellList::FinishFill() {
   const TKivShellListFill::Settings& settings = fill_->GetSettings();
   const bool folderOrder = settings.order != TKivShellListFill::orNone &&
                            settings.column == sortColumn_ && settings.descending == reverse_ &&
-                           SortsByFolder();
+                           FolderOrderTrusted();
   const std::vector<uint32_t> order = fill_->TakeOrder();
   // The worker has handed everything over and ends here.
   fill_.reset();

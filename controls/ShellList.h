@@ -19,6 +19,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,7 @@ class TKivSelectionList;
 class TKivThumbnailThread;
 class TThreadPool;
 class TKivShellListFill;
+enum class TColumnVerdict;
 
 struct TKivShellListItem {
   UniquePidl idList;         // relative to the shown folder; nil for the parent-folder item
@@ -276,6 +278,14 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   // file-system folder, where keys stand in for it.
   bool SortsByFolder() const;
   bool SortsByNameKeys() const;
+  // By a detail column whose values the folder's comparison was found not to look at: sorts by
+  // keys of the values and answers true; false leaves the order to the folder's comparison.
+  bool SortByColumnValues();
+  // Whether the folder's own order of the sort column is the list's: by name, or by a column
+  // the folder was found to compare by.
+  bool FolderOrderTrusted();
+  // What the shown folder was found to do with its columns; forgotten when the folder changes.
+  std::map<int, TColumnVerdict>& ColumnVerdicts();
   void HookHeader();
   void UnhookHeader();
   static LRESULT CALLBACK HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
@@ -338,6 +348,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   int sortColumn_ = 0;
   bool reverse_ = false;
   int sortDirection_ = 1;
+  UniquePidl verdictFolder_;
+  std::map<int, TColumnVerdict> columnVerdicts_;
   int columnCount_ = 0;
   std::array<int, 256> savedWidths_{};
   std::array<int, 256> columnMap_{};

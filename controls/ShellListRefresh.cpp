@@ -9,6 +9,7 @@
 
 #include "controls/ShellListFill.h"
 #include "controls/ShellNameOrder.h"
+#include "controls/ShellValueOrder.h"
 #include "extras/DirectoryWatch.h"
 #include "extras/ShellChangeNotifier.h"
 #include "host/Application.h"
@@ -60,7 +61,7 @@ void TKivShellList::Resort() {
   // own comparison checks each neighbour, so the order is the folder's at about n calls.
   if (SortsByNameKeys() && Items()->Count() >= kKeySortMinimum) {
     SortByKeys(NameSortKeys(), reverse_, compare, sortColumn_);
-  } else {
+  } else if (!(byFolder && columnMap_[size_t(sortColumn_)] != 0 && SortByColumnValues())) {
     CustomSort(compare, sortColumn_);
   }
   // A running background fill merges its batches by name keys only while the list is in that
@@ -95,6 +96,62 @@ std::vector<std::string> TKivShellList::NameSortKeys() {
     keys.push_back(NameSortKey(host::ToWide(data->parsingName), data->folder, order));
   }
   return keys;
+}
+
+std::map<int, TColumnVerdict>& TKivShellList::ColumnVerdicts() {
+  PCItemIDList folder = GetFolderIdList();
+  if (!folder || !verdictFolder_ || !ILIsEqual(verdictFolder_.get(), folder)) {
+    columnVerdicts_.clear();
+    verdictFolder_.reset(folder ? ILClone(folder) : nullptr);
+  }
+  return columnVerdicts_;
+}
+
+bool TKivShellList::FolderOrderTrusted() {
+  if (!SortsByFolder()) return false;
+  const int column = columnMap_[size_t(sortColumn_)];
+  if (column == 0) return true;
+  const auto& verdicts = ColumnVerdicts();
+  const auto known = verdicts.find(column);
+  return known != verdicts.end() && known->second == TColumnVerdict::honoured;
+}
+
+bool TKivShellList::SortByColumnValues() {
+  const int column = columnMap_[size_t(sortColumn_)];
+  auto& verdicts = ColumnVerdicts();
+  const auto known = verdicts.find(column);
+  if (known != verdicts.end() && known->second == TColumnVerdict::honoured) return false;
+  IShellFolder* folder = navigator_->ShellFolder();
+  const TShellNameOrder order = ProbeNameOrder(folder, host::ToWide(navigator_->Folder()));
+  // Each value is read once; the keys do the comparing.
+  TShellColumnValues values(folder, column, order);
+  const int count = Items()->Count();
+  std::vector<TValueSortItem> items(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const TKivShellListItem* data = ItemData(Items()->Item(i));
+    if (!data || data->parentFolder || !data->idList) continue;
+    TValueSortItem& item = items[size_t(i)];
+    item.child = data->idList.get();
+    item.folder = data->folder;
+    item.value = values.Key(item.child);
+    AppendTextSortKey(item.name, host::ToWide(data->parsingName), order);
+  }
+  const TColumnVerdict verdict =
+      known != verdicts.end() ? known->second : ProbeColumnOrder(folder, column, items);
+  if (verdict != TColumnVerdict::unknown) verdicts[column] = verdict;
+  if (verdict != TColumnVerdict::ignored) return false;
+  std::vector<std::string> keys;
+  keys.reserve(size_t(count));
+  for (const TValueSortItem& item : items) {
+    // The parent-folder item (and any item without a list of its own) comes first either way.
+    if (!item.child) {
+      keys.emplace_back(reverse_ ? "\xFF" : "");
+      continue;
+    }
+    keys.push_back(ValueSortKey(item));
+  }
+  SortByKeys(keys, reverse_, nullptr, sortColumn_);
+  return true;
 }
 
 int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {

@@ -52,36 +52,49 @@ bool IsSortedAsFolder(TZelnor& navigator) {
 }
 
 std::string NameSortKey(std::wstring_view name, bool folder, const TShellNameOrder& order) {
+  std::string key(1, folder ? '\x01' : '\x02');
+  if (name.empty()) return key;
+  AppendTextSortKey(key, name, order);
+  return key;
+}
+
+void AppendTextSortKey(std::string& key, std::wstring_view text, const TShellNameOrder& order) {
   std::wstring converted;
-  if (order.ansiNames && !name.empty()) {
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0,
+  if (order.ansiNames && !text.empty()) {
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0,
                                           nullptr, nullptr);
     std::string ansi(size_t(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0)
-      WideCharToMultiByte(CP_ACP, 0, name.data(), int(name.size()), ansi.data(), bytes, nullptr,
+      WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), ansi.data(), bytes, nullptr,
                           nullptr);
     const int chars = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
     converted.assign(size_t(chars > 0 ? chars : 0), L'\0');
     if (chars > 0)
       MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), converted.data(), chars);
-    name = converted;
+    text = converted;
   }
+  const auto terminate = [&key] {
+    if (key.empty() || key.back() != '\0') key.push_back('\0');
+  };
+  if (text.empty()) return terminate();
   const DWORD flags =
       LCMAP_SORTKEY | NORM_IGNORECASE | (order.digitsAsNumbers ? SORT_DIGITSASNUMBERS : 0);
-  std::string key(1, folder ? '\x01' : '\x02');
-  if (name.empty()) return key;
   char buffer[512];
-  int length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name.data(), int(name.size()),
+  int length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, text.data(), int(text.size()),
                              reinterpret_cast<LPWSTR>(buffer), sizeof buffer, nullptr, nullptr, 0);
-  if (length > 0) return key.append(buffer, size_t(length));
-  length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name.data(), int(name.size()), nullptr,
+  if (length > 0) {
+    key.append(buffer, size_t(length));
+    return terminate();
+  }
+  length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, text.data(), int(text.size()), nullptr,
                          0, nullptr, nullptr, 0);
-  if (length <= 0) return key;
-  const size_t start = key.size();
-  key.resize(start + size_t(length));
-  LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name.data(), int(name.size()),
-                reinterpret_cast<LPWSTR>(key.data() + start), length, nullptr, nullptr, 0);
-  return key;
+  if (length > 0) {
+    const size_t start = key.size();
+    key.resize(start + size_t(length));
+    LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, text.data(), int(text.size()),
+                  reinterpret_cast<LPWSTR>(key.data() + start), length, nullptr, nullptr, 0);
+  }
+  terminate();
 }
 
 }  // namespace zelnor

@@ -3,6 +3,7 @@
 //   ProbeNameOrder     asks the folder once, with two pairs of names that exist nowhere
 //   IsSortedAsFolder   whether the shell sorts a child among the folders
 //   NameSortKey        folders first, then the name's sort key under those rules
+//   TextSortKey        a text's sort key under those rules, ending in a zero byte
 //
 // Keys make a sort cost one key per item instead of n log n calls into the shell; the caller
 // still checks neighbours with CompareIDs (TCustomListView::SortByKeys), so what the keys get
@@ -34,5 +35,9 @@ bool IsSortedAsFolder(TZelnor& navigator);
 
 // Group byte (1 folders, 2 other objects; 0 sorts before both) and the name's sort key.
 std::string NameSortKey(std::wstring_view name, bool folder, const TShellNameOrder& order);
+
+// The sort key of `text` (without case, digits as the order says) appended to `key`. It ends in a
+// zero byte and holds none before, so a key followed by more bytes still orders by its text first.
+void AppendTextSortKey(std::string& key, std::wstring_view text, const TShellNameOrder& order);
 
 }  // namespace zelnor
