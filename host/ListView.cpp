@@ -30,7 +30,9 @@ int ColumnFormat(TAlignment alignment) {
 void CopyToBuffer(const String& text, wchar_t* buffer, int size) {
   if (!buffer || size <= 0) return;
   const WideString wide = ToWide(text);
-  const size_t n = std::min(wide.size(), size_t(size - 1));
+  size_t n = std::min(wide.size(), size_t(size - 1));
+  // A cut never splits a surrogate pair.
+  if (n > 0 && n < wide.size() && IS_HIGH_SURROGATE(wide[n - 1])) --n;
   wide.copy(buffer, n);
   buffer[n] = L'\0';
 }
@@ -876,6 +878,7 @@ bool TCustomListView::IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage s
   if (stage != cdPrePaint) return false;
   if (target == dtControl) return bool(OnCustomDraw);
   if (target == dtItem) return bool(OnCustomDrawItem);
+  if (target == dtSubItem) return bool(OnCustomDrawSubItem);
   return false;
 }
 
@@ -890,6 +893,45 @@ bool TCustomListView::CustomDrawItem(TListItem* item, TCustomDrawState state,
   bool defaultDraw = true;
   if (stage == cdPrePaint && OnCustomDrawItem) OnCustomDrawItem(this, item, state, defaultDraw);
   return defaultDraw;
+}
+
+bool TCustomListView::CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state,
+                                        TCustomDrawStage stage) {
+  bool defaultDraw = true;
+  if (stage == cdPrePaint && OnCustomDrawSubItem)
+    OnCustomDrawSubItem(this, item, subItem, state, defaultDraw);
+  return defaultDraw;
+}
+
+LRESULT TCustomListView::CustomDrawNotify(CustomDrawInfo& draw) {
+  NMCUSTOMDRAW& cd = draw.nmcd;
+  const bool subItems = IsCustomDrawn(dtSubItem, cdPrePaint);
+  if (cd.dwDrawStage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
+    LRESULT result = TCustomNativeView::CustomDrawNotify(draw);
+    // The control reports sub-items only to an item answer that asks, and items only to a
+    // paint answer that asks.
+    if (subItems && !(result & CDRF_SKIPDEFAULT)) {
+      if (cd.dwDrawStage == CDDS_PREPAINT) result |= CDRF_NOTIFYITEMDRAW;
+      if (cd.dwDrawStage == CDDS_ITEMPREPAINT) result |= CDRF_NOTIFYSUBITEMDRAW;
+    }
+    return result;
+  }
+  TListItem* item = ItemAt(int(cd.dwItemSpec));
+  if (!subItems || !item) return CDRF_DODEFAULT;
+  auto& record = reinterpret_cast<NMLVCUSTOMDRAW&>(draw);
+  // The colours the item stage chose, else the view's.
+  const auto orDefault = [](COLORREF color, COLORREF fallback) {
+    return color == CLR_DEFAULT || color == CLR_NONE ? fallback : color;
+  };
+  const COLORREF text = orDefault(record.clrText, ColorToRGB(Font()->Color()));
+  const COLORREF back = orDefault(record.clrTextBk, ColorToRGB(Color()));
+  CustomDrawCanvas loan(Canvas(), cd.hdc, Font(), text, back);
+  const bool defaultDraw =
+      CustomDrawSubItem(item, record.iSubItem, cd.uItemState & 0x1FF, cdPrePaint);
+  if (loan.TextColor() != text) record.clrText = loan.TextColor();
+  if (loan.BackColor() != back) record.clrTextBk = loan.BackColor();
+  const LRESULT result = loan.Release() ? CDRF_NEWFONT : CDRF_DODEFAULT;
+  return defaultDraw ? result : CDRF_SKIPDEFAULT;
 }
 
 bool TCustomListView::CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawState state,

@@ -73,6 +73,9 @@ using TLVCustomDrawEvent =
     std::function<void(TCustomListView* sender, const RECT& rect, bool& defaultDraw)>;
 using TLVCustomDrawItemEvent = std::function<void(
     TCustomListView* sender, TListItem* item, TCustomDrawState state, bool& defaultDraw)>;
+using TLVCustomDrawSubItemEvent =
+    std::function<void(TCustomListView* sender, TListItem* item, int subItem,
+                       TCustomDrawState state, bool& defaultDraw)>;
 using TLVInfoTipEvent = std::function<void(TObject* sender, TListItem* item, String& infoTip)>;
 using TLVGetItemTextEvent = std::function<void(TObject* sender, TListItem* item, unsigned parts)>;
 
@@ -349,6 +352,9 @@ class TCustomListView : public TCustomNativeView {
   TLVGetItemTextEvent OnGetItemText;
   TLVCustomDrawEvent OnCustomDraw;
   TLVCustomDrawItemEvent OnCustomDrawItem;
+  // Each column of each item in the report view (subItem 0 is the caption's column); assigning
+  // it makes the control ask about the sub-items of every item it draws.
+  TLVCustomDrawSubItemEvent OnCustomDrawSubItem;
   TLVInfoTipEvent OnInfoTip;
 
  protected:
@@ -389,6 +395,11 @@ class TCustomListView : public TCustomNativeView {
   // Custom drawing of one item: the canvas holds the context, the font with the text colour
   // and the brush with the background; changes to them are used for the item.
   virtual bool CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage);
+  // Custom drawing of column `subItem` of one item, with the canvas lent as for the item.
+  virtual bool CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state,
+                                 TCustomDrawStage stage);
+  // Adds the sub-item stage to the views' custom draw.
+  LRESULT CustomDrawNotify(CustomDrawInfo& draw) override;
   virtual void DoInfoTip(TListItem* item, String& infoTip);
   // The user started dragging `item` with `button`; nothing by default.
   virtual void BeginItemDrag(TListItem* item, TMouseButton button);

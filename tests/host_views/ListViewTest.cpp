@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -421,6 +422,91 @@ TEST_F(ListViewTest, CustomDrawItemSeesDrawnItemsAndItsColourIsUsed) {
     }
   ReleaseDC(list->Handle(), dc);
   EXPECT_TRUE(blue);
+}
+
+// Whether a pixel of `rect` in the list's window matches `match`.
+bool AnyPixel(HWND wnd, const RECT& rect, const std::function<bool(COLORREF)>& match) {
+  HDC dc = GetDC(wnd);
+  bool found = false;
+  for (int y = rect.top; y < rect.bottom && !found; ++y)
+    for (int x = rect.left; x < rect.right && !found; ++x) found = match(GetPixel(dc, x, y));
+  ReleaseDC(wnd, dc);
+  return found;
+}
+
+TEST_F(ListViewTest, CustomDrawSubItemSeesEachColumnAndItsColourAndSkipAreUsed) {
+  FillLazy(50);
+  std::set<std::pair<int, int>> drawn;
+  list->OnCustomDrawSubItem = [&](TCustomListView* sender, TListItem* item, int subItem,
+                                  TCustomDrawState, bool& defaultDraw) {
+    drawn.insert({item->Index(), subItem});
+    if (subItem == 1 && item->Index() == 0) sender->Canvas()->Font()->SetColor(clRed);
+    if (subItem == 1 && item->Index() == 1) defaultDraw = false;
+  };
+  Paint();
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_TRUE(drawn.count({0, 0}));
+  EXPECT_TRUE(drawn.count({0, 1}));
+  EXPECT_TRUE(drawn.count({5, 1}));
+  EXPECT_LT(drawn.rbegin()->first, 40);  // only what is shown
+
+  const auto red = [](COLORREF c) {
+    return GetRValue(c) > 150 && GetGValue(c) < 90 && GetBValue(c) < 90;
+  };
+  const auto ink = [](COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300; };
+  RECT size0{}, size1{}, size2{};
+  ASSERT_TRUE(ListView_GetSubItemRect(list->Handle(), 0, 1, LVIR_LABEL, &size0));
+  ASSERT_TRUE(ListView_GetSubItemRect(list->Handle(), 1, 1, LVIR_LABEL, &size1));
+  ASSERT_TRUE(ListView_GetSubItemRect(list->Handle(), 2, 1, LVIR_LABEL, &size2));
+  EXPECT_TRUE(AnyPixel(list->Handle(), size0, red));
+  EXPECT_FALSE(AnyPixel(list->Handle(), list->Items()->Item(0)->DisplayRect(drLabel), red));
+  EXPECT_FALSE(AnyPixel(list->Handle(), size1, ink));  // skipped: nothing drawn there
+  EXPECT_TRUE(AnyPixel(list->Handle(), size2, ink));
+
+  // Without the handler the control no longer asks about sub-items.
+  list->OnCustomDrawSubItem = nullptr;
+  drawn.clear();
+  Paint();
+  EXPECT_TRUE(drawn.empty());
+  EXPECT_TRUE(AnyPixel(list->Handle(), size1, ink));
+}
+
+TEST_F(ListViewTest, InfoTipRequestReachesOnInfoTipAndItsTextGoesBack) {
+  FillNamed({"first", "second"});
+  list->HandleNeeded();
+  TListItem* asked = nullptr;
+  String given;
+  list->OnInfoTip = [&](TObject* sender, TListItem* item, String& tip) {
+    EXPECT_EQ(sender, list);
+    asked = item;
+    given = tip;
+    tip = "Tip of " + item->Caption() + " \xF0\x9F\x98\x80";  // ends in a pair of surrogates
+  };
+  // The request as the control sends it to its parent, which reflects it to the control.
+  const auto request = [&](int index, const wchar_t* shown, int size) {
+    std::vector<wchar_t> buffer(size_t(size) + 4, L'#');
+    wcscpy(buffer.data(), shown);
+    NMLVGETINFOTIPW tip{};
+    tip.hdr.hwndFrom = list->Handle();
+    tip.hdr.idFrom = UINT_PTR(GetDlgCtrlID(list->Handle()));
+    tip.hdr.code = LVN_GETINFOTIPW;
+    tip.pszText = buffer.data();
+    tip.cchTextMax = size;
+    tip.iItem = index;
+    SendMessageW(form->Handle(), WM_NOTIFY, tip.hdr.idFrom, LPARAM(&tip));
+    return std::wstring(buffer.data());
+  };
+  EXPECT_EQ(request(1, L"sec\x2026", 80), L"Tip of second \xD83D\xDE00");
+  EXPECT_EQ(asked, list->Items()->Item(1));
+  EXPECT_EQ(given, "sec\xE2\x80\xA6");  // the control's own text comes in
+  // A short buffer takes what fits, never half a pair.
+  EXPECT_EQ(request(0, L"", 14), L"Tip of first ");
+  EXPECT_EQ(request(0, L"", 15), L"Tip of first ");
+  EXPECT_EQ(request(0, L"", 16), L"Tip of first \xD83D\xDE00");
+  // No item: nothing asked.
+  asked = nullptr;
+  request(7, L"", 80);
+  EXPECT_EQ(asked, nullptr);
 }
 
 TEST_F(ListViewTest, ColumnsHeaderAndViewStyles) {
