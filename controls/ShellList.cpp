@@ -407,14 +407,25 @@ void TKivShellList::StartFill() {
 
 void TKivShellList::FillReady() {
   if (!fill_) return;
-  std::vector<std::vector<TKivShellListFill::Record>> batches;
-  const bool complete = fill_->TakeBatches(batches);
   // OnAddItem may refresh or navigate, which ends this fill: what it handed over is dropped.
   const uint64_t generation = fillGeneration_;
-  if (!batches.empty()) {
-    host::UpdateGuard update(*Items());
-    const int from = Items()->Count();
-    for (auto& batch : batches) {
+  // A slice at a time: what is left waits for a timer, after input and painting.
+  constexpr ULONGLONG kSliceMs = 15;
+  // Merging moves every item and redraws the screen: only while the list is small, so the
+  // first screens come in name order; a bigger list grows at its end and is ordered when the
+  // fill is complete.
+  constexpr int kMergeLimit = 10000;
+  const ULONGLONG start = GetTickCount64();
+  std::vector<TKivShellListFill::Record> batch;
+  bool last = false, took = false;
+  {
+    const bool merge = fillMerges_ && Items()->Count() < kMergeLimit;
+    host::TListItems* items = Items();
+    items->BeginAppend();
+    const auto end = host::ScopeExit([items] { items->EndAppend(); });
+    const int from = items->Count();
+    while (GetTickCount64() - start < kSliceMs && fill_->TakeBatch(batch, last)) {
+      took = true;
       for (auto& record : batch) {
         if (fillGeneration_ != generation) return;
         auto data = std::make_unique<TKivShellListItem>();
@@ -431,10 +442,16 @@ void TKivShellList::FillReady() {
           filled_[sequence] = item;
         }
       }
+      if (last) break;
     }
-    if (fillMerges_) MergeFilled(from);
+    if (took && merge) MergeFilled(from);
   }
-  if (complete) FinishFill();
+  // With nothing taken, `last` tells whether the end was reported with no batch after it.
+  if (last) {
+    FinishFill();
+  } else {
+    fill_->ContinueLater();
+  }
 }
 
 void TKivShellList::MergeFilled(int from) {

@@ -16,22 +16,21 @@ namespace {
 
 constexpr UINT WM_FILLREADY = WM_APP + 1;
 // The first batch goes as soon as it fills a screen, so the list shows something at once; the
-// others every 50 ms.
+// others every 50 ms, and at most so many children that the main thread adds a batch within a
+// short slice of its time.
 constexpr size_t kFirstBatch = 100;
 constexpr ULONGLONG kBatchMs = 50;
+constexpr size_t kMaxBatch = 500;
 
 }  // namespace
 
 TKivShellListFill::TKivShellListFill(Settings settings, std::function<void()> ready)
     : host::TThread(true), settings_(std::move(settings)), ready_(std::move(ready)) {
   window_ = host::AllocateHWnd([this](host::TMessage& message) {
-    if (message.Msg != WM_FILLREADY) {
+    if (message.Msg == WM_TIMER) KillTimer(window_, 1);
+    if (message.Msg != WM_FILLREADY && message.Msg != WM_TIMER) {
       host::DefaultHandler(message);
       return;
-    }
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      posted_ = false;
     }
     // A copy: the call may end this fill, and its members with it.
     if (const std::function<void()> ready = ready_) ready();
@@ -46,11 +45,16 @@ TKivShellListFill::~TKivShellListFill() {
   host::DeallocateHWnd(window_);
 }
 
-bool TKivShellListFill::TakeBatches(std::vector<std::vector<Record>>& batches) {
+bool TKivShellListFill::TakeBatch(std::vector<Record>& batch, bool& last) {
   std::lock_guard<std::mutex> guard(lock_);
-  batches = std::exchange(batches_, {});
-  return complete_;
+  last = complete_ && batches_.size() <= 1;
+  if (batches_.empty()) return false;  // `last` then tells whether the fill has ended
+  batch = std::move(batches_.front());
+  batches_.erase(batches_.begin());
+  return true;
 }
+
+void TKivShellListFill::ContinueLater() { SetTimer(window_, 1, USER_TIMER_MINIMUM, nullptr); }
 
 std::vector<uint32_t> TKivShellListFill::TakeOrder() {
   std::lock_guard<std::mutex> guard(lock_);
@@ -156,8 +160,10 @@ void TKivShellListFill::Enumerate(IShellFolder* folder, std::vector<Record>& bat
       ids.push_back(navigator.GetItemIdList());
       keys.push_back(record.key);
     }
+    if (first && batch.empty()) handed = GetTickCount64();
     batch.push_back(std::move(record));
-    if ((first && batch.size() >= kFirstBatch) || GetTickCount64() - handed >= kBatchMs) {
+    if ((first && batch.size() >= kFirstBatch) || batch.size() >= kMaxBatch ||
+        GetTickCount64() - handed >= kBatchMs) {
       Hand(batch, false);
       handed = GetTickCount64();
       first = false;

@@ -57,10 +57,13 @@ class TKivShellListFill : public host::TThread {
   host::String ClassName() const override { return "TKivShellListFill"; }
   const Settings& GetSettings() const { return settings_; }
 
-  // Takes the batches handed over since the last call, in order; each is sorted by key when the
-  // fill orders by name (main thread). True when they were the last: every child has been
-  // handed over and the order is known.
-  bool TakeBatches(std::vector<std::vector<Record>>& batches);
+  // Takes the oldest batch handed over, sorted by key when the fill orders by name; false when
+  // none waits. `last` tells whether every child has now been taken, also when none waited
+  // (main thread). The worker wakes the ready handler once, with its first batch; from then on
+  // the caller comes back through ContinueLater until the last.
+  bool TakeBatch(std::vector<Record>& batch, bool& last);
+  // Calls the ready handler again shortly, from a timer, so that input and painting come first.
+  void ContinueLater();
   // The sequence numbers of all children in the folder's order (empty with orNone).
   std::vector<uint32_t> TakeOrder();
 
@@ -83,6 +86,8 @@ class TKivShellListFill : public host::TThread {
   std::vector<std::vector<Record>> batches_;
   std::vector<uint32_t> order_;
   bool complete_ = false;
+  // The worker posts once; then the main thread comes back from a timer, because a stream of
+  // posted messages would keep input, painting and timers out.
   bool posted_ = false;
 };
 

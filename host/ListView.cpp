@@ -2,6 +2,7 @@
 #include "host/ListView.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "host/KeySort.h"
 #include "host/Lists.h"
@@ -402,12 +403,20 @@ void TListItems::BeginUpdate() {
 
 void TListItems::EndUpdate() {
   if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
+  owner_->layoutDirty_ = false;
   if (owner_->countDirty_) owner_->SyncCount(true);
   owner_->RestoreSnapshot();
   if (owner_->HandleAllocated()) {
     owner_->Send(WM_SETREDRAW, TRUE);
     InvalidateRect(owner_->HandleIfAllocated(), nullptr, TRUE);
   }
+}
+
+void TListItems::EndAppend() {
+  if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
+  const bool all = std::exchange(owner_->layoutDirty_, false);
+  if (owner_->countDirty_ || all) owner_->SyncCount(all);
+  owner_->RestoreSnapshot();
 }
 
 // ---- Icon options
@@ -588,6 +597,7 @@ void TCustomListView::SyncCount(bool invalidate) {
 void TCustomListView::ItemsChanged(bool appendOnly) {
   if (items_->updateCount_ > 0) {
     countDirty_ = true;
+    layoutDirty_ = layoutDirty_ || !appendOnly;
     return;
   }
   SyncCount(!appendOnly);
@@ -816,6 +826,7 @@ void TCustomListView::ItemsReordered() {
   items_->Renumber(0);
   if (items_->updateCount_ > 0) {
     countDirty_ = true;
+    layoutDirty_ = true;
   } else {
     RestoreSnapshot();
     InvalidateRect(HandleIfAllocated(), nullptr, TRUE);

@@ -228,6 +228,11 @@ class TListItems : public TPersistent {
   // Changes between the brackets are drawn once, at the outermost EndUpdate.
   void BeginUpdate();
   void EndUpdate();
+  // Items added at the end between these brackets reach the control as one count change; the
+  // control keeps drawing and redraws only where new items come into view. Any other change
+  // inside them is drawn as after EndUpdate.
+  void BeginAppend() { ++updateCount_; }
+  void EndAppend();
   int UpdateCount() const { return updateCount_; }
 
  private:
@@ -453,6 +458,7 @@ class TCustomListView : public TCustomNativeView {
   const TListItem* requesting_ = nullptr;  // the item whose image is being asked for
   bool marksChanged_ = false;              // ... and whose marks changed meanwhile
   bool countDirty_ = false;  // the control's count lags behind the items
+  bool layoutDirty_ = false;  // ... and items moved or went, not only came at the end
   std::wstring textBuffer_;  // answer of the last text request
   std::wstring tipBuffer_;
 };

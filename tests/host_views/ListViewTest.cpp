@@ -263,6 +263,35 @@ TEST_F(ListViewTest, EndUpdateWithNothingSelectedLeavesNothingSelected) {
   EXPECT_EQ(list->SelCount(), 1);
 }
 
+TEST_F(ListViewTest, AppendBracketRedrawsOnlyWhereNewItemsComeIntoView) {
+  FillNamed({"a", "b", "c"});
+  list->Items()->Item(1)->SetSelected(true);
+  UpdateWindow(list->Handle());
+  RECT second{};
+  ASSERT_TRUE(ListView_GetItemRect(list->Handle(), 2, &second, LVIR_BOUNDS));
+  list->Items()->BeginAppend();
+  for (int i = 0; i < 50; ++i) list->Items()->Add()->SetCaption("z" + std::to_string(i));
+  list->Items()->EndAppend();
+  EXPECT_EQ(ListView_GetItemCount(list->Handle()), 53);
+  RECT dirty{};
+  ASSERT_TRUE(GetUpdateRect(list->Handle(), &dirty, FALSE));
+  EXPECT_GE(dirty.top, second.bottom) << "the rows already shown are not drawn again";
+  EXPECT_EQ(list->Selected(), list->Items()->Item(1));
+
+  // A reorder inside the bracket redraws everything and keeps the selection with its item.
+  UpdateWindow(list->Handle());
+  TListItem* b = list->Items()->Item(1);
+  list->Items()->BeginAppend();
+  list->Items()->Add()->SetCaption("0");
+  list->AlphaSort();
+  list->Items()->EndAppend();
+  ASSERT_TRUE(GetUpdateRect(list->Handle(), &dirty, FALSE));
+  EXPECT_LE(dirty.top, second.top);
+  EXPECT_EQ(list->Items()->Item(0)->Caption(), "0");
+  EXPECT_EQ(list->Selected(), b);
+  EXPECT_EQ(list->SelCount(), 1);
+}
+
 TEST_F(ListViewTest, InsertAndDeleteKeepSelectionAndReportDeletion) {
   FillNamed({"a", "b", "c"});
   TListItem* c = list->Items()->Item(2);
