@@ -421,8 +421,8 @@ void TKivShellList::FillReady() {
   {
     const bool merge = fillMerges_ && Items()->Count() < kMergeLimit;
     host::TListItems* items = Items();
-    items->BeginAppend();
-    const auto end = host::ScopeExit([items] { items->EndAppend(); });
+    items->BeginBatch();
+    const auto end = host::ScopeExit([items] { items->EndBatch(); });
     const int from = items->Count();
     while (GetTickCount64() - start < kSliceMs && fill_->TakeBatch(batch, last)) {
       took = true;

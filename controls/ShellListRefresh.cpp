@@ -495,7 +495,10 @@ void TKivShellList::SmartRefresh() {
 
   std::unique_ptr<host::TStrings> cutAway;
   if (!fresh.empty() || anyGone) {
-    host::UpdateGuard update(*Items());
+    // The control takes the changes at the end and draws them when the loop paints.
+    host::TListItems* items = Items();
+    items->BeginBatch();
+    const auto end = host::ScopeExit([items] { items->EndBatch(); });
     const int before = Items()->Count();
     for (const UniquePidl& child : fresh) {
       navigator_->SetItemIdList(child.get());

@@ -412,7 +412,7 @@ void TListItems::EndUpdate() {
   }
 }
 
-void TListItems::EndAppend() {
+void TListItems::EndBatch() {
   if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
   const bool all = std::exchange(owner_->layoutDirty_, false);
   if (owner_->countDirty_ || all) owner_->SyncCount(all);

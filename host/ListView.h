@@ -228,11 +228,12 @@ class TListItems : public TPersistent {
   // Changes between the brackets are drawn once, at the outermost EndUpdate.
   void BeginUpdate();
   void EndUpdate();
-  // Items added at the end between these brackets reach the control as one count change; the
-  // control keeps drawing and redraws only where new items come into view. Any other change
-  // inside them is drawn as after EndUpdate.
-  void BeginAppend() { ++updateCount_; }
-  void EndAppend();
+  // Changes between these brackets reach the control at once, at the outermost end, while it
+  // keeps drawing: items added at the end redraw only where they come into view, any other
+  // change redraws the list when the loop next paints. Cheaper than holding the drawing, which
+  // the control answers with a whole new layout.
+  void BeginBatch() { ++updateCount_; }
+  void EndBatch();
   int UpdateCount() const { return updateCount_; }
 
  private:

@@ -263,15 +263,15 @@ TEST_F(ListViewTest, EndUpdateWithNothingSelectedLeavesNothingSelected) {
   EXPECT_EQ(list->SelCount(), 1);
 }
 
-TEST_F(ListViewTest, AppendBracketRedrawsOnlyWhereNewItemsComeIntoView) {
+TEST_F(ListViewTest, BatchRedrawsOnlyWhereAppendedItemsComeIntoView) {
   FillNamed({"a", "b", "c"});
   list->Items()->Item(1)->SetSelected(true);
   UpdateWindow(list->Handle());
   RECT second{};
   ASSERT_TRUE(ListView_GetItemRect(list->Handle(), 2, &second, LVIR_BOUNDS));
-  list->Items()->BeginAppend();
+  list->Items()->BeginBatch();
   for (int i = 0; i < 50; ++i) list->Items()->Add()->SetCaption("z" + std::to_string(i));
-  list->Items()->EndAppend();
+  list->Items()->EndBatch();
   EXPECT_EQ(ListView_GetItemCount(list->Handle()), 53);
   RECT dirty{};
   ASSERT_TRUE(GetUpdateRect(list->Handle(), &dirty, FALSE));
@@ -281,10 +281,10 @@ TEST_F(ListViewTest, AppendBracketRedrawsOnlyWhereNewItemsComeIntoView) {
   // A reorder inside the bracket redraws everything and keeps the selection with its item.
   UpdateWindow(list->Handle());
   TListItem* b = list->Items()->Item(1);
-  list->Items()->BeginAppend();
+  list->Items()->BeginBatch();
   list->Items()->Add()->SetCaption("0");
   list->AlphaSort();
-  list->Items()->EndAppend();
+  list->Items()->EndBatch();
   ASSERT_TRUE(GetUpdateRect(list->Handle(), &dirty, FALSE));
   EXPECT_LE(dirty.top, second.top);
   EXPECT_EQ(list->Items()->Item(0)->Caption(), "0");
