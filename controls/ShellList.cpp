@@ -401,6 +401,7 @@ void TKivShellList::StartFill() {
   fillMerges_ = settings.order == TKivShellListFill::orNames;
   filled_.clear();
   pendingSelection_.clear();
+  fillCountShown_ = 0;
   ++fillGeneration_;
   fill_ = std::make_unique<TKivShellListFill>(std::move(settings), [this] { FillReady(); });
 }
@@ -422,7 +423,14 @@ void TKivShellList::FillReady() {
     const bool merge = fillMerges_ && Items()->Count() < kMergeLimit;
     host::TListItems* items = Items();
     items->BeginBatch();
-    const auto end = host::ScopeExit([items] { items->EndBatch(); });
+    // The control's count makes it redo its scroll bars: told a few times a second.
+    const auto end = host::ScopeExit([this, items] {
+      constexpr ULONGLONG kCountMs = 200;
+      const ULONGLONG now = GetTickCount64();
+      const bool defer = now - fillCountShown_ < kCountMs;
+      if (!defer) fillCountShown_ = now;
+      items->EndBatch(defer);
+    });
     const int from = items->Count();
     while (GetTickCount64() - start < kSliceMs && fill_->TakeBatch(batch, last)) {
       took = true;
@@ -490,7 +498,9 @@ void TKivShellList::FinishFill() {
   // The worker has handed everything over and ends here.
   fill_.reset();
   {
-    host::UpdateGuard update(*Items());
+    host::TListItems* items = Items();
+    items->BeginBatch();
+    const auto end = host::ScopeExit([items] { items->EndBatch(); });
     std::vector<TListItem*> arranged;
     if (folderOrder) {
       arranged.reserve(size_t(Items()->Count()));

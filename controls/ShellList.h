@@ -374,6 +374,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   uint64_t fillGeneration_ = 0;  // changes whenever a fill starts or is stopped
   std::vector<host::TListItem*> filled_;  // by sequence: the items of the running fill
   bool fillMerges_ = false;  // batches are merged into the order as they come
+  ULONGLONG fillCountShown_ = 0;  // when the fill last told the control its count
   String pendingSelection_;  // parsing name to select when the running fill ends
   std::unique_ptr<host::TCustomImageList> thumbnailImages_;
   bool thumbnails_ = false;

@@ -412,10 +412,12 @@ void TListItems::EndUpdate() {
   }
 }
 
-void TListItems::EndBatch() {
+void TListItems::EndBatch(bool deferCount) {
   if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
   const bool all = std::exchange(owner_->layoutDirty_, false);
-  if (owner_->countDirty_ || all) owner_->SyncCount(all);
+  // Items only appended may wait for the count: the control never asks for what it does not
+  // know of.
+  if (all || (owner_->countDirty_ && !deferCount)) owner_->SyncCount(all);
   owner_->RestoreSnapshot();
 }
 
@@ -584,13 +586,17 @@ TListItem* TCustomListView::ItemAt(int index) const {
 void TCustomListView::SyncCount(bool invalidate) {
   countDirty_ = false;
   if (!HandleAllocated()) return;
-  ++quietState_;
-  Send(LVM_SETITEMCOUNT, WPARAM(items_->Count()),
-       LVSICF_NOSCROLL | (invalidate ? 0 : LVSICF_NOINVALIDATEALL));
-  // A virtual list lays out its icons by index; Wine's leaves the new ones on top of each other
-  // at the origin until it is told to arrange.
-  if (viewStyle_ == vsIcon || viewStyle_ == vsSmallIcon) Send(LVM_ARRANGE, LVA_DEFAULT);
-  --quietState_;
+  // Setting the count makes the control update its scroll bars and header, which costs
+  // milliseconds even when the count stays: a list whose count did not change is only redrawn.
+  if (Send(LVM_GETITEMCOUNT) != items_->Count()) {
+    ++quietState_;
+    Send(LVM_SETITEMCOUNT, WPARAM(items_->Count()),
+         LVSICF_NOSCROLL | (invalidate ? 0 : LVSICF_NOINVALIDATEALL));
+    // A virtual list lays out its icons by index; Wine's leaves the new ones on top of each
+    // other at the origin until it is told to arrange.
+    if (viewStyle_ == vsIcon || viewStyle_ == vsSmallIcon) Send(LVM_ARRANGE, LVA_DEFAULT);
+    --quietState_;
+  }
   if (invalidate && items_->updateCount_ == 0) InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
 }
 

@@ -231,9 +231,11 @@ class TListItems : public TPersistent {
   // Changes between these brackets reach the control at once, at the outermost end, while it
   // keeps drawing: items added at the end redraw only where they come into view, any other
   // change redraws the list when the loop next paints. Cheaper than holding the drawing, which
-  // the control answers with a whole new layout.
+  // the control answers with a whole new layout. With `deferCount`, items that were only
+  // appended stay unknown to the control until the next change reaches it (a list growing in
+  // many steps tells the control its count less often).
   void BeginBatch() { ++updateCount_; }
-  void EndBatch();
+  void EndBatch(bool deferCount = false);
   int UpdateCount() const { return updateCount_; }
 
  private:

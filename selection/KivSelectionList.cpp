@@ -675,6 +675,9 @@ bool TKivSelectionList::CompleteChildPathSelected(const String& path) {
   const String dir = host::ExcludeTrailingBackslash(path);
   const String key = Fold(dir);
   if (paths_->IndexOfKey(key) >= 0 || paths_->IndexOfKey(key + "\\*") >= 0) return true;
+  // With nothing ticked below it a folder is not complete, whatever it holds: no listing, which
+  // for a big folder costs the platform the whole directory before the first name.
+  if (!paths_->Search(key).below) return false;
   bool any = false;
   bool complete = true;
   const bool listed = ForEachName(dir, [&](const String& name, bool isFolder) {
