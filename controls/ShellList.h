@@ -258,6 +258,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void TimerChange(host::TObject* sender);
 
   // Every item passes through CustomDrawItem, which colours compressed and encrypted objects.
+  // The columns come from the shown folder, not from form files.
+  bool ColumnsStored() const override { return false; }
   bool IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomDrawStage stage) override;
   bool CustomDrawItem(host::TListItem* item, host::TCustomDrawState state,
                       host::TCustomDrawStage stage) override;

@@ -3,6 +3,7 @@
 
 #include "host/ExtCtrls.h"
 #include "host/Frames.h"
+#include "host/ListView.h"
 #include "host/Menus.h"
 #include "host/Streaming.h"
 #include "host/StdCtrls.h"
@@ -380,6 +381,7 @@ void RegisterFormClasses() {
   RegisterStdControls();
   RegisterExtControls();
   RegisterMenuClasses();
+  RegisterListViewClasses();
 }
 
 String& detail::FormFileFolder() {

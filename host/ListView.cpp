@@ -6,6 +6,7 @@
 
 #include "host/KeySort.h"
 #include "host/Lists.h"
+#include "host/Streaming.h"
 
 namespace host {
 
@@ -47,6 +48,17 @@ TItemChange ItemChangeOf(int change) {
 }  // namespace
 
 // ---- Columns
+
+const TClassInfo& TListColumn::StaticClassInfo() {
+  static const TClassInfo info("TListColumn", &TPersistent::StaticClassInfo(), [](TClassInfo& i) {
+    TPropertyTable<TListColumn> p(i);
+    p.Enum("Alignment", AlignmentInfo, &TListColumn::Alignment, &TListColumn::SetAlignment,
+           taLeftJustify);
+    p.Str("Caption", &TListColumn::Caption, &TListColumn::SetCaption);
+    p.Int("Width", &TListColumn::Width, &TListColumn::SetWidth, 50);
+  });
+  return info;
+}
 
 int TListColumn::Index() const { return owner_->IndexOf(this); }
 
@@ -441,6 +453,7 @@ void TIconOptions::SetWrapText(bool wrapText) {
 // ---- The control
 
 HOST_PROPERTIES(TCustomListView) {
+  p.Collection("Columns", &TCustomListView::Columns).StoredIf(&TCustomListView::ColumnsStored);
   p.Enum("ViewStyle", ViewStyleInfo, &TCustomListView::ViewStyle,
          [](TCustomListView* v, TViewStyle s) { v->SetViewStyle(s); }, vsIcon);
   p.Bool("MultiSelect", &TCustomListView::MultiSelect, &TCustomListView::SetMultiSelect, false);
@@ -1114,5 +1127,11 @@ void TCustomListView::StateRangeChanged(const NMLVODSTATECHANGE& info) {
     if (selection && item->index_ >= 0) DoSelectItem(item, (info.uNewState & LVIS_SELECTED) != 0);
   }
 }
+
+// ---- Registration
+
+HOST_PROPERTIES(TListView) {}
+
+void RegisterListViewClasses() { RegisterComponentClass<TListView>(); }
 
 }  // namespace host

@@ -1,10 +1,12 @@
 // The host list view over the common controls' list view.
-//   TListColumn, TListColumns   header columns: caption, width, alignment, update brackets
+//   TListColumn, TListColumns   header columns: caption, width, alignment, update brackets; a
+//                               form file carries them as the view's Columns collection
 //   TListItem                   one item: data, caption, sub-items, images, marks, selection
 //   TListItems                  the items: add, insert, delete, clear, update brackets
 //   TIconOptions                arrangement, auto-arrange and label wrapping of the icon views
 //   TCustomListView             the control: view styles, image lists, lazy texts and images,
 //                               sorting, label editing, custom draw, hit tests, selection
+//   TListView                   the control as form files name it
 //
 // The native control runs in owner-data mode: the items live here, the control keeps only their
 // count, selection and focus, and asks for each text, image and mark when it draws. So adding
@@ -85,6 +87,9 @@ class TListColumn : public TPersistent {
  public:
   explicit TListColumn(TListColumns* owner) : owner_(owner) {}
   String ClassName() const override { return "TListColumn"; }
+  // Publishes Alignment, Caption and Width for form files.
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override { return &StaticClassInfo(); }
 
   TListColumns* Owner() const { return owner_; }
   int Index() const;
@@ -409,6 +414,8 @@ class TCustomListView : public TCustomNativeView {
   // Adds the sub-item stage to the views' custom draw.
   LRESULT CustomDrawNotify(CustomDrawInfo& draw) override;
   virtual void DoInfoTip(TListItem* item, String& infoTip);
+  // Whether form files carry the columns; false for a view that makes its own.
+  virtual bool ColumnsStored() const { return true; }
   // The user started dragging `item` with `button`; nothing by default.
   virtual void BeginItemDrag(TListItem* item, TMouseButton button);
 
@@ -465,5 +472,14 @@ class TCustomListView : public TCustomNativeView {
   std::wstring textBuffer_;  // answer of the last text request
   std::wstring tipBuffer_;
 };
+
+// The list view as form files name it.
+class TListView : public TCustomListView {
+  HOST_CLASS(TListView, TCustomListView)
+  explicit TListView(TComponent* owner = nullptr) : TCustomListView(owner) {}
+};
+
+// Makes TListView known to the form reader.
+void RegisterListViewClasses();
 
 }  // namespace host

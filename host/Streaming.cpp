@@ -261,6 +261,21 @@ void TWriter::WriteProperties(TObject* object, const String& prefix, int depth) 
         if (!handler.empty()) WriteValue(name, handler);
         break;
       }
+      case TTypeKind::Collection: {
+        // The last item's "end" closes the list: "end>".
+        const int count = p->itemCount(object);
+        Line(name + " = <");
+        ++indent_;
+        for (int i = 0; i < count; ++i) {
+          Line("item");
+          ++indent_;
+          WriteProperties(p->getItem(object, i), {}, depth + 1);
+          --indent_;
+          Line(i + 1 < count ? "end" : "end>");
+        }
+        --indent_;
+        break;
+      }
       case TTypeKind::Class:
         break;
     }
@@ -345,7 +360,7 @@ class Lexer {
                                    (IsDigit(s_[pos_ + 1]) || s_[pos_ + 1] == '$')))
       return Number(t);
     // (strchr finds a null byte as the end of its string: that is no symbol.)
-    if (c != '\0' && std::strchr("=:[](),", c)) {
+    if (c != '\0' && std::strchr("=:[](),<>", c)) {
       ++pos_;
       t.kind = Tok::Sym;
       t.text = String(1, c);
@@ -605,10 +620,11 @@ struct TReader::Impl {
     }
   }
 
-  void ReadProperty(TComponent* component) {
+  // A property of `holder`, or of one of its sub-objects (Font.Size).
+  void ReadProperty(TObject* holder) {
     const int line = tok.line;
     const String path = Ident("Property name");
-    TObject* object = component;
+    TObject* object = holder;
     const TPropInfo* prop = nullptr;
     size_t start = 0;
     for (;;) {
@@ -736,6 +752,27 @@ struct TReader::Impl {
         String name = IsIdent("nil") ? String() : tok.text;
         Advance();
         fixups.push_back({object, &p, std::move(name), line});
+        return;
+      }
+      case TTypeKind::Collection: {
+        if (!IsSym('<')) BadValue(p, line, "'<' expected");
+        Advance();
+        AtLine(line, [&] { p.clearItems(object); });
+        while (!IsSym('>')) {
+          if (tok.kind == Tok::End) throw EReadError(tok.line, "Unexpected end of file, '>' expected");
+          if (!IsIdent("item")) BadValue(p, tok.line, "'item' expected");
+          const int itemLine = tok.line;
+          Advance();
+          TPersistent* item = nullptr;
+          AtLine(itemLine, [&] { item = p.addItem(object); });
+          while (!IsIdent("end")) {
+            if (tok.kind == Tok::End)
+              throw EReadError(tok.line, "Unexpected end of file, 'end' expected");
+            ReadProperty(item);
+          }
+          Advance();
+        }
+        Advance();
         return;
       }
       case TTypeKind::Class:

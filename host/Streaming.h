@@ -19,6 +19,10 @@
 //     Font.Size = 9
 //     Partner = Blinker2
 //     OnBlink = Form1Blink
+//     Columns = <
+//       item
+//         Caption = 'Name'
+//       end>
 //     object Blinker2: TBlinker
 //       Interval = 250
 //     end

@@ -50,6 +50,8 @@ bool TPropInfo::HasSetter() const {
       return bool(setComp);
     case TTypeKind::Event:
       return bool(setEvent);
+    case TTypeKind::Collection:
+      return bool(addItem);
   }
   return false;
 }
@@ -75,6 +77,8 @@ bool TPropInfo::IsDefault(const TObject* object) const {
       return getComp(object) == nullptr;
     case TTypeKind::Event:
       return !eventAssigned(object);
+    case TTypeKind::Collection:
+      return itemCount(object) == 0;
   }
   return true;
 }

@@ -65,6 +65,7 @@
 //     p.Component("Partner", &TBlinker::Partner, &TBlinker::SetPartner);
 //     p.Object("Font", &TBlinker::Font);
 //     p.Strings("Lines", &TBlinker::Lines);  // or (.., &TBlinker::Lines, &TBlinker::SetLines)
+//     p.Collection("Columns", &TBlinker::Columns);  // items written as item ... end blocks
 //     p.Str("Version", &TBlinker::Version, nullptr).NeverStored();
 //     p.Event("OnBlink", &TBlinker::OnBlink);
 //   }
@@ -114,6 +115,7 @@ enum class TTypeKind {
   Class,        // an owned TPersistent whose properties are written as Sub.Prop
   Component,    // a reference to another component, by name
   Event,        // a std::function, by handler name
+  Collection,   // < item Prop = value end item ... end >, the owned items' own properties
 };
 
 enum class TStoredKind {
@@ -177,6 +179,11 @@ struct TPropInfo {
   // Event: setEvent(nullptr) clears; answers false when the handler has the wrong type
   std::function<bool(const TObject*)> eventAssigned;
   std::function<bool(TObject*, const std::any*)> setEvent;
+  // Collection: how many items, one of them, emptying it and a new item at its end
+  std::function<int(const TObject*)> itemCount;
+  std::function<TPersistent*(TObject*, int)> getItem;
+  std::function<void(TObject*)> clearItems;
+  std::function<TPersistent*(TObject*)> addItem;
 
   bool HasSetter() const;
   // True when the current value equals the declared default (an empty list, a nil reference).
@@ -373,6 +380,24 @@ class TPropertyTable {
       typeinfo_detail::Put<C>(set, o, strings);
     };
     return info;
+  }
+
+  // An owned collection (anything with Count, Items(i), Add and Clear whose items publish their
+  // properties): each item is written as an "item" block; reading replaces the items.
+  template <class G>
+  TPropInfo& Collection(const char* name, G get) {
+    TPropInfo info = Base(name, TTypeKind::Collection);
+    const auto of = [get](TObject* o) {
+      return typeinfo_detail::AsPointer(std::invoke(get, static_cast<C*>(o)));
+    };
+    info.itemCount = [get](const TObject* o) -> int {
+      const auto* items = typeinfo_detail::AsPointer(typeinfo_detail::Get<C>(get, o));
+      return items ? items->Count() : 0;
+    };
+    info.getItem = [of](TObject* o, int index) -> TPersistent* { return of(o)->Items(index); };
+    info.clearItems = [of](TObject* o) { of(o)->Clear(); };
+    info.addItem = [of](TObject* o) -> TPersistent* { return of(o)->Add(); };
+    return info_.Add(std::move(info));
   }
 
   // An owned TPersistent; its own published properties are written as Name.Prop.

@@ -2,6 +2,7 @@
 #include "host/Forms.h"
 #include "host/ListView.h"
 #include "host/Lists.h"
+#include "host/Streaming.h"
 
 #include "Pump.h"
 
@@ -645,4 +646,69 @@ TEST_F(ListViewTest, IconsAddedToAShownIconViewAreLaidOutApart) {
   }
   for (size_t i = 1; i < origins.size(); ++i)
     EXPECT_FALSE(origins[i].x == origins[0].x && origins[i].y == origins[0].y) << i;
+}
+
+TEST(ListViewForm, ColumnsComeFromTheFormFileAndAreWrittenBack) {
+  const char* text =
+      "object Files: TForm\r\n"
+      "  Left = 40\r\n"
+      "  Top = 40\r\n"
+      "  object List: TListView\r\n"
+      "    Columns = <\r\n"
+      "      item\r\n"
+      "        Caption = 'Name'\r\n"
+      "        Width = 150\r\n"
+      "      end\r\n"
+      "      item\r\n"
+      "        Alignment = taRightJustify\r\n"
+      "        Caption = 'Size'\r\n"
+      "      end>\r\n"
+      "    ViewStyle = vsReport\r\n"
+      "  end\r\n"
+      "end\r\n";
+  std::unique_ptr<TForm> form(TForm::CreateFromText(text));
+  auto* list = dynamic_cast<TListView*>(form->FindComponent("List"));
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->Columns()->Count(), 2);
+  EXPECT_EQ(list->Columns()->Items(0)->Caption(), "Name");
+  EXPECT_EQ(list->Columns()->Items(0)->Width(), 150);
+  EXPECT_EQ(list->Columns()->Items(0)->Alignment(), taLeftJustify);
+  EXPECT_EQ(list->Columns()->Items(1)->Caption(), "Size");
+  EXPECT_EQ(list->Columns()->Items(1)->Width(), 50);
+  EXPECT_EQ(list->Columns()->Items(1)->Alignment(), taRightJustify);
+  // The control shows them.
+  list->HandleNeeded();
+  HWND header = list->HeaderHandle();
+  ASSERT_NE(header, nullptr);
+  EXPECT_EQ(Header_GetItemCount(header), 2);
+
+  const String written = WriteComponentText(form.get());
+  EXPECT_NE(written.find("    Columns = <\r\n      item\r\n        Caption = 'Name'\r\n"
+                         "        Width = 150\r\n      end\r\n      item\r\n"
+                         "        Alignment = taRightJustify\r\n        Caption = 'Size'\r\n"
+                         "      end>\r\n"),
+            String::npos)
+      << written;
+  std::unique_ptr<TForm> again(TForm::CreateFromText(written));
+  auto* list2 = dynamic_cast<TListView*>(again->FindComponent("List"));
+  ASSERT_NE(list2, nullptr);
+  ASSERT_EQ(list2->Columns()->Count(), 2);
+  EXPECT_EQ(list2->Columns()->Items(1)->Alignment(), taRightJustify);
+  EXPECT_EQ(WriteComponentText(again.get()), written);
+
+  // No columns, nothing written; an empty collection reads as none; a bad item names its line.
+  list2->Columns()->Clear();
+  EXPECT_EQ(WriteComponentText(again.get()).find("Columns"), String::npos);
+  std::unique_ptr<TForm> empty(TForm::CreateFromText(
+      "object E: TForm\r\n  object L: TListView\r\n    Columns = <>\r\n  end\r\nend\r\n"));
+  EXPECT_EQ(dynamic_cast<TListView*>(empty->FindComponent("L"))->Columns()->Count(), 0);
+  try {
+    std::unique_ptr<TForm> bad(TForm::CreateFromText(
+        "object B: TForm\r\n  object L: TListView\r\n    Columns = <\r\n      item\r\n"
+        "        Colour = 3\r\n      end>\r\n  end\r\nend\r\n"));
+    ADD_FAILURE() << "read";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Line(), 5);
+    EXPECT_NE(String(e.Message()).find("TListColumn"), String::npos) << e.Message();
+  }
 }
