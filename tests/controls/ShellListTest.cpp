@@ -433,6 +433,7 @@ TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
   EXPECT_NE(written.find("ShowParentFolder = True"), String::npos);
   EXPECT_NE(written.find("ViewStyle = vsReport"), String::npos);
   EXPECT_EQ(written.find("Version"), String::npos);
+  EXPECT_EQ(written.find("Columns"), String::npos);  // they come from the folder
 
   TempDir other;
   other.File("z.txt");
