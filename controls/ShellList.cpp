@@ -75,6 +75,15 @@ TKivShellList::TKivShellList(host::TComponent* owner)
       backgroundImage_(std::make_unique<host::TBitmap>()),
       pool_(std::make_unique<TThreadPool>()) {
   thumbnailImages_->SetMasked(false);
+  // Every growth of an image list copies all its pictures: thumbnails come by the screenful.
+  thumbnailImages_->SetAllocBy(64);
+  // Decoding pictures is processor work: many more decoders than processors only take the
+  // processor from the window that shows them. Two per processor keep each busy while the
+  // window takes the others' results.
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  pool_->SetMaxRunningThreads(std::clamp(2 * int(system.dwNumberOfProcessors), 2,
+                                         TThreadPool::DEFAULT_MAX_RUNNING_THREADS));
   backgroundImage_->OnChange = [this](host::TObject* sender) { BackgroundImageChange(sender); };
   navigator_->SetShowErrorMessages(false);
   navigator_->SetFileSystemOnly(false);

@@ -9,6 +9,8 @@ TKivThumbnailThread::TKivThumbnailThread(TZelnor& navigator, int width, int heig
   // The requester's navigator is read here, on the requester's thread, and never again.
   if (PCItemIDList item = navigator.GetAbsoluteItemIdList()) idList_ = CopyItemIdList(item);
   OnTerminate = [this](host::TObject* sender) { ThreadDone(sender); };
+  // Decoding pictures must not take the processor from the window that shows them.
+  SetPriority(host::tpLower);
 }
 
 TKivThumbnailThread::~TKivThumbnailThread() = default;

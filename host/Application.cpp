@@ -70,8 +70,14 @@ void TApplication::Notification(TComponent* component, TOperation operation) {
 void TApplication::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_HOST_SYNCHRONIZE:
-      wakePending = false;
-      CheckSynchronize();
+      RunQueuedCalls();
+      break;
+    case WM_TIMER:
+      if (m.WParam == kQueuedCallsTimer) {
+        RunQueuedCalls();
+      } else {
+        DefaultHandler(m);
+      }
       break;
     case WM_HOST_TERMINATE:
       break;
@@ -81,6 +87,16 @@ void TApplication::WndProc(TMessage& m) {
     default:
       DefaultHandler(m);
   }
+}
+
+void TApplication::RunQueuedCalls() {
+  KillTimer(handle_.get(), kQueuedCallsTimer);
+  wakePending = false;
+  CheckSynchronize();
+  // A posted wake-up comes before input, painting and timers, so threads that keep ending would
+  // keep those out: while any of them waits, the next calls are taken from a timer instead.
+  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER)) != 0 && !wakePending.exchange(true))
+    SetTimer(handle_.get(), kQueuedCallsTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 bool TApplication::ProcessMessage(MSG& msg) {

@@ -83,6 +83,9 @@ class TApplication : public TComponent {
   bool ProcessMessage(MSG& message);
   void Idle();
   void WndProc(TMessage& message);
+  // Runs the calls that threads queued for the main thread (on a wake-up or its timer).
+  void RunQueuedCalls();
+  static constexpr UINT_PTR kQueuedCallsTimer = 1;
 
   UniqueHiddenWindow handle_;
   bool terminated_ = false;

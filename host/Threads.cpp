@@ -196,8 +196,12 @@ TThread::TThread(bool createSuspended) {
 
 TThread::~TThread() {
   destroying_ = true;
-  // A thread that never started has no platform thread to wait for.
-  if (handle_) {
+  // A thread that never started has no platform thread to wait for; one whose end has been
+  // handled touches nothing of this object any more, and is not waited for either: a thread
+  // takes milliseconds to leave the process, and a main thread waiting for each in turn stalls.
+  if (handle_ && finished_) {
+    CloseHandle(handle_);
+  } else if (handle_) {
     terminated_ = true;
     while (suspended_) Resume();
     if (GetCurrentThreadId() == MainThreadID()) {
