@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -71,6 +72,69 @@ PathFacts FactsOf(const String& path) {
 String WithoutStar(const String& path) {
   return !path.empty() && path.back() == '*' ? path.substr(0, path.size() - 1) : path;
 }
+
+// The facts of many paths, with one listing of each folder that holds many of them: the platform
+// answers a listing of thousands of names faster than as many single questions. A name the
+// listing does not hold (a short alias, a change since) is asked about alone.
+class FactsCache {
+ public:
+  // Folders named by at least kListed of `paths` are listed when first asked about.
+  explicit FactsCache(const std::vector<String>& paths) {
+    std::unordered_map<String, int> counts;
+    for (const String& path : paths) {
+      String parent, name;
+      if (Split(WithoutStar(path), parent, name)) ++counts[parent];
+    }
+    for (auto& [parent, count] : counts)
+      if (count >= kListed) listings_.emplace(parent, std::nullopt);
+  }
+
+  PathFacts Of(const String& path) {
+    String parent, name;
+    if (Split(path, parent, name)) {
+      if (auto it = listings_.find(parent); it != listings_.end()) {
+        if (!it->second) it->second = List(parent);
+        if (auto found = it->second->find(name); found != it->second->end()) return found->second;
+      }
+    }
+    return FactsOf(path);
+  }
+
+ private:
+  static constexpr int kListed = 16;
+  using Listing = std::unordered_map<String, PathFacts>;
+
+  // "C:\A\B\" and "C:\A\B" give the folder "C:\A" and the name "B", both folded.
+  static bool Split(const String& path, String& parent, String& name) {
+    String p = path;
+    while (!p.empty() && p.back() == '\\') p.pop_back();
+    const size_t slash = p.find_last_of('\\');
+    if (slash == String::npos || slash + 1 >= p.size() || p.find_first_of("?*") != String::npos)
+      return false;
+    parent = Fold(p.substr(0, slash));
+    name = Fold(p.substr(slash + 1));
+    return true;
+  }
+  static Listing List(const String& folder) {
+    Listing listing;
+    host::ErrorModeGuard errorMode;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW(host::ToWide(folder + "\\*").c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return listing;
+    do {
+      PathFacts facts;
+      facts.exists = true;
+      facts.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      facts.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+      listing.emplace(Fold(host::ToUtf8(data.cFileName)), facts);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return listing;
+  }
+
+  std::unordered_map<String, std::optional<Listing>> listings_;
+};
 
 // FormatSelectionPath with the facts of the path already known.
 bool Canonical(String& path, const PathFacts& facts) {
@@ -339,9 +403,10 @@ void TKivSelectionList::SetPaths(const host::TStrings* strings) {
   };
 
   // The steps of AddPathToSelection, each probe of the file system made once.
+  FactsCache known(wanted);
   for (const String& path : wanted) {
     String entry = path;
-    PathFacts facts = FactsOf(WithoutStar(entry));
+    PathFacts facts = known.Of(WithoutStar(entry));
     bool resolved = false;
     if (resolveLinkedPaths_ && facts.folder && IsLinkedPath(entry)) {
       entry = GetLinkedPathTarget(entry);

@@ -379,6 +379,27 @@ TEST_F(SelectionListTest, LoadingReadsPastALineWithoutKey) {
   EXPECT_EQ(Entries(list), (std::vector<String>{x, sub + "\\*"}));
 }
 
+TEST_F(SelectionListTest, LoadingManyEntriesOfOneFolderKeepsWhatExistsInAnyCase) {
+  // Enough names in one folder that its listing answers for them.
+  dir.Folder("Many");
+  std::vector<String> names;
+  for (int i = 0; i < 24; ++i)
+    names.push_back(dir.File("Many\\file " + std::to_string(10 + i) + ".txt", "abc"));
+  const String folder = dir.Folder("Many\\Inner");
+  host::TStringList keys;
+  for (int i = 0; i < 20; ++i) keys.Add(names[size_t(i)]);
+  keys.Add(dir.Path() + "\\Many\\gone.txt");
+  keys.Add(host::AnsiUpperCase(names[20]));
+  keys.Add(folder);
+  list.SetPaths(&keys);
+  std::set<String> expected{names.begin(), names.begin() + 20};
+  expected.insert(host::AnsiUpperCase(names[20]));
+  expected.insert(folder + "\\*");
+  EXPECT_EQ(EntrySet(list), expected);
+  EXPECT_EQ(list.FileCount(), 21);
+  EXPECT_EQ(list.Size(), 63);
+}
+
 TEST_F(SelectionListTest, FindNextReturnsFilesThenFolderContentsDepthFirstThenStartsOver) {
   list.AddPathToSelection(w);
   list.AddPathToSelection(sub);
