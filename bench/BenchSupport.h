@@ -85,29 +85,36 @@ inline void RemoveFolder(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// C:\users\...\Temp\zelnor-bench-files-<count>: `count` empty files named file<100000 + i> with
-// five extensions. The prefix, and so the folder, belongs to the build folder; a marker written
-// last makes a half-made folder be made again.
-inline std::wstring EnsureFileFolder(int count) {
+// C:\users\...\Temp\<name>: a folder whose `count` files `make` writes (folder, i), made once:
+// the prefix, and so the folder, belongs to the build folder; a marker written last makes a
+// half-made folder be made again.
+inline std::wstring EnsureMadeFolder(const std::wstring& name, int count,
+                                     const std::function<void(const std::wstring&, int)>& make) {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring folder = std::wstring(temp) + L"zelnor-bench-files-" + std::to_wstring(count);
+  const std::wstring folder = std::wstring(temp) + name;
   const std::wstring marker = folder + L".done";
   if (GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES) return folder;
   std::printf("making %d files (once per build folder)...\n", count);
   std::fflush(stdout);
   CreateDirectoryW(folder.c_str(), nullptr);
-  static const wchar_t* const kExtensions[] = {L".txt", L".doc", L".png", L".dat", L".log"};
-  for (int i = 0; i < count; ++i) {
-    const std::wstring name = folder + L"\\file" + std::to_wstring(100000 + i) + kExtensions[i % 5];
-    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
+  for (int i = 0; i < count; ++i) make(folder, i);
   HANDLE done = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (done != INVALID_HANDLE_VALUE) CloseHandle(done);
   return folder;
+}
+
+// zelnor-bench-files-<count>: `count` empty files named file<100000 + i> with five extensions.
+inline std::wstring EnsureFileFolder(int count) {
+  return EnsureMadeFolder(L"zelnor-bench-files-" + std::to_wstring(count), count,
+                          [](const std::wstring& folder, int i) {
+    static const wchar_t* const kExtensions[] = {L".txt", L".doc", L".png", L".dat", L".log"};
+    const std::wstring name = folder + L"\\file" + std::to_wstring(100000 + i) + kExtensions[i % 5];
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  });
 }
 
 class TStallMeter {

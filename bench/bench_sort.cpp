@@ -19,21 +19,14 @@ using bench::TSamples;
 
 namespace {
 
-// C:\users\...\Temp\zelnor-bench-sized-<count>: files of sizes and dates in an order of their own.
+// zelnor-bench-sized-<count>: files of sizes and dates in an order of their own.
 std::wstring EnsureSizedFolder(int count) {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring folder = std::wstring(temp) + L"zelnor-bench-sized-" + std::to_wstring(count);
-  const std::wstring marker = folder + L".done";
-  if (GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES) return folder;
-  std::printf("making %d files of various sizes (once per build folder)...\n", count);
-  std::fflush(stdout);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  for (int i = 0; i < count; ++i) {
+  return bench::EnsureMadeFolder(L"zelnor-bench-sized-" + std::to_wstring(count), count,
+                                 [count](const std::wstring& folder, int i) {
     const std::wstring name = folder + L"\\file" + std::to_wstring(100000 + i) + L".dat";
     HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) continue;
+    if (h == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER size{};
     size.QuadPart = int64_t(i) * 7919 % 1000003;
     SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
@@ -43,11 +36,7 @@ std::wstring EnsureSizedFolder(int count) {
     const FILETIME written{when.LowPart, when.HighPart};
     SetFileTime(h, nullptr, nullptr, &written);
     CloseHandle(h);
-  }
-  HANDLE done = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (done != INVALID_HANDLE_VALUE) CloseHandle(done);
-  return folder;
+  });
 }
 
 int ColumnCaptioned(TKivShellList& list, const char* caption) {
