@@ -114,7 +114,10 @@ TKivShellList::TKivShellList(host::TComponent* owner)
 
 TKivShellList::~TKivShellList() {
   Destroying();
-  // Thumbnail requests are stopped first; none of them reports back from here on.
+  // Thumbnail requests are stopped first; none of them reports back from here on. Those never
+  // handed to the pool never ran: they go as objects.
+  for (TKivThumbnailThread* thread : paintRequests_) delete thread;
+  paintRequests_.clear();
   pool_->TerminateThreads(true);
   StopFill();
   if (shellLink_) SetShellLink(nullptr);

@@ -331,6 +331,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void ReadCheckState(host::TListItem* item);
   // Thumbnail view: a placeholder image for `item` now and a request for its picture.
   void RequestThumbnail(host::TListItem* item);
+  void StartPaintRequests();
   void BackgroundImageChange(host::TObject* sender);
   void CMHintShow(host::TMessage& message);
 
@@ -379,9 +380,15 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   ULONGLONG fillCountShown_ = 0;  // when the fill last told the control its count
   String pendingSelection_;  // parsing name to select when the running fill ends
   std::unique_ptr<host::TCustomImageList> thumbnailImages_;
+  // Framed placeholders by large icon, drawn once for the refresh stamp they were drawn under.
+  std::vector<std::pair<int, host::UniqueGdiObject>> placeholders_;
+  unsigned placeholdersStamp_ = 0;
   bool thumbnails_ = false;
   std::unique_ptr<host::TBitmap> backgroundImage_;
   TKivThumbnailThread* lastThread_ = nullptr;
+  // Thumbnail threads asked for while the window paints, handed to the pool when it is done.
+  std::vector<TKivThumbnailThread*> paintRequests_;
+  int painting_ = 0;
   // Last: it stops its requests before anything they report to goes.
   std::unique_ptr<TThreadPool> pool_;
 };

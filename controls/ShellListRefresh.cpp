@@ -261,6 +261,17 @@ void TKivShellList::WndProc(host::TMessage& message) {
       // Its arrival has woken the message loop; that was all.
       message.Result = 0;
       return;
+    case WM_PAINT:
+      // Decoders started in the middle of a paint would take the processor from the rest of it.
+      ++painting_;
+      try {
+        host::TCustomListView::WndProc(message);
+      } catch (...) {
+        --painting_;
+        throw;
+      }
+      if (--painting_ == 0) StartPaintRequests();
+      return;
     default:
       break;
   }

@@ -112,20 +112,31 @@ void TKivShellList::SetThumbnailHeight(int height) {
 void TKivShellList::RequestThumbnail(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
   const int width = ThumbnailWidth(), height = ThumbnailHeight();
-  // The placeholder: the item's large icon centred in a silver frame.
+  // The placeholder: the item's large icon centred in a silver frame. Items of one icon share
+  // its drawing until the size or the filling changes.
   const int icon = data->parentFolder ? largeImages_->GetFolderIconNumber() : IconNumberOfCurrent();
-  HIMAGELIST large = largeImages_->Handle();
-  int iconWidth = 0, iconHeight = 0;
-  ImageList_GetIconSize(large, &iconWidth, &iconHeight);
-  ThumbnailCanvas canvas(width, height, host::ColorToRGB(host::clWindow));
-  if (!canvas.Valid()) return;
-  canvas.DrawFrame();
-  ImageList_Draw(large, icon, canvas.Dc(), (width - iconWidth) / 2, (height - iconHeight) / 2,
-                 ILD_NORMAL);
-  const host::UniqueGdiObject placeholder = canvas.Finish();
+  if (placeholdersStamp_ != refreshStamp_) {
+    placeholders_.clear();
+    placeholdersStamp_ = refreshStamp_;
+  }
+  auto cached = std::find_if(placeholders_.begin(), placeholders_.end(),
+                             [icon](const auto& entry) { return entry.first == icon; });
+  if (cached == placeholders_.end()) {
+    HIMAGELIST large = largeImages_->Handle();
+    int iconWidth = 0, iconHeight = 0;
+    ImageList_GetIconSize(large, &iconWidth, &iconHeight);
+    ThumbnailCanvas canvas(width, height, host::ColorToRGB(host::clWindow));
+    if (!canvas.Valid()) return;
+    canvas.DrawFrame();
+    ImageList_Draw(large, icon, canvas.Dc(), (width - iconWidth) / 2, (height - iconHeight) / 2,
+                   ILD_NORMAL);
+    placeholders_.emplace_back(icon, canvas.Finish());
+    cached = std::prev(placeholders_.end());
+  }
   // Added to the handle the control already shows: telling the view of a changed list would
   // make it take the list anew for every item drawn.
-  const int index = ImageList_Add(thumbnailImages_->Handle(), HBITMAP(placeholder.get()), nullptr);
+  const int index =
+      ImageList_Add(thumbnailImages_->Handle(), HBITMAP(cached->second.get()), nullptr);
   item->SetImageIndex(index);
   if (index < 0 || data->parentFolder) return;
 
@@ -134,24 +145,46 @@ void TKivShellList::RequestThumbnail(TListItem* item) {
   thread->SetImageIndex(index);
   thread->SetStamp(refreshStamp_);
   lastThread_ = thread;
-  pool_->Add(thread);
+  if (painting_) {
+    paintRequests_.push_back(thread);
+  } else {
+    pool_->Add(thread);
+  }
+}
+
+void TKivShellList::StartPaintRequests() {
+  std::vector<TKivThumbnailThread*> requests = std::move(paintRequests_);
+  paintRequests_.clear();
+  for (TKivThumbnailThread* thread : requests) pool_->Add(thread);
 }
 
 void TKivShellList::ThumbNailThreadDone(TKivThumbnailThread* thread) {
   if (thread == lastThread_) lastThread_ = nullptr;
   host::UniqueGdiObject picture{thread->TakeBitmap()};
   HIMAGELIST images = thumbnailImages_->Handle();
+  const int index = thread->ImageIndex();
   // A request of an earlier filling or thumbnail size finds its slot gone or reused.
-  if (!picture || thread->Stamp() != refreshStamp_ || thread->ImageIndex() < 0 ||
-      thread->ImageIndex() >= ImageList_GetImageCount(images))
+  if (!picture || thread->Stamp() != refreshStamp_ || index < 0 ||
+      index >= ImageList_GetImageCount(images))
     return;
   ThumbnailCanvas canvas(ThumbnailWidth(), ThumbnailHeight(), host::ColorToRGB(host::clWindow));
   if (!canvas.Valid()) return;
   canvas.DrawPicture(HBITMAP(picture.get()));
   canvas.DrawFrame();
   const host::UniqueGdiObject framed = canvas.Finish();
-  ImageList_Replace(images, thread->ImageIndex(), HBITMAP(framed.get()), nullptr);
-  if (HWND wnd = HandleIfAllocated()) InvalidateRect(wnd, nullptr, FALSE);
+  ImageList_Replace(images, index, HBITMAP(framed.get()), nullptr);
+  // Only the item that shows the picture is drawn again: a whole page of thumbnails costs the
+  // window tens of milliseconds, once for every picture that comes in.
+  HWND wnd = HandleIfAllocated();
+  if (!wnd) return;
+  for (int i = 0, n = Items()->Count(); i < n; ++i) {
+    if (Items()->Item(i)->ImageIndex() != index) continue;
+    RECT bounds{};
+    bounds.left = LVIR_ICON;
+    if (SendMessageW(wnd, LVM_GETITEMRECT, WPARAM(i), LPARAM(&bounds)))
+      InvalidateRect(wnd, &bounds, FALSE);
+    return;
+  }
 }
 
 // ---- Background picture

@@ -111,6 +111,11 @@ bool TApplication::ProcessMessage(MSG& msg) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  // Calls that came in meanwhile run now rather than after the wake-up message or its timer:
+  // a worker waiting for its end to be taken must not wait for the next 10 ms tick. Not after
+  // painting: what they draw would be painted next, before any timer, and again and again.
+  if (msg.message != WM_PAINT && GetCurrentThreadId() == MainThreadID() && SynchronizePending())
+    CheckSynchronize();
   return true;
 }
 

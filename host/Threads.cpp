@@ -35,6 +35,7 @@ using SyncEntryPtr = std::shared_ptr<SyncEntry>;
 struct SyncQueue {
   std::mutex mutex;
   std::deque<SyncEntryPtr> entries;
+  std::atomic<bool> pending{false};  // mirrors !entries.empty() for readers without the mutex
   // Set while entries are waiting; lets WaitFor and CheckSynchronize wait for work.
   HANDLE signal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
@@ -53,6 +54,7 @@ void Enqueue(const SyncEntryPtr& entry) {
   {
     std::lock_guard lock(q.mutex);
     q.entries.push_back(entry);
+    q.pending.store(true, std::memory_order_release);
     SetEvent(q.signal);
   }
   detail::WakeMainThread();
@@ -62,12 +64,16 @@ SyncEntryPtr PopEntry() {
   SyncQueue& q = Sync();
   std::lock_guard lock(q.mutex);
   if (q.entries.empty()) {
+    q.pending.store(false, std::memory_order_release);
     ResetEvent(q.signal);
     return nullptr;
   }
   SyncEntryPtr entry = std::move(q.entries.front());
   q.entries.pop_front();
-  if (q.entries.empty()) ResetEvent(q.signal);
+  if (q.entries.empty()) {
+    q.pending.store(false, std::memory_order_release);
+    ResetEvent(q.signal);
+  }
   return entry;
 }
 
@@ -80,7 +86,10 @@ void RemoveEntries(TThread* thread) {
     if (e->done) SetEvent(e->done);
     return true;
   });
-  if (q.entries.empty()) ResetEvent(q.signal);
+  if (q.entries.empty()) {
+    q.pending.store(false, std::memory_order_release);
+    ResetEvent(q.signal);
+  }
 }
 
 // A call for the main thread; nullptr when the caller is the main thread and `method` has run.
@@ -170,6 +179,8 @@ bool CheckSynchronize(DWORD timeoutMs) {
   }
   return ran;
 }
+
+bool SynchronizePending() { return Sync().pending.load(std::memory_order_acquire); }
 
 DWORD MainThreadID() {
   static const DWORD id = GetCurrentThreadId();

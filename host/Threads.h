@@ -123,6 +123,8 @@ class TThread : public TObject {
 // `timeoutMs` for the first one when none is waiting. True when something ran. Raises EThread
 // when called from another thread.
 bool CheckSynchronize(DWORD timeoutMs = 0);
+// True while synchronised calls or terminations wait for the main thread; costs no system call.
+bool SynchronizePending();
 DWORD MainThreadID();
 
 // Runs `method` on the main thread and waits (at once when already there).

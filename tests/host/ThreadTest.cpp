@@ -1,4 +1,5 @@
 #include "host/Application.h"
+#include "host/Messages.h"
 #include "host/Threads.h"
 
 #include <gtest/gtest.h>
@@ -212,6 +213,37 @@ TEST(Thread, QueueHandsWorkOverWithoutWaiting) {
   ASSERT_TRUE(PumpMessagesUntil([&] { return ran; }));
   EXPECT_EQ(caller, GetCurrentThreadId());
   t.WaitFor();
+}
+
+TEST(Thread, QueuedCallRunsRightAfterTheMessageBeingHandled) {
+  // A worker's call must not wait for the wake-up message or its timer behind other messages.
+  Application().ProcessMessages();
+  bool handled = false;
+  HWND wnd = AllocateHWnd([&](TMessage& m) {
+    if (m.Msg == WM_APP) {
+      handled = true;
+    } else {
+      DefaultHandler(m);
+    }
+  });
+  PostMessageW(wnd, WM_APP, 0, 0);
+  std::atomic<bool> queued{false};
+  bool ran = false;
+  TLambdaThread t([&](TLambdaThread& self) {
+    self.Queue([&] { ran = true; });
+    queued = true;
+  });
+  EXPECT_FALSE(SynchronizePending());
+  t.Start();
+  const ULONGLONG end = GetTickCount64() + 20000;
+  while (!queued && GetTickCount64() < end) Sleep(1);
+  EXPECT_TRUE(SynchronizePending());
+  Application().HandleMessage();  // the message posted before the call
+  EXPECT_TRUE(handled);
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(SynchronizePending());
+  t.WaitFor();
+  DeallocateHWnd(wnd);
 }
 
 TEST(Thread, DestroyingARunningThreadTerminatesAndWaits) {
