@@ -116,6 +116,7 @@ int main(int argc, char** argv) {
     list->SetParent(&form);
     list->SetBounds(0, 0, 780, 560);
     list->SetThumbnails(true);
+    list->HandleNeeded();  // the window is made before, as on a form that is already shown
     double oursMs = 0, floorMs = 0, longest = 0;
     pages = 0;
     for (int page = 0;; ++page) {

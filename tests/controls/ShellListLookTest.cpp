@@ -42,29 +42,25 @@ TListItem* ItemNamed(TKivShellList& list, const String& name) {
   return nullptr;
 }
 
-// Pixel (x, y) of image `index` of an image list, as 0xAARRGGBB.
-uint32_t PixelOf(HIMAGELIST images, int index, int x, int y) {
-  IMAGEINFO info{};
-  if (!ImageList_GetImageInfo(images, index, &info)) return 0;
-  BITMAP strip{};
-  GetObjectW(info.hbmImage, sizeof strip, &strip);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = strip.bmWidth;
-  format.bmiHeader.biHeight = -strip.bmHeight;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
-  std::vector<uint32_t> bits(size_t(strip.bmWidth) * size_t(strip.bmHeight));
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, info.hbmImage, 0, UINT(strip.bmHeight), bits.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  return bits[size_t(info.rcImage.top + y) * size_t(strip.bmWidth) + size_t(info.rcImage.left + x)];
+uint32_t Rgb(COLORREF color) {
+  return (uint32_t(GetRValue(color)) << 16) | (uint32_t(GetGValue(color)) << 8) | GetBValue(color);
 }
 
-uint32_t Opaque(COLORREF color) {
-  return 0xFF000000u | (uint32_t(GetRValue(color)) << 16) | (uint32_t(GetGValue(color)) << 8) |
-         GetBValue(color);
+// Pixel (x, y) of image `index` of an image list as the list draws it over magenta (0xRRGGBB):
+// a pixel drawn transparent shows the magenta.
+uint32_t PixelOf(HIMAGELIST images, int index, int x, int y) {
+  int width = 0, height = 0;
+  if (!ImageList_GetIconSize(images, &width, &height)) return 0;
+  void* bits = nullptr;
+  host::UniqueGdiObject canvas{host::CreateDibSection32(width, height, &bits)};
+  host::UniqueDC dc{CreateCompatibleDC(nullptr)};
+  if (!canvas || !dc) return 0;
+  host::SelectedObject selected(dc.get(), canvas.get());
+  const RECT all{0, 0, width, height};
+  host::UniqueGdiObject magenta{CreateSolidBrush(RGB(255, 0, 255))};
+  FillRect(dc.get(), &all, HBRUSH(magenta.get()));
+  ImageList_Draw(images, index, dc.get(), 0, 0, ILD_NORMAL);
+  return Rgb(GetPixel(dc.get(), x, y));
 }
 
 struct ShellListLookTest : ::testing::Test {
@@ -124,9 +120,9 @@ TEST_F(ShellListLookTest, PlaceholdersAtOncePicturesWhenTheirRequestsEnd) {
   list->SetThumbnails(true);
   CompleteAll();
   ASSERT_EQ(list->ThumbnailImages()->Count(), list->Items()->Count());
-  const uint32_t window = Opaque(host::ColorToRGB(host::clWindow));
-  const uint32_t silver = Opaque(RGB(192, 192, 192));
-  // Placeholders: a silver frame around the icon; every drawn pixel is opaque.
+  const uint32_t window = Rgb(host::ColorToRGB(host::clWindow));
+  const uint32_t silver = Rgb(RGB(192, 192, 192));
+  // Placeholders: a silver frame around the icon; nothing of them is drawn transparent.
   for (int i = 0; i < list->Items()->Count(); ++i) {
     const int index = list->Items()->Item(i)->ImageIndex();
     ASSERT_GE(index, 0);
@@ -165,7 +161,7 @@ TEST_F(ShellListLookTest, RequestsOfAnEarlierFillingOrSizeAreDropped) {
   list->SetPath(plain.Path());
   CompleteAll();
   ASSERT_TRUE(RequestsDone());
-  const uint32_t window = Opaque(host::ColorToRGB(host::clWindow));
+  const uint32_t window = Rgb(host::ColorToRGB(host::clWindow));
   ASSERT_EQ(list->ThumbnailImages()->Count(), 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(PixelOf(Thumbs(), i, 10, 10), window) << i;
 
@@ -180,7 +176,7 @@ TEST_F(ShellListLookTest, RequestsOfAnEarlierFillingOrSizeAreDropped) {
   CompleteAll();
   ASSERT_TRUE(RequestsDone());
   EXPECT_EQ(list->ThumbnailWidth(), 64);
-  EXPECT_EQ(PixelOf(Thumbs(), IndexOf("wide.jpg"), 63, 63), Opaque(RGB(192, 192, 192)));
+  EXPECT_EQ(PixelOf(Thumbs(), IndexOf("wide.jpg"), 63, 63), Rgb(RGB(192, 192, 192)));
   EXPECT_EQ(PixelOf(Thumbs(), IndexOf("wide.jpg"), 30, 55), window);  // below the 48 rows
   EXPECT_NE(PixelOf(Thumbs(), IndexOf("wide.jpg"), 30, 40), window);
 }
