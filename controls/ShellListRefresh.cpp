@@ -426,8 +426,10 @@ void TKivShellList::DeleteGoneItem(TListItem* item) {
 void TKivShellList::TimerChange(host::TObject*) {
   timer_->SetEnabled(false);
   const String path = GetPath();
-  if (GetSpecialFolder() == SF_FILESYSTEMFOLDER && !path.empty() &&
-      DirectoryGoneOrPending(host::ToWide(path)) &&
+  // The cheap test first: which special folder is shown may take Wine tens of milliseconds to
+  // find out.
+  if (!path.empty() && DirectoryGoneOrPending(host::ToWide(path)) &&
+      GetSpecialFolder() == SF_FILESYSTEMFOLDER &&
       !host::FileExists(host::ExcludeTrailingBackslash(path))) {
     // The shown folder has vanished.
     SetSpecialFolder(SF_DRIVES);
