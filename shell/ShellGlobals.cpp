@@ -1,6 +1,8 @@
 // Special folders, process-wide shell state and the one-time shell start-up.
 #include "shell/ShellGlobals.h"
 
+#include <array>
+#include <memory>
 #include <mutex>
 
 #include "host/HResult.h"
@@ -76,6 +78,31 @@ UniquePidl SpecialFolderLocation(int csidl) {
   const HRESULT hr = SHGetSpecialFolderLocation(nullptr, csidl, &list);
   UniquePidl owned{list};
   return host::HrOk(hr, "SHGetSpecialFolderLocation") ? std::move(owned) : nullptr;
+}
+
+// The locations of all special folders, asked of the shell again when older than a few seconds:
+// each costs Wine about a millisecond, and finding which special folder a place is compares it
+// with all of them. Threads share one set; a set in use stays alive until its users are done.
+struct SpecialLocations {
+  ULONGLONG taken = 0;
+  std::array<UniquePidl, SHELL_FOLDER_COUNT> lists;
+};
+
+std::shared_ptr<const SpecialLocations> CurrentSpecialLocations() {
+  constexpr ULONGLONG kKeptMs = 3000;
+  static std::mutex mutex;
+  static std::shared_ptr<const SpecialLocations> current;
+  {
+    std::lock_guard lock(mutex);
+    if (current && GetTickCount64() - current->taken < kKeptMs) return current;
+  }
+  auto fresh = std::make_shared<SpecialLocations>();
+  for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
+    fresh->lists[size_t(i)] = SpecialFolderLocation(kCsidl[i]);
+  fresh->taken = GetTickCount64();
+  std::lock_guard lock(mutex);
+  current = fresh;
+  return current;
 }
 
 }  // namespace
@@ -160,8 +187,9 @@ bool IsNetworkPidl(PCItemIDList list) {
 TKivShellFolder TestForSpecialFolder(PCItemIDList list) {
   if (!list) return SF_FILESYSTEMFOLDER;
   IShellFolder* desktop = Desktop();
+  const std::shared_ptr<const SpecialLocations> locations = CurrentSpecialLocations();
   for (int i = SF_BITBUCKET; i < SHELL_FOLDER_COUNT; ++i) {
-    UniquePidl special = SpecialFolderLocation(kCsidl[i]);
+    const UniquePidl& special = locations->lists[size_t(i)];
     if (special && SameItemIdList(list, special.get(), desktop)) return TKivShellFolder(i);
   }
   return SF_FILESYSTEMFOLDER;
