@@ -49,6 +49,12 @@ SyncQueue& Sync() {
 // Record the main thread during start-up.
 [[maybe_unused]] const DWORD startupMainThread = MainThreadID();
 
+// With the queue's mutex held and no entry left: nothing waits any more.
+void MarkDrained(SyncQueue& q) {
+  q.pending.store(false, std::memory_order_release);
+  ResetEvent(q.signal);
+}
+
 void Enqueue(const SyncEntryPtr& entry) {
   SyncQueue& q = Sync();
   {
@@ -64,16 +70,12 @@ SyncEntryPtr PopEntry() {
   SyncQueue& q = Sync();
   std::lock_guard lock(q.mutex);
   if (q.entries.empty()) {
-    q.pending.store(false, std::memory_order_release);
-    ResetEvent(q.signal);
+    MarkDrained(q);
     return nullptr;
   }
   SyncEntryPtr entry = std::move(q.entries.front());
   q.entries.pop_front();
-  if (q.entries.empty()) {
-    q.pending.store(false, std::memory_order_release);
-    ResetEvent(q.signal);
-  }
+  if (q.entries.empty()) MarkDrained(q);
   return entry;
 }
 
@@ -86,10 +88,7 @@ void RemoveEntries(TThread* thread) {
     if (e->done) SetEvent(e->done);
     return true;
   });
-  if (q.entries.empty()) {
-    q.pending.store(false, std::memory_order_release);
-    ResetEvent(q.signal);
-  }
+  if (q.entries.empty()) MarkDrained(q);
 }
 
 // A call for the main thread; nullptr when the caller is the main thread and `method` has run.
