@@ -653,6 +653,22 @@ bool TCustomTreeView::IsNodeVisible(const TTreeNode* node) const {
   return rect.bottom > client.top && rect.top < client.bottom;
 }
 
+std::vector<TTreeNode*> TCustomTreeView::NodesOnScreen() const {
+  std::vector<TTreeNode*> nodes;
+  HWND wnd = HandleIfAllocated();
+  if (!wnd) return nodes;
+  RECT client{};
+  GetClientRect(wnd, &client);
+  for (HTREEITEM item = HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE)); item;
+       item = HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, LPARAM(item)))) {
+    RECT rect{};
+    std::memcpy(&rect, &item, sizeof item);  // the control reads the item here
+    if (!Send(TVM_GETITEMRECT, FALSE, LPARAM(&rect)) || rect.top >= client.bottom) break;
+    if (TTreeNode* node = NodeOf(item)) nodes.push_back(node);
+  }
+  return nodes;
+}
+
 THitTests TCustomTreeView::GetHitTestInfoAt(int x, int y) const {
   TVHITTESTINFO info{};
   info.pt = POINT{x, y};

@@ -223,6 +223,8 @@ class TCustomTreeView : public TCustomNativeView {
   THitTests GetHitTestInfoAt(int x, int y) const;
   // The node has a place in the client area now: on screen, not merely below expanded parents.
   bool IsNodeVisible(const TTreeNode* node) const;
+  // The nodes with a place in the client area, from the top.
+  std::vector<TTreeNode*> NodesOnScreen() const;
   bool IsEditing() const;
   // The node whose label is being edited, or nullptr.
   TTreeNode* EditingNode() const { return IsEditing() ? editing_ : nullptr; }

@@ -277,6 +277,40 @@ TEST_F(TreeViewTest, DoubleBufferedPaintingDrawsTheNodes) {
   Paint();
 }
 
+// Dark pixels of a node's label as the window shows it.
+int LetterPixels(TCustomTreeView* tree, TTreeNode* node) {
+  const RECT label = node->DisplayRect(true);
+  HDC dc = GetDC(tree->Handle());
+  int dark = 0;
+  for (int y = label.top; y < label.bottom; ++y)
+    for (int x = label.left; x < label.right; ++x) {
+      const COLORREF c = GetPixel(dc, x, y);
+      if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) ++dark;
+    }
+  ReleaseDC(tree->Handle(), dc);
+  return dark;
+}
+
+TEST_F(TreeViewTest, BufferedTreeRepaintsTwoRowsWithoutLosingTheOneBetween) {
+  std::vector<TTreeNode*> nodes;
+  for (int i = 0; i < 12; ++i)
+    nodes.push_back(tree->Items()->Add(nullptr, "row text " + std::to_string(i)));
+  tree->SetDoubleBuffered(true);
+  Paint();
+  ASSERT_GT(LetterPixels(tree, nodes[3]), 10);
+  // Two rows with one between them: a band small enough to be painted in place.
+  nodes[2]->SetText("changed row two");
+  const RECT two = nodes[2]->DisplayRect(false);
+  const RECT four = nodes[4]->DisplayRect(false);
+  InvalidateRect(tree->Handle(), &two, TRUE);
+  InvalidateRect(tree->Handle(), &four, TRUE);
+  UpdateWindow(tree->Handle());
+  EXPECT_GT(LetterPixels(tree, nodes[2]), 10);
+  EXPECT_GT(LetterPixels(tree, nodes[3]), 10) << "the row between them was cleared, not drawn";
+  EXPECT_GT(LetterPixels(tree, nodes[4]), 10);
+  tree->SetDoubleBuffered(false);
+}
+
 TEST_F(TreeViewTest, CancelledEditIsSeenByEditAndKeepsText) {
   TTreeNode* node = tree->Items()->Add(nullptr, "old");
   String edited;
