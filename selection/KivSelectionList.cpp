@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -292,9 +293,16 @@ void TKivBaseSelectionList::Assign(const host::TPersistent* source) {
 }
 
 void TKivBaseSelectionList::AbortSizeCalculation() {
+  heldJobs_.clear();
   pool_->TerminateThreads(false);
   size_ = 0;
   fileCount_ = 0;
+}
+
+void TKivBaseSelectionList::HoldJob(TKivThread* job) { heldJobs_.emplace_back(job); }
+
+void TKivBaseSelectionList::StartHeldJobs() {
+  for (std::unique_ptr<TKivThread>& job : std::exchange(heldJobs_, {})) pool_->Add(job.release());
 }
 
 TKivSelectionState TKivBaseSelectionList::IsPathSelected(const String& path) {
@@ -337,12 +345,24 @@ void TKivSelectionList::Changed() {
   if (OnChange) OnChange(this);
   if (updating_ || Has(host::TComponentStateFlag::csDestroying)) return;
   if (OnUpdated) OnUpdated(this);
+  // The size jobs of the change start once the views have caught up: a job's listing of a big
+  // folder competes with the views' own listings (under Wine they wait for one another).
+  StartHeldJobs();
 }
 
 void TKivSelectionList::StartSizeJob(const String& path, int sign) {
   auto* job = new TKivFolderSizeThread(path);
   job->SetSign(sign);
-  pool_->Add(job);
+  HoldJob(job);
+}
+
+bool TKivSelectionList::DriveReady(const String& path) {
+  const String drive = host::UpperCase(host::ExtractFileDrive(path));
+  const uint64_t now = GetTickCount64();
+  auto it = drives_.find(drive);
+  if (it == drives_.end() || now - it->second.asked >= 1000)
+    it = drives_.insert_or_assign(drive, DriveState{IsDriveReady(path), now}).first;
+  return it->second.ready;
 }
 
 void TKivSelectionList::AccountFile(const String& path, int sign) {
@@ -471,7 +491,33 @@ bool TKivSelectionList::IsLinkedPath(const String& path) {
   String folder = path;
   if (!folder.empty() && folder.back() == '*') folder.pop_back();
   if (folder.empty()) return false;
-  return host::FileExists(host::IncludeTrailingBackslash(folder) + "target.lnk");
+  folder = host::IncludeTrailingBackslash(folder);
+  const String link = folder + "target.lnk";
+  // Adding or removing a name changes a folder's write time, so an answer stays good while the
+  // time does: Wine answers a question about a missing name by reading the whole folder.
+  host::ErrorModeGuard errorMode;
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(host::ToWide(folder).c_str(), GetFileExInfoStandard, &info))
+    return host::FileExists(link);
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  struct Known {
+    FILETIME written;
+    bool linked;
+  };
+  static std::mutex guard;
+  static std::unordered_map<String, Known> known;
+  const String key = Fold(folder);
+  {
+    std::lock_guard lock(guard);
+    auto it = known.find(key);
+    if (it != known.end() && CompareFileTime(&it->second.written, &info.ftLastWriteTime) == 0)
+      return it->second.linked;
+  }
+  const bool linked = host::FileExists(link);
+  std::lock_guard lock(guard);
+  if (known.size() >= 4096) known.clear();
+  known.insert_or_assign(key, Known{info.ftLastWriteTime, linked});
+  return linked;
 }
 
 String TKivSelectionList::GetLinkedPathTarget(const String& path) {
@@ -502,7 +548,7 @@ TKivSelectionState TKivSelectionList::PathSelected(const String& path, bool& ful
   String target = path;
   String drivePath = path;
   if (const size_t star = drivePath.find('*'); star != String::npos) drivePath.erase(star, 1);
-  bool ready = IsDriveReady(drivePath);
+  bool ready = DriveReady(drivePath);
   if (ready && IsLinkedPath(target)) {
     if (!resolveLinkedPaths_) return ssNone;
     target = GetLinkedPathTarget(target);
@@ -514,17 +560,27 @@ TKivSelectionState TKivSelectionList::PathSelected(const String& path, bool& ful
 TKivSelectionState TKivSelectionList::IsPIDLSelected(PCItemIDList idList, bool& fullSelected) {
   fullSelected = false;
   if (!idList) return ssNone;
-  // The two virtual parents are fixed for the process: looked up once.
+  // The two virtual parents are fixed for the process: looked up once. Each is one item below
+  // the desktop, so a longer list is neither (and the desktop's comparison is not asked).
   static const UniquePidl network = GetIdListFromSpecialFolder(SF_NETWORK);
   static const UniquePidl drives = GetIdListFromSpecialFolder(SF_DRIVES);
-  if (SameItemIdList(idList, network.get())) return GetIsUNCPathSelected() ? ssGrayed : ssNone;
-  if (SameItemIdList(idList, drives.get())) return GetIsLocalPathSelected() ? ssGrayed : ssNone;
+  const bool oneItem = GetItemIdListDepth(idList) == 1;
+  if (oneItem && SameItemIdList(idList, network.get()))
+    return GetIsUNCPathSelected() ? ssGrayed : ssNone;
+  if (oneItem && SameItemIdList(idList, drives.get()))
+    return GetIsLocalPathSelected() ? ssGrayed : ssNone;
   return PathSelected(GetPathFromPidl(idList), fullSelected);
 }
 
 TKivSelectionState TKivSelectionList::IsPIDLSelected(PCItemIDList idList) {
   bool fullSelected = false;
   return IsPIDLSelected(idList, fullSelected);
+}
+
+TKivSelectionState TKivSelectionList::IsChildSelected(IShellFolder* folder, PCItemIDList item,
+                                                      PCItemIDList absolute) {
+  const String path = GetFileSystemPathOf(folder, item);
+  return path.empty() ? IsPIDLSelected(absolute) : IsPathSelected(path);
 }
 
 TKivSelectionState TKivSelectionList::IsItemSelected(const String& entry, bool& fullSelected) {

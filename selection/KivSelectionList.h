@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace zelnor {
@@ -119,10 +120,15 @@ class TKivBaseSelectionList : public host::TComponent {
   // Told after every change of the entry list.
   virtual void Changed() {}
 
+  // Keeps `job` back until StartHeldJobs hands it to the pool.
+  void HoldJob(TKivThread* job);
+  void StartHeldJobs();
+
   std::unique_ptr<TKivSelectionPaths> paths_;
   int64_t size_ = 0;
   int fileCount_ = 0;
   std::unique_ptr<TThreadPool> pool_;
+  std::vector<std::unique_ptr<TKivThread>> heldJobs_;
 };
 
 // The selection list of a link: the states of paths and item identifier lists, the rules that
@@ -160,6 +166,10 @@ class TKivSelectionList : public TKivBaseSelectionList {
   // them is selected, else ssNone. `idList` is only read.
   TKivSelectionState IsPIDLSelected(PCItemIDList idList, bool& fullSelected);
   TKivSelectionState IsPIDLSelected(PCItemIDList idList);
+  // IsPIDLSelected of `absolute`, the list of `item` within `folder`: the path of a file-system
+  // object is asked of its folder, which costs far less than reading it from the absolute list.
+  TKivSelectionState IsChildSelected(IShellFolder* folder, PCItemIDList item,
+                                     PCItemIDList absolute);
   // State of a path already in canonical form.
   virtual TKivSelectionState IsItemSelected(const host::String& entry, bool& fullSelected);
   // True when the entry or a folder above it is in the list as a folder entry.
@@ -168,7 +178,8 @@ class TKivSelectionList : public TKivBaseSelectionList {
   bool GetIsUNCPathSelected() const;
   // More than one entry and not all on the drive of the first (first two characters, exactly).
   bool DifferentDrivesSelected() const;
-  // True when the folder `path` holds a file "target.lnk": a shell shortcut folder.
+  // True when the folder `path` holds a file "target.lnk": a shell shortcut folder. The answer
+  // is kept per folder until the folder's write time changes.
   static bool IsLinkedPath(const host::String& path);
   // The folder a shortcut folder points to; empty when its "target.lnk" cannot be resolved.
   static host::String GetLinkedPathTarget(const host::String& path);
@@ -226,8 +237,10 @@ class TKivSelectionList : public TKivBaseSelectionList {
   void Changed() override;
 
  private:
-  // Starts a size job on `path` with `sign`.
+  // A size job on `path` with `sign`, started once the change that asked for it has been told.
   void StartSizeJob(const host::String& path, int sign);
+  // IsDriveReady, asked again after a second.
+  bool DriveReady(const host::String& path);
   // Takes the share of the file `path` into the totals at once, with `sign`.
   void AccountFile(const host::String& path, int sign);
   // Index of `entry` (canonical form), or -1.
@@ -262,6 +275,11 @@ class TKivSelectionList : public TKivBaseSelectionList {
   std::vector<Level> levels_;
   int folderCursor_ = 0;
   int fileCursor_ = 0;
+  struct DriveState {
+    bool ready;
+    uint64_t asked;
+  };
+  std::unordered_map<host::String, DriveState> drives_;
   bool updating_ = false;
   bool resolveLinkedPaths_ = true;
   bool calculateSize_ = true;

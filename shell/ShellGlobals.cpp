@@ -2,6 +2,7 @@
 #include "shell/ShellGlobals.h"
 
 #include <array>
+#include <cctype>
 #include <memory>
 #include <mutex>
 
@@ -239,5 +240,19 @@ WideString GetPathFromPidlW(PCItemIDList list) {
 }
 
 String GetPathFromPidl(PCItemIDList list) { return host::ToUtf8(GetPathFromPidlW(list)); }
+
+String GetFileSystemPathOf(IShellFolder* folder, PCItemIDList item) {
+  if (!folder || !item) return {};
+  STRRET name{};
+  if (FAILED(folder->GetDisplayNameOf(item, SHGDN_FORPARSING, &name))) return {};
+  String path = GetStringFromStrRet(item, name);
+  FreeStrRet(name);
+  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && path[2] == '\\';
+  const bool share = path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '?';
+  // Some folders cut their names at MAX_PATH - 1 characters.
+  if ((!drive && !share) || host::ToWide(path).size() >= MAX_PATH - 1) return {};
+  return path;
+}
 
 }  // namespace zelnor

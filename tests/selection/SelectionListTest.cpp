@@ -234,6 +234,69 @@ TEST_F(SelectionListTest, ShortcutFolderStandsForItsTarget) {
   EXPECT_EQ(State(link), zelnor::ssNone);
 }
 
+TEST_F(SelectionListTest, ShortcutFolderIsSeenWhenItsLinkComesAndGoes) {
+  const String folder = dir.Folder("LaterLinked");
+  EXPECT_FALSE(TKivSelectionList::IsLinkedPath(folder));
+  ASSERT_TRUE(MakeShortcut(folder + "\\target.lnk", sub));
+  EXPECT_TRUE(TKivSelectionList::IsLinkedPath(folder));
+  EXPECT_EQ(State(folder), zelnor::ssUnChecked);  // stands for Sub
+  ASSERT_TRUE(DeleteFileW(host::ToWide(folder + "\\target.lnk").c_str()));
+  EXPECT_FALSE(TKivSelectionList::IsLinkedPath(folder));
+  EXPECT_FALSE(TKivSelectionList::IsLinkedPath(x)) << "a file holds no link";
+  list.AddPathToSelection(folder);
+  EXPECT_EQ(Entries(list), std::vector<String>{folder + "\\*"});
+}
+
+TEST_F(SelectionListTest, SizeJobsOfAChangeStartAfterTheControlsAreToldAndNotAfterAClear) {
+  int poolAtUpdate = -1;
+  list.OnUpdated = [&](host::TObject*) { poolAtUpdate = list.Pool().Count(); };
+  list.AddPathToSelection(data);
+  EXPECT_EQ(poolAtUpdate, 0) << "the job waits for the controls' refresh";
+  EXPECT_EQ(list.Pool().Count(), 1);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 28);
+
+  // A job held in an update bracket goes with a clear inside it.
+  list.Clear();
+  list.BeginUpdate();
+  list.AddPathToSelection(sub);
+  list.Clear();
+  list.EndUpdate();
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 0);
+  EXPECT_EQ(list.FileCount(), 0);
+  list.AddPathToSelection(other);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 11);
+}
+
+TEST_F(SelectionListTest, ChildStatesAskedOfTheirFolderEqualThoseOfTheirLists) {
+  list.AddPathToSelection(y);
+  list.AddPathToSelection(deep);
+  host::ComPtr<IShellFolder> folder;
+  zelnor::UniquePidl dataList{zelnor::GetIdListFromPath(nullptr, data)};
+  ASSERT_TRUE(dataList);
+  ASSERT_TRUE(SUCCEEDED(zelnor::Desktop()->BindToObject(dataList.get(), nullptr,
+                                                        IID_PPV_ARGS(&folder))));
+  const std::pair<String, TKivSelectionState> expected[] = {
+      {sub, zelnor::ssGrayed}, {x, zelnor::ssUnChecked}, {other, zelnor::ssUnChecked},
+      {deep, zelnor::ssChecked}};
+  for (const auto& [path, state] : expected) {
+    zelnor::UniquePidl absolute{zelnor::GetIdListFromPath(nullptr, path)};
+    ASSERT_TRUE(absolute);
+    const int depth = zelnor::GetItemIdListDepth(absolute.get());
+    zelnor::UniquePidl child{zelnor::GetItemIdListPart(absolute.get(), depth - 1)};
+    // Deep is no child of Data: without its folder the absolute list answers.
+    IShellFolder* parent = path == deep ? nullptr : folder.Get();
+    EXPECT_EQ(list.IsChildSelected(parent, child.get(), absolute.get()), state) << path;
+    EXPECT_EQ(list.IsPIDLSelected(absolute.get()), state) << path;
+  }
+  // My Computer, a child of the desktop without a path, is grayed while a local path is checked.
+  zelnor::UniquePidl drives{zelnor::GetIdListFromSpecialFolder(zelnor::SF_DRIVES)};
+  ASSERT_TRUE(drives);
+  EXPECT_EQ(list.IsChildSelected(zelnor::Desktop(), drives.get(), drives.get()), zelnor::ssGrayed);
+}
+
 TEST_F(SelectionListTest, DrivesAndRoots) {
   host::TStrings* paths = list.Paths();
   EXPECT_FALSE(list.DifferentDrivesSelected());
