@@ -168,7 +168,8 @@ void TKivShellList::ReadCheckState(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
   if (!list || !data || data->parentFolder || !data->idList) return;
   UniquePidl joined = ConcatItemIdLists(GetFolderIdList(), data->idList.get());
-  item->SetStateIndex(list->IsPIDLSelected(joined.get()));
+  item->SetStateIndex(
+      list->IsChildSelected(navigator_->ShellFolder(), data->idList.get(), joined.get()));
 }
 
 TListItem* TKivShellList::CheckBoxAt(int x, int y) {

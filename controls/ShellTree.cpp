@@ -211,7 +211,7 @@ void TKivShellTree::Loaded() {
     if (TKivSelectionList* list = CheckedPaths()) {
       TKivShellTreeItem* item = ShellItem(first);
       first->SetStateIndex(!rootedAtFileSystemFolder_.empty() && item
-                               ? list->IsPIDLSelected(item->absoluteIdList.get())
+                               ? StateInList(list, *item)
                                : ssNone);
     }
   }
@@ -537,6 +537,7 @@ void TKivShellTree::CompleteOnFirstPaint(TTreeNode* node) {
 
 void TKivShellTree::GetImageIndex(TTreeNode* node) {
   CompleteOnFirstPaint(node);
+  RefreshStaleCheckState(node);
   host::TCustomTreeView::GetImageIndex(node);
 }
 

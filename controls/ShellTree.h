@@ -54,6 +54,7 @@ class TKivShellTreeItem : public host::TObject {
   host::ComPtr<IShellFolder> ownFolder;  // roots only
   bool compressed = false;
   bool encrypted = false;
+  uint32_t checkStamp = 0;  // the tree's check stamp when the box was last read from the list
 };
 
 enum TGotoFolderIdAction { gaSelect, gaRefresh, gaRefreshParent, gaDelete };
@@ -258,6 +259,14 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   // The link's selection list while check boxes are on, else nullptr.
   TKivSelectionList* CheckedPaths() const;
   TKivSelectionState NodeState(const host::TTreeNode* node) const;
+  // What `list` holds of the item's object.
+  static TKivSelectionState StateInList(TKivSelectionList* list, const TKivShellTreeItem& item);
+  // Shows `state`, read from the list now, in the node's box.
+  void ShowCheckState(host::TTreeNode* node, TKivSelectionState state);
+  // The boxes read before the last change of the list are read again: those on screen now,
+  // the others when they are drawn.
+  void RefreshShownCheckStates();
+  void RefreshStaleCheckState(host::TTreeNode* node);
   TKivSelectionState VirtualRootState(TKivSelectionList* list) const;
   bool IsVirtualFirstRoot(const host::TTreeNode* node) const;
   // The check-box step of a completion.
@@ -283,6 +292,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   std::vector<String> heldWatches_;
   int watchDepth_ = 0;
   bool checkBoxes_ = false;
+  uint32_t checkStamp_ = 1;  // moves on with every change of the checked paths
 
   std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> images_;

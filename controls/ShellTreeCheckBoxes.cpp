@@ -54,6 +54,30 @@ TKivSelectionState TKivShellTree::NodeState(const TTreeNode* node) const {
   return state > 0 && state <= ssGrayed ? TKivSelectionState(state) : ssUnused;
 }
 
+TKivSelectionState TKivShellTree::StateInList(TKivSelectionList* list,
+                                              const TKivShellTreeItem& item) {
+  return list->IsChildSelected(item.parentFolder.Get(), item.relativeIdList.get(),
+                               item.absoluteIdList.get());
+}
+
+void TKivShellTree::ShowCheckState(TTreeNode* node, TKivSelectionState state) {
+  node->SetStateIndex(state);
+  if (TKivShellTreeItem* item = ShellItem(node)) item->checkStamp = checkStamp_;
+}
+
+void TKivShellTree::RefreshShownCheckStates() {
+  if (!CheckedPaths()) return;
+  for (TTreeNode* node : NodesOnScreen()) RefreshStaleCheckState(node);
+}
+
+// A node that was off screen when the list changed reads its box as it comes into view.
+void TKivShellTree::RefreshStaleCheckState(TTreeNode* node) {
+  TKivShellTreeItem* item = ShellItem(node);
+  if (!item || item->checkStamp == checkStamp_ || node->ImageIndex() < 0 || !CheckedPaths())
+    return;
+  CompleteCheckState(node, true);
+}
+
 // The desktop (or another virtual root) cannot be checked; it shows grayed while any local
 // path is.
 TKivSelectionState TKivShellTree::VirtualRootState(TKivSelectionList* list) const {
@@ -69,13 +93,13 @@ void TKivShellTree::CompleteCheckState(TTreeNode* node, bool full) {
   TKivShellTreeItem* item = ShellItem(node);
   if (!list || !item) return;
   if (IsVirtualFirstRoot(node)) {
-    node->SetStateIndex(VirtualRootState(list));
+    ShowCheckState(node, VirtualRootState(list));
     return;
   }
   const TKivSelectionState current = NodeState(node);
   // A light completion keeps what an inactive or grayed box shows.
   if (full || (current != ssNone && current != ssGrayed))
-    node->SetStateIndex(list->IsPIDLSelected(item->absoluteIdList.get()));
+    ShowCheckState(node, StateInList(list, *item));
 }
 
 void TKivShellTree::SetParentNodeSelectionState(TTreeNode* node) {
@@ -86,13 +110,13 @@ void TKivShellTree::SetParentNodeSelectionState(TTreeNode* node) {
     if (!item) continue;
     if (!node->Parent()) {
       // Of the roots only a virtual first one follows; the others keep their state.
-      if (IsVirtualFirstRoot(node)) node->SetStateIndex(VirtualRootState(list));
+      if (IsVirtualFirstRoot(node)) ShowCheckState(node, VirtualRootState(list));
       break;
     }
     if (NodeState(node) != ssUnused || !rootedAtFileSystemFolder_.empty())
-      node->SetStateIndex(list->IsPIDLSelected(item->absoluteIdList.get()));
+      ShowCheckState(node, StateInList(list, *item));
     else
-      node->SetStateIndex(VirtualRootState(list));
+      ShowCheckState(node, VirtualRootState(list));
   }
 }
 
@@ -101,9 +125,9 @@ void TKivShellTree::SetChildNodeSelectionState(TTreeNode* node) {
   TKivShellTreeItem* item = ShellItem(node);
   if (!list || !item) return;
   if (NodeState(node) != ssUnused || !rootedAtFileSystemFolder_.empty())
-    node->SetStateIndex(list->IsPIDLSelected(item->absoluteIdList.get()));
+    ShowCheckState(node, StateInList(list, *item));
   else
-    node->SetStateIndex(ssNone);
+    ShowCheckState(node, ssNone);
   // Closed nodes keep their cached states until they are shown again.
   if (!node->Expanded()) return;
   for (int i = 0; i < node->Count(); ++i) SetChildNodeSelectionState(node->Item(i));

@@ -129,6 +129,8 @@ void TKivShellTree::Refresh() {
 }
 
 void TKivShellTree::SmartRefresh() {
+  // The checked paths may have changed: every box read before now is stale.
+  ++checkStamp_;
   if (!Selected()) return;
   host::Application().ProcessMessages();
   TTreeNode* node = Selected();
@@ -136,8 +138,10 @@ void TKivShellTree::SmartRefresh() {
   host::UpdateGuard<host::TTreeNodes> update(*Items());
   if (node->Text().empty() && node->Parent()) node = node->Parent();
   RefreshNode(node, true, false);
-  // A change made through another control reaches the ancestors' boxes.
+  // A change made through another control reaches the ancestors' boxes, and every box on
+  // screen (My Computer, say, beside the changed branch).
   SetParentNodeSelectionState(node);
+  RefreshShownCheckStates();
   if (!AutomaticRefresh()) {
     // Refreshing a parent deletes nodes: the cut nodes are noted first and found again after.
     std::vector<UniquePidl> cut;

@@ -1184,6 +1184,61 @@ TEST_F(ShellTreeTest, TheDesktopRootShowsGrayedOnceALocalPathIsChecked) {
   tree->SetShellLink(nullptr);
 }
 
+TEST_F(ShellTreeTest, BoxesOutsideTheChangedBranchFollowTheListOnScreenAndWhenScrolledTo) {
+  TKivShellLink link;
+  MakeTree();
+  tree->SetShellLink(&link);
+  tree->SetCheckBoxes(true);
+  Paint();
+  UniquePidl drives = GetIdListFromSpecialFolder(SF_DRIVES);
+  TTreeNode* computer = nullptr;
+  TTreeNode* elsewhere = nullptr;
+  for (int i = 0; i < Root()->Count(); ++i) {
+    auto* item = static_cast<TKivShellTreeItem*>(Root()->Item(i)->Data());
+    if (item && SameItemIdList(item->absoluteIdList.get(), drives.get()))
+      computer = Root()->Item(i);
+    else if (!elsewhere)
+      elsewhere = Root()->Item(i);
+  }
+  ASSERT_TRUE(computer && elsewhere);
+  EXPECT_EQ(StateOf(tree.get(), computer), ssNone);
+  // A path below My Computer checked through the link while another branch is selected.
+  tree->SetChangeDelay(0);
+  tree->SetSelected(elsewhere);
+  link.SelectionList()->AddPathToSelection(dir.Path());
+  EXPECT_EQ(StateOf(tree.get(), computer), ssGrayed);
+
+  // A node drawn before a change, below an opened folder never drawn, reads its box again as it
+  // comes back into view: the refresh from the root stops at the folder never drawn.
+  for (int i = 0; i < 40; ++i) {
+    dir.Folder("folder " + std::to_string(100 + i));
+    dir.Folder("zfolder\\folder " + std::to_string(100 + i));
+  }
+  const String inner = dir.Folder("zfolder\\zz\\inner");
+  link.SelectionList()->Clear();
+  tree->SetCheckBoxes(false);
+  tree->SetShellLink(nullptr);
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  tree->SetCheckBoxes(true);
+  Paint();
+  tree->SetSelectedFolder(inner);
+  Paint();
+  TTreeNode* node = tree->Selected();
+  ASSERT_TRUE(host::SameText(tree->GetFullPath(node), inner));
+  TTreeNode* zfolder = ChildNamed(Root(), "zfolder");
+  ASSERT_LT(zfolder->ImageIndex(), 0) << "the opened folder was drawn";
+  EXPECT_EQ(StateOf(tree.get(), node), ssUnChecked);
+  tree->SetSelected(Root());
+  Paint();
+  ASSERT_FALSE(tree->IsNodeVisible(node));
+  link.SelectionList()->AddPathToSelection(inner);
+  node->MakeVisible();
+  Paint();
+  EXPECT_EQ(StateOf(tree.get(), node), ssChecked);
+  tree->SetShellLink(nullptr);
+}
+
 TEST_F(ShellTreeTest, RecycleBinExpandsAndTheProgramGoesOn) {
   // Something in the bin: a file and a folder deleted with undo.
   const String binnedFolder = dir.Folder("binned-folder");
