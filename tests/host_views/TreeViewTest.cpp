@@ -243,6 +243,20 @@ TEST_F(TreeViewTest, NodeIsVisibleOnlyWhereItHasAPlaceOnScreen) {
   EXPECT_FALSE(tree->IsNodeVisible(nullptr));
 }
 
+// Dark pixels of a node's label as the window shows it.
+int LetterPixels(TCustomTreeView* tree, TTreeNode* node) {
+  const RECT label = node->DisplayRect(true);
+  HDC dc = GetDC(tree->Handle());
+  int dark = 0;
+  for (int y = label.top; y < label.bottom; ++y)
+    for (int x = label.left; x < label.right; ++x) {
+      const COLORREF c = GetPixel(dc, x, y);
+      if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) ++dark;
+    }
+  ReleaseDC(tree->Handle(), dc);
+  return dark;
+}
+
 TEST_F(TreeViewTest, DoubleBufferedPaintingDrawsTheNodes) {
   EXPECT_FALSE(tree->DoubleBuffered());
   TTreeNode* node = tree->Items()->Add(nullptr, "buffered node text");
@@ -257,17 +271,10 @@ TEST_F(TreeViewTest, DoubleBufferedPaintingDrawsTheNodes) {
     ReleaseDC(tree->Handle(), dc);
   }
   Paint();
-  const RECT label = node->DisplayRect(true);
+  EXPECT_GT(LetterPixels(tree, node), 10) << "the label's letters";
   HDC dc = GetDC(tree->Handle());
-  int dark = 0;
-  for (int y = label.top; y < label.bottom; ++y)
-    for (int x = label.left; x < label.right; ++x) {
-      const COLORREF c = GetPixel(dc, x, y);
-      if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) ++dark;
-    }
   const COLORREF outside = GetPixel(dc, 300, 300);
   ReleaseDC(tree->Handle(), dc);
-  EXPECT_GT(dark, 10) << "the label's letters";
   EXPECT_EQ(outside, ColorToRGB(tree->Color()));
   // The window comes back buffered.
   tree->RecreateWnd();
@@ -275,20 +282,6 @@ TEST_F(TreeViewTest, DoubleBufferedPaintingDrawsTheNodes) {
   EXPECT_TRUE(tree->DoubleBuffered());
   tree->SetDoubleBuffered(false);
   Paint();
-}
-
-// Dark pixels of a node's label as the window shows it.
-int LetterPixels(TCustomTreeView* tree, TTreeNode* node) {
-  const RECT label = node->DisplayRect(true);
-  HDC dc = GetDC(tree->Handle());
-  int dark = 0;
-  for (int y = label.top; y < label.bottom; ++y)
-    for (int x = label.left; x < label.right; ++x) {
-      const COLORREF c = GetPixel(dc, x, y);
-      if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) ++dark;
-    }
-  ReleaseDC(tree->Handle(), dc);
-  return dark;
 }
 
 TEST_F(TreeViewTest, BufferedTreeRepaintsTwoRowsWithoutLosingTheOneBetween) {
