@@ -1,6 +1,7 @@
 // A burst of 5,000 new files in a folder that a shell list shows, written by another thread as
 // fast as it can: how long after the burst's last file the list shows them all, and the longest
-// gap between the user-interface thread's 10 ms timer messages meanwhile (a stall of the window).
+// gap between the user-interface thread's 10 ms timer messages (a stall of the window) while the
+// burst lasts and from its end until the list shows it all.
 // Floors in the same run: the same burst into a folder nobody watches (the gaps of a window that
 // only waits), and the platform's raw enumeration of the finished folder (the least any view needs
 // to show it).
@@ -142,6 +143,9 @@ int main() {
     list->SetPath(ToUtf8(watched));
     PumpUntil([] { return false; }, 300);
     burst = MakeBurst(watched, meter);
+    // From the burst's end on: the stalls of the list catching up, apart from those while the
+    // writer kept Wine's server busy.
+    meter.Reset();
     const bool shown = PumpUntil([&] { return list->Items()->Count() >= kFiles; }, 120000);
     if (shown) shownAfter = NowMs() - burst.endMs;
     gapUntilShown = meter.Longest();
@@ -160,6 +164,10 @@ int main() {
               shownAfter / raw, shownAfter, raw);
   std::printf("ratio longest stall during the burst: %.2f (ours %.1f ms, floor %.1f ms)\n",
               burst.longestGap / floorBurst.longestGap, burst.longestGap, floorBurst.longestGap);
+  std::printf("ratio longest stall from the burst's end until all were shown / longest stall of "
+              "the burst without a watcher [goal ours<=100 ms]: %.2f (ours %.1f ms, floor %.1f "
+              "ms)\n",
+              gapUntilShown / floorBurst.longestGap, gapUntilShown, floorBurst.longestGap);
 
   RemoveFolder(watched);
   RemoveFolder(quiet);
