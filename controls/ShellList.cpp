@@ -21,8 +21,6 @@ namespace {
 constexpr TNotificationEvents kListEvents = 0x3FDFC;
 // Items are allocated in blocks of this many.
 constexpr int kAllocationBlock = 32;
-// Change reports are gathered this long before the list refreshes.
-constexpr unsigned kRefreshDelayMs = 200;
 // Saved widths apply to the list columns below this index.
 constexpr int kSavedWidthLimit = 255;
 // A folder that never answers an empty column caption stops adding columns here.

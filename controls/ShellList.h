@@ -256,6 +256,10 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
 
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
   void TimerChange(host::TObject* sender);
+  // The two steps of an incremental refresh: the walk marks the items it finds and gathers the
+  // objects that are new; applying adds those, drops the unmarked items and reads the states.
+  void WalkForChanges(std::vector<UniquePidl>& fresh);
+  void ApplyChanges(std::vector<UniquePidl> fresh);
 
   // Every item passes through CustomDrawItem, which colours compressed and encrypted objects.
   // The columns come from the shown folder, not from form files.
@@ -363,6 +367,16 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   bool loadingPathSet_ = false;
   UniquePidl folderIdList_;
   unsigned refreshStamp_ = 0;
+  // Change reports are gathered this long before the list refreshes.
+  static constexpr unsigned kRefreshDelayMs = 200;
+  // A walk of the timer that found many new objects leaves adding them to the next tick.
+  struct PendingChanges {
+    std::vector<UniquePidl> fresh;
+    unsigned stamp = 0;
+    bool pending = false;
+    bool reported = false;  // a change report came meanwhile: walk again after applying
+  } pendingChanges_;
+  bool refreshFromTimer_ = false;
   HWND header_ = nullptr;
   host::UniqueGdiObject arrowUp_, arrowDown_;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files

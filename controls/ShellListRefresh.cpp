@@ -23,6 +23,8 @@ namespace {
 
 constexpr UINT_PTR kHeaderHookId = 0x4B495653;  // this list's subclass of its header
 constexpr int kSmartRefreshLimit = 300;
+// A timer's refresh that finds this many new objects adds them a tick after its walk.
+constexpr size_t kApplyLaterCount = 1000;
 // Below this many items the folder's comparison alone sorts as fast as keys.
 constexpr int kKeySortMinimum = 32;
 
@@ -356,6 +358,11 @@ void TKivShellList::Change(TListItem* item, int change) {
 // ---- Change reports
 
 void TKivShellList::FileChange(host::TObject*) {
+  if (pendingChanges_.pending) {
+    // The walk's new objects are added first; this report's walk follows.
+    pendingChanges_.reported = true;
+    return;
+  }
   timer_->SetEnabled(false);
   timer_->SetEnabled(true);
 }
@@ -425,6 +432,15 @@ void TKivShellList::DeleteGoneItem(TListItem* item) {
 
 void TKivShellList::TimerChange(host::TObject*) {
   timer_->SetEnabled(false);
+  if (pendingChanges_.pending) {
+    PendingChanges pending = std::exchange(pendingChanges_, {});
+    timer_->SetInterval(kRefreshDelayMs);
+    // A refill, navigation or refresh since the walk has made its findings void.
+    if (pending.stamp == refreshStamp_ && !Loading() && Enabled() && !refreshing_)
+      ApplyChanges(std::move(pending.fresh));
+    if (pending.reported) FileChange(this);
+    return;
+  }
   const String path = GetPath();
   // The cheap test first: which special folder is shown may take Wine tens of milliseconds to
   // find out.
@@ -435,6 +451,7 @@ void TKivShellList::TimerChange(host::TObject*) {
     SetSpecialFolder(SF_DRIVES);
     return;
   }
+  host::ScopedValue fromTimer{refreshFromTimer_, true};
   SmartRefresh();
 }
 
@@ -459,6 +476,8 @@ bool TKivShellList::SelectByParsingName(const String& name) {
 
 void TKivShellList::SmartRefresh() {
   if (Loading() || !Enabled() || refreshing_) return;
+  // A walk of the timer waiting to be applied is overtaken by this one.
+  if (std::exchange(pendingChanges_, {}).pending) timer_->SetInterval(kRefreshDelayMs);
   if (Items()->Count() > kSmartRefreshLimit) {
     // A full refill is cheaper here; the selected object is selected again.
     if (IsEditing()) return;
@@ -473,8 +492,21 @@ void TKivShellList::SmartRefresh() {
     }
     return;
   }
-  host::CursorGuard cursor;
+  std::vector<UniquePidl> fresh;
+  WalkForChanges(fresh);
+  if (refreshFromTimer_ && fresh.size() >= kApplyLaterCount) {
+    // Many new objects (a burst of new files): the timer adds them on its next tick, so the
+    // window takes its input and timers between the walk and the adding instead of after both.
+    pendingChanges_ = {std::move(fresh), refreshStamp_, true, false};
+    timer_->SetInterval(USER_TIMER_MINIMUM);
+    timer_->SetEnabled(true);
+    return;
+  }
+  ApplyChanges(std::move(fresh));
+}
 
+void TKivShellList::WalkForChanges(std::vector<UniquePidl>& fresh) {
+  host::CursorGuard cursor;
   // Existing items by parsing name, lower case: the display names are not read for this.
   std::unordered_map<std::wstring, TListItem*> byName;
   for (int i = 0; i < Items()->Count(); ++i) {
@@ -488,7 +520,6 @@ void TKivShellList::SmartRefresh() {
   }
   // New children are added after the walk: a refresh that finds nothing new and nothing gone
   // leaves the control alone, whose layout costs more than the walk.
-  std::vector<UniquePidl> fresh;
   while (navigator_->Next()) {
     if (!IsShownObject(*navigator_, showOptions_)) continue;
     std::wstring key = host::ToWide(navigator_->GetObjectName());
@@ -499,6 +530,10 @@ void TKivShellList::SmartRefresh() {
     else
       fresh.push_back(navigator_->GetItemIdList());
   }
+}
+
+void TKivShellList::ApplyChanges(std::vector<UniquePidl> fresh) {
+  host::CursorGuard cursor;
   const auto isGone = [](TListItem* item) {
     TKivShellListItem* data = ItemData(item);
     return data && !data->parentFolder && data->seen == 0;

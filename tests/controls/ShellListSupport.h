@@ -64,6 +64,7 @@ class CountingList : public TKivShellList {
   using TKivShellList::KeyPress;
   using TKivShellList::Navigator;
   using TKivShellList::Notifier;
+  using TKivShellList::TimerChange;
   using TKivShellList::TKivShellList;
   int smartRefreshes = 0;
   void SmartRefresh() override {

@@ -380,6 +380,43 @@ TEST_F(ShellListTest, AboveThreeHundredItemsARefillKeepsTheSelection) {
   list->SetParent(nullptr);
 }
 
+TEST_F(ShellListTest, ABurstOfNewFilesIsAddedATickAfterTheTimersWalkAndOnlyOnce) {
+  list->SetAutomaticRefresh(false);
+  list->SetPath(dir.Path());
+  ASSERT_EQ(list->Items()->Count(), 0);
+  const auto makeFiles = [&](const std::wstring& prefix, int count) {
+    for (int i = 0; i < count; ++i) {
+      const std::wstring file = dir.PathW() + L"\\" + prefix + std::to_wstring(10000 + i) + L".txt";
+      CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+  };
+  makeFiles(L"burst ", 1200);
+  list->TimerChange(nullptr);
+  EXPECT_EQ(list->Items()->Count(), 0) << "the walk's objects wait for the next tick";
+  // A report meanwhile is walked once they are in.
+  dir.File("late.txt");
+  list->FileChange();
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ItemNamed(*list, "late.txt") != nullptr; }));
+  PumpFor(300);
+  EXPECT_EQ(list->Items()->Count(), 1201);
+  EXPECT_EQ(NameSet(*list).size(), 1201u) << "an object added twice";
+  EXPECT_EQ(Names(*list).front(), "burst 10000.txt");
+
+  // A refill between the walk and the adding makes the walk's findings void.
+  for (int i = 0; i < 1200; ++i)
+    DeleteFileW((dir.PathW() + L"\\burst " + std::to_wstring(10000 + i) + L".txt").c_str());
+  list->Refresh();
+  ASSERT_EQ(list->Items()->Count(), 1);
+  makeFiles(L"again ", 1100);
+  list->TimerChange(nullptr);
+  list->Refresh();
+  ASSERT_EQ(list->Items()->Count(), 1101);
+  PumpFor(300);
+  EXPECT_EQ(list->Items()->Count(), 1101);
+  EXPECT_EQ(NameSet(*list).size(), 1101u) << "the walk's objects added to the refill";
+}
+
 TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
   TempDir outer;
   const String inner = outer.Folder("inner");
