@@ -260,6 +260,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   // objects that are new; applying adds those, drops the unmarked items and reads the states.
   void WalkForChanges(std::vector<UniquePidl>& fresh);
   void ApplyChanges(std::vector<UniquePidl> fresh);
+  // Forgets a walk waiting to be applied; the timer goes back to its delay.
+  void DropPendingChanges();
 
   // Every item passes through CustomDrawItem, which colours compressed and encrypted objects.
   // The columns come from the shown folder, not from form files.

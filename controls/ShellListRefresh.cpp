@@ -358,13 +358,18 @@ void TKivShellList::Change(TListItem* item, int change) {
 // ---- Change reports
 
 void TKivShellList::FileChange(host::TObject*) {
-  if (pendingChanges_.pending) {
+  if (pendingChanges_.pending && timer_->Enabled()) {
     // The walk's new objects are added first; this report's walk follows.
     pendingChanges_.reported = true;
     return;
   }
+  DropPendingChanges();
   timer_->SetEnabled(false);
   timer_->SetEnabled(true);
+}
+
+void TKivShellList::DropPendingChanges() {
+  if (std::exchange(pendingChanges_, {}).pending) timer_->SetInterval(kRefreshDelayMs);
 }
 
 void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pidl1, PItemIDList) {
@@ -373,6 +378,7 @@ void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pi
     case neNetShare:
     case neNetUnShare:
       timer_->SetEnabled(false);
+      DropPendingChanges();
       Refresh();
       return;
     case neFileDelete:
@@ -477,7 +483,7 @@ bool TKivShellList::SelectByParsingName(const String& name) {
 void TKivShellList::SmartRefresh() {
   if (Loading() || !Enabled() || refreshing_) return;
   // A walk of the timer waiting to be applied is overtaken by this one.
-  if (std::exchange(pendingChanges_, {}).pending) timer_->SetInterval(kRefreshDelayMs);
+  DropPendingChanges();
   if (Items()->Count() > kSmartRefreshLimit) {
     // A full refill is cheaper here; the selected object is selected again.
     if (IsEditing()) return;

@@ -415,6 +415,18 @@ TEST_F(ShellListTest, ABurstOfNewFilesIsAddedATickAfterTheTimersWalkAndOnlyOnce)
   PumpFor(300);
   EXPECT_EQ(list->Items()->Count(), 1101);
   EXPECT_EQ(NameSet(*list).size(), 1101u) << "the walk's objects added to the refill";
+
+  // A refill that stops the timer while the walk's findings wait leaves later reports heard.
+  for (int i = 0; i < 1100; ++i)
+    DeleteFileW((dir.PathW() + L"\\again " + std::to_wstring(10000 + i) + L".txt").c_str());
+  list->Refresh();
+  makeFiles(L"third ", 1050);
+  list->TimerChange(nullptr);
+  list->ChangeNotification(nullptr, neNetShare, nullptr, nullptr);
+  ASSERT_EQ(list->Items()->Count(), 1051);
+  dir.File("after.txt");
+  list->FileChange();
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ItemNamed(*list, "after.txt") != nullptr; }));
 }
 
 TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
