@@ -404,13 +404,6 @@ void TKivSelectionList::SetPaths(const host::TStrings* strings) {
   };
   std::vector<Entry> entries;
   std::map<String, size_t> byKey;
-  std::unordered_map<String, bool> driveReady;
-  auto ready = [&](const String& path) {
-    const String drive = host::UpperCase(host::ExtractFileDrive(path));
-    auto it = driveReady.find(drive);
-    if (it == driveReady.end()) it = driveReady.emplace(drive, IsDriveReady(path)).first;
-    return it->second;
-  };
   // IsItemSelected against the index.
   auto stateOf = [&](const String& key) {
     if (byKey.count(key)) return ssChecked;
@@ -438,7 +431,7 @@ void TKivSelectionList::SetPaths(const host::TStrings* strings) {
     TKivSelectionState state = ssNone;
     String drivePath = entry;
     if (const size_t star = drivePath.find('*'); star != String::npos) drivePath.erase(star, 1);
-    if (ready(drivePath)) {
+    if (DriveReady(drivePath)) {
       String target = entry;
       PathFacts targetFacts = facts;
       bool usable = true;
