@@ -13,7 +13,8 @@ namespace host {
 namespace {
 
 // Item states the control asks of us rather than keeping them itself.
-constexpr UINT kCallbackStates = LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
+constexpr UINT kCallbackStates =
+    LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
 constexpr DWORD kManagedStyles = LVS_TYPEMASK | LVS_SINGLESEL | LVS_EDITLABELS |
                                  LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | LVS_ALIGNMASK |
                                  LVS_AUTOARRANGE | LVS_NOLABELWRAP;
@@ -22,9 +23,12 @@ constexpr DWORD kManagedExStyles =
 
 int ColumnFormat(TAlignment alignment) {
   switch (alignment) {
-    case taRightJustify: return LVCFMT_RIGHT;
-    case taCenter: return LVCFMT_CENTER;
-    default: return LVCFMT_LEFT;
+    case taRightJustify:
+      return LVCFMT_RIGHT;
+    case taCenter:
+      return LVCFMT_CENTER;
+    default:
+      return LVCFMT_LEFT;
   }
 }
 
@@ -409,8 +413,7 @@ void TListItems::Renumber(size_t from) {
 }
 
 void TListItems::BeginUpdate() {
-  if (updateCount_++ == 0 && owner_ && owner_->HandleAllocated())
-    owner_->Send(WM_SETREDRAW, FALSE);
+  if (updateCount_++ == 0 && owner_ && owner_->HandleAllocated()) owner_->Send(WM_SETREDRAW, FALSE);
 }
 
 void TListItems::EndUpdate() {
@@ -454,8 +457,9 @@ void TIconOptions::SetWrapText(bool wrapText) {
 
 HOST_PROPERTIES(TCustomListView) {
   p.Collection("Columns", &TCustomListView::Columns).StoredIf(&TCustomListView::ColumnsStored);
-  p.Enum("ViewStyle", ViewStyleInfo, &TCustomListView::ViewStyle,
-         [](TCustomListView* v, TViewStyle s) { v->SetViewStyle(s); }, vsIcon);
+  p.Enum(
+      "ViewStyle", ViewStyleInfo, &TCustomListView::ViewStyle,
+      [](TCustomListView* v, TViewStyle s) { v->SetViewStyle(s); }, vsIcon);
   p.Bool("MultiSelect", &TCustomListView::MultiSelect, &TCustomListView::SetMultiSelect, false);
   p.Bool("ReadOnly", &TCustomListView::ReadOnly, &TCustomListView::SetReadOnly, false);
   p.Bool("RowSelect", &TCustomListView::RowSelect, &TCustomListView::SetRowSelect, false);
@@ -526,6 +530,7 @@ void TCustomListView::CreateWnd() {
 void TCustomListView::DestroyWnd() {
   // Selection and focus live in the window; they are put back on the new one.
   TakeSnapshot();
+  deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
   TCustomNativeView::DestroyWnd();
 }
 
@@ -1047,15 +1052,82 @@ void TCustomListView::CNNotify(TMessage& message) {
   }
 }
 
+namespace {
+
+// What one paint may spend completing items before it leaves the rest for the next tick.
+constexpr int64_t kPaintBudgetMs = 10;
+constexpr UINT_PTR kRedrawDeferredTimer = 0x5A4C;
+
+int64_t Counter() {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+int64_t CounterPerMs() {
+  static const int64_t perMs = [] {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return std::max<int64_t>(frequency.QuadPart / 1000, 1);
+  }();
+  return perMs;
+}
+
+}  // namespace
+
+void TCustomListView::WndProc(TMessage& message) {
+  if (message.Msg == WM_PAINT) {
+    ScopedValue painting{painting_, true};
+    ScopedValue spent{paintSpent_, int64_t(0)};
+    TCustomNativeView::WndProc(message);
+    // A timer, not a posted message: input and other timers waiting go first.
+    if (deferredFirst_ >= 0)
+      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+    return;
+  }
+  if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
+    KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
+    RedrawDeferred();
+    return;
+  }
+  TCustomNativeView::WndProc(message);
+}
+
+bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool wholeItem) {
+  if (!painting_) return false;
+  if (deferredFirst_ >= 0 && index >= deferredFirst_ && index <= deferredLast_) return true;
+  // A sub-item follows its row; a row with nothing to work out is drawn as it is.
+  if (!wholeItem || (item.pending_ == 0 && item.imageIndex_ >= 0)) return false;
+  if (paintSpent_ < kPaintBudgetMs * CounterPerMs()) return false;
+  deferredFirst_ = deferredFirst_ < 0 ? index : std::min(deferredFirst_, index);
+  deferredLast_ = std::max(deferredLast_, index);
+  return true;
+}
+
+void TCustomListView::RedrawDeferred() {
+  const int first = std::exchange(deferredFirst_, -1), last = std::exchange(deferredLast_, -1);
+  if (first < 0 || !HandleAllocated()) return;
+  const int count = items_->Count();
+  if (first >= count) return;
+  Send(LVM_REDRAWITEMS, WPARAM(first), LPARAM(std::min(last, count - 1)));
+}
+
 void TCustomListView::GetDispInfo(NMLVDISPINFOW& info) {
   LVITEMW& it = info.item;
   TListItem* item = ItemAt(it.iItem);
-  if (!item) {
+  const bool blank = item && DeferredInPaint(*item, it.iItem, it.iSubItem == 0);
+  // Only the items' own work counts against a paint's budget, not the control's drawing.
+  const int64_t began = painting_ && !blank ? Counter() : 0;
+  const auto spend = ScopeExit([&] {
+    if (began) paintSpent_ += Counter() - began;
+  });
+  if (!item || blank) {
     if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) it.pszText[0] = L'\0';
-    return;
+    if (it.mask & LVIF_IMAGE) it.iImage = I_IMAGENONE;
+    if (!item) return;
   }
   // The image first: completing an item may set its overlay and marks asked for below.
-  if (it.mask & LVIF_IMAGE) {
+  if ((it.mask & LVIF_IMAGE) && !blank) {
     if (it.iSubItem == 0) {
       marksChanged_ = false;
       {
@@ -1065,12 +1137,13 @@ void TCustomListView::GetDispInfo(NMLVDISPINFOW& info) {
       if (item->index_ < 0) return;  // the handler deleted it
       it.iImage = item->imageIndex_;
       // Marks asked for in an earlier request are drawn with the next paint.
-      if (marksChanged_ && !(it.mask & LVIF_STATE)) Send(LVM_REDRAWITEMS, WPARAM(it.iItem), LPARAM(it.iItem));
+      if (marksChanged_ && !(it.mask & LVIF_STATE))
+        Send(LVM_REDRAWITEMS, WPARAM(it.iItem), LPARAM(it.iItem));
     } else {
       it.iImage = I_IMAGENONE;
     }
   }
-  if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
+  if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0 && !blank) {
     if (it.iSubItem == 0)
       CopyToBuffer(item->Caption(), it.pszText, it.cchTextMax);
     else

@@ -17,7 +17,9 @@
 // supplied by GetItemText (OnGetItemText) the first time anyone reads them: the control to draw
 // or the program through Caption() / SubItems(). Lazy images: every image request of the control
 // goes to GetImageIndex (OnGetImageIndex); an item added with ImageIndex -1 is thereby completed
-// when it is first drawn.
+// when it is first drawn. A paint that has spent its budget on completing items draws the rest
+// of the items still to complete blank and draws them again a timer tick later, so a screenful of
+// slow items (display names, icons) does not hold the window's input and timers.
 #pragma once
 
 #include "host/ComCtrls.h"
@@ -73,8 +75,8 @@ using TLVEditingEvent = std::function<void(TObject* sender, TListItem* item, boo
 using TLVSelectItemEvent = std::function<void(TObject* sender, TListItem* item, bool selected)>;
 using TLVCustomDrawEvent =
     std::function<void(TCustomListView* sender, const RECT& rect, bool& defaultDraw)>;
-using TLVCustomDrawItemEvent = std::function<void(
-    TCustomListView* sender, TListItem* item, TCustomDrawState state, bool& defaultDraw)>;
+using TLVCustomDrawItemEvent = std::function<void(TCustomListView* sender, TListItem* item,
+                                                  TCustomDrawState state, bool& defaultDraw)>;
 using TLVCustomDrawSubItemEvent =
     std::function<void(TCustomListView* sender, TListItem* item, int subItem,
                        TCustomDrawState state, bool& defaultDraw)>;
@@ -228,7 +230,9 @@ class TListItems : public TPersistent {
   TListItem* Insert(int index);
   void Delete(int index);
   void Clear();
-  int IndexOf(const TListItem* item) const { return item && item->owner_ == this ? item->index_ : -1; }
+  int IndexOf(const TListItem* item) const {
+    return item && item->owner_ == this ? item->index_ : -1;
+  }
 
   // Changes between the brackets are drawn once, at the outermost EndUpdate.
   void BeginUpdate();
@@ -378,6 +382,7 @@ class TCustomListView : public TCustomNativeView {
   void CreateWnd() override;
   void DestroyWnd() override;
   void CNNotify(TMessage& message) override;
+  void WndProc(TMessage& message) override;
 
   // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes
   // the program makes; for the user's, only where the control asks (Wine's owner-data list
@@ -436,6 +441,9 @@ class TCustomListView : public TCustomNativeView {
     Send(LVM_SETIMAGELIST, WPARAM(which), LPARAM(list));
   }
   void SyncCount(bool invalidate);
+  // Whether the row `index` is drawn blank in this paint, its completion spent beyond the budget.
+  bool DeferredInPaint(const TListItem& item, int index, bool wholeItem);
+  void RedrawDeferred();
   void ItemsChanged(bool appendOnly);  // count or order changed outside update brackets
   void SetItemState(TListItem* item, UINT mask, UINT state);
   void TakeSnapshot();
@@ -462,14 +470,17 @@ class TCustomListView : public TCustomNativeView {
        hotTrack_ = false, hideSelection_ = true, gridLines_ = false;
   int allocBy_ = 0;
   Snapshot snapshot_;
-  int quietState_ = 0;      // selection changes made here, not reported as the user's
-  int askedChanging_ = 0;   // a state change the program asked for, already allowed
-  int fetching_ = 0;        // a text provider is running: its changes are not reported
+  int quietState_ = 0;     // selection changes made here, not reported as the user's
+  int askedChanging_ = 0;  // a state change the program asked for, already allowed
+  int fetching_ = 0;       // a text provider is running: its changes are not reported
   const TListItem* requesting_ = nullptr;  // the item whose image is being asked for
   bool marksChanged_ = false;              // ... and whose marks changed meanwhile
-  bool countDirty_ = false;  // the control's count lags behind the items
-  bool layoutDirty_ = false;  // ... and items moved or went, not only came at the end
-  std::wstring textBuffer_;  // answer of the last text request
+  bool countDirty_ = false;                // the control's count lags behind the items
+  bool layoutDirty_ = false;               // ... and items moved or went, not only came at the end
+  bool painting_ = false;
+  int64_t paintSpent_ = 0;  // performance-counter ticks this paint spent completing items
+  int deferredFirst_ = -1, deferredLast_ = -1;  // rows drawn blank, to draw again
+  std::wstring textBuffer_;                     // answer of the last text request
   std::wstring tipBuffer_;
 };
 

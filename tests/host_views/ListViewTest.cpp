@@ -148,6 +148,48 @@ TEST_F(ListViewTest, LazyTextsAndImagesAreAskedOnlyForDrawnItems) {
   EXPECT_STREQ(text, L"size 3");
 }
 
+// Items slow to complete: a paint completes what fits its budget, draws the rest blank and
+// draws them on a later tick, so the window is not held for a whole screenful.
+TEST_F(ListViewTest, SlowItemsAreCompletedOverSeveralPaintsAndAllEndUpDrawn) {
+  class TSlowListView : public TProbeListView {
+   public:
+    using TProbeListView::TProbeListView;
+
+   protected:
+    void GetImageIndex(TListItem* item) override {
+      if (item->ImageIndex() < 0) Sleep(4);
+      TProbeListView::GetImageIndex(item);
+    }
+  };
+  delete list;
+  list = new TSlowListView(form.get());
+  list->SetParent(form.get());
+  list->SetBounds(0, 0, 440, 320);
+  list->SetViewStyle(vsReport);
+  list->SetSmallImages(images);
+  list->Columns()->Add()->SetCaption("Name");
+  list->Columns()->Add()->SetCaption("Size");
+  FillLazy(100);
+  Paint();
+  // The first rows were completed in the paint, the others left for later.
+  ASSERT_FALSE(list->imageAsked.empty());
+  EXPECT_EQ(*list->imageAsked.begin(), 0);
+  const size_t firstPaint = list->imageAsked.size();
+  EXPECT_LT(firstPaint, 10u);
+  EXPECT_EQ(list->captionAsked, list->imageAsked);  // a row left blank is not asked its texts
+
+  // Later ticks draw the rest of the screen, each row completed once.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return list->imageAsked.size() >= 12; }));
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(list->Items()->Item(i)->ImageIndex(), i % 2) << i;
+  EXPECT_EQ(list->subItemsAsked, list->captionAsked);
+  wchar_t text[64] = {};
+  LVITEMW it{};
+  it.pszText = text;
+  it.cchTextMax = 64;
+  SendMessageW(list->Handle(), LVM_GETITEMTEXTW, 11, LPARAM(&it));
+  EXPECT_STREQ(text, L"Item 11");
+}
+
 TEST_F(ListViewTest, CustomSortPassesFullWidthDataAndKeepsSelectionWithItems) {
   FillNamed({"c", "a", "d", "b"});
   for (int i = 0; i < 4; ++i) list->Items()->Item(i)->SetData(reinterpret_cast<void*>(intptr_t(10 - i)));
