@@ -108,16 +108,9 @@ void TKivShellListFill::Execute() {
   std::vector<std::string> keys;
   std::vector<Record> batch;
 
-  host::ComPtr<IShellFolder> desktop;
   host::ComPtr<IShellFolder> folder;
-  if (SUCCEEDED(SHGetDesktopFolder(&desktop)) && desktop) {
-    if (GetItemIdListDepth(settings_.folder.get()) == 0) {
-      folder = desktop;
-    } else {
-      desktop->BindToObject(settings_.folder.get(), nullptr, IID_PPV_ARGS(&folder));
-    }
-  }
   try {
+    BindFolderIdList(settings_.folder.get(), folder);
     if (folder) Enumerate(folder.Get(), batch, ids, keys);
   } catch (const std::exception&) {
     // A child the shell fails on ends the enumeration: what was found is shown, in the

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cctype>
+#include <cwctype>
 #include <memory>
 #include <mutex>
 
@@ -240,6 +241,53 @@ WideString GetPathFromPidlW(PCItemIDList list) {
 }
 
 String GetPathFromPidl(PCItemIDList list) { return host::ToUtf8(GetPathFromPidlW(list)); }
+
+namespace {
+
+// A plain directory below a drive's root, made and initialised as the desktop's binding would.
+host::ComPtr<IShellFolder> FileSystemFolderOf(PCItemIDList list) {
+  const WideString path = GetPathFromPidlW(list);
+  const bool belowRoot = path.size() > 3 && path.size() < MAX_PATH - 1 && path[1] == L':' &&
+                         path[2] == L'\\' && std::iswalpha(path[0]);
+  // A name ending in ".{CLSID}" makes the folder a junction to that handler.
+  if (!belowRoot || path.back() == L'}') return {};
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  constexpr DWORD kCustomisable =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & kCustomisable))
+    return {};
+  host::ComPtr<IPersistFolder3> persist;
+  if (FAILED(CoCreateInstance(CLSID_ShellFSFolder, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&persist))) ||
+      !persist)
+    return {};
+  PERSIST_FOLDER_TARGET_INFO target{};
+  target.dwAttributes = DWORD(-1);
+  target.csidl = -1;
+  path.copy(target.szTargetParsingName, path.size());
+  host::ComPtr<IShellFolder> folder;
+  if (FAILED(persist->InitializeEx(nullptr, list, &target)) ||
+      FAILED(persist->QueryInterface(IID_PPV_ARGS(&folder))))
+    return {};
+  return folder;
+}
+
+}  // namespace
+
+HRESULT BindFolderIdList(PCItemIDList list, host::ComPtr<IShellFolder>& folder) {
+  folder.Reset();
+  if (!list) return E_INVALIDARG;
+  if (GetItemIdListDepth(list) == 0) {
+    folder = Desktop();
+    return S_OK;
+  }
+  folder = FileSystemFolderOf(list);
+  if (folder) return S_OK;
+  const HRESULT hr = Desktop()->BindToObject(list, nullptr, IID_PPV_ARGS(&folder));
+  if (SUCCEEDED(hr) && !folder) return E_FAIL;
+  return hr;
+}
 
 String GetFileSystemPathOf(IShellFolder* folder, PCItemIDList item) {
   if (!folder || !item) return {};

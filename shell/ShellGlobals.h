@@ -83,6 +83,12 @@ String GetPathFromSpecialFolder(TKivShellFolder folder);
 // File-system path of an absolute list; empty for nullptr, for objects without one and on failure.
 String GetPathFromPidl(PCItemIDList list);
 WideString GetPathFromPidlW(PCItemIDList list);
+// The shell folder of an absolute list, as the desktop binds it; nullptr and the failure when it
+// cannot be bound. A plain directory on a drive (neither read-only nor system, so no desktop.ini
+// can give it a handler of its own) is made a file-system folder directly: the desktop's binding
+// looks for that desktop.ini, which Wine finds missing only by reading the whole directory
+// (about 70 ms for 100,000 entries).
+HRESULT BindFolderIdList(PCItemIDList list, host::ComPtr<IShellFolder>& folder);
 // File-system path of `item` (relative to `folder`), as the folder names it for parsing; empty
 // when that is no drive or share path or may have been cut short. A fraction of the cost of
 // GetPathFromPidl, which binds every folder above the object.

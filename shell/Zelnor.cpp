@@ -133,8 +133,7 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
   host::ComPtr<IShellFolder> folder;
   if (GetItemIdListDepth(copy.get()) != 0 && !SameItemIdList(copy.get(), DesktopIdList())) {
     constexpr char kNoFolder[] = "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder";
-    host::CheckHr<EZelnorError>(
-        Desktop()->BindToObject(copy.get(), nullptr, IID_PPV_ARGS(&folder)), kNoFolder);
+    host::CheckHr<EZelnorError>(BindFolderIdList(copy.get(), folder), kNoFolder);
     if (!folder) throw EZelnorError(kNoFolder);
   } else {
     folder = Desktop();

@@ -414,3 +414,48 @@ TEST(ZelnorBinding, ShellOwnerWindowIsTheOwningControlsOnceLoadedAndNoneWithoutM
   alone.SetShowErrorMessages(true);
   EXPECT_EQ(alone.GetWinHandle(), host::Application().Handle());
 }
+
+// A plain directory is made a file-system folder directly, without the desktop's look for a
+// desktop.ini: it must answer as the desktop's binding does, and so must the folders that go
+// the desktop's way (read-only ones, which a desktop.ini may customise, and the desktop itself).
+TEST(ZelnorBinding, FoldersBoundDirectlyAnswerAsTheDesktopsBinding) {
+  TempDir dir;
+  dir.File("b.txt", "x");
+  dir.Folder("sub");
+  const String readOnly = dir.Folder("kept");
+  dir.File("kept\\inner.txt", "y");
+  SetFileAttributesW(host::ToWide(readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
+  const auto namesOf = [](IShellFolder* folder) {
+    std::set<String> names;
+    host::ComPtr<IEnumIDList> children;
+    if (FAILED(folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &children)) ||
+        !children)
+      return names;
+    PITEMID_CHILD child = nullptr;
+    while (children->Next(1, &child, nullptr) == S_OK) {
+      names.insert(GetFileSystemPathOf(folder, child));
+      CoTaskMemFree(child);
+    }
+    return names;
+  };
+  for (const String& path : {dir.Path(), readOnly}) {
+    SCOPED_TRACE(path);
+    UniquePidl list = GetIdListFromPath(nullptr, path);
+    ASSERT_TRUE(list);
+    host::ComPtr<IShellFolder> direct, desktops;
+    ASSERT_EQ(BindFolderIdList(list.get(), direct), S_OK);
+    ASSERT_TRUE(direct);
+    ASSERT_TRUE(SUCCEEDED(Desktop()->BindToObject(list.get(), nullptr, IID_PPV_ARGS(&desktops))));
+    const std::set<String> names = namesOf(direct.Get());
+    EXPECT_EQ(names, namesOf(desktops.Get()));
+    EXPECT_EQ(names.size(), path == readOnly ? 1u : 3u);
+  }
+  SetFileAttributesW(host::ToWide(readOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  host::ComPtr<IShellFolder> desktop;
+  EXPECT_EQ(BindFolderIdList(DesktopIdList(), desktop), S_OK);
+  EXPECT_EQ(desktop.Get(), Desktop());
+  host::ComPtr<IShellFolder> none;
+  EXPECT_TRUE(FAILED(BindFolderIdList(nullptr, none)));
+  EXPECT_FALSE(none);
+}
