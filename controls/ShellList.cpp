@@ -434,10 +434,10 @@ void TKivShellList::FillReady() {
     host::TListItems* items = Items();
     items->BeginBatch();
     // The control's count makes it redo its scroll bars: told a few times a second.
-    const auto end = host::ScopeExit([this, items] {
+    const auto end = host::ScopeExit([this, items, &last] {
       constexpr ULONGLONG kCountMs = 200;
       const ULONGLONG now = GetTickCount64();
-      const bool defer = now - fillCountShown_ < kCountMs;
+      const bool defer = !last && now - fillCountShown_ < kCountMs;
       if (!defer) fillCountShown_ = now;
       items->EndBatch(defer);
     });
@@ -464,8 +464,10 @@ void TKivShellList::FillReady() {
     }
     if (took && merge) MergeFilled(from);
   }
-  // With nothing taken, `last` tells whether the end was reported with no batch after it.
-  if (last) {
+  // With nothing taken, `last` tells whether the end was reported with no batch after it. The
+  // final order is made on a tick of its own: the last batch's count and the ordering of a big
+  // list are each a good part of a slice.
+  if (last && !took) {
     FinishFill();
   } else {
     fill_->ContinueLater();
