@@ -80,8 +80,7 @@ bool TKivShellList::SortsByFolder() const {
 }
 
 bool TKivShellList::SortsByNameKeys() const {
-  return SortsByFolder() && sortColumn_ == 0 && columnMap_[0] == 0 &&
-         !navigator_->Folder().empty();
+  return SortsByFolder() && sortColumn_ == 0 && columnMap_[0] == 0 && !navigator_->Folder().empty();
 }
 
 std::vector<std::string> TKivShellList::NameSortKeys() {
@@ -442,8 +441,11 @@ void TKivShellList::TimerChange(host::TObject*) {
     PendingChanges pending = std::exchange(pendingChanges_, {});
     timer_->SetInterval(kRefreshDelayMs);
     // A refill, navigation or refresh since the walk has made its findings void.
-    if (pending.stamp == refreshStamp_ && !Loading() && Enabled() && !refreshing_)
+    if (pending.stamp == refreshStamp_ && !Loading() && Enabled() && !refreshing_) {
       ApplyChanges(std::move(pending.fresh));
+      // Adding a burst takes most of a tick, and so does drawing it.
+      PaintLater();
+    }
     if (pending.reported) FileChange(this);
     return;
   }

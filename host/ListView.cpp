@@ -531,6 +531,7 @@ void TCustomListView::DestroyWnd() {
   // Selection and focus live in the window; they are put back on the new one.
   TakeSnapshot();
   deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
+  paintLater_ = false;
   TCustomNativeView::DestroyWnd();
 }
 
@@ -1087,6 +1088,11 @@ void TCustomListView::WndProc(TMessage& message) {
   }
   if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
     KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
+    if (std::exchange(paintLater_, false)) {
+      deferredFirst_ = deferredLast_ = -1;
+      InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
+      return;
+    }
     RedrawDeferred();
     return;
   }
@@ -1102,6 +1108,13 @@ bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool who
   deferredFirst_ = deferredFirst_ < 0 ? index : std::min(deferredFirst_, index);
   deferredLast_ = std::max(deferredLast_, index);
   return true;
+}
+
+void TCustomListView::PaintLater() {
+  if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
+  ValidateRect(Handle(), nullptr);
+  paintLater_ = true;
+  SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 void TCustomListView::RedrawDeferred() {

@@ -383,6 +383,9 @@ class TCustomListView : public TCustomNativeView {
   void DestroyWnd() override;
   void CNNotify(TMessage& message) override;
   void WndProc(TMessage& message) override;
+  // Drops the paint pending now and paints the whole list a timer tick later: after work that
+  // filled a good part of a tick, the window's timers and input come before the drawing.
+  void PaintLater();
 
   // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes
   // the program makes; for the user's, only where the control asks (Wine's owner-data list
@@ -480,6 +483,7 @@ class TCustomListView : public TCustomNativeView {
   bool painting_ = false;
   int64_t paintSpent_ = 0;  // performance-counter ticks this paint spent completing items
   int deferredFirst_ = -1, deferredLast_ = -1;  // rows drawn blank, to draw again
+  bool paintLater_ = false;                     // the whole list is drawn on the timer's tick
   std::wstring textBuffer_;                     // answer of the last text request
   std::wstring tipBuffer_;
 };

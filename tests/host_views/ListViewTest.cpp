@@ -20,6 +20,7 @@ namespace {
 class TProbeListView : public TCustomListView {
  public:
   using TCustomListView::TCustomListView;
+  using TCustomListView::PaintLater;
   std::set<int> imageAsked, captionAsked, subItemsAsked;
   int editCalls = 0;
   bool lastEditCancelled = false;
@@ -188,6 +189,23 @@ TEST_F(ListViewTest, SlowItemsAreCompletedOverSeveralPaintsAndAllEndUpDrawn) {
   it.cchTextMax = 64;
   SendMessageW(list->Handle(), LVM_GETITEMTEXTW, 11, LPARAM(&it));
   EXPECT_STREQ(text, L"Item 11");
+}
+
+// Work that filled a tick puts the drawing off to the next one: nothing is left to paint now,
+// and the whole list is drawn a tick later.
+TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
+  FillLazy(50);
+  Paint();
+  list->imageAsked.clear();
+  InvalidateRect(list->Handle(), nullptr, TRUE);
+  list->PaintLater();
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  UpdateWindow(list->Handle());
+  EXPECT_TRUE(list->imageAsked.empty());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
+  EXPECT_EQ(*list->imageAsked.begin(), 0);
+  EXPECT_GT(list->imageAsked.size(), 10u);
 }
 
 TEST_F(ListViewTest, CustomSortPassesFullWidthDataAndKeepsSelectionWithItems) {
