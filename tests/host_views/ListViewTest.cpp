@@ -79,7 +79,12 @@ struct ListViewTest : ::testing::Test {
     TBitmap bitmap(16, 16);
     images->Add(&bitmap, nullptr);
     images->Add(&bitmap, nullptr);
-    list = new TProbeListView(form.get());
+    Place(new TProbeListView(form.get()));
+  }
+  // Makes `view` the list of the test: on the form, in report view with two columns.
+  void Place(TProbeListView* view) {
+    delete list;
+    list = view;
     list->SetParent(form.get());
     list->SetBounds(0, 0, 440, 320);
     list->SetViewStyle(vsReport);
@@ -162,14 +167,7 @@ TEST_F(ListViewTest, SlowItemsAreCompletedOverSeveralPaintsAndAllEndUpDrawn) {
       TProbeListView::GetImageIndex(item);
     }
   };
-  delete list;
-  list = new TSlowListView(form.get());
-  list->SetParent(form.get());
-  list->SetBounds(0, 0, 440, 320);
-  list->SetViewStyle(vsReport);
-  list->SetSmallImages(images);
-  list->Columns()->Add()->SetCaption("Name");
-  list->Columns()->Add()->SetCaption("Size");
+  Place(new TSlowListView(form.get()));
   FillLazy(100);
   Paint();
   // The first rows were completed in the paint, the others left for later.
