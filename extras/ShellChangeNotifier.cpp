@@ -535,15 +535,22 @@ void TKivShellChangeNotifier::MessageHandler(host::TMessage& message) {
       return;
     case WM_DELIVERCHANGES:
     case WM_WATCHREPORTS:
-      // While the continuation timer runs, it takes everything in turn.
-      if (!timerScheduled_) Work();
+      // While the continuation timer runs, it takes everything in turn. A watch in a burst posts
+      // again as soon as it has read more: work that has only just ended goes on at the timer's
+      // tick, so the window's other timers get their turns between the slices.
+      if (!timerScheduled_ && message.Msg == WM_WATCHREPORTS && window_ &&
+          GetTickCount() - lastWorkEnd_ < USER_TIMER_MINIMUM) {
+        timerScheduled_ = SetTimer(window_.get(), kContinueTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+        workScheduled_ = workScheduled_ || timerScheduled_;
+      }
+      if (!timerScheduled_) WorkAndNote();
       message.Result = 0;
       return;
     case WM_TIMER:
       if (message.WParam != kContinueTimer) break;
       KillTimer(window_.get(), kContinueTimer);
       timerScheduled_ = false;
-      Work();
+      WorkAndNote();
       message.Result = 0;
       return;
     default:
@@ -580,6 +587,13 @@ void TKivShellChangeNotifier::DoOnChange(host::TObject* sender, TNotificationEve
   if (!OnChange || !window_) return;
   pending_.push_back({sender, event, path1, path2});
   if (!workScheduled_ && PostMessageW(window_.get(), WM_DELIVERCHANGES, 0, 0)) workScheduled_ = true;
+}
+
+void TKivShellChangeNotifier::WorkAndNote() {
+  // A handler may destroy the notifier.
+  const std::weak_ptr<int> alive = lifetime_;
+  Work();
+  if (!alive.expired()) lastWorkEnd_ = GetTickCount();
 }
 
 void TKivShellChangeNotifier::Work() {

@@ -172,6 +172,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   // Works off waiting watch reports and OnChange calls for one slice; what is left waits for the
   // continuation timer, which lets painting and input in first.
   void Work();
+  void WorkAndNote();  // Work, and when it ended
   // Each false when the notifier went away during a handler.
   bool DeliverPending(DWORD start);
   bool HandleWatchReports(DWORD start);
@@ -202,6 +203,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   std::deque<WatchedChange> watchBacklog_;
   bool workScheduled_ = false;   // a delivery message or the continuation timer is on its way
   bool timerScheduled_ = false;  // the continuation timer runs
+  DWORD lastWorkEnd_ = 0;        // when Work last returned, to let timers in between bursts
   std::unique_ptr<TKivDirectoryWatch> watch_;
   // Expires with the notifier, so a loop that calls handlers can tell that one destroyed it.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
