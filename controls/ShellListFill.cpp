@@ -108,10 +108,15 @@ void TKivShellListFill::Execute() {
   std::vector<std::string> keys;
   std::vector<Record> batch;
 
+  // The navigator binds the folder through this thread's own desktop, once.
+  TZelnor navigator;
+  navigator.SetShowErrorMessages(false);
+  navigator.Initialize();
   host::ComPtr<IShellFolder> folder;
   try {
-    BindFolderIdList(settings_.folder.get(), folder);
-    if (folder) Enumerate(folder.Get(), batch, ids, keys);
+    navigator.SetFolderIdList(settings_.folder.get());
+    folder = navigator.ShellFolder();
+    if (folder) Enumerate(navigator, batch, ids, keys);
   } catch (const std::exception&) {
     // A child the shell fails on ends the enumeration: what was found is shown, in the
     // list's own order.
@@ -126,16 +131,10 @@ void TKivShellListFill::Execute() {
   Hand(batch, true);
 }
 
-void TKivShellListFill::Enumerate(IShellFolder* folder, std::vector<Record>& batch,
+void TKivShellListFill::Enumerate(TZelnor& navigator, std::vector<Record>& batch,
                                   std::vector<UniquePidl>& ids, std::vector<std::string>& keys) {
   ULONGLONG handed = GetTickCount64();
   bool first = true;
-  TZelnor navigator;
-  navigator.SetShowErrorMessages(false);
-  navigator.Initialize();
-  navigator.SetFolderIdList(settings_.folder.get());
-  // Enumerate through this thread's own folder object.
-  navigator.SetShellfolder(folder);
   navigator.SetFilter(settings_.filter);
   navigator.SetFileSystemOnly(settings_.fileSystemOnly);
   uint32_t sequence = 0;

@@ -71,7 +71,7 @@ class TKivShellListFill : public host::TThread {
   void Execute() override;
 
  private:
-  void Enumerate(IShellFolder* folder, std::vector<Record>& batch, std::vector<UniquePidl>& ids,
+  void Enumerate(TZelnor& navigator, std::vector<Record>& batch, std::vector<UniquePidl>& ids,
                  std::vector<std::string>& keys);
   void Hand(std::vector<Record>& batch, bool last);
   std::vector<uint32_t> FinalOrder(IShellFolder* folder, std::vector<UniquePidl>& ids,
