@@ -75,12 +75,12 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   thumbnailImages_->SetMasked(false);
   // Every growth of an image list copies all its pictures: thumbnails come by the screenful.
   thumbnailImages_->SetAllocBy(64);
-  // Decoding pictures is processor work: many more decoders than processors only take the
-  // processor from the window that shows them. Two per processor keep each busy while the
-  // window takes the others' results.
+  // Decoding pictures is processor work: more decoders than processors only take the processor
+  // from the window that shows them, since their lower priority is not honoured everywhere
+  // (Wine ignores it).
   SYSTEM_INFO system{};
   GetSystemInfo(&system);
-  pool_->SetMaxRunningThreads(std::clamp(2 * int(system.dwNumberOfProcessors), 2,
+  pool_->SetMaxRunningThreads(std::clamp(int(system.dwNumberOfProcessors), 2,
                                          TThreadPool::DEFAULT_MAX_RUNNING_THREADS));
   backgroundImage_->OnChange = [this](host::TObject* sender) { BackgroundImageChange(sender); };
   navigator_->SetShowErrorMessages(false);
@@ -325,6 +325,9 @@ void TKivShellList::Refresh() {
     UpdateColumnBitmap();
     return;
   }
+  // The first paint of thumbnails starts a decoder for every picture shown: it comes on a tick
+  // of its own, after the filling.
+  if (thumbnails_ && ViewStyle() == host::vsIcon) PaintLater();
   Populated();
 }
 

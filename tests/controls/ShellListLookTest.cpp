@@ -146,6 +146,21 @@ TEST_F(ShellListLookTest, PlaceholdersAtOncePicturesWhenTheirRequestsEnd) {
   EXPECT_EQ(PixelOf(Thumbs(), IndexOf("note.txt"), 10, 10), window);
 }
 
+TEST_F(ShellListLookTest, AFilledThumbnailViewIsDrawnAndAsksForPicturesATickLater) {
+  MakePictures();
+  list->SetThumbnails(true);
+  list->SetPath(dir.Path());
+  // Nothing waits to be drawn, so nothing has asked for a picture yet.
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  for (int i = 0; i < list->Items()->Count(); ++i)
+    EXPECT_LT(list->Items()->Item(i)->ImageIndex(), 0);
+  EXPECT_EQ(list->ThreadPool()->Count(), 0);
+  // The next tick draws the list, and drawing asks for the pictures shown.
+  EXPECT_TRUE(PumpMessagesUntil([&] { return IndexOf("wide.jpg") >= 0; }));
+  EXPECT_TRUE(RequestsDone());
+}
+
 TEST_F(ShellListLookTest, RequestsOfAnEarlierFillingOrSizeAreDropped) {
   MakePictures();
   TempDir plain;
