@@ -323,6 +323,7 @@ void TKivShellList::Refresh() {
   }
   if (fill_) {
     UpdateColumnBitmap();
+    PaintLater();
     return;
   }
   // The first paint of thumbnails starts a decoder for every picture shown: it comes on a tick
@@ -474,6 +475,8 @@ void TKivShellList::FillReady() {
     FinishFill();
   } else {
     fill_->ContinueLater();
+    // A slice of items and a screen of them drawn would each take most of a tick.
+    if (took) PaintLater();
   }
 }
 
@@ -538,6 +541,9 @@ void TKivShellList::FinishFill() {
   filled_ = {};
   refreshing_ = false;
   Populated();
+  // After the header's sort mark: the ordering took most of a tick, and drawing the list and
+  // its header takes as much.
+  PaintLater();
   notifier_->SetEnabled(automaticRefresh_);
   if (!pendingSelection_.empty()) SelectByParsingName(std::exchange(pendingSelection_, {}));
 }

@@ -1090,7 +1090,8 @@ void TCustomListView::WndProc(TMessage& message) {
     KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
     if (std::exchange(paintLater_, false)) {
       deferredFirst_ = deferredLast_ = -1;
-      InvalidateRect(HandleIfAllocated(), nullptr, TRUE);
+      RedrawWindow(HandleIfAllocated(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       return;
     }
     RedrawDeferred();
@@ -1112,7 +1113,8 @@ bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool who
 
 void TCustomListView::PaintLater() {
   if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
-  ValidateRect(Handle(), nullptr);
+  // The header too: its drawing can cost as much as a screen of rows.
+  RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
   paintLater_ = true;
   SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
 }

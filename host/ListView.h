@@ -383,8 +383,9 @@ class TCustomListView : public TCustomNativeView {
   void DestroyWnd() override;
   void CNNotify(TMessage& message) override;
   void WndProc(TMessage& message) override;
-  // Drops the paint pending now and paints the whole list a timer tick later: after work that
-  // filled a good part of a tick, the window's timers and input come before the drawing.
+  // Drops the paint pending now and paints the whole list, header included, a timer tick later:
+  // after work that filled a good part of a tick, the window's timers and input come before
+  // the drawing.
   void PaintLater();
 
   // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes

@@ -196,9 +196,13 @@ TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
   Paint();
   list->imageAsked.clear();
   InvalidateRect(list->Handle(), nullptr, TRUE);
+  const HWND header = list->HeaderHandle();
+  ASSERT_NE(header, nullptr);
+  InvalidateRect(header, nullptr, TRUE);
   list->PaintLater();
   RECT pending{};
   EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  EXPECT_FALSE(GetUpdateRect(header, &pending, FALSE));
   UpdateWindow(list->Handle());
   EXPECT_TRUE(list->imageAsked.empty());
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
