@@ -232,8 +232,10 @@ bool TKivShellList::CustomDrawItem(TListItem* item, host::TCustomDrawState state
                                    host::TCustomDrawStage stage) {
   if (stage == host::cdPrePaint) {
     try {
-      // Its flags are known once it is completed, which drawing would do a moment later.
-      if (ItemData(item) && item->ImageIndex() < 0) CompleteItemDetails(item);
+      // Its flags are known once it is completed, which drawing would do a moment later, unless
+      // the paint has spent its time and draws the row blank, to draw it on a later tick.
+      if (ItemData(item) && item->ImageIndex() < 0 && !DrawnBlankInPaint(item))
+        CompleteItemDetails(item);
       if (TKivShellListItem* data = ItemData(item)) {
         if (showOptions_.Contains(soColorCompressed) && data->compressed)
           Canvas()->Font()->SetColor(host::TColor(kCompressedColor));

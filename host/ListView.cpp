@@ -12,6 +12,25 @@ namespace host {
 
 namespace {
 
+// What one paint may spend completing items before it leaves the rest for the next tick.
+constexpr int64_t kPaintBudgetMs = 10;
+constexpr UINT_PTR kRedrawDeferredTimer = 0x5A4C;
+
+int64_t Counter() {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+int64_t CounterPerMs() {
+  static const int64_t perMs = [] {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return std::max<int64_t>(frequency.QuadPart / 1000, 1);
+  }();
+  return perMs;
+}
+
 // Item states the control asks of us rather than keeping them itself.
 constexpr UINT kCallbackStates =
     LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
@@ -974,7 +993,17 @@ bool TCustomListView::CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawStat
                                        TCustomDrawStage stage, bool&, bool& found) {
   TListItem* item = ItemAt(int(draw.dwItemSpec));
   found = item != nullptr;
-  return item ? CustomDrawItem(item, state, stage) : true;
+  if (!item) return true;
+  // What an item's drawing works out counts against the paint's budget as its completion does.
+  const int64_t began = painting_ ? Counter() : 0;
+  const auto spend = ScopeExit([&] {
+    if (began) paintSpent_ += Counter() - began;
+  });
+  return CustomDrawItem(item, state, stage);
+}
+
+bool TCustomListView::DrawnBlankInPaint(TListItem* item) {
+  return item && item->index_ >= 0 && DeferredInPaint(*item, item->index_, true);
 }
 
 void TCustomListView::DoInfoTip(TListItem* item, String& infoTip) {
@@ -1052,29 +1081,6 @@ void TCustomListView::CNNotify(TMessage& message) {
       TCustomNativeView::CNNotify(message);
   }
 }
-
-namespace {
-
-// What one paint may spend completing items before it leaves the rest for the next tick.
-constexpr int64_t kPaintBudgetMs = 10;
-constexpr UINT_PTR kRedrawDeferredTimer = 0x5A4C;
-
-int64_t Counter() {
-  LARGE_INTEGER now{};
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
-}
-
-int64_t CounterPerMs() {
-  static const int64_t perMs = [] {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    return std::max<int64_t>(frequency.QuadPart / 1000, 1);
-  }();
-  return perMs;
-}
-
-}  // namespace
 
 void TCustomListView::WndProc(TMessage& message) {
   if (message.Msg == WM_PAINT) {

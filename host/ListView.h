@@ -387,6 +387,9 @@ class TCustomListView : public TCustomNativeView {
   // after work that filled a good part of a tick, the window's timers and input come before
   // the drawing.
   void PaintLater();
+  // Whether the paint under way draws the item blank, its budget for completing items spent; the
+  // item is drawn again on a later tick. Custom drawing that would complete it leaves it then.
+  bool DrawnBlankInPaint(TListItem* item);
 
   // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes
   // the program makes; for the user's, only where the control asks (Wine's owner-data list

@@ -19,8 +19,8 @@ namespace {
 // A list view that records what the control asks of it.
 class TProbeListView : public TCustomListView {
  public:
-  using TCustomListView::TCustomListView;
   using TCustomListView::PaintLater;
+  using TCustomListView::TCustomListView;
   std::set<int> imageAsked, captionAsked, subItemsAsked;
   int editCalls = 0;
   bool lastEditCancelled = false;
@@ -189,6 +189,46 @@ TEST_F(ListViewTest, SlowItemsAreCompletedOverSeveralPaintsAndAllEndUpDrawn) {
   EXPECT_STREQ(text, L"Item 11");
 }
 
+// A list that completes an item when it is drawn, whichever comes first: the control's request
+// for its image or its custom drawing (Wine asks the image first, Windows draws first).
+TEST_F(ListViewTest, CustomDrawingThatCompletesItemsKeepsToThePaintsBudget) {
+  class TDrawCompletingListView : public TProbeListView {
+   public:
+    using TProbeListView::TProbeListView;
+
+   protected:
+    void GetImageIndex(TListItem* item) override {
+      if (item->ImageIndex() < 0) Sleep(4);
+      TProbeListView::GetImageIndex(item);
+    }
+    bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) override {
+      return (target == dtItem && stage == cdPrePaint) ||
+             TProbeListView::IsCustomDrawn(target, stage);
+    }
+    bool CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage) override {
+      if (stage == cdPrePaint && item->ImageIndex() < 0 && !DrawnBlankInPaint(item)) {
+        Sleep(4);
+        item->SetImageIndex(item->Index() % 2);
+      }
+      return TProbeListView::CustomDrawItem(item, state, stage);
+    }
+  };
+  Place(new TDrawCompletingListView(form.get()));
+  FillLazy(100);
+  const auto completed = [&] {
+    int count = 0;
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      count += list->Items()->Item(i)->ImageIndex() >= 0 ? 1 : 0;
+    return count;
+  };
+  Paint();
+  // The first rows were completed in the paint; the rows drawn blank wait for later ticks.
+  EXPECT_GE(list->Items()->Item(0)->ImageIndex(), 0);
+  EXPECT_LT(completed(), 10);
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return completed() >= 12; }));
+  for (int i = 0; i < 12; ++i) EXPECT_GE(list->Items()->Item(i)->ImageIndex(), 0) << i;
+}
+
 // Work that filled a tick puts the drawing off to the next one: nothing is left to paint now,
 // and the whole list is drawn a tick later.
 TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
@@ -212,7 +252,8 @@ TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
 
 TEST_F(ListViewTest, CustomSortPassesFullWidthDataAndKeepsSelectionWithItems) {
   FillNamed({"c", "a", "d", "b"});
-  for (int i = 0; i < 4; ++i) list->Items()->Item(i)->SetData(reinterpret_cast<void*>(intptr_t(10 - i)));
+  for (int i = 0; i < 4; ++i)
+    list->Items()->Item(i)->SetData(reinterpret_cast<void*>(intptr_t(10 - i)));
   TListItem* d = list->Items()->Item(2);
   d->SetSelected(true);
   d->SetFocused(true);
@@ -264,7 +305,8 @@ TEST_F(ListViewTest, SortByKeysOrdersByKeyAndTheExactCompareRepairsWhatTheKeysGo
   auto number = [](TListItem* item) { return int(reinterpret_cast<intptr_t>(item->Data())); };
   auto keysOf = [&](auto key) {
     std::vector<std::string> keys;
-    for (int i = 0; i < list->Items()->Count(); ++i) keys.push_back(key(number(list->Items()->Item(i))));
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      keys.push_back(key(number(list->Items()->Item(i))));
     return keys;
   };
   TListItem* seven = list->Items()->Item(4);
@@ -298,9 +340,9 @@ TEST_F(ListViewTest, SortByKeysOrdersByKeyAndTheExactCompareRepairsWhatTheKeysGo
   EXPECT_EQ(list->Selected(), seven);
 
   // Keys that have it all backwards: the exact compare still decides.
-  EXPECT_NE(list->SortByKeys(keysOf([](int n) { return std::string(1, char('9' - n)); }), false,
-                             [&](TListItem* a, TListItem* b, LPARAM) { return number(a) - number(b); },
-                             0),
+  EXPECT_NE(list->SortByKeys(
+                keysOf([](int n) { return std::string(1, char('9' - n)); }), false,
+                [&](TListItem* a, TListItem* b, LPARAM) { return number(a) - number(b); }, 0),
             0);
   EXPECT_EQ(Numbers(*list), (std::vector<int>{0, 1, 3, 3, 5, 7, 8, 9}));
   EXPECT_EQ(list->Selected(), seven);
