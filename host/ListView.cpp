@@ -1119,7 +1119,12 @@ bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool who
 
 void TCustomListView::PaintLater() {
   if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
-  // The header too: its drawing can cost as much as a screen of rows.
+  // The header too: its drawing can cost as much as a screen of rows. With nothing waiting to
+  // be drawn, there is nothing to put off.
+  const HWND header = HeaderHandle();
+  if (!GetUpdateRect(Handle(), nullptr, FALSE) &&
+      !(header && GetUpdateRect(header, nullptr, FALSE)))
+    return;
   RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
   paintLater_ = true;
   SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);

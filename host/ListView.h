@@ -385,7 +385,7 @@ class TCustomListView : public TCustomNativeView {
   void WndProc(TMessage& message) override;
   // Drops the paint pending now and paints the whole list, header included, a timer tick later:
   // after work that filled a good part of a tick, the window's timers and input come before
-  // the drawing.
+  // the drawing. Nothing when nothing waits to be drawn.
   void PaintLater();
   // Whether the paint under way draws the item blank, its budget for completing items spent; the
   // item is drawn again on a later tick. Custom drawing that would complete it leaves it then.

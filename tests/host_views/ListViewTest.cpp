@@ -250,6 +250,20 @@ TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
   EXPECT_GT(list->imageAsked.size(), 10u);
 }
 
+TEST_F(ListViewTest, PaintLaterWithNothingToDrawDrawsNothingLater) {
+  FillLazy(50);
+  Paint();
+  list->imageAsked.clear();
+  list->PaintLater();
+  // A row changed after it was put off is drawn by its own paint alone.
+  RECT row = list->Items()->Item(3)->DisplayRect(drBounds);
+  InvalidateRect(list->Handle(), &row, TRUE);
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
+  testing_support::PumpMessagesUntil([] { return false; }, 100);
+  EXPECT_TRUE(list->imageAsked.count(3));
+  EXPECT_LT(list->imageAsked.size(), 4u);  // not the whole screen of rows
+}
+
 TEST_F(ListViewTest, CustomSortPassesFullWidthDataAndKeepsSelectionWithItems) {
   FillNamed({"c", "a", "d", "b"});
   for (int i = 0; i < 4; ++i)
