@@ -56,6 +56,18 @@ class TProbeListView : public TCustomListView {
   void BeginItemDrag(TListItem*, TMouseButton) override { ++dragBegins; }
 };
 
+// Items whose images take 4 ms each to work out.
+class TSlowListView : public TProbeListView {
+ public:
+  using TProbeListView::TProbeListView;
+
+ protected:
+  void GetImageIndex(TListItem* item) override {
+    if (item->ImageIndex() < 0) Sleep(4);
+    TProbeListView::GetImageIndex(item);
+  }
+};
+
 struct ListViewTest : ::testing::Test {
   // One form for the suite: a shown top-level window takes Wine seconds to destroy.
   static inline std::unique_ptr<TForm> form;
@@ -157,16 +169,6 @@ TEST_F(ListViewTest, LazyTextsAndImagesAreAskedOnlyForDrawnItems) {
 // Items slow to complete: a paint completes what fits its budget, draws the rest blank and
 // draws them on a later tick, so the window is not held for a whole screenful.
 TEST_F(ListViewTest, SlowItemsAreCompletedOverSeveralPaintsAndAllEndUpDrawn) {
-  class TSlowListView : public TProbeListView {
-   public:
-    using TProbeListView::TProbeListView;
-
-   protected:
-    void GetImageIndex(TListItem* item) override {
-      if (item->ImageIndex() < 0) Sleep(4);
-      TProbeListView::GetImageIndex(item);
-    }
-  };
   Place(new TSlowListView(form.get()));
   FillLazy(100);
   Paint();
@@ -192,25 +194,21 @@ TEST_F(ListViewTest, SlowItemsAreCompletedOverSeveralPaintsAndAllEndUpDrawn) {
 // A list that completes an item when it is drawn, whichever comes first: the control's request
 // for its image or its custom drawing (Wine asks the image first, Windows draws first).
 TEST_F(ListViewTest, CustomDrawingThatCompletesItemsKeepsToThePaintsBudget) {
-  class TDrawCompletingListView : public TProbeListView {
+  class TDrawCompletingListView : public TSlowListView {
    public:
-    using TProbeListView::TProbeListView;
+    using TSlowListView::TSlowListView;
 
    protected:
-    void GetImageIndex(TListItem* item) override {
-      if (item->ImageIndex() < 0) Sleep(4);
-      TProbeListView::GetImageIndex(item);
-    }
     bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) override {
       return (target == dtItem && stage == cdPrePaint) ||
-             TProbeListView::IsCustomDrawn(target, stage);
+             TSlowListView::IsCustomDrawn(target, stage);
     }
     bool CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage) override {
       if (stage == cdPrePaint && item->ImageIndex() < 0 && !DrawnBlankInPaint(item)) {
         Sleep(4);
         item->SetImageIndex(item->Index() % 2);
       }
-      return TProbeListView::CustomDrawItem(item, state, stage);
+      return TSlowListView::CustomDrawItem(item, state, stage);
     }
   };
   Place(new TDrawCompletingListView(form.get()));
