@@ -550,7 +550,7 @@ void TCustomListView::DestroyWnd() {
   // Selection and focus live in the window; they are put back on the new one.
   TakeSnapshot();
   deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
-  paintLater_ = false;
+  paintLater_ = TPaintLater::none;
   TCustomNativeView::DestroyWnd();
 }
 
@@ -1094,10 +1094,18 @@ void TCustomListView::WndProc(TMessage& message) {
   }
   if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
     KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
-    if (std::exchange(paintLater_, false)) {
+    const HWND header = HeaderHandle();
+    if (paintLater_ == TPaintLater::header && header) {
+      // The control draws its header inside its own paint, before the rows: drawn first alone,
+      // it is up to date then.
+      paintLater_ = TPaintLater::rows;
+      RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      return;
+    }
+    if (std::exchange(paintLater_, TPaintLater::none) != TPaintLater::none) {
       deferredFirst_ = deferredLast_ = -1;
-      RedrawWindow(HandleIfAllocated(), nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      RedrawWindow(HandleIfAllocated(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
       return;
     }
     RedrawDeferred();
@@ -1126,7 +1134,7 @@ void TCustomListView::PaintLater() {
       !(header && GetUpdateRect(header, nullptr, FALSE)))
     return;
   RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
-  paintLater_ = true;
+  paintLater_ = header && IsWindowVisible(header) ? TPaintLater::header : TPaintLater::rows;
   SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
 }
 

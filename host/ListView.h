@@ -383,9 +383,10 @@ class TCustomListView : public TCustomNativeView {
   void DestroyWnd() override;
   void CNNotify(TMessage& message) override;
   void WndProc(TMessage& message) override;
-  // Drops the paint pending now and paints the whole list, header included, a timer tick later:
-  // after work that filled a good part of a tick, the window's timers and input come before
-  // the drawing. Nothing when nothing waits to be drawn.
+  // Drops the paint pending now and paints the whole list later, the header on the next timer
+  // tick and the rows on the one after: after work that filled a good part of a tick, the
+  // window's timers and input come before the drawing, and the header's drawing (as costly as a
+  // screen of rows) does not share a tick with the rows'. Nothing when nothing waits to be drawn.
   void PaintLater();
   // Whether the paint under way draws the item blank, its budget for completing items spent; the
   // item is drawn again on a later tick. Custom drawing that would complete it leaves it then.
@@ -487,7 +488,9 @@ class TCustomListView : public TCustomNativeView {
   bool painting_ = false;
   int64_t paintSpent_ = 0;  // performance-counter ticks this paint spent completing items
   int deferredFirst_ = -1, deferredLast_ = -1;  // rows drawn blank, to draw again
-  bool paintLater_ = false;                     // the whole list is drawn on the timer's tick
+  // A paint put off: the header is drawn on the timer's next tick, the rows on the one after.
+  enum class TPaintLater { none, header, rows };
+  TPaintLater paintLater_ = TPaintLater::none;
   std::wstring textBuffer_;                     // answer of the last text request
   std::wstring tipBuffer_;
 };

@@ -7,6 +7,7 @@
 #include "Pump.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <memory>
@@ -26,8 +27,15 @@ class TProbeListView : public TCustomListView {
   bool lastEditCancelled = false;
   std::vector<std::pair<TListItem*, int>> changes;
   int dragBegins = 0;
+  bool inPaint = false;
 
  protected:
+  void WndProc(TMessage& message) override {
+    const bool paint = message.Msg == WM_PAINT;
+    if (paint) inPaint = true;
+    TCustomListView::WndProc(message);
+    if (paint) inPaint = false;
+  }
   void GetImageIndex(TListItem* item) override {
     imageAsked.insert(item->Index());
     if (item->ImageIndex() < 0) item->SetImageIndex(item->Index() % 2);
@@ -229,7 +237,28 @@ TEST_F(ListViewTest, CustomDrawingThatCompletesItemsKeepsToThePaintsBudget) {
 
 // Work that filled a tick puts the drawing off to the next one: nothing is left to paint now,
 // and the whole list is drawn a tick later.
-TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
+// Counts the header's paints, and the rows drawn before each.
+struct HeaderPaints {
+  static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                               DWORD_PTR self) {
+    if (msg == WM_PAINT) {
+      auto* paints = reinterpret_cast<HeaderPaints*>(self);
+      paints->rowsBefore.push_back(paints->list->imageAsked.size());
+      paints->insideListsPaint = paints->insideListsPaint || paints->list->inPaint;
+    }
+    return DefSubclassProc(window, msg, wp, lp);
+  }
+  explicit HeaderPaints(TProbeListView* l) : list(l), header(l->HeaderHandle()) {
+    SetWindowSubclass(header, Proc, 1, DWORD_PTR(this));
+  }
+  ~HeaderPaints() { RemoveWindowSubclass(header, Proc, 1); }
+  TProbeListView* list;
+  HWND header;
+  std::vector<size_t> rowsBefore;
+  bool insideListsPaint = false;
+};
+
+TEST_F(ListViewTest, PaintLaterDrawsTheHeaderAndThenTheRowsOnLaterTicks) {
   FillLazy(50);
   Paint();
   list->imageAsked.clear();
@@ -237,15 +266,22 @@ TEST_F(ListViewTest, PaintLaterDrawsTheWholeListOnALaterTick) {
   const HWND header = list->HeaderHandle();
   ASSERT_NE(header, nullptr);
   InvalidateRect(header, nullptr, TRUE);
+  HeaderPaints paints(list);
   list->PaintLater();
   RECT pending{};
   EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
   EXPECT_FALSE(GetUpdateRect(header, &pending, FALSE));
   UpdateWindow(list->Handle());
   EXPECT_TRUE(list->imageAsked.empty());
+  EXPECT_TRUE(paints.rowsBefore.empty());
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
   EXPECT_EQ(*list->imageAsked.begin(), 0);
   EXPECT_GT(list->imageAsked.size(), 10u);
+  // The header alone first; the rows' paint found it drawn.
+  testing_support::PumpMessagesUntil([] { return false; }, 100);
+  ASSERT_EQ(paints.rowsBefore.size(), 1u);
+  EXPECT_EQ(paints.rowsBefore[0], 0u);
+  EXPECT_FALSE(paints.insideListsPaint);
 }
 
 TEST_F(ListViewTest, PaintLaterWithNothingToDrawDrawsNothingLater) {
