@@ -118,6 +118,7 @@ TKivShellList::~TKivShellList() {
   paintRequests_.clear();
   pool_->TerminateThreads(true);
   StopFill();
+  StopWalk();
   if (shellLink_) SetShellLink(nullptr);
   SetBackgroundPopupMenu(nullptr);
   busy_ = true;
@@ -288,6 +289,7 @@ void TKivShellList::Loaded() {
 void TKivShellList::Refresh() {
   if (Loading() || !Enabled()) return;
   StopFill();
+  StopWalk();
   host::CursorGuard cursor;
   notifier_->SetEnabled(false);
   // A background fill keeps the list refreshing, and the notifier off, until its last batch.
@@ -342,11 +344,17 @@ void TKivShellList::Populated() {
 void TKivShellList::AddShellItem(bool details) {
   if (!showFolders_ && navigator_->IsFolder()) return;
   if (!IsShownObject(*navigator_, showOptions_)) return;
+  AddChild(TKivShellListFill::Child(*navigator_), details);
+}
+
+TListItem* TKivShellList::AddChild(TKivShellListFill::Record child, bool details) {
   auto data = std::make_unique<TKivShellListItem>();
-  data->idList = navigator_->GetItemIdList();
-  data->parsingName = navigator_->GetObjectName();
-  data->folder = IsSortedAsFolder(*navigator_);
-  AddItem(std::move(data), details);
+  data->idList = std::move(child.idList);
+  data->parsingName = std::move(child.parsingName);
+  data->folder = child.folder;
+  data->sequence = child.sequence;
+  data->sortKey = std::move(child.key);
+  return AddItem(std::move(data), details);
 }
 
 TListItem* TKivShellList::AddItem(std::unique_ptr<TKivShellListItem> data, bool details) {
@@ -391,13 +399,18 @@ void TKivShellList::Delete(TListItem* item) {
 
 // ---- Background filling
 
-void TKivShellList::StartFill() {
+TKivShellListFill::Settings TKivShellList::ShownChildren() const {
   TKivShellListFill::Settings settings;
   settings.folder = navigator_->GetFolderIdList();
   settings.filter = navigator_->GetFilter();
   settings.fileSystemOnly = navigator_->FileSystemOnly();
   settings.showOptions = showOptions_;
   settings.showFolders = showFolders_;
+  return settings;
+}
+
+void TKivShellList::StartFill() {
+  TKivShellListFill::Settings settings = ShownChildren();
   if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
   sortDirection_ = reverse_ ? -1 : 1;
   settings.column = sortColumn_;
@@ -450,14 +463,8 @@ void TKivShellList::FillReady() {
       took = true;
       for (auto& record : batch) {
         if (fillGeneration_ != generation) return;
-        auto data = std::make_unique<TKivShellListItem>();
-        data->idList = std::move(record.idList);
-        data->parsingName = std::move(record.parsingName);
-        data->folder = record.folder;
-        data->sequence = record.sequence;
-        data->sortKey = std::move(record.key);
         const uint32_t sequence = record.sequence;
-        TListItem* item = AddItem(std::move(data), details_);
+        TListItem* item = AddChild(std::move(record), details_);
         if (fillGeneration_ != generation) return;
         if (item) {
           if (filled_.size() <= sequence) filled_.resize(sequence + 1);

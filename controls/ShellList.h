@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "controls/ShellListFill.h"
 #include "host/Graphics.h"
 #include "host/ImageList.h"
 #include "host/ListView.h"
@@ -43,7 +44,6 @@ class TKivShellChangeNotifier;
 class TKivSelectionList;
 class TKivThumbnailThread;
 class TThreadPool;
-class TKivShellListFill;
 enum class TColumnVerdict;
 
 struct TKivShellListItem {
@@ -57,7 +57,7 @@ struct TKivShellListItem {
   bool cutToClipboard = false;  // cut by this list; reported when the object leaves the folder
   String parsingName;  // the name within the folder, for matching without display names
   uint32_t sequence = 0;  // place among the children a background fill handed over
-  std::string sortKey;    // the name's sort key while a background fill merges by it
+  std::string sortKey;    // the name's sort key from a worker, until the list is ordered by it
 };
 
 using TOnAddItem = std::function<void(host::TListItem* item, bool& canAdd)>;
@@ -258,8 +258,9 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void TimerChange(host::TObject* sender);
   // The two steps of an incremental refresh: the walk marks the items it finds and gathers the
   // objects that are new; applying adds those, drops the unmarked items and reads the states.
-  void WalkForChanges(std::vector<UniquePidl>& fresh);
-  void ApplyChanges(std::vector<UniquePidl> fresh);
+  // The timer's refresh walks on a worker (StartWalk), the others here.
+  void WalkForChanges(std::vector<TKivShellListFill::Record>& fresh);
+  void ApplyChanges(std::vector<TKivShellListFill::Record> fresh);
   // Forgets a walk waiting to be applied; the timer goes back to its delay.
   void DropPendingChanges();
 
@@ -301,14 +302,21 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   host::TListItem* FindItemByParsingName(const String& name, uint32_t seen);
   // Adds an item for `data` and lets OnAddItem refuse it; nullptr when it was refused.
   host::TListItem* AddItem(std::unique_ptr<TKivShellListItem> data, bool details);
+  host::TListItem* AddChild(TKivShellListFill::Record child, bool details);
   // Selects, focuses and shows the item of that parsing name; false when there is none.
   bool SelectByParsingName(const String& name);
+  // What a worker enumerates to find the children this list shows.
+  TKivShellListFill::Settings ShownChildren() const;
   // Background filling: start, take what the worker handed over, finish, stop.
   void StartFill();
   void FillReady();
   void MergeFilled(int from);
   void FinishFill();
   void StopFill();
+  // The timer's walk for changes on a worker: start, match what it found, stop.
+  void StartWalk();
+  void WalkReady();
+  void StopWalk();
   // Items the refresh has completed: arrows, events, the change notifier.
   void Populated();
   // The icon of the navigator's current child, shared by all plain files of one extension.
@@ -373,7 +381,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   static constexpr unsigned kRefreshDelayMs = 200;
   // A walk of the timer that found many new objects leaves adding them to the next tick.
   struct PendingChanges {
-    std::vector<UniquePidl> fresh;
+    std::vector<TKivShellListFill::Record> fresh;
     unsigned stamp = 0;
     bool pending = false;
     bool reported = false;  // a change report came meanwhile: walk again after applying
@@ -391,6 +399,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   bool backgroundFill_ = false;
   std::unique_ptr<TKivShellListFill> fill_;
   uint64_t fillGeneration_ = 0;  // changes whenever a fill starts or is stopped
+  std::unique_ptr<TKivShellListFill> walk_;  // the timer's walk for changes
+  bool walkReported_ = false;  // a change report came during the walk: walk again after it
   std::vector<host::TListItem*> filled_;  // by sequence: the items of the running fill
   bool fillMerges_ = false;  // batches are merged into the order as they come
   ULONGLONG fillCountShown_ = 0;  // when the fill last told the control its count

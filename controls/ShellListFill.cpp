@@ -54,6 +54,14 @@ bool TKivShellListFill::TakeBatch(std::vector<Record>& batch, bool& last) {
   return true;
 }
 
+TKivShellListFill::Record TKivShellListFill::Child(TZelnor& navigator) {
+  Record record;
+  record.idList = navigator.GetItemIdList();
+  record.parsingName = navigator.GetObjectName();
+  record.folder = IsSortedAsFolder(navigator);
+  return record;
+}
+
 void TKivShellListFill::ContinueLater() { SetTimer(window_, 1, USER_TIMER_MINIMUM, nullptr); }
 
 std::vector<uint32_t> TKivShellListFill::TakeOrder() {
@@ -83,7 +91,7 @@ void TKivShellListFill::Hand(std::vector<Record>& batch, bool last) {
 std::vector<uint32_t> TKivShellListFill::FinalOrder(IShellFolder* folder,
                                                     std::vector<UniquePidl>& ids,
                                                     std::vector<std::string>& keys) {
-  if (settings_.order == orNone || !folder || ids.empty()) return {};
+  if (settings_.order == orNone || settings_.order == orKeys || !folder || ids.empty()) return {};
   std::vector<uint32_t> order(ids.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
   const int direction = settings_.descending ? -1 : 1;
@@ -121,7 +129,9 @@ void TKivShellListFill::Execute() {
     // A child the shell fails on ends the enumeration: what was found is shown, in the
     // list's own order.
     ids.clear();
+    failed_ = true;
   }
+  if (!folder) failed_ = true;
   if (Stopping()) return;
   std::vector<uint32_t> order = FinalOrder(folder.Get(), ids, keys);
   {
@@ -137,23 +147,23 @@ void TKivShellListFill::Enumerate(TZelnor& navigator, std::vector<Record>& batch
   bool first = true;
   navigator.SetFilter(settings_.filter);
   navigator.SetFileSystemOnly(settings_.fileSystemOnly);
+  const bool keyed = settings_.order == orKeys || settings_.order == orNames;
+  const bool ordered = settings_.order == orNames || settings_.order == orFolder;
   uint32_t sequence = 0;
   while (!Stopping() && navigator.Next()) {
     if (!settings_.showFolders && navigator.IsFolder()) continue;
     if (!IsShownObject(navigator, settings_.showOptions)) continue;
-    Record record;
+    Record record = Child(navigator);
     record.sequence = sequence++;
-    record.idList = navigator.GetItemIdList();
-    record.parsingName = navigator.GetObjectName();
-    record.folder = IsSortedAsFolder(navigator);
-    if (settings_.order == orNames)
+    if (keyed)
       record.key = NameSortKey(host::ToWide(record.parsingName), record.folder, settings_.nameOrder);
-    if (settings_.order != orNone) {
+    if (ordered) {
       ids.push_back(navigator.GetItemIdList());
       keys.push_back(record.key);
     }
     if (first && batch.empty()) handed = GetTickCount64();
     batch.push_back(std::move(record));
+    if (settings_.wholeAtEnd) continue;
     if ((first && batch.size() >= kFirstBatch) || batch.size() >= kMaxBatch ||
         GetTickCount64() - handed >= kBatchMs) {
       Hand(batch, false);

@@ -1,7 +1,8 @@
 // Filling the shell list from a worker thread.
 //   TKivShellListFill   enumerates one folder on its own thread, with its own COM apartment,
 //                       navigator and folder object; hands the shown children to the main thread
-//                       in batches, and at the end the folder's order of all of them
+//                       in batches, and at the end the folder's order of all of them. The
+//                       list's incremental refresh walks the folder with it too, in one batch.
 //
 // The worker never touches the list: it posts to a hidden window of its own, and the main thread
 // takes what waits. Destroying the object stops the worker and drops what it had not handed over.
@@ -9,6 +10,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -33,9 +35,13 @@ class TKivShellListFill : public host::TThread {
     std::string key;        // its name's sort key when the fill orders by name
   };
 
-  // How the finished fill is ordered on the worker: by name keys checked with the folder's
-  // comparison, by the folder's comparison of `column`, or not at all (the list sorts).
-  enum TOrder { orNone, orNames, orFolder };
+  // The navigator's current child: its list, parsing name and place among folders.
+  static Record Child(TZelnor& navigator);
+
+  // How the finished fill is ordered on the worker: not at all (the list sorts), not at all but
+  // with each child's name key for the list to sort by, by name keys checked with the folder's
+  // comparison, or by the folder's comparison of `column`.
+  enum TOrder { orNone, orKeys, orNames, orFolder };
 
   struct Settings {
     UniquePidl folder;  // absolute
@@ -48,6 +54,7 @@ class TKivShellListFill : public host::TThread {
     int column = 0;        // the list's sort column
     int folderColumn = 0;  // the folder's number of that column
     bool descending = false;
+    bool wholeAtEnd = false;  // every child in one batch, handed over when the walk is done
   };
 
   // Starts the worker. `ready` runs on the main thread whenever batches or the end wait.
@@ -64,8 +71,11 @@ class TKivShellListFill : public host::TThread {
   bool TakeBatch(std::vector<Record>& batch, bool& last);
   // Calls the ready handler again shortly, from a timer, so that input and painting come first.
   void ContinueLater();
-  // The sequence numbers of all children in the folder's order (empty with orNone).
+  // The sequence numbers of all children in the folder's order (empty with orNone and orKeys).
   std::vector<uint32_t> TakeOrder();
+  // Whether the folder could not be bound or walked to its end: what was handed over is then
+  // not all of its children (once the last batch was taken).
+  bool Failed() const { return failed_; }
 
  protected:
   void Execute() override;
@@ -86,6 +96,7 @@ class TKivShellListFill : public host::TThread {
   std::vector<std::vector<Record>> batches_;
   std::vector<uint32_t> order_;
   bool complete_ = false;
+  std::atomic<bool> failed_{false};
   // The worker posts once; then the main thread comes back from a timer, because a stream of
   // posted messages would keep input, painting and timers out.
   bool posted_ = false;

@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 #include "controls/ShellListFill.h"
@@ -94,7 +96,10 @@ std::vector<std::string> TKivShellList::NameSortKeys() {
       keys.emplace_back();  // first; the check puts it first in reverse order too
       continue;
     }
-    keys.push_back(NameSortKey(host::ToWide(data->parsingName), data->folder, order));
+    // A worker may have made the key already.
+    keys.push_back(data->sortKey.empty()
+                       ? NameSortKey(host::ToWide(data->parsingName), data->folder, order)
+                       : data->sortKey);
   }
   return keys;
 }
@@ -357,6 +362,11 @@ void TKivShellList::Change(TListItem* item, int change) {
 // ---- Change reports
 
 void TKivShellList::FileChange(host::TObject*) {
+  if (walk_) {
+    // The walk under way may have passed this report's object: another follows it.
+    walkReported_ = true;
+    return;
+  }
   if (pendingChanges_.pending && timer_->Enabled()) {
     // The walk's new objects are added first; this report's walk follows.
     pendingChanges_.reported = true;
@@ -484,8 +494,9 @@ bool TKivShellList::SelectByParsingName(const String& name) {
 
 void TKivShellList::SmartRefresh() {
   if (Loading() || !Enabled() || refreshing_) return;
-  // A walk of the timer waiting to be applied is overtaken by this one.
+  // A walk of the timer, under way or waiting to be applied, is overtaken by this one.
   DropPendingChanges();
+  StopWalk();
   if (Items()->Count() > kSmartRefreshLimit) {
     // A full refill is cheaper here; the selected object is selected again.
     if (IsEditing()) return;
@@ -500,47 +511,128 @@ void TKivShellList::SmartRefresh() {
     }
     return;
   }
-  std::vector<UniquePidl> fresh;
+  if (refreshFromTimer_ && GetFolderIdList()) {
+    // Walking a big folder takes the window many ticks: a worker does it, and the window
+    // matches what it found.
+    StartWalk();
+    return;
+  }
+  std::vector<TKivShellListFill::Record> fresh;
   WalkForChanges(fresh);
-  if (refreshFromTimer_ && fresh.size() >= kApplyLaterCount) {
+  ApplyChanges(std::move(fresh));
+}
+
+namespace {
+
+// The list's items by parsing name, without case: the display names are not read for this.
+// A walk finds each item once; those it does not find are left unmarked.
+class TItemsByName {
+ public:
+  explicit TItemsByName(host::TListItems& items) {
+    byName_.reserve(size_t(items.Count()));
+    for (int i = 0; i < items.Count(); ++i) {
+      TListItem* item = items.Item(i);
+      TKivShellListItem* data = TKivShellList::ItemData(item);
+      if (!data || data->parentFolder) continue;
+      data->seen = 0;
+      byName_.emplace(Key(data->parsingName), item);
+    }
+  }
+  // The item of the child of that name, marked as found; nullptr for a new child.
+  TListItem* Find(const String& name) {
+    const auto found = byName_.find(Key(name));
+    if (found == byName_.end()) return nullptr;
+    TKivShellListItem* data = TKivShellList::ItemData(found->second);
+    if (data->seen != 0) return nullptr;
+    data->seen = 1;
+    return found->second;
+  }
+
+ private:
+  static std::wstring Key(const String& name) {
+    std::wstring key = host::ToWide(name);
+    CharLowerBuffW(key.data(), DWORD(key.size()));
+    return key;
+  }
+  std::unordered_map<std::wstring, TListItem*> byName_;
+};
+
+}  // namespace
+
+void TKivShellList::WalkForChanges(std::vector<TKivShellListFill::Record>& fresh) {
+  host::CursorGuard cursor;
+  TItemsByName items(*Items());
+  // New children are added after the walk: a refresh that finds nothing new and nothing gone
+  // leaves the control alone, whose layout costs more than the walk.
+  while (navigator_->Next()) {
+    if (!showFolders_ && navigator_->IsFolder()) continue;
+    if (!IsShownObject(*navigator_, showOptions_)) continue;
+    if (!items.Find(navigator_->GetObjectName()))
+      fresh.push_back(TKivShellListFill::Child(*navigator_));
+  }
+}
+
+void TKivShellList::StartWalk() {
+  TKivShellListFill::Settings settings = ShownChildren();
+  settings.wholeAtEnd = true;
+  // The worker makes the name keys that order the new items among the others.
+  if (SortsByNameKeys()) {
+    settings.order = TKivShellListFill::orKeys;
+    settings.nameOrder =
+        ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
+  }
+  walkReported_ = false;
+  walk_ = std::make_unique<TKivShellListFill>(std::move(settings), [this] { WalkReady(); });
+}
+
+void TKivShellList::StopWalk() {
+  walk_.reset();
+  walkReported_ = false;
+}
+
+void TKivShellList::WalkReady() {
+  if (!walk_) return;
+  std::vector<TKivShellListFill::Record> children, batch;
+  bool last = false;
+  while (walk_->TakeBatch(batch, last)) {
+    std::move(batch.begin(), batch.end(), std::back_inserter(children));
+    batch.clear();
+  }
+  if (!last) {
+    walk_->ContinueLater();
+    return;
+  }
+  const bool failed = walk_->Failed();
+  const bool reported = std::exchange(walkReported_, false);
+  walk_.reset();
+  // A folder that could not be walked to its end would look as if its objects had gone: the
+  // findings are dropped (a folder that vanished is reported itself).
+  if (failed || Loading() || !Enabled() || refreshing_) {
+    if (reported) FileChange(this);
+    return;
+  }
+  TItemsByName items(*Items());
+  std::vector<TKivShellListFill::Record> fresh;
+  for (TKivShellListFill::Record& child : children) {
+    if (TListItem* item = items.Find(child.parsingName)) {
+      ItemData(item)->sortKey = std::move(child.key);
+    } else {
+      fresh.push_back(std::move(child));
+    }
+  }
+  if (fresh.size() >= kApplyLaterCount) {
     // Many new objects (a burst of new files): the timer adds them on its next tick, so the
-    // window takes its input and timers between the walk and the adding instead of after both.
-    pendingChanges_ = {std::move(fresh), refreshStamp_, true, false};
+    // window takes its input and timers between the matching and the adding.
+    pendingChanges_ = {std::move(fresh), refreshStamp_, true, reported};
     timer_->SetInterval(USER_TIMER_MINIMUM);
     timer_->SetEnabled(true);
     return;
   }
   ApplyChanges(std::move(fresh));
+  if (reported) FileChange(this);
 }
 
-void TKivShellList::WalkForChanges(std::vector<UniquePidl>& fresh) {
-  host::CursorGuard cursor;
-  // Existing items by parsing name, lower case: the display names are not read for this.
-  std::unordered_map<std::wstring, TListItem*> byName;
-  for (int i = 0; i < Items()->Count(); ++i) {
-    TListItem* item = Items()->Item(i);
-    TKivShellListItem* data = ItemData(item);
-    if (!data || data->parentFolder) continue;
-    data->seen = 0;
-    std::wstring key = host::ToWide(data->parsingName);
-    CharLowerBuffW(key.data(), DWORD(key.size()));
-    byName.emplace(std::move(key), item);
-  }
-  // New children are added after the walk: a refresh that finds nothing new and nothing gone
-  // leaves the control alone, whose layout costs more than the walk.
-  while (navigator_->Next()) {
-    if (!IsShownObject(*navigator_, showOptions_)) continue;
-    std::wstring key = host::ToWide(navigator_->GetObjectName());
-    CharLowerBuffW(key.data(), DWORD(key.size()));
-    auto found = byName.find(key);
-    if (found != byName.end() && ItemData(found->second)->seen == 0)
-      ItemData(found->second)->seen = 1;
-    else
-      fresh.push_back(navigator_->GetItemIdList());
-  }
-}
-
-void TKivShellList::ApplyChanges(std::vector<UniquePidl> fresh) {
+void TKivShellList::ApplyChanges(std::vector<TKivShellListFill::Record> fresh) {
   host::CursorGuard cursor;
   const auto isGone = [](TListItem* item) {
     TKivShellListItem* data = ItemData(item);
@@ -556,10 +648,7 @@ void TKivShellList::ApplyChanges(std::vector<UniquePidl> fresh) {
     items->BeginBatch();
     const auto end = host::ScopeExit([items] { items->EndBatch(); });
     const int before = Items()->Count();
-    for (const UniquePidl& child : fresh) {
-      navigator_->SetItemIdList(child.get());
-      AddShellItem(details_);
-    }
+    for (TKivShellListFill::Record& child : fresh) AddChild(std::move(child), details_);
     const bool added = Items()->Count() != before;
     for (int i = 0; i < Items()->Count();) {
       TListItem* item = Items()->Item(i);
@@ -577,6 +666,9 @@ void TKivShellList::ApplyChanges(std::vector<UniquePidl> fresh) {
     // New objects were appended: put them in their place.
     if (added) Resort();
   }
+  // The walk's sort keys have served.
+  for (int i = 0; i < Items()->Count(); ++i)
+    if (TKivShellListItem* data = ItemData(Items()->Item(i))) data->sortKey = std::string();
   // States of items not drawn yet are read when they are.
   if (CheckedPaths()) {
     for (int i = 0; i < Items()->Count(); ++i) {

@@ -429,6 +429,36 @@ TEST_F(ShellListTest, ABurstOfNewFilesIsAddedATickAfterTheTimersWalkAndOnlyOnce)
   EXPECT_TRUE(PumpMessagesUntil([&] { return ItemNamed(*list, "after.txt") != nullptr; }));
 }
 
+TEST_F(ShellListTest, TheTimersWalkRunsOnAWorkerAndOrdersWhatItFoundAsARefillWould) {
+  for (int i = 1; i <= 20; ++i) {
+    dir.File("file" + host::IntToStr(i) + ".txt");
+    dir.Folder("dir" + host::IntToStr(i));
+  }
+  list->SetAutomaticRefresh(false);
+  list->SetPath(dir.Path());
+  ASSERT_EQ(list->Items()->Count(), 40);
+  // New names of every kind among the old ones, and some of the old ones gone.
+  for (int i = 21; i <= 40; ++i) {
+    const String n = host::IntToStr(i);
+    dir.File((i % 2 ? "File" : "file") + n + (i % 3 ? ".TXT" : ".txt"));
+    dir.File((i % 2 ? "\u00c9clair" : "eclair") + n + ".txt");
+    dir.File("_under " + n);
+    dir.Folder((i % 2 ? "Dir" : "dir") + n);
+  }
+  dir.File("\u00e5ngstr\u00f6m.txt");
+  for (int i = 1; i <= 5; ++i)
+    DeleteFileW((dir.PathW() + L"\\file" + std::to_wstring(i) + L".txt").c_str());
+  list->TimerChange(nullptr);
+  EXPECT_EQ(list->Items()->Count(), 40) << "the walk is the worker's";
+  ASSERT_TRUE(PumpMessagesUntil([&] { return list->Items()->Count() == 40 - 5 + 81; }));
+  for (int i = 0; i < list->Items()->Count(); ++i)
+    EXPECT_TRUE(TKivShellList::ItemData(list->Items()->Item(i))->sortKey.empty());
+  const std::vector<String> walked = Names(*list);
+  EXPECT_EQ(ItemNamed(*list, "file1.txt"), nullptr);
+  list->Refresh();
+  EXPECT_EQ(walked, Names(*list));
+}
+
 TEST_F(ShellListTest, VanishedFolderShowsMyComputer) {
   TempDir outer;
   const String inner = outer.Folder("inner");
