@@ -551,6 +551,7 @@ void TCustomListView::DestroyWnd() {
   TakeSnapshot();
   deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
   paintLater_ = TPaintLater::none;
+  scrolledToDraw_.reset();
   TCustomNativeView::DestroyWnd();
 }
 
@@ -1082,7 +1083,41 @@ void TCustomListView::CNNotify(TMessage& message) {
   }
 }
 
+namespace {
+
+bool IsScrollMessage(UINT msg) {
+  return msg == LVM_SCROLL || msg == WM_VSCROLL || msg == WM_HSCROLL || msg == WM_MOUSEWHEEL ||
+         msg == WM_MOUSEHWHEEL;
+}
+
+}  // namespace
+
 void TCustomListView::WndProc(TMessage& message) {
+  if (IsScrollMessage(message.Msg)) {
+    // What a scroll left to draw is pending again, so that this scroll moves it along.
+    if (scrolledToDraw_) {
+      InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
+      scrolledToDraw_.reset();
+    }
+    ScopedValue scrolling{scrolling_, true};
+    TCustomNativeView::WndProc(message);
+    return;
+  }
+  if (message.Msg == WM_PAINT && scrolling_ && message.WParam == 0) {
+    // The control draws what a scroll uncovered inside the scroll, whose moving of the window's
+    // contents costs a good part of a tick already: the drawing waits for the next tick.
+    UniqueGdiObject pending{CreateRectRgn(0, 0, 0, 0)};
+    const HRGN region = HRGN(pending.get());
+    if (GetUpdateRgn(HandleIfAllocated(), region, FALSE) > NULLREGION) {
+      ValidateRgn(HandleIfAllocated(), region);
+      if (scrolledToDraw_)
+        CombineRgn(region, region, HRGN(scrolledToDraw_.get()), RGN_OR);
+      scrolledToDraw_ = std::move(pending);
+      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+    }
+    message.Result = 0;
+    return;
+  }
   if (message.Msg == WM_PAINT) {
     ScopedValue painting{painting_, true};
     ScopedValue spent{paintSpent_, int64_t(0)};
@@ -1094,6 +1129,10 @@ void TCustomListView::WndProc(TMessage& message) {
   }
   if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
     KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
+    if (scrolledToDraw_) {
+      InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
+      scrolledToDraw_.reset();
+    }
     const HWND header = HeaderHandle();
     if (paintLater_ == TPaintLater::header && header) {
       // The control draws its header inside its own paint, before the rows: drawn first alone,
@@ -1105,7 +1144,8 @@ void TCustomListView::WndProc(TMessage& message) {
     }
     if (std::exchange(paintLater_, TPaintLater::none) != TPaintLater::none) {
       deferredFirst_ = deferredLast_ = -1;
-      RedrawWindow(HandleIfAllocated(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+      RedrawWindow(HandleIfAllocated(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
       return;
     }
     RedrawDeferred();

@@ -491,6 +491,8 @@ class TCustomListView : public TCustomNativeView {
   // A paint put off: the header is drawn on the timer's next tick, the rows on the one after.
   enum class TPaintLater { none, header, rows };
   TPaintLater paintLater_ = TPaintLater::none;
+  bool scrolling_ = false;
+  UniqueGdiObject scrolledToDraw_;  // the region a scroll uncovered, drawn on the next tick
   std::wstring textBuffer_;                     // answer of the last text request
   std::wstring tipBuffer_;
 };

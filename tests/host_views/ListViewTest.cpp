@@ -284,6 +284,31 @@ TEST_F(ListViewTest, PaintLaterDrawsTheHeaderAndThenTheRowsOnLaterTicks) {
   EXPECT_FALSE(paints.insideListsPaint);
 }
 
+TEST_F(ListViewTest, WhatAScrollUncoversIsDrawnOnTheNextTick) {
+  FillLazy(500);
+  Paint();
+  list->imageAsked.clear();
+  RECT client{};
+  GetClientRect(list->Handle(), &client);
+  SendMessageW(list->Handle(), LVM_SCROLL, 0, client.bottom / 2);
+  EXPECT_TRUE(list->imageAsked.empty()) << "drawn inside the scroll";
+  const int top = int(SendMessageW(list->Handle(), LVM_GETTOPINDEX, 0, 0));
+  ASSERT_GT(top, 0);
+  // A second scroll before the drawing takes what the first left along with it.
+  SendMessageW(list->Handle(), LVM_SCROLL, 0, client.bottom / 2);
+  const int second = int(SendMessageW(list->Handle(), LVM_GETTOPINDEX, 0, 0));
+  ASSERT_GT(second, top);
+  EXPECT_TRUE(list->imageAsked.empty());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
+  testing_support::PumpMessagesUntil([] { return false; }, 100);
+  // Every row on the screen, and only those: the half uncovered by each scroll.
+  const int perPage = int(SendMessageW(list->Handle(), LVM_GETCOUNTPERPAGE, 0, 0));
+  for (int i = second; i < second + perPage; ++i) EXPECT_TRUE(list->imageAsked.count(i)) << i;
+  EXPECT_GE(*list->imageAsked.begin(), second);
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+}
+
 TEST_F(ListViewTest, PaintLaterWithNothingToDrawDrawsNothingLater) {
   FillLazy(50);
   Paint();
