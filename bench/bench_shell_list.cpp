@@ -147,8 +147,10 @@ void MeasureLettingGo(TForm* form, const std::wstring& big, const std::wstring& 
              rawFill.Median() + rawRelease.Median());
   PrintRatio("letting go of the old items in a refresh of 100k / raw release [goal ours<=100 ms]",
              teardown.Median(), rawRelease.Median());
-  PrintRatio("navigate away from 100k / (raw release + raw enumeration of the new folder) "
-             "[goal ours<=100 ms]",
+  // Until the loop is idle again: the new folder's drawing, put off to later ticks, counts too.
+  // The goal is the stall's, below.
+  PrintRatio("navigate away from 100k, drawing included / (raw release + raw enumeration of the "
+             "new folder)",
              away.Median(), rawRelease.Median() + rawSmall.Median());
   PrintRatio("destroy with 100k / raw release [goal ours<=100 ms]", destroy.Median(),
              rawRelease.Median());

@@ -303,6 +303,7 @@ void TKivShellList::Refresh() {
   // An edit must not end on whatever item takes its index.
   if (editingItem_ && IsEditing()) editingItem_->CancelEdit();
   editingItem_ = nullptr;
+  const int released = Items()->Count();
   {
     host::UpdateGuard update(*Items());
     Items()->Clear();
@@ -328,9 +329,11 @@ void TKivShellList::Refresh() {
     PaintLater();
     return;
   }
-  // The first paint of thumbnails starts a decoder for every picture shown: it comes on a tick
-  // of its own, after the filling.
-  if (thumbnails_ && ViewStyle() == host::vsIcon) PaintLater();
+  // The first paint of thumbnails starts a decoder for every picture shown, and letting go of a
+  // big list takes the control a good part of a tick (its scroll bar goes): the drawing comes
+  // on a tick of its own, after the filling.
+  constexpr int kBigRelease = 1000;
+  if ((thumbnails_ && ViewStyle() == host::vsIcon) || released >= kBigRelease) PaintLater();
   Populated();
 }
 

@@ -380,6 +380,28 @@ TEST_F(ShellListTest, AboveThreeHundredItemsARefillKeepsTheSelection) {
   list->SetParent(nullptr);
 }
 
+TEST_F(ShellListTest, NavigatingAwayFromABigListDrawsTheNewFolderOnALaterTick) {
+  TempDir big;
+  for (int i = 0; i < 1000; ++i) big.File("f" + host::IntToStr(10000 + i) + ".txt");
+  dir.File("small.txt");
+  host::TForm form;
+  form.SetBounds(20, 20, 500, 300);
+  list->SetParent(&form);
+  list->SetBounds(0, 0, 480, 260);
+  form.Show();
+  list->SetPath(big.Path());
+  ASSERT_EQ(list->Items()->Count(), 1000);
+  UpdateWindow(list->Handle());
+  list->SetPath(dir.Path());
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE)) << "drawn with the navigation";
+  TListItem* small = ItemNamed(*list, "small.txt");
+  ASSERT_NE(small, nullptr);
+  EXPECT_LT(small->ImageIndex(), 0);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return small->ImageIndex() >= 0; }));
+  list->SetParent(nullptr);
+}
+
 TEST_F(ShellListTest, ABurstOfNewFilesIsAddedATickAfterTheTimersWalkAndOnlyOnce) {
   list->SetAutomaticRefresh(false);
   list->SetPath(dir.Path());
