@@ -385,6 +385,7 @@ void TKivShellList::Edit(const LVITEMW& record) {
   if (!after) return;
   data->idList = std::move(after);
   data->parsingName = navigator_->GetObjectName();
+  data->sortKey.clear();  // made from the old name
   // Only a new name is a rename: the shell may have refused it, or it may be the old one.
   const String newPath = GetFullPath(item);
   if (newPath == oldPath) return;

@@ -35,7 +35,8 @@ class TKivShellListFill : public host::TThread {
     std::string key;        // its name's sort key when the fill orders by name
   };
 
-  // The navigator's current child: its list, parsing name and place among folders.
+  // The navigator's current child: its item identifier list, parsing name and place among the
+  // folders.
   static Record Child(TZelnor& navigator);
 
   // How the finished fill is ordered on the worker: not at all (the list sorts), not at all but
