@@ -1095,10 +1095,7 @@ bool IsScrollMessage(UINT msg) {
 void TCustomListView::WndProc(TMessage& message) {
   if (IsScrollMessage(message.Msg)) {
     // What a scroll left to draw is pending again, so that this scroll moves it along.
-    if (scrolledToDraw_) {
-      InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
-      scrolledToDraw_.reset();
-    }
+    InvalidateScrolledRegion();
     ScopedValue scrolling{scrolling_, true};
     TCustomNativeView::WndProc(message);
     return;
@@ -1129,10 +1126,7 @@ void TCustomListView::WndProc(TMessage& message) {
   }
   if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
     KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
-    if (scrolledToDraw_) {
-      InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
-      scrolledToDraw_.reset();
-    }
+    InvalidateScrolledRegion();
     const HWND header = HeaderHandle();
     if (paintLater_ == TPaintLater::header && header) {
       // The control draws its header inside its own paint, before the rows: drawn first alone,
@@ -1152,6 +1146,12 @@ void TCustomListView::WndProc(TMessage& message) {
     return;
   }
   TCustomNativeView::WndProc(message);
+}
+
+void TCustomListView::InvalidateScrolledRegion() {
+  if (!scrolledToDraw_) return;
+  InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
+  scrolledToDraw_.reset();
 }
 
 bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool wholeItem) {

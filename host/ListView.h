@@ -452,6 +452,8 @@ class TCustomListView : public TCustomNativeView {
   // Whether the row `index` is drawn blank in this paint, its completion spent beyond the budget.
   bool DeferredInPaint(const TListItem& item, int index, bool wholeItem);
   void RedrawDeferred();
+  // Makes the region a scroll left undrawn pending again.
+  void InvalidateScrolledRegion();
   void ItemsChanged(bool appendOnly);  // count or order changed outside update brackets
   void SetItemState(TListItem* item, UINT mask, UINT state);
   void TakeSnapshot();
