@@ -14,6 +14,8 @@ namespace {
 
 // What one paint may spend completing items before it leaves the rest for the next tick.
 constexpr int64_t kPaintBudgetMs = 10;
+// What the tick after a scroll may spend completing the items it uncovered, before their paint.
+constexpr int64_t kScrolledBudgetMs = 15;
 constexpr UINT_PTR kRedrawDeferredTimer = 0x5A4C;
 
 int64_t Counter() {
@@ -440,10 +442,7 @@ void TListItems::EndUpdate() {
   owner_->layoutDirty_ = false;
   if (owner_->countDirty_) owner_->SyncCount(true);
   owner_->RestoreSnapshot();
-  if (owner_->HandleAllocated()) {
-    owner_->Send(WM_SETREDRAW, TRUE);
-    InvalidateRect(owner_->HandleIfAllocated(), nullptr, TRUE);
-  }
+  if (owner_->HandleAllocated()) owner_->DrawAgain(std::exchange(owner_->drawLater_, false));
 }
 
 void TListItems::EndBatch(bool deferCount) {
@@ -551,7 +550,9 @@ void TCustomListView::DestroyWnd() {
   TakeSnapshot();
   deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
   paintLater_ = TPaintLater::none;
+  drawLater_ = false;
   scrolledToDraw_.reset();
+  scrolledCompleted_ = false;
   TCustomNativeView::DestroyWnd();
 }
 
@@ -1126,6 +1127,33 @@ void TCustomListView::WndProc(TMessage& message) {
   }
   if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
     KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
+    if (paintLater_ == TPaintLater::drawing) {
+      // Turning drawing back on lays out the scroll bars and draws them, a good part of a tick
+      // under Wine: the header and the rows follow on ticks of their own.
+      Send(WM_SETREDRAW, TRUE);
+      DropPendingPaint();
+      paintLater_ = TPaintLater::layout;
+      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      return;
+    }
+    if (paintLater_ == TPaintLater::layout) {
+      // The control works out its items' layout and scroll bars in its first paint after
+      // drawing came back on, before any item: a paint of one corner pixel does that alone.
+      RECT client{};
+      GetClientRect(HandleIfAllocated(), &client);
+      const RECT corner{client.right - 1, client.bottom - 1, client.right, client.bottom};
+      InvalidateRect(HandleIfAllocated(), &corner, FALSE);
+      UpdateWindow(HandleIfAllocated());
+      DropPendingPaint();
+      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      return;
+    }
+    if (scrolledToDraw_ && !scrolledCompleted_ && CompleteScrolledItems()) {
+      // What the scroll uncovered is worked out on this tick and maybe the next; it is drawn
+      // on the one after.
+      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      return;
+    }
     InvalidateScrolledRegion();
     const HWND header = HeaderHandle();
     if (paintLater_ == TPaintLater::header && header) {
@@ -1149,9 +1177,73 @@ void TCustomListView::WndProc(TMessage& message) {
 }
 
 void TCustomListView::InvalidateScrolledRegion() {
+  scrolledCompleted_ = false;
+  scrolledNext_ = 0;
   if (!scrolledToDraw_) return;
   InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
   scrolledToDraw_.reset();
+}
+
+std::pair<int, int> TCustomListView::ItemsMeeting(const RECT& box) const {
+  const int count = items_->Count();
+  const HWND wnd = HandleIfAllocated();
+  if (!wnd || count == 0 || IsRectEmpty(&box)) return {0, -1};
+  if (viewStyle_ == vsReport || viewStyle_ == vsList) {
+    const int top = int(Send(LVM_GETTOPINDEX));
+    const int perPage = int(Send(LVM_GETCOUNTPERPAGE));
+    return {std::clamp(top, 0, count - 1), std::clamp(top + perPage + 1, 0, count - 1)};
+  }
+  // Icon views lay the items out in their order, row by row from the top or column by column
+  // from the left: the first item whose cell reaches into the box is found by halving.
+  const bool byRows = iconOptions_->Arrangement() != iaLeft;
+  const DWORD spacing = DWORD(Send(LVM_GETITEMSPACING, viewStyle_ == vsSmallIcon));
+  const int extent = byRows ? HIWORD(spacing) : LOWORD(spacing);
+  const auto start = [&](int index) {
+    POINT at{};
+    Send(LVM_GETITEMPOSITION, WPARAM(index), LPARAM(&at));
+    return byRows ? at.y : at.x;
+  };
+  const int from = byRows ? box.top : box.left, to = byRows ? box.bottom : box.right;
+  int low = 0, high = count;
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (start(middle) + extent <= from) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  int last = low - 1;
+  while (last + 1 < count && start(last + 1) < to) ++last;
+  return {low, last};
+}
+
+bool TCustomListView::CompleteScrolledItems() {
+  const HRGN region = HRGN(scrolledToDraw_.get());
+  RECT box{};
+  scrolledCompleted_ = true;
+  if (GetRgnBox(region, &box) == NULLREGION) return false;
+  const auto [first, last] = ItemsMeeting(box);
+  const int64_t began = Counter(), budget = kScrolledBudgetMs * CounterPerMs();
+  bool worked = false;
+  int i = std::max(first, scrolledNext_);
+  for (; i <= last && Counter() - began < budget; ++i) {
+    TListItem* item = ItemAt(i);
+    if (!item || (item->pending_ == 0 && item->imageIndex_ >= 0)) continue;
+    RECT bounds{};
+    bounds.left = LVIR_ICON;
+    if (!Send(LVM_GETITEMRECT, WPARAM(i), LPARAM(&bounds)) || !RectInRegion(region, &bounds))
+      continue;
+    // As the control's requests in the paint would: the answers are no change to report.
+    worked = true;
+    if (item->pending_ & ltCaption) FetchText(item, ltCaption);
+    if (item->index_ < 0) continue;
+    ScopedValue requesting{requesting_, item};
+    GetImageIndex(item);
+  }
+  scrolledNext_ = i;
+  scrolledCompleted_ = i > last;
+  return worked;
 }
 
 bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool wholeItem) {
@@ -1167,15 +1259,38 @@ bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool who
 
 void TCustomListView::PaintLater() {
   if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
+  if (items_->updateCount_ > 0) {
+    drawLater_ = true;  // the end of the update turns drawing on a tick later
+    return;
+  }
+  if (paintLater_ == TPaintLater::drawing) return;  // everything is drawn after that anyway
   // The header too: its drawing can cost as much as a screen of rows. With nothing waiting to
   // be drawn, there is nothing to put off.
   const HWND header = HeaderHandle();
   if (!GetUpdateRect(Handle(), nullptr, FALSE) &&
       !(header && GetUpdateRect(header, nullptr, FALSE)))
     return;
-  RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
-  paintLater_ = header && IsWindowVisible(header) ? TPaintLater::header : TPaintLater::rows;
+  DropPendingPaint();
   SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void TCustomListView::DropPendingPaint() {
+  RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
+  const HWND header = HeaderHandle();
+  paintLater_ = header && IsWindowVisible(header) ? TPaintLater::header : TPaintLater::rows;
+}
+
+void TCustomListView::DrawAgain(bool later) {
+  if (later && IsWindowVisible(Handle())) {
+    // Nothing is drawn before drawing is on: what the update left pending is dropped.
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
+    paintLater_ = TPaintLater::drawing;
+    SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+    return;
+  }
+  if (paintLater_ == TPaintLater::drawing) paintLater_ = TPaintLater::none;
+  Send(WM_SETREDRAW, TRUE);
+  InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TCustomListView::RedrawDeferred() {

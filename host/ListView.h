@@ -387,6 +387,8 @@ class TCustomListView : public TCustomNativeView {
   // tick and the rows on the one after: after work that filled a good part of a tick, the
   // window's timers and input come before the drawing, and the header's drawing (as costly as a
   // screen of rows) does not share a tick with the rows'. Nothing when nothing waits to be drawn.
+  // Asked for inside an update of the items, the update's end turns drawing back on a tick later,
+  // and the header and the rows follow on the ticks after.
   void PaintLater();
   // Whether the paint under way draws the item blank, its budget for completing items spent; the
   // item is drawn again on a later tick. Custom drawing that would complete it leaves it then.
@@ -454,6 +456,16 @@ class TCustomListView : public TCustomNativeView {
   void RedrawDeferred();
   // Makes the region a scroll left undrawn pending again.
   void InvalidateScrolledRegion();
+  // Validates what waits to be drawn, to draw the header and then the rows on later ticks.
+  void DropPendingPaint();
+  // At the end of an update: drawing on again and everything drawn anew, now or a tick later.
+  void DrawAgain(bool later);
+  // The first and last index of the items that may meet `box` (client coordinates); the
+  // last is below the first when there are none.
+  std::pair<int, int> ItemsMeeting(const RECT& box) const;
+  // Completes the items that meet the region a scroll uncovered, as the control's requests
+  // would, from where the last call stopped and within a budget; whether it completed any.
+  bool CompleteScrolledItems();
   void ItemsChanged(bool appendOnly);  // count or order changed outside update brackets
   void SetItemState(TListItem* item, UINT mask, UINT state);
   void TakeSnapshot();
@@ -490,11 +502,15 @@ class TCustomListView : public TCustomNativeView {
   bool painting_ = false;
   int64_t paintSpent_ = 0;  // performance-counter ticks this paint spent completing items
   int deferredFirst_ = -1, deferredLast_ = -1;  // rows drawn blank, to draw again
-  // A paint put off: the header is drawn on the timer's next tick, the rows on the one after.
-  enum class TPaintLater { none, header, rows };
+  // A paint put off: the header is drawn on the timer's next tick, the rows on the one after;
+  // after an update, drawing is turned on and the layout worked out on two ticks before.
+  enum class TPaintLater { none, drawing, layout, header, rows };
   TPaintLater paintLater_ = TPaintLater::none;
+  bool drawLater_ = false;  // the update under way ends with a put-off paint
   bool scrolling_ = false;
   UniqueGdiObject scrolledToDraw_;  // the region a scroll uncovered, drawn on the next tick
+  bool scrolledCompleted_ = false;  // ... whose items were completed on ticks of their own
+  int scrolledNext_ = 0;            // ... up to this index
   std::wstring textBuffer_;                     // answer of the last text request
   std::wstring tipBuffer_;
 };

@@ -22,7 +22,7 @@ class TProbeListView : public TCustomListView {
  public:
   using TCustomListView::PaintLater;
   using TCustomListView::TCustomListView;
-  std::set<int> imageAsked, captionAsked, subItemsAsked;
+  std::set<int> imageAsked, captionAsked, subItemsAsked, askedOutsidePaint;
   int editCalls = 0;
   bool lastEditCancelled = false;
   std::vector<std::pair<TListItem*, int>> changes;
@@ -38,6 +38,7 @@ class TProbeListView : public TCustomListView {
   }
   void GetImageIndex(TListItem* item) override {
     imageAsked.insert(item->Index());
+    if (!inPaint) askedOutsidePaint.insert(item->Index());
     if (item->ImageIndex() < 0) item->SetImageIndex(item->Index() % 2);
     TCustomListView::GetImageIndex(item);
   }
@@ -307,6 +308,93 @@ TEST_F(ListViewTest, WhatAScrollUncoversIsDrawnOnTheNextTick) {
   EXPECT_GE(*list->imageAsked.begin(), second);
   RECT pending{};
   EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+}
+
+// Items a scroll uncovered are completed on a tick of their own, as the paint would ask for
+// them, and drawn on a later one.
+TEST_F(ListViewTest, WhatAScrollUncoversIsCompletedBeforeItIsDrawn) {
+  FillLazy(500);
+  Paint();
+  list->imageAsked.clear();
+  list->askedOutsidePaint.clear();
+  RECT client{};
+  GetClientRect(list->Handle(), &client);
+  SendMessageW(list->Handle(), LVM_SCROLL, 0, client.bottom / 2);
+  const int top = int(SendMessageW(list->Handle(), LVM_GETTOPINDEX, 0, 0));
+  const int perPage = int(SendMessageW(list->Handle(), LVM_GETCOUNTPERPAGE, 0, 0));
+  ASSERT_GT(top, 0);
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
+  testing_support::PumpMessagesUntil([] { return false; }, 100);
+  // The rows that came into view, and only rows on the screen, were completed outside a paint.
+  EXPECT_TRUE(list->askedOutsidePaint.count(top + perPage - 1));
+  EXPECT_GE(*list->askedOutsidePaint.begin(), top);
+  EXPECT_LE(*list->askedOutsidePaint.rbegin(), top + perPage);
+  // Completed, they are no change to report.
+  EXPECT_TRUE(list->changes.empty());
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  EXPECT_TRUE(list->captionAsked.count(top + perPage - 1));
+}
+
+TEST_F(ListViewTest, AScrollInIconViewCompletesTheIconsThatCameIntoView) {
+  list->SetLargeImages(images);
+  list->SetViewStyle(vsIcon);
+  FillLazy(400);
+  Paint();
+  list->imageAsked.clear();
+  list->askedOutsidePaint.clear();
+  RECT client{};
+  GetClientRect(list->Handle(), &client);
+  SendMessageW(list->Handle(), LVM_SCROLL, 0, client.bottom);
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !list->imageAsked.empty(); }));
+  testing_support::PumpMessagesUntil([] { return false; }, 100);
+  ASSERT_FALSE(list->askedOutsidePaint.empty());
+  const auto meetsClient = [&](int index) {
+    RECT icon{};
+    icon.left = LVIR_ICON;
+    SendMessageW(list->Handle(), LVM_GETITEMRECT, WPARAM(index), LPARAM(&icon));
+    RECT meet{};
+    return IntersectRect(&meet, &icon, &client) != FALSE;
+  };
+  for (int index : list->askedOutsidePaint) EXPECT_TRUE(meetsClient(index)) << index;
+  for (int i = 0; i < list->Items()->Count(); ++i) {
+    if (meetsClient(i)) {
+      EXPECT_TRUE(list->imageAsked.count(i)) << i;
+    }
+  }
+}
+
+// An update that ends with a put-off paint turns drawing back on a tick later; the rows follow.
+TEST_F(ListViewTest, PaintLaterInsideAnUpdateDrawsOnlyOnLaterTicks) {
+  FillLazy(50);
+  Paint();
+  list->imageAsked.clear();
+  HeaderPaints paints(list);
+  list->Items()->BeginUpdate();
+  list->Items()->Clear();
+  for (int i = 0; i < 300; ++i) list->Items()->Add()->SetTextPending(ltCaption | ltSubItems);
+  list->PaintLater();
+  list->Items()->EndUpdate();
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  UpdateWindow(list->Handle());
+  EXPECT_TRUE(list->imageAsked.empty());
+  EXPECT_TRUE(paints.rowsBefore.empty());
+  EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETITEMCOUNT, 0, 0), 300);
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return list->imageAsked.count(0) > 0; }));
+  testing_support::PumpMessagesUntil([] { return false; }, 100);
+  const int perPage = int(SendMessageW(list->Handle(), LVM_GETCOUNTPERPAGE, 0, 0));
+  for (int i = 0; i < perPage; ++i) EXPECT_TRUE(list->imageAsked.count(i)) << i;
+  ASSERT_FALSE(paints.rowsBefore.empty());
+  EXPECT_EQ(paints.rowsBefore[0], 0u);  // the header before the rows
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  // An update without a put-off paint draws with its end again.
+  list->imageAsked.clear();
+  list->Items()->BeginUpdate();
+  list->Items()->Item(0)->SetCaption("first");
+  list->Items()->EndUpdate();
+  UpdateWindow(list->Handle());
+  EXPECT_TRUE(list->imageAsked.count(0));
 }
 
 TEST_F(ListViewTest, PaintLaterWithNothingToDrawDrawsNothingLater) {
