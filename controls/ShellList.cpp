@@ -75,12 +75,13 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   thumbnailImages_->SetMasked(false);
   // Every growth of an image list copies all its pictures: thumbnails come by the screenful.
   thumbnailImages_->SetAllocBy(64);
-  // Decoding pictures is processor work: more decoders than processors only take the processor
-  // from the window that shows them, since their lower priority is not honoured everywhere
-  // (Wine ignores it).
+  // Decoding pictures is processor work: many more decoders than processors only take the
+  // processor from the window that shows them, since their lower priority is not honoured
+  // everywhere (Wine ignores it). One more than the processors keeps these busy while a finished
+  // decoder's end waits for the window's thread to report it.
   SYSTEM_INFO system{};
   GetSystemInfo(&system);
-  pool_->SetMaxRunningThreads(std::clamp(int(system.dwNumberOfProcessors), 2,
+  pool_->SetMaxRunningThreads(std::clamp(int(system.dwNumberOfProcessors) + 1, 2,
                                          TThreadPool::DEFAULT_MAX_RUNNING_THREADS));
   backgroundImage_->OnChange = [this](host::TObject* sender) { BackgroundImageChange(sender); };
   navigator_->SetShowErrorMessages(false);
@@ -323,17 +324,17 @@ void TKivShellList::Refresh() {
       sortDirection_ = reverse_ ? -1 : 1;
       Resort();
     }
+    // The first paint of thumbnails starts a decoder for every picture shown, letting go of a
+    // big list takes the control a good part of a tick, and so does turning drawing back on
+    // with a scroll bar to lay out: the drawing comes on later ticks, after the filling.
+    constexpr int kBigRelease = 1000;
+    if (fill_ || (thumbnails_ && ViewStyle() == host::vsIcon) || released >= kBigRelease)
+      PaintLater();
   }
   if (fill_) {
     UpdateColumnBitmap();
-    PaintLater();
     return;
   }
-  // The first paint of thumbnails starts a decoder for every picture shown, and letting go of a
-  // big list takes the control a good part of a tick (its scroll bar goes): the drawing comes
-  // on a tick of its own, after the filling.
-  constexpr int kBigRelease = 1000;
-  if ((thumbnails_ && ViewStyle() == host::vsIcon) || released >= kBigRelease) PaintLater();
   Populated();
 }
 
