@@ -194,15 +194,18 @@ void TKivShellList::SetColumnBitmap(int index, bool reverse) {
   HWND header = HandleAllocated() ? HeaderHandle() : nullptr;
   if (!header) return;
   HDITEMW item{};
-  item.mask = HDI_FORMAT;
+  item.mask = HDI_FORMAT | HDI_BITMAP;
   if (!Header_GetItem(header, index, &item)) return;
+  const HDITEMW was = item;
   if (index == sortColumn_) {
-    item.mask |= HDI_BITMAP;
     item.fmt |= HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
     item.hbm = HBITMAP(reverse ? arrowDown_.get() : arrowUp_.get());
   } else {
     item.fmt &= ~(HDF_BITMAP | HDF_BITMAP_ON_RIGHT);
+    item.mask = HDI_FORMAT;
   }
+  // The header draws itself anew for every item set: one already as it should be is left.
+  if (item.fmt == was.fmt && (item.mask == HDI_FORMAT || item.hbm == was.hbm)) return;
   Header_SetItem(header, index, &item);
 }
 

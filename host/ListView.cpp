@@ -182,9 +182,18 @@ void TListColumns::Changed(int index) {
 void TListColumns::Rebuild() {
   rebuild_ = false;
   if (!owner_ || !owner_->HandleAllocated()) return;
-  // Widths the user gave the old columns are kept for the columns that stay.
-  while (owner_->Send(LVM_DELETECOLUMN, 0)) {
-  }
+  // The control's columns that are already as they should be stay: every column the header
+  // makes or changes costs it milliseconds, and a list often gets the columns it had. Columns
+  // the user put in another order are all made anew, in their own order.
+  const HWND header = owner_->HeaderHandle();
+  const int present = header ? int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  std::vector<int> order(size_t(std::max(present, 0)));
+  const bool inOrder =
+      present > 0 &&
+      owner_->Send(LVM_GETCOLUMNORDERARRAY, WPARAM(present), LPARAM(order.data())) &&
+      std::is_sorted(order.begin(), order.end()) && order.front() == 0;
+  const int keep = inOrder ? std::min(present, Count()) : 0;
+  for (int i = present - 1; i >= keep; --i) owner_->Send(LVM_DELETECOLUMN, WPARAM(i));
   for (int i = 0; i < Count(); ++i) {
     const TListColumn* column = Items(i);
     const WideString caption = ToWide(column->caption_);
@@ -194,7 +203,20 @@ void TListColumns::Rebuild() {
     col.cx = column->width_;
     col.pszText = const_cast<wchar_t*>(caption.c_str());
     col.iSubItem = i;
-    owner_->Send(LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&col));
+    if (i >= keep) {
+      owner_->Send(LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&col));
+      continue;
+    }
+    wchar_t text[260] = {};
+    LVCOLUMNW now{};
+    now.mask = col.mask;
+    now.pszText = text;
+    now.cchTextMax = int(std::size(text));
+    if (owner_->Send(LVM_GETCOLUMNW, WPARAM(i), LPARAM(&now)) &&
+        (now.fmt & LVCFMT_JUSTIFYMASK) == col.fmt && now.cx == col.cx && now.iSubItem == i &&
+        caption == text)
+      continue;
+    owner_->Send(LVM_SETCOLUMNW, WPARAM(i), LPARAM(&col));
   }
 }
 

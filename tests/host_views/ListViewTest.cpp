@@ -838,6 +838,61 @@ TEST_F(ListViewTest, ColumnsHeaderAndViewStyles) {
   EXPECT_EQ(list->Selected(), list->Items()->Item(1));
 }
 
+// Columns given anew in an update: those the control already has as they should be stay, the
+// rest are changed, added or taken away, and a user's order of the columns is dropped.
+TEST_F(ListViewTest, ColumnsGivenAgainKeepWhatTheControlAlreadyHas) {
+  struct HeaderInserts {
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                 DWORD_PTR self) {
+      if (msg == HDM_INSERTITEMW) ++*reinterpret_cast<int*>(self);
+      return DefSubclassProc(window, msg, wp, lp);
+    }
+  };
+  const HWND header = list->HeaderHandle();
+  int inserts = 0;
+  SetWindowSubclass(header, HeaderInserts::Proc, 1, DWORD_PTR(&inserts));
+  const auto give = [&](std::vector<std::pair<const char*, int>> columns) {
+    TListColumns* all = list->Columns();
+    all->BeginUpdate();
+    all->Clear();
+    for (const auto& [caption, width] : columns) {
+      TListColumn* column = all->Add();
+      column->SetCaption(caption);
+      column->SetWidth(width);
+    }
+    all->EndUpdate();
+  };
+  const auto caption = [&](int index) {
+    wchar_t text[64] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(header, HDM_GETITEMW, WPARAM(index), LPARAM(&item));
+    return ToUtf8(text);
+  };
+  give({{"Name", 150}, {"Size", 100}});
+  EXPECT_EQ(inserts, 0);
+  give({{"Name", 150}, {"Type", 120}, {"Modified", 90}});
+  EXPECT_EQ(inserts, 1);
+  ASSERT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(caption(1), "Type");
+  EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETCOLUMNWIDTH, 1, 0), 120);
+  EXPECT_EQ(caption(2), "Modified");
+  give({{"Name", 150}});
+  EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 1);
+  give({{"Name", 150}, {"Size", 100}});
+  int order[2] = {1, 0};
+  SendMessageW(list->Handle(), LVM_SETCOLUMNORDERARRAY, 2, LPARAM(order));
+  inserts = 0;
+  give({{"Name", 150}, {"Size", 100}});
+  EXPECT_EQ(inserts, 2);
+  SendMessageW(list->Handle(), LVM_GETCOLUMNORDERARRAY, 2, LPARAM(order));
+  EXPECT_EQ(order[0], 0);
+  EXPECT_EQ(order[1], 1);
+  RemoveWindowSubclass(header, HeaderInserts::Proc, 1);
+}
+
 TEST_F(ListViewTest, RecreatedWindowKeepsItemsSelectionAndColumns) {
   FillNamed({"a", "b", "c"});
   list->Items()->Item(2)->SetSelected(true);
