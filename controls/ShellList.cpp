@@ -315,6 +315,8 @@ void TKivShellList::Refresh() {
     ++refreshStamp_;
     InitShellColumns();
     if (OnCreateColumns) OnCreateColumns(this);
+    // Its arrow changes the header now, so that the header is drawn with the put-off paint.
+    UpdateColumnBitmap();
     if (backgroundFill_) {
       if (showParentFolder_) AddParentFolderItem();
       StartFill();
