@@ -333,10 +333,7 @@ void TKivShellList::Refresh() {
     if (fill_ || (thumbnails_ && ViewStyle() == host::vsIcon) || released >= kBigRelease)
       PaintLater();
   }
-  if (fill_) {
-    UpdateColumnBitmap();
-    return;
-  }
+  if (fill_) return;
   Populated();
 }
 

@@ -1311,8 +1311,14 @@ void TCustomListView::DrawAgain(bool later) {
     return;
   }
   if (paintLater_ == TPaintLater::drawing) paintLater_ = TPaintLater::none;
+  // Turning drawing on lays out the scroll bars, and Wine draws each at once, twice over. With
+  // the window's visible flag off for that moment, they are drawn once, with the next paint.
+  const HWND wnd = Handle();
+  const bool shown = (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown) DefWindowProcW(wnd, WM_SETREDRAW, FALSE, 0);
   Send(WM_SETREDRAW, TRUE);
-  InvalidateRect(Handle(), nullptr, TRUE);
+  if (shown) DefWindowProcW(wnd, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TCustomListView::RedrawDeferred() {

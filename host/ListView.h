@@ -387,8 +387,8 @@ class TCustomListView : public TCustomNativeView {
   // tick and the rows on the one after: after work that filled a good part of a tick, the
   // window's timers and input come before the drawing, and the header's drawing (as costly as a
   // screen of rows) does not share a tick with the rows'. Nothing when nothing waits to be drawn.
-  // Asked for inside an update of the items, the update's end turns drawing back on a tick later,
-  // and the header and the rows follow on the ticks after.
+  // Asked for inside an update of the items: the update's end turns drawing back on a tick
+  // later, the control lays out its items on the next, and the header and the rows follow.
   void PaintLater();
   // Whether the paint under way draws the item blank, its budget for completing items spent; the
   // item is drawn again on a later tick. Custom drawing that would complete it leaves it then.

@@ -397,6 +397,37 @@ TEST_F(ListViewTest, PaintLaterInsideAnUpdateDrawsOnlyOnLaterTicks) {
   EXPECT_TRUE(list->imageAsked.count(0));
 }
 
+// The end of an update draws the scroll bar that the new items need with the next paint.
+TEST_F(ListViewTest, TheEndOfAnUpdateDrawsTheNewScrollBar) {
+  FillLazy(5);
+  Paint();
+  ASSERT_FALSE(GetWindowLongPtrW(list->Handle(), GWL_STYLE) & WS_VSCROLL);
+  list->Items()->BeginUpdate();
+  for (int i = 0; i < 500; ++i) list->Items()->Add()->SetTextPending(ltCaption | ltSubItems);
+  list->Items()->EndUpdate();
+  ASSERT_TRUE(GetWindowLongPtrW(list->Handle(), GWL_STYLE) & WS_VSCROLL);
+  EXPECT_TRUE(IsWindowVisible(list->Handle()));
+  UpdateWindow(list->Handle());
+  RECT pending{};
+  EXPECT_FALSE(GetUpdateRect(list->Handle(), &pending, FALSE));
+  // The bar's down arrow, in the window's bottom right corner, is drawn, not left blank.
+  SCROLLBARINFO bar{sizeof bar};
+  ASSERT_TRUE(GetScrollBarInfo(list->Handle(), OBJID_VSCROLL, &bar));
+  RECT window{};
+  GetWindowRect(list->Handle(), &window);
+  const int width = bar.rcScrollBar.right - bar.rcScrollBar.left;
+  const int x = bar.rcScrollBar.left - window.left + width / 2;
+  const int y = bar.rcScrollBar.bottom - window.top - width / 2;
+  HDC dc = GetWindowDC(list->Handle());
+  const COLORREF arrow = GetPixel(dc, x, y);
+  int unlike = 0;
+  for (int dy = -width / 3; dy <= width / 3; ++dy)
+    unlike += GetPixel(dc, x, y + dy) != GetSysColor(COLOR_WINDOW) ? 1 : 0;
+  ReleaseDC(list->Handle(), dc);
+  EXPECT_NE(arrow, CLR_INVALID);
+  EXPECT_GT(unlike, 0);
+}
+
 TEST_F(ListViewTest, PaintLaterWithNothingToDrawDrawsNothingLater) {
   FillLazy(50);
   Paint();
