@@ -1313,12 +1313,21 @@ void TCustomListView::DrawAgain(bool later) {
   if (paintLater_ == TPaintLater::drawing) paintLater_ = TPaintLater::none;
   // Turning drawing on lays out the scroll bars, and Wine draws each at once, twice over. With
   // the window's visible flag off for that moment, they are drawn once, with the next paint.
-  const HWND wnd = Handle();
+  // The header is drawn again only when it waited to be or the scroll bars moved it: its
+  // drawing costs as much as a screen of rows.
+  const HWND wnd = Handle(), header = HeaderHandle();
   const bool shown = (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_VISIBLE) != 0;
+  RECT was{}, is{};
+  bool headerToo = header && GetUpdateRect(header, nullptr, FALSE);
+  if (header) GetWindowRect(header, &was);
   if (shown) DefWindowProcW(wnd, WM_SETREDRAW, FALSE, 0);
   Send(WM_SETREDRAW, TRUE);
   if (shown) DefWindowProcW(wnd, WM_SETREDRAW, TRUE, 0);
-  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  if (header) GetWindowRect(header, &is);
+  headerToo = headerToo || !EqualRect(&was, &is);
+  RedrawWindow(wnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME |
+                   (headerToo ? RDW_ALLCHILDREN : RDW_NOCHILDREN));
 }
 
 void TCustomListView::RedrawDeferred() {

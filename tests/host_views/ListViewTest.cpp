@@ -428,6 +428,21 @@ TEST_F(ListViewTest, TheEndOfAnUpdateDrawsTheNewScrollBar) {
   EXPECT_GT(unlike, 0);
 }
 
+// A header waiting to be drawn still waits after the end of an update.
+TEST_F(ListViewTest, TheEndOfAnUpdateKeepsTheHeaderToDraw) {
+  FillLazy(5);
+  Paint();
+  const HWND header = list->HeaderHandle();
+  UpdateWindow(header);
+  RECT pending{};
+  list->Items()->BeginUpdate();
+  list->Items()->Add()->SetTextPending(ltCaption | ltSubItems);
+  list->Columns()->Items(1)->SetCaption("Bytes");
+  ASSERT_TRUE(GetUpdateRect(header, &pending, FALSE));
+  list->Items()->EndUpdate();
+  EXPECT_TRUE(GetUpdateRect(header, &pending, FALSE));
+}
+
 TEST_F(ListViewTest, PaintLaterWithNothingToDrawDrawsNothingLater) {
   FillLazy(50);
   Paint();
