@@ -7,6 +7,7 @@
 #include <shlwapi.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/Application.h"
@@ -61,6 +62,8 @@ char32_t AsciiUpper(char32_t c) { return c >= U'a' && c <= U'z' ? c - 32 : c; }
 // Evaluated bottom-up over all rests (two rows) instead of by recursion, so stars cost
 // O(name x pattern) rather than exponential time.
 bool MatchPattern(const String& name, const String& pattern) {
+  // Stars alone match every name: the usual filter, asked once per child of a folder.
+  if (!pattern.empty() && pattern.find_first_not_of('*') == String::npos) return true;
   const std::u32string n = CodePoints(name), p = CodePoints(pattern);
   const size_t nn = n.size(), pn = p.size();
   std::vector<char> next(pn + 1), row(pn + 1);  // next: name rest i+1, row: name rest i
@@ -89,9 +92,11 @@ bool MatchPattern(const String& name, const String& pattern) {
 
 String GetStringFromStrRet(PCItemIDList list, STRRET& strRet) {
   switch (strRet.uType) {
-    case STRRET_WSTR:
-      if (!strRet.pOleStr) return {};
-      break;
+    case STRRET_WSTR: {
+      // Taken over as it is: StrRetToStr would copy it first.
+      host::CoTaskMemPtr<wchar_t> owned{std::exchange(strRet.pOleStr, nullptr)};
+      return owned ? host::ToUtf8(owned.get()) : String();
+    }
     case STRRET_OFFSET:
       if (!list) return {};
       break;
@@ -102,8 +107,6 @@ String GetStringFromStrRet(PCItemIDList list, STRRET& strRet) {
   }
   LPWSTR text = nullptr;
   const HRESULT hr = StrRetToStrW(&strRet, list, &text);
-  // The platform has taken over (and freed or handed on) a wide text either way.
-  if (strRet.uType == STRRET_WSTR) strRet.pOleStr = nullptr;
   host::CoTaskMemPtr<wchar_t> owned{text};
   if (!host::HrOk(hr, "StrRetToStr") || !text) return {};
   return host::ToUtf8(text);

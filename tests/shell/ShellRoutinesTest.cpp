@@ -101,6 +101,9 @@ TEST(MatchPattern, FollowsTheWildcardTable) {
   EXPECT_FALSE(MatchPattern("ab", "ab?"));
   EXPECT_FALSE(MatchPattern("abc", "abcd"));
   EXPECT_TRUE(MatchPattern("", "*"));
+  EXPECT_TRUE(MatchPattern("", "**"));
+  EXPECT_TRUE(MatchPattern("a.b", "***"));
+  EXPECT_FALSE(MatchPattern("a.b", "*?*?*?*?"));
   EXPECT_TRUE(MatchPattern("", ""));
   EXPECT_FALSE(MatchPattern("", "?"));
   EXPECT_FALSE(MatchPattern("", "*?"));
@@ -130,6 +133,10 @@ TEST(StrRet, EveryRecordTypeGivesItsText) {
   EXPECT_EQ(GetStringFromStrRet(nullptr, wide), "Ωμέγα");
   FreeStrRet(wide);  // safe after the text was taken
   EXPECT_EQ(wide.pOleStr, nullptr);
+
+  STRRET none{};
+  none.uType = STRRET_WSTR;
+  EXPECT_EQ(GetStringFromStrRet(nullptr, none), "");
 
   STRRET unread{};
   unread.uType = STRRET_WSTR;
