@@ -26,7 +26,7 @@ constexpr size_t kMaxBatch = 500;
 
 TKivShellListFill::TKivShellListFill(Settings settings, std::function<void()> ready)
     : host::TThread(true), settings_(std::move(settings)), ready_(std::move(ready)) {
-  window_ = host::AllocateHWnd([this](host::TMessage& message) {
+  window_ = host::AllocateMessageHWnd([this](host::TMessage& message) {
     if (message.Msg == WM_TIMER) KillTimer(window_, 1);
     if (message.Msg != WM_FILLREADY && message.Msg != WM_TIMER) {
       host::DefaultHandler(message);

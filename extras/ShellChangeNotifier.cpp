@@ -253,7 +253,7 @@ bool ShellReportsFileSystemChanges() {
 TKivShellChangeNotifier::TKivShellChangeNotifier(host::TComponent* owner)
     : TKivBaseComponent(owner), directories_(std::make_unique<host::TStringList>()) {
   if (!Has(host::TComponentStateFlag::csDesigning)) {
-    window_.reset(host::AllocateHWnd([this](host::TMessage& m) { MessageHandler(m); }));
+    window_.reset(host::AllocateMessageHWnd([this](host::TMessage& m) { MessageHandler(m); }));
   }
   directories_->SetSorted(true);
   directories_->SetDuplicates(host::dupIgnore);

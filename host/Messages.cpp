@@ -67,12 +67,10 @@ void RegisterUtilClass() {
   (void)registered;
 }
 
-}  // namespace
-
-HWND AllocateHWnd(TWndMethod proc) {
+HWND CreateUtilWindow(TWndMethod proc, HWND parent) {
   RegisterUtilClass();
   auto* data = new WindowData{std::move(proc)};
-  HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+  HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, parent,
                              nullptr, GetModuleHandleW(nullptr), data);
   if (!wnd) {
     const DWORD error = GetLastError();
@@ -80,6 +78,14 @@ HWND AllocateHWnd(TWndMethod proc) {
     RaiseLastOSError(error);
   }
   return wnd;
+}
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethod proc) { return CreateUtilWindow(std::move(proc), nullptr); }
+
+HWND AllocateMessageHWnd(TWndMethod proc) {
+  return CreateUtilWindow(std::move(proc), HWND_MESSAGE);
 }
 
 void DeallocateHWnd(HWND wnd) {

@@ -18,7 +18,7 @@ HOST_PROPERTIES(TTimer) {
 }
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
-  window_.reset(AllocateHWnd([this](TMessage& m) { WndProc(m); }));
+  window_.reset(AllocateMessageHWnd([this](TMessage& m) { WndProc(m); }));
 }
 
 TTimer::~TTimer() {

@@ -64,6 +64,48 @@ TEST(AllocateHWnd, ProcedureAnswersAndDefaultHandlerCoversTheRest) {
   EXPECT_FALSE(IsWindow(self));
 }
 
+TEST(AllocateHWnd, AMessageOnlyWindowGetsPostsAndTimersButIsNoDesktopWindow) {
+  int posted = 0, ticks = 0;
+  HWND wnd = AllocateMessageHWnd([&](TMessage& m) {
+    if (m.Msg == WM_APP + 3) {
+      ++posted;
+    } else if (m.Msg == WM_TIMER) {
+      ++ticks;
+      KillTimer(FindWindowExW(HWND_MESSAGE, nullptr, L"HostUtilWindow", L"message-only"), m.WParam);
+    } else {
+      DefaultHandler(m);
+    }
+  });
+  ASSERT_NE(wnd, nullptr);
+  SendMessageW(wnd, WM_SETTEXT, 0, LPARAM(L"message-only"));
+  EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, L"HostUtilWindow", L"message-only"), wnd);
+  // Not among the desktop's windows, so no broadcast reaches it.
+  struct Search {
+    HWND wanted;
+    bool listed;
+  } search{wnd, false};
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        s->listed = s->listed || w == s->wanted;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  EXPECT_FALSE(search.listed);
+  PostMessageW(wnd, WM_APP + 3, 0, 0);
+  SetTimer(wnd, 1, USER_TIMER_MINIMUM, nullptr);
+  const ULONGLONG until = GetTickCount64() + 2000;
+  MSG msg;
+  while ((posted == 0 || ticks == 0) && GetTickCount64() < until) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(1);
+  }
+  EXPECT_EQ(posted, 1);
+  EXPECT_EQ(ticks, 1);
+  DeallocateHWnd(wnd);
+  EXPECT_FALSE(IsWindow(wnd));
+}
+
 TEST(Application, HandleExceptionReportsThroughOnException) {
   auto saved = Application().OnException;
   String message;

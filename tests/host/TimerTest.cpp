@@ -36,6 +36,10 @@ int HiddenWindowsOfThisThread() {
         return TRUE;
       },
       LPARAM(&count));
+  // Message-only windows are not among the thread's windows: they are found by their class.
+  for (HWND wnd = FindWindowExW(HWND_MESSAGE, nullptr, L"HostUtilWindow", nullptr); wnd;
+       wnd = FindWindowExW(HWND_MESSAGE, wnd, L"HostUtilWindow", nullptr))
+    if (GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId()) ++count;
   return count;
 }
 
