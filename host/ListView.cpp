@@ -1133,7 +1133,7 @@ void TCustomListView::WndProc(TMessage& message) {
       if (scrolledToDraw_)
         CombineRgn(region, region, HRGN(scrolledToDraw_.get()), RGN_OR);
       scrolledToDraw_ = std::move(pending);
-      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      DrawOnNextTick();
     }
     message.Result = 0;
     return;
@@ -1144,7 +1144,7 @@ void TCustomListView::WndProc(TMessage& message) {
     TCustomNativeView::WndProc(message);
     // A timer, not a posted message: input and other timers waiting go first.
     if (deferredFirst_ >= 0)
-      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      DrawOnNextTick();
     return;
   }
   if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
@@ -1155,7 +1155,7 @@ void TCustomListView::WndProc(TMessage& message) {
       Send(WM_SETREDRAW, TRUE);
       DropPendingPaint();
       paintLater_ = TPaintLater::layout;
-      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      DrawOnNextTick();
       return;
     }
     if (paintLater_ == TPaintLater::layout) {
@@ -1167,13 +1167,13 @@ void TCustomListView::WndProc(TMessage& message) {
       InvalidateRect(HandleIfAllocated(), &corner, FALSE);
       UpdateWindow(HandleIfAllocated());
       DropPendingPaint();
-      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      DrawOnNextTick();
       return;
     }
     if (scrolledToDraw_ && !scrolledCompleted_ && CompleteScrolledItems()) {
       // What the scroll uncovered is worked out on this tick and maybe the next; it is drawn
       // on the one after.
-      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      DrawOnNextTick();
       return;
     }
     InvalidateScrolledRegion();
@@ -1183,7 +1183,7 @@ void TCustomListView::WndProc(TMessage& message) {
       // it is up to date then.
       paintLater_ = TPaintLater::rows;
       RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
-      SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+      DrawOnNextTick();
       return;
     }
     if (std::exchange(paintLater_, TPaintLater::none) != TPaintLater::none) {
@@ -1293,7 +1293,11 @@ void TCustomListView::PaintLater() {
       !(header && GetUpdateRect(header, nullptr, FALSE)))
     return;
   DropPendingPaint();
-  SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+  DrawOnNextTick();
+}
+
+void TCustomListView::DrawOnNextTick() {
+  SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 void TCustomListView::DropPendingPaint() {
@@ -1307,7 +1311,7 @@ void TCustomListView::DrawAgain(bool later) {
     // Nothing is drawn before drawing is on: what the update left pending is dropped.
     RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
     paintLater_ = TPaintLater::drawing;
-    SetTimer(Handle(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
+    DrawOnNextTick();
     return;
   }
   if (paintLater_ == TPaintLater::drawing) paintLater_ = TPaintLater::none;

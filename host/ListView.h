@@ -458,6 +458,8 @@ class TCustomListView : public TCustomNativeView {
   void InvalidateScrolledRegion();
   // Validates what waits to be drawn, to draw the header and then the rows on later ticks.
   void DropPendingPaint();
+  // Arms the timer of the put-off drawing: its next stage runs on the next tick.
+  void DrawOnNextTick();
   // At the end of an update: drawing on again and everything drawn anew, now or a tick later.
   void DrawAgain(bool later);
   // The first and last index of the items that may meet `box` (client coordinates); the
