@@ -1,7 +1,7 @@
 // Hidden message windows whose procedure is a callable.
 //   TMessage        one window message with its result
 //   AllocateHWnd    creates a hidden window that hands every message to a procedure
-//   AllocateMessageHWnd   the same as a message-only window: no broadcasts, much cheaper to make
+//   AllocateMessageHWnd  the same as a message-only window: no broadcasts, cheaper to make
 //   DeallocateHWnd  destroys it
 //   DefaultHandler  lets the default window procedure answer the message being handled
 #pragma once
@@ -29,8 +29,8 @@ HWND AllocateHWnd(TWndMethod proc);
 // but no broadcasts, and it is never a window of the desktop. Under Wine it costs a fraction of
 // a millisecond where a top-level window costs several: for windows made per operation.
 HWND AllocateMessageHWnd(TWndMethod proc);
-// Destroys a window made by AllocateHWnd or AllocateMessageHWnd; call it on the thread that allocated it. Safe to call
-// from inside the window's own procedure.
+// Destroys a window made by AllocateHWnd or AllocateMessageHWnd; call it on the thread that
+// allocated it. Safe to call from inside the window's own procedure.
 void DeallocateHWnd(HWND wnd);
 
 // Sets message.Result from DefWindowProcW for the window whose procedure is running on this thread.

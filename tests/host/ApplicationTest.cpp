@@ -66,12 +66,13 @@ TEST(AllocateHWnd, ProcedureAnswersAndDefaultHandlerCoversTheRest) {
 
 TEST(AllocateHWnd, AMessageOnlyWindowGetsPostsAndTimersButIsNoDesktopWindow) {
   int posted = 0, ticks = 0;
-  HWND wnd = AllocateMessageHWnd([&](TMessage& m) {
+  HWND wnd = nullptr;
+  wnd = AllocateMessageHWnd([&](TMessage& m) {
     if (m.Msg == WM_APP + 3) {
       ++posted;
     } else if (m.Msg == WM_TIMER) {
       ++ticks;
-      KillTimer(FindWindowExW(HWND_MESSAGE, nullptr, L"HostUtilWindow", L"message-only"), m.WParam);
+      KillTimer(wnd, m.WParam);
     } else {
       DefaultHandler(m);
     }
