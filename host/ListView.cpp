@@ -573,6 +573,7 @@ void TCustomListView::DestroyWnd() {
   deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
   paintLater_ = TPaintLater::none;
   drawLater_ = false;
+  laidOut_ = false;
   scrolledToDraw_.reset();
   scrolledCompleted_ = false;
   TCustomNativeView::DestroyWnd();
@@ -1325,6 +1326,7 @@ void TCustomListView::DrawAgain(bool later) {
   bool headerToo = header && GetUpdateRect(header, nullptr, FALSE);
   if (header) GetWindowRect(header, &was);
   if (shown) DefWindowProcW(wnd, WM_SETREDRAW, FALSE, 0);
+  if (shown) LayOutUnseen();
   Send(WM_SETREDRAW, TRUE);
   if (shown) DefWindowProcW(wnd, WM_SETREDRAW, TRUE, 0);
   if (header) GetWindowRect(header, &is);
@@ -1332,6 +1334,20 @@ void TCustomListView::DrawAgain(bool later) {
   RedrawWindow(wnd, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME |
                    (headerToo ? RDW_ALLCHILDREN : RDW_NOCHILDREN));
+}
+
+void TCustomListView::LayOutUnseen() {
+  if (laidOut_ || items_->Count() == 0) return;
+  // In its first paint with items the control works out their size and lays out its scroll
+  // bars, which Wine draws at once, twice over: a quarter of that paint. Printed while drawing
+  // is off, clipped to nothing, the paint works out the size alone and draws nothing; turning
+  // drawing on then lays out the scroll bars once, unseen, and the paint only draws.
+  UniqueDC dc{CreateCompatibleDC(nullptr)};
+  UniqueGdiObject nothing{CreateRectRgn(0, 0, 0, 0)};
+  if (!dc || !nothing) return;
+  SelectClipRgn(dc.get(), HRGN(nothing.get()));
+  Send(WM_PRINTCLIENT, WPARAM(dc.get()), PRF_CLIENT);
+  laidOut_ = true;
 }
 
 void TCustomListView::RedrawDeferred() {

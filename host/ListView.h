@@ -462,6 +462,9 @@ class TCustomListView : public TCustomNativeView {
   void DrawOnNextTick();
   // At the end of an update: drawing on again and everything drawn anew, now or a tick later.
   void DrawAgain(bool later);
+  // Has the control work out its rows' size, which it does in its first paint with items,
+  // without drawing: called with drawing and the window's visible flag off.
+  void LayOutUnseen();
   // The first and last index of the items that may meet `box` (client coordinates); the
   // last is below the first when there are none.
   std::pair<int, int> ItemsMeeting(const RECT& box) const;
@@ -509,6 +512,7 @@ class TCustomListView : public TCustomNativeView {
   enum class TPaintLater { none, drawing, layout, header, rows };
   TPaintLater paintLater_ = TPaintLater::none;
   bool drawLater_ = false;  // the update under way ends with a put-off paint
+  bool laidOut_ = false;    // this window's rows have their size: its paints only draw
   bool scrolling_ = false;
   UniqueGdiObject scrolledToDraw_;  // the region a scroll uncovered, drawn on the next tick
   bool scrolledCompleted_ = false;  // ... whose items were completed on ticks of their own
