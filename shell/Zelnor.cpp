@@ -32,6 +32,13 @@ bool HasMissingDrive(const String& path) {
   if (path.size() < 2 || path[1] != ':') return false;
   const char letter = char(path[0] | 0x20);
   if (letter < 'a' || letter > 'z') return false;
+  // A root that answers is there; only one that does not is looked up in the drive list,
+  // which Wine takes milliseconds to give.
+  const wchar_t root[] = {wchar_t(path[0]), L':', L'\\', L'\0'};
+  {
+    host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
+    if (GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES) return false;
+  }
   return (GetLogicalDrives() & (1u << (letter - 'a'))) == 0;
 }
 
