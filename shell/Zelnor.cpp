@@ -286,7 +286,12 @@ String TZelnor::GetObjectName() {
 
 String TZelnor::ObjectNameOfItem() {
   if (!folderIdList_ || !item_) return {};
-  if (FetchFindData()) {
+  // A file-system child of a file-system folder is known to be one from its attributes, read
+  // with the others in one call; any other object, by whether it has find data, a call of its
+  // own for every child of a filling.
+  const bool fileSystemChild =
+      !folder_.empty() && GetAttributes(SFGAO_FILESYSTEM) == SFGAO_FILESYSTEM;
+  if (fileSystemChild || FetchFindData()) {
     // The find data's name can lose letters outside the ANSI code page (Wine rebuilds it from
     // the list's ANSI name); the parsing name within the folder is the same name, exactly.
     STRRET parsing{};
@@ -297,7 +302,7 @@ String TZelnor::ObjectNameOfItem() {
       FreeStrRet(parsing);
       if (!name.empty() && name.find_first_of("\\:") == String::npos) return name;
     }
-    return host::ToUtf8(findData_.cFileName);
+    if (FetchFindData()) return host::ToUtf8(findData_.cFileName);
   }
   PCItemIDList absolute = GetAbsoluteItemIdList();
   if (GetItemIdListDepth(absolute) <= 1) return {};
