@@ -428,6 +428,29 @@ TEST_F(ListViewTest, TheEndOfAnUpdateDrawsTheNewScrollBar) {
   EXPECT_GT(unlike, 0);
 }
 
+// A new list filled inside an update: the update's end draws nothing and lays out the rows,
+// and the paint it leaves pending draws them from the top, under the header.
+TEST_F(ListViewTest, TheEndOfAnUpdateOnANewListLeavesItsRowsToThePendingPaint) {
+  list->HandleNeeded();
+  UpdateWindow(list->Handle());
+  FillLazy(300);
+  EXPECT_TRUE(list->captionAsked.empty());
+  SCROLLINFO bar{sizeof bar, SIF_RANGE | SIF_PAGE};
+  ASSERT_TRUE(GetScrollInfo(list->Handle(), SB_VERT, &bar));
+  EXPECT_EQ(bar.nMax, 299);
+  EXPECT_GT(bar.nPage, 0u);
+  UpdateWindow(list->Handle());
+  ASSERT_FALSE(list->captionAsked.empty());
+  EXPECT_EQ(*list->captionAsked.begin(), 0);
+  EXPECT_LT(*list->captionAsked.rbegin(), 40);
+  RECT header{}, row{};
+  GetWindowRect(list->HeaderHandle(), &header);
+  MapWindowPoints(nullptr, list->Handle(), reinterpret_cast<POINT*>(&header), 2);
+  row = list->Items()->Item(0)->DisplayRect(drBounds);
+  EXPECT_EQ(row.top, header.bottom);
+  EXPECT_GT(row.bottom, row.top);
+}
+
 // A header waiting to be drawn still waits after the end of an update.
 TEST_F(ListViewTest, TheEndOfAnUpdateKeepsTheHeaderToDraw) {
   FillLazy(5);
