@@ -1,22 +1,42 @@
 // Acting on modal dialogs the way a user would, from a timer that runs inside their modal loop.
-//   TimerSteps        calls a step function every 50 ms until it says it is done
+//   TimerSteps        calls a step function every 50 ms until it says it is done (a minute at
+//                     most: then the dialog is cancelled and the test fails)
 //   FindThreadDialog  the thread's visible dialog box (class #32770)
 //   DialogTexts       the texts of a dialog's static controls, joined by new lines
 #pragma once
 
 #include "host/SysUtils.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
 
 namespace testing_support {
 
+inline HWND FindThreadDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND wnd, LPARAM lp) -> BOOL {
+        wchar_t cls[32] = {};
+        GetClassNameW(wnd, cls, 32);
+        if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(wnd)) {
+          *reinterpret_cast<HWND*>(lp) = wnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      LPARAM(&found));
+  return found;
+}
+
 class TimerSteps {
  public:
   // `step` answers true once it is done; a step that raises stops the timer (the exception is
   // lost, so steps record what they see and the test asserts afterwards).
-  explicit TimerSteps(std::function<bool()> step) : step_(std::move(step)) {
+  explicit TimerSteps(std::function<bool()> step)
+      : step_(std::move(step)), started_(GetTickCount64()) {
     active_ = this;
     id_ = SetTimer(nullptr, 0, 50, Tick);
   }
@@ -40,34 +60,25 @@ class TimerSteps {
     } catch (...) {
     }
     self->running_ = false;
+    if (!done && GetTickCount64() - self->started_ > kGiveUpMs) {
+      // Never done: the dialog is cancelled, so that the test fails instead of waiting for ever.
+      ADD_FAILURE() << "a modal step was not done after " << kGiveUpMs / 1000 << " s";
+      if (HWND dialog = FindThreadDialog()) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      done = true;
+    }
     if (done) {
       KillTimer(nullptr, self->id_);
       self->id_ = 0;
     }
   }
 
+  static constexpr ULONGLONG kGiveUpMs = 60000;
   static inline TimerSteps* active_ = nullptr;
   std::function<bool()> step_;
+  ULONGLONG started_;
   UINT_PTR id_ = 0;
   bool running_ = false;
 };
-
-inline HWND FindThreadDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        wchar_t cls[32] = {};
-        GetClassNameW(wnd, cls, 32);
-        if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(wnd)) {
-          *reinterpret_cast<HWND*>(lp) = wnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      LPARAM(&found));
-  return found;
-}
 
 inline host::String DialogTexts(HWND dialog) {
   host::String texts;
