@@ -59,19 +59,34 @@ std::string NameSortKey(std::wstring_view name, bool folder, const TShellNameOrd
 }
 
 void AppendTextSortKey(std::string& key, std::wstring_view text, const TShellNameOrder& order) {
+  // A name's round trip through the ANSI code page: in buffers on the stack when it is short.
+  constexpr int kShort = 260;
+  wchar_t roundTrip[kShort * 4];
   std::wstring converted;
   if (order.ansiNames && !text.empty()) {
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    std::string ansi(size_t(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-      WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), ansi.data(), bytes, nullptr,
-                          nullptr);
-    const int chars = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
-    converted.assign(size_t(chars > 0 ? chars : 0), L'\0');
-    if (chars > 0)
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), converted.data(), chars);
-    text = converted;
+    int shortChars = 0;
+    if (text.size() <= size_t(kShort)) {
+      char narrow[kShort * 4];
+      const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow,
+                                            int(sizeof narrow), nullptr, nullptr);
+      if (bytes > 0)
+        shortChars = MultiByteToWideChar(CP_ACP, 0, narrow, bytes, roundTrip, kShort * 4);
+    }
+    if (shortChars > 0) {
+      text = std::wstring_view(roundTrip, size_t(shortChars));
+    } else {
+      const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0,
+                                            nullptr, nullptr);
+      std::string ansi(size_t(bytes > 0 ? bytes : 0), '\0');
+      if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), ansi.data(), bytes, nullptr,
+                            nullptr);
+      const int chars = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+      converted.assign(size_t(chars > 0 ? chars : 0), L'\0');
+      if (chars > 0)
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), converted.data(), chars);
+      text = converted;
+    }
   }
   const auto terminate = [&key] {
     if (key.empty() || key.back() != '\0') key.push_back('\0');
