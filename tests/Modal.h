@@ -2,6 +2,7 @@
 // read and closed from a timer.
 //   ModalWatchdog      posts a button's command to every dialog box of the process that appears
 //   AfterDelay         runs an action once from a thread timer (inside a menu's modal loop too)
+//   FindThreadDialog   the calling thread's visible dialog box (class #32770), or null
 //   OpenMenu, MenuEntries   the menu on screen and its entries (text, identifier, submenu)
 #pragma once
 
@@ -16,6 +17,23 @@
 #include <vector>
 
 namespace testing_support {
+
+inline HWND FindThreadDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND wnd, LPARAM lp) -> BOOL {
+        wchar_t cls[32] = {};
+        GetClassNameW(wnd, cls, 32);
+        if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(wnd)) {
+          *reinterpret_cast<HWND*>(lp) = wnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      LPARAM(&found));
+  return found;
+}
 
 class ModalWatchdog {
  public:

@@ -1,10 +1,10 @@
 // Acting on modal dialogs the way a user would, from a timer that runs inside their modal loop.
 //   TimerSteps        calls a step function every 50 ms until it says it is done (a minute at
 //                     most: then the dialog is cancelled and the test fails)
-//   FindThreadDialog  the thread's visible dialog box (class #32770)
 //   DialogTexts       the texts of a dialog's static controls, joined by new lines
 #pragma once
 
+#include "Modal.h"
 #include "host/SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -13,23 +13,6 @@
 #include <functional>
 
 namespace testing_support {
-
-inline HWND FindThreadDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        wchar_t cls[32] = {};
-        GetClassNameW(wnd, cls, 32);
-        if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(wnd)) {
-          *reinterpret_cast<HWND*>(lp) = wnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      LPARAM(&found));
-  return found;
-}
 
 class TimerSteps {
  public:

@@ -3,32 +3,15 @@
 #include "host/Threads.h"
 #include "host/Timer.h"
 
+#include "Modal.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <stdexcept>
 
 using namespace host;
-
-namespace {
-
-// Finds this thread's message box (a dialog window), or null.
-HWND FindMessageBox() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        wchar_t cls[16] = {};
-        GetClassNameW(wnd, cls, 16);
-        if (lstrcmpW(cls, L"#32770") != 0) return TRUE;
-        *reinterpret_cast<HWND*>(lp) = wnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-}  // namespace
+using testing_support::FindThreadDialog;
 
 TEST(AllocateHWnd, ProcedureAnswersAndDefaultHandlerCoversTheRest) {
   UINT lastMsg = 0;
@@ -165,7 +148,7 @@ TEST(Application, MessageBoxShowsUtf8Text) {
   attempts = 0;
   // Reads the box's text, then answers it; gives up after a long bound.
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindMessageBox();
+    HWND box = FindThreadDialog();
     if (box) {
       wchar_t buf[64] = {};
       GetDlgItemTextW(box, 0xFFFF, buf, 64);

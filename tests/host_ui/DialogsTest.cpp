@@ -5,32 +5,17 @@
 
 #include "shell/TempDir.h"
 
+#include "Modal.h"
+
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
 using namespace host;
+using testing_support::FindThreadDialog;
 
 namespace {
-
-// The thread's dialog box window (class #32770), or nullptr.
-HWND FindThreadDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        wchar_t cls[32] = {};
-        GetClassNameW(wnd, cls, 32);
-        if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(wnd)) {
-          *reinterpret_cast<HWND*>(lp) = wnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      LPARAM(&found));
-  return found;
-}
 
 // Presses `button` of the dialog once it is up; the timer runs inside the dialog's modal loop.
 UINT pressButton = 0;
