@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "host/Application.h"
-#include "host/Messages.h"
+#include "host/core/Messages.h"
+#include "host/forms/Application.h"
 #include "shell/ShellGlobals.h"
 
 namespace bench {

@@ -8,8 +8,8 @@
 #include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
-#include "host/Forms.h"
-#include "host/Messages.h"
+#include "host/core/Messages.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellGlobals.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // same components and resolving their references through a hash table of their names: the floor of
 // any reader. Finding components by name must keep the read linear.
 #include "bench/BenchSupport.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 
 #include <algorithm>
 #include <cstdio>

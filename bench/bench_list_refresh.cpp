@@ -6,7 +6,7 @@
 // stay as they were.
 #include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellGlobals.h"
 
 #include <algorithm>

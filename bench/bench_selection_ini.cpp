@@ -5,7 +5,7 @@
 #include "bench/BenchSupport.h"
 #include "selection/KivSelectionList.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -8,7 +8,7 @@
 #include "selection/KivSelectionList.h"
 
 #include "bench/BenchSupport.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 #include "shell/ShellRoutines.h"
 
 #include <algorithm>

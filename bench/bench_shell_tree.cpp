@@ -6,7 +6,7 @@
 //   ten levels and ten icon lookups.
 #include "bench/BenchSupport.h"
 #include "controls/ShellTree.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellRoutines.h"
 
 #include <commctrl.h>

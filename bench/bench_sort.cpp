@@ -4,7 +4,7 @@
 // The folder is made once per build folder (creating a file under Wine costs milliseconds).
 #include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellGlobals.h"
 
 #include <cstdio>

@@ -5,7 +5,7 @@
 // The pictures are made once per build folder and kept.
 #include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "tests/Pictures.h"
 #include "threads/ThreadPool.h"
 

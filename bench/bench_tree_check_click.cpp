@@ -6,7 +6,7 @@
 #include "bench/BenchSupport.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "link/ShellLink.h"
 #include "selection/KivSelectionList.h"
 

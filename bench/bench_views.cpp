@@ -3,8 +3,8 @@
 // list view whose parent answers the same texts and images. Each time includes the first paint;
 // medians of interleaved rounds.
 #include "bench/BenchSupport.h"
-#include "host/Forms.h"
-#include "host/ListView.h"
+#include "host/forms/Forms.h"
+#include "host/views/ListView.h"
 
 #include <commctrl.h>
 

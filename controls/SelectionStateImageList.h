@@ -3,7 +3,7 @@
 //   TKivSelectionStateImageList   five 16 x 16 boxes in the order of TKivSelectionState
 #pragma once
 
-#include "host/ImageList.h"
+#include "host/graphics/ImageList.h"
 #include "selection/KivSelectionList.h"
 
 #include <functional>

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/Application.h"
-#include "host/MessageDialogs.h"
-#include "host/Raii.h"
-#include "host/Streaming.h"
+#include "host/core/Raii.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Application.h"
+#include "host/forms/MessageDialogs.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -14,8 +14,8 @@
 
 #include <memory>
 
-#include "host/ComboBox.h"
-#include "host/StdCtrls.h"
+#include "host/forms/StdCtrls.h"
+#include "host/views/ComboBox.h"
 #include "link/ShellLink.h"
 #include "shell/ShowOptions.h"
 #include "shell/SystemImageList.h"

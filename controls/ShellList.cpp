@@ -7,8 +7,8 @@
 #include "controls/ShellNameOrder.h"
 #include "extras/ShellChangeNotifier.h"
 #include "extras/ThumbnailThread.h"
-#include "host/Application.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Application.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -6,7 +6,7 @@
 #include <windowsx.h>
 #include <shlobj.h>
 
-#include "host/Application.h"
+#include "host/forms/Application.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "host/KeySort.h"
-#include "host/Messages.h"
-#include "host/Raii.h"
+#include "host/core/KeySort.h"
+#include "host/core/Messages.h"
+#include "host/core/Raii.h"
 
 namespace zelnor {
 

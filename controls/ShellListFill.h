@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "controls/ShellNameOrder.h"
-#include "host/Threads.h"
+#include "host/core/Threads.h"
 #include "shell/ShowOptions.h"
 #include "shell/Zelnor.h"
 

@@ -6,8 +6,8 @@
 
 #include <cwchar>
 
-#include "host/Application.h"
-#include "host/MessageDialogs.h"
+#include "host/forms/Application.h"
+#include "host/forms/MessageDialogs.h"
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {

@@ -14,8 +14,8 @@
 #include "controls/ShellValueOrder.h"
 #include "extras/DirectoryWatch.h"
 #include "extras/ShellChangeNotifier.h"
-#include "host/Application.h"
-#include "host/HResult.h"
+#include "host/core/HResult.h"
+#include "host/forms/Application.h"
 
 namespace zelnor {
 

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "extras/ThumbnailThread.h"
-#include "host/Controls.h"
+#include "host/forms/Controls.h"
 #include "shell/ShellRoutines.h"
 #include "threads/ThreadPool.h"
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <optional>
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 #include "shell/ShellWin32.h"
 #include "shell/Zelnor.h"
 

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "extras/ShellChangeNotifier.h"
-#include "host/Application.h"
-#include "host/HResult.h"
-#include "host/MessageDialogs.h"
-#include "host/Streaming.h"
+#include "host/core/HResult.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Application.h"
+#include "host/forms/MessageDialogs.h"
 #include "shell/PidlHistory.h"
 #include "shell/ShellRoutines.h"
 

@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
-#include "host/Raii.h"
-#include "host/TreeView.h"
+#include "host/core/Raii.h"
+#include "host/views/TreeView.h"
 #include "link/ShellLink.h"
 #include "selection/KivSelectionList.h"
 #include "shell/SharedIcons.h"

@@ -4,7 +4,7 @@
 #include "controls/ShellTree.h"
 
 #include "controls/SelectionStateImageList.h"
-#include "host/MessageDialogs.h"
+#include "host/forms/MessageDialogs.h"
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {

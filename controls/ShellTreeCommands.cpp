@@ -14,8 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "host/Application.h"
-#include "host/StringList.h"
+#include "host/core/StringList.h"
+#include "host/forms/Application.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

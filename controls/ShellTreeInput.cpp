@@ -4,8 +4,8 @@
 
 #include <windowsx.h>
 
-#include "host/Messages.h"
-#include "host/StringList.h"
+#include "host/core/Messages.h"
+#include "host/core/StringList.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

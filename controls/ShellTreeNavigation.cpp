@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "extras/ShellChangeNotifier.h"
-#include "host/Application.h"
+#include "host/forms/Application.h"
 #include "shell/PidlHistory.h"
 #include "shell/ShellRoutines.h"
 

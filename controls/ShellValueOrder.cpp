@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 
 namespace zelnor {
 

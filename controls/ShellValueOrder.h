@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "controls/ShellNameOrder.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 namespace zelnor {
 

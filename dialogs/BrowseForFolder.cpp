@@ -2,9 +2,9 @@
 #include "dialogs/BrowseForFolder.h"
 
 #include "dialogs/DialogOwner.h"
-#include "host/Forms.h"
-#include "host/MessageDialogs.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
+#include "host/forms/Forms.h"
+#include "host/forms/MessageDialogs.h"
 #include "shell/Zelnor.h"
 
 #include <shlobj.h>

@@ -1,8 +1,8 @@
 // The owner window of the package's dialogs.
 #include "dialogs/DialogOwner.h"
 
-#include "host/Forms.h"
-#include "host/Frames.h"
+#include "host/forms/Forms.h"
+#include "host/forms/Frames.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -4,8 +4,8 @@
 //   TKivFileOperation           SourceFiles, Destination, Operation, Options, Title; Execute
 #pragma once
 
-#include "host/StringList.h"
-#include "host/TypeInfo.h"
+#include "host/core/StringList.h"
+#include "host/core/TypeInfo.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // Registration of the dialog components with the form reader.
 #include "dialogs/KivDialogs.h"
 
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 
 namespace zelnor {
 

@@ -2,7 +2,7 @@
 #include "dialogs/NetDialogs.h"
 
 #include "dialogs/DialogOwner.h"
-#include "host/MessageDialogs.h"
+#include "host/forms/MessageDialogs.h"
 
 #include <winnetwk.h>
 

@@ -4,7 +4,7 @@
 //   TKivNetDisconnectDialog    Execute
 #pragma once
 
-#include "host/Dialogs.h"
+#include "host/forms/Dialogs.h"
 
 #include <windows.h>
 

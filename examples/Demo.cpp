@@ -9,11 +9,11 @@
 //     --console stops after the tour.
 #include "Explorer.h"
 #include "FormDemo.h"
-#include "host/IniFiles.h"
-#include "host/Raii.h"
-#include "host/StringList.h"
-#include "host/SysUtils.h"
-#include "host/Threads.h"
+#include "host/core/IniFiles.h"
+#include "host/core/Raii.h"
+#include "host/core/StringList.h"
+#include "host/core/SysUtils.h"
+#include "host/core/Threads.h"
 #include "shell/ShellGlobals.h"
 
 #include <windows.h>

@@ -13,8 +13,8 @@
 
 #include <vector>
 
-#include "host/Forms.h"
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
+#include "host/forms/Forms.h"
 
 // Puts a few sample files and folders into the Documents folder when it is empty.
 void SeedDocuments();

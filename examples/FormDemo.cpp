@@ -3,11 +3,11 @@
 //   SaveWindowPng        BitBlt of a window's screen area, written as PNG with WIC
 #include "FormDemo.h"
 
-#include "host/Forms.h"
-#include "host/HResult.h"
-#include "host/MessageDialogs.h"
-#include "host/Raii.h"
-#include "host/StdCtrls.h"
+#include "host/core/HResult.h"
+#include "host/core/Raii.h"
+#include "host/forms/Forms.h"
+#include "host/forms/MessageDialogs.h"
+#include "host/forms/StdCtrls.h"
 
 #include <wincodec.h>
 #include <windows.h>

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "host/Forms.h"
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
+#include "host/forms/Forms.h"
 
 // Takes further pictures of a shown form (a menu open on it, say) next to the first screenshot;
 // answers the files it wrote.

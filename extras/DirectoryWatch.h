@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/Raii.h"
-#include "host/Threads.h"
+#include "host/core/Raii.h"
+#include "host/core/Threads.h"
 
 namespace zelnor {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "extras/DirectoryWatch.h"
-#include "host/Raii.h"
-#include "host/HResult.h"
+#include "host/core/HResult.h"
+#include "host/core/Raii.h"
 #include "shell/ShellGlobals.h"
 
 namespace zelnor {

@@ -14,10 +14,10 @@
 #include <memory>
 #include <string>
 
-#include "host/Messages.h"
-#include "host/StringList.h"
-#include "host/Threads.h"
-#include "host/TypeInfo.h"
+#include "host/core/Messages.h"
+#include "host/core/StringList.h"
+#include "host/core/Threads.h"
+#include "host/core/TypeInfo.h"
 #include "shell/ComponentBases.h"
 #include "shell/ShellWin32.h"
 

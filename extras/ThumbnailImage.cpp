@@ -1,7 +1,7 @@
 // TKivThumbnailImage: construction, the shown file, requests and their results, the link.
 #include "extras/ThumbnailImage.h"
 
-#include "host/MessageDialogs.h"
+#include "host/forms/MessageDialogs.h"
 #include "shell/Thumbnails.h"
 
 namespace zelnor {

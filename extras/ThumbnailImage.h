@@ -4,7 +4,7 @@
 #pragma once
 
 #include "extras/ThumbnailThread.h"
-#include "host/ExtCtrls.h"
+#include "host/forms/ExtCtrls.h"
 #include "link/ShellLink.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 //                            thread; a request cut off by Supersede is never delivered
 #pragma once
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 #include "shell/Zelnor.h"
 #include "threads/ThreadPool.h"
 

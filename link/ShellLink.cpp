@@ -1,7 +1,7 @@
 // The link between shell controls.
 #include "link/ShellLink.h"
 
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {

@@ -4,8 +4,8 @@
 //   TKivShellLink           broadcasts navigation and refreshes; owns the shared selection list
 #pragma once
 
-#include "host/Lists.h"
-#include "host/TypeInfo.h"
+#include "host/core/Lists.h"
+#include "host/core/TypeInfo.h"
 #include "shell/ComponentBases.h"
 #include "shell/ShellWin32.h"
 

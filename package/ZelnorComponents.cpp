@@ -7,7 +7,7 @@
 #include "dialogs/KivDialogs.h"
 #include "extras/ShellChangeNotifier.h"
 #include "extras/ThumbnailImage.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 #include "link/ShellLink.h"
 #include "shell/SystemImageList.h"
 #include "shell/Zelnor.h"

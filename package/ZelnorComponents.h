@@ -7,7 +7,7 @@
 // the components; calling it again is harmless.
 #pragma once
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 //   TKivStack              push, pop, clean-up
 #include "selection/FolderSizeThread.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <cstring>
 

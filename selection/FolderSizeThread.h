@@ -3,7 +3,7 @@
 //   TKivStack              open directory searches of a depth-first walk, with the current path
 #pragma once
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 #include "threads/ThreadPool.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The selection list: entry keys, states, merging and splitting, totals, enumeration, ini form.
 #include "selection/KivSelectionList.h"
 
-#include "host/IniFiles.h"
-#include "host/Raii.h"
+#include "host/core/IniFiles.h"
+#include "host/core/Raii.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 

@@ -12,8 +12,8 @@
 // (SetPaths, loading) works over an index instead.
 #pragma once
 
-#include "host/StringList.h"
-#include "host/TypeInfo.h"
+#include "host/core/StringList.h"
+#include "host/core/TypeInfo.h"
 #include "selection/FolderSizeThread.h"
 #include "shell/ShellWin32.h"
 #include "threads/ThreadPool.h"

@@ -5,9 +5,9 @@
 //   TKivBaseDialog          base of the package's dialog components
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Dialogs.h"
-#include "host/TypeInfo.h"
+#include "host/core/Classes.h"
+#include "host/core/TypeInfo.h"
+#include "host/forms/Dialogs.h"
 #include "shell/ShellWin32.h"
 
 #include <unknwn.h>

@@ -2,7 +2,7 @@
 //   TPidlHistory   absolute item identifier lists owned by the history, with a current position
 #pragma once
 
-#include "host/Lists.h"
+#include "host/core/Lists.h"
 #include "shell/ShellWin32.h"
 
 namespace zelnor {

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 #include "shell/Zelnor.h"
 
 namespace zelnor {

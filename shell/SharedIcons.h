@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 namespace zelnor {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 
-#include "host/HResult.h"
-#include "host/Raii.h"
+#include "host/core/HResult.h"
+#include "host/core/Raii.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -15,9 +15,9 @@
 #include <functional>
 #include <initializer_list>
 
-#include "host/StringList.h"
-#include "host/SysUtils.h"
-#include "host/TypeInfo.h"
+#include "host/core/StringList.h"
+#include "host/core/SysUtils.h"
+#include "host/core/TypeInfo.h"
 
 namespace zelnor {
 

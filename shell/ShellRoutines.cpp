@@ -1,7 +1,7 @@
 // Shell utility routines: pattern matching, string records, error texts, drops, shortcuts, drives.
 #include "shell/ShellRoutines.h"
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "host/Application.h"
-#include "host/Controls.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
+#include "host/forms/Application.h"
+#include "host/forms/Controls.h"
 #include "shell/ShellGlobals.h"
 
 namespace zelnor {

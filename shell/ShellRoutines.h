@@ -17,8 +17,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "host/Graphics.h"
-#include "host/StringList.h"
+#include "host/core/StringList.h"
+#include "host/graphics/Graphics.h"
 #include "shell/ShellWin32.h"
 
 namespace zelnor {

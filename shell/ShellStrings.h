@@ -6,8 +6,8 @@
 
 #include <array>
 
-#include "host/Classes.h"
-#include "host/SysUtils.h"
+#include "host/core/Classes.h"
+#include "host/core/SysUtils.h"
 
 namespace zelnor {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 #include "shell/ShellGlobals.h"
 
 namespace zelnor {

@@ -15,8 +15,8 @@
 
 #include <memory>
 
-#include "host/Raii.h"
-#include "host/SysUtils.h"
+#include "host/core/Raii.h"
+#include "host/core/SysUtils.h"
 
 namespace zelnor {
 

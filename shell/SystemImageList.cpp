@@ -1,6 +1,6 @@
 #include "shell/SystemImageList.h"
 
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 
 #include <shellapi.h>
 

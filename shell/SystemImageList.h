@@ -3,7 +3,7 @@
 //   TKivSystemImageList   shares (or copies) the system list; icon indexes of files and folders
 #pragma once
 
-#include "host/ImageList.h"
+#include "host/graphics/ImageList.h"
 #include "shell/ShellGlobals.h"
 
 namespace zelnor {

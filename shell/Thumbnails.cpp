@@ -1,6 +1,6 @@
 #include "shell/Thumbnails.h"
 
-#include "host/Jpeg.h"
+#include "host/graphics/Jpeg.h"
 
 namespace zelnor {
 

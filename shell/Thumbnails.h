@@ -3,7 +3,7 @@
 //   SaveThumbnailToJPEG   the thumbnail of a named item written as a JPEG file
 #pragma once
 
-#include "host/Graphics.h"
+#include "host/graphics/Graphics.h"
 #include "shell/Zelnor.h"
 
 namespace zelnor {

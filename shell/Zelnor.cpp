@@ -1,9 +1,9 @@
 // TZelnor: construction, binding to a folder, the current item, enumeration and the filter.
 #include "shell/Zelnor.h"
 
-#include "host/Application.h"
-#include "host/Controls.h"
-#include "host/HResult.h"
+#include "host/core/HResult.h"
+#include "host/forms/Application.h"
+#include "host/forms/Controls.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

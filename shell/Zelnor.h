@@ -19,12 +19,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/Classes.h"
-#include "host/Menus.h"
-#include "host/Raii.h"
-#include "host/StringList.h"
-#include "host/SysUtils.h"
-#include "host/TypeInfo.h"
+#include "host/core/Classes.h"
+#include "host/core/Raii.h"
+#include "host/core/StringList.h"
+#include "host/core/SysUtils.h"
+#include "host/core/TypeInfo.h"
+#include "host/forms/Menus.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellOperations.h"
 #include "shell/ShellStrings.h"

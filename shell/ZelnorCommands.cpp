@@ -10,10 +10,10 @@
 
 #include <unordered_map>
 
-#include "host/Application.h"
-#include "host/HResult.h"
-#include "host/Menus.h"
-#include "host/Raii.h"
+#include "host/core/HResult.h"
+#include "host/core/Raii.h"
+#include "host/forms/Application.h"
+#include "host/forms/Menus.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -4,7 +4,7 @@
 
 #include <commctrl.h>
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {

@@ -1,7 +1,7 @@
 // TZelnor: thumbnails of the current item, from the shell's extractor or decoded with WIC.
 #include "shell/Zelnor.h"
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 
 #include <wincodec.h>
 

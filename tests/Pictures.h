@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 namespace testing_support {
 

@@ -3,8 +3,8 @@
 //   PumpSynchronizeUntil   runs only synchronised calls and thread ends, as the pools' waits do
 #pragma once
 
-#include "host/Application.h"
-#include "host/Threads.h"
+#include "host/core/Threads.h"
+#include "host/forms/Application.h"
 
 #include <windows.h>
 

@@ -5,8 +5,8 @@
 //                       order, reports each end on the main thread, stops workers on request
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Threads.h"
+#include "host/core/Classes.h"
+#include "host/core/Threads.h"
 
 #include <atomic>
 #include <functional>

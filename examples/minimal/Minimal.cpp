@@ -2,9 +2,9 @@
 // tree, a shell list and their link; this reads it into a window and shows the list's folder in
 // the caption.
 #include "controls/ShellList.h"
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
+#include "host/forms/Application.h"
+#include "host/forms/Forms.h"
 #include "package/ZelnorComponents.h"
 
 #include <windows.h>

@@ -3,11 +3,11 @@
 //   TPersistent   Assign/AssignTo
 //   TComponent    owner model, names, state flags, free notification, Loaded, form streaming hooks
 //   TNotifyEvent  the plain event type
-// Published properties are declared with host/TypeInfo.h; forms are read and written by
-// host/Streaming.h.
+// Published properties are declared with host/core/TypeInfo.h; forms are read and written by
+// host/core/Streaming.h.
 #pragma once
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,7 +44,7 @@ class TObject {
   virtual ~TObject() = default;
   // The class name as registered and streamed ("TComponent").
   virtual String ClassName() const { return "TObject"; }
-  // The table of published properties (host/TypeInfo.h); none for a plain object.
+  // The table of published properties (host/core/TypeInfo.h); none for a plain object.
   virtual const TClassInfo* ClassInfo() const { return nullptr; }
 };
 

@@ -1,5 +1,5 @@
 // The record of the last failed HRESULT per thread and the error raised for one.
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 
 namespace host {
 

@@ -15,7 +15,7 @@
 
 #include <windows.h>
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 namespace host {
 

@@ -1,7 +1,7 @@
 // TIniFile over GetPrivateProfileStringW / WritePrivateProfileStringW.
-#include "host/IniFiles.h"
+#include "host/core/IniFiles.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <vector>
 

@@ -15,7 +15,7 @@
 // values and strips one pair of surrounding quotes from a value when it is read.
 #pragma once
 
-#include "host/StringList.h"
+#include "host/core/StringList.h"
 
 namespace host {
 

@@ -1,5 +1,5 @@
 // TList, TObjectList and TInterfaceList.
-#include "host/Lists.h"
+#include "host/core/Lists.h"
 
 #include <algorithm>
 #include <utility>

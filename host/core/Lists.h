@@ -5,7 +5,7 @@
 //   EListError       bad index
 #pragma once
 
-#include "host/Classes.h"
+#include "host/core/Classes.h"
 
 #include <unknwn.h>
 

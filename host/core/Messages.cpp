@@ -1,8 +1,8 @@
 // Hidden message windows: one registered class, the procedure kept in the window's user data.
-#include "host/Messages.h"
+#include "host/core/Messages.h"
 
-#include "host/Application.h"
-#include "host/SysUtils.h"
+#include "host/core/ErrorSink.h"
+#include "host/core/SysUtils.h"
 
 #include <exception>
 
@@ -41,7 +41,7 @@ LRESULT CALLBACK UtilWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     data->proc(message);
   } catch (...) {
     // An exception must not unwind through the platform's dispatcher.
-    Application().HandleException(std::current_exception(), nullptr);
+    ReportError(std::current_exception(), nullptr);
   }
   --data->depth;
   currentWnd = previous;

@@ -1,5 +1,5 @@
 // The COM apartment guard and the objects released before the thread leaves its apartment.
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <vector>
 

@@ -31,7 +31,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "host/Messages.h"
+#include "host/core/Messages.h"
 
 namespace host {
 

@@ -1,8 +1,8 @@
 // Form streaming: registries, the text writer, the tokenizer and reader of form texts, and the
 // streaming hooks of TComponent.
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <algorithm>
 #include <cctype>

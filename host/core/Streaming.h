@@ -35,7 +35,7 @@
 // raises EReadError naming its line, and frees whatever the read had created.
 #pragma once
 
-#include "host/TypeInfo.h"
+#include "host/core/TypeInfo.h"
 
 #include <any>
 #include <map>

@@ -1,7 +1,7 @@
 // TStrings and TStringList.
-#include "host/StringList.h"
+#include "host/core/StringList.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <algorithm>
 #include <numeric>

@@ -5,7 +5,7 @@
 //   EStringListError  bad index, duplicates not allowed, operation not allowed on a sorted list
 #pragma once
 
-#include "host/Classes.h"
+#include "host/core/Classes.h"
 
 #include <functional>
 #include <vector>

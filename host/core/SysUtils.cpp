@@ -1,7 +1,7 @@
 // Strings, conversions, path, file, number and date routines.
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <cmath>
 #include <cstdio>

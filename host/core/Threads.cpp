@@ -1,8 +1,8 @@
 // Threads: the synchronisation queue of the main thread, TThread's life cycle.
-#include "host/Threads.h"
+#include "host/core/Threads.h"
 
-#include "host/Application.h"
-#include "host/Raii.h"
+#include "host/core/ErrorSink.h"
+#include "host/core/Raii.h"
 
 #include <deque>
 #include <memory>
@@ -137,7 +137,7 @@ void ThreadAccess::Run(SyncEntry& entry) {
           if (entry.done) {
             entry.error = std::current_exception();
           } else {
-            Application().HandleException(std::current_exception(), thread);
+            ReportError(std::current_exception(), thread);
           }
         }
       }
@@ -152,7 +152,7 @@ void ThreadAccess::Run(SyncEntry& entry) {
         try {
           thread->DoTerminate();
         } catch (...) {
-          Application().HandleException(std::current_exception(), thread);
+          ReportError(std::current_exception(), thread);
         }
       }
       const bool freeIt = thread->freeOnTerminate_ && !destroying;

@@ -7,7 +7,7 @@
 //   TCriticalSection   a mutual-exclusion lock with a scoped guard
 #pragma once
 
-#include "host/Classes.h"
+#include "host/core/Classes.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -163,5 +163,12 @@ class TCriticalSection {
  private:
   CRITICAL_SECTION section_;
 };
+
+namespace detail {
+// Wakes the main thread so that it runs the pending synchronised calls; callable from any thread.
+// Defined by the application object (host/forms/Application.cpp), which owns the main thread's
+// window: every program that synchronises has one.
+void WakeMainThread();
+}  // namespace detail
 
 }  // namespace host

@@ -1,7 +1,7 @@
 // TTimer on a hidden window through SetTimer.
-#include "host/Timer.h"
+#include "host/core/Timer.h"
 
-#include "host/Messages.h"
+#include "host/core/Messages.h"
 
 namespace host {
 

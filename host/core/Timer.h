@@ -1,9 +1,9 @@
 // TTimer: a component that fires OnTimer every Interval milliseconds on a hidden window.
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Messages.h"
-#include "host/TypeInfo.h"
+#include "host/core/Classes.h"
+#include "host/core/Messages.h"
+#include "host/core/TypeInfo.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // Published properties: enumeration names, property defaults, class tables, access by name,
 // and the tables of TPersistent and TComponent.
-#include "host/TypeInfo.h"
+#include "host/core/TypeInfo.h"
 
 #include <algorithm>
 

@@ -17,7 +17,7 @@
 // function-local static): class information refers to it instead of copying its names, so it does
 // not matter whether the class information or the TEnumInfo is made first during start-up.
 //
-//   #include "host/TypeInfo.h"
+//   #include "host/core/TypeInfo.h"
 //
 //   enum TBlinkMode { bmOff, bmSlow, bmFast };
 //   inline const host::TEnumInfo BlinkModeInfo{"bmOff", "bmSlow", "bmFast"};
@@ -74,16 +74,16 @@
 // no new properties still writes `HOST_PROPERTIES(TClass) {}`. Redeclaring a parent's property by
 // name (to change its default) replaces it in place. Component classes are made known to the
 // form reader with host::RegisterComponentClass<TBlinker>() or host::RegisterComponents
-// (host/Streaming.h).
+// (host/core/Streaming.h).
 // An event is a plain std::function member; the form remembers its handler by name
 // (TComponent::EventName), and handlers are bound through host::EventHandlers(). Code that
 // assigns a handler meant to be written to a form binds it with host::AssignEvent, so the name
 // and the function stay together; a function assigned directly is called but not written.
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Raii.h"
-#include "host/StringList.h"
+#include "host/core/Classes.h"
+#include "host/core/Raii.h"
+#include "host/core/StringList.h"
 
 #include <any>
 #include <cstdint>

@@ -1,7 +1,8 @@
 // The application object, the screen and the main thread's wake-up.
-#include "host/Application.h"
+#include "host/forms/Application.h"
 
-#include "host/Threads.h"
+#include "host/core/ErrorSink.h"
+#include "host/core/Threads.h"
 
 #include <atomic>
 
@@ -43,8 +44,12 @@ TApplication& Application() {
 }
 
 namespace {
-// Make the application object, and so its window, on the main thread before main runs.
+// Make the application object, and so its window, on the main thread before main runs; errors
+// that the class library stops at window procedures and worker ends are reported by it.
 [[maybe_unused]] TApplication& startupApplication = Application();
+[[maybe_unused]] const bool errorSinkSet = (SetErrorSink([](std::exception_ptr error, TObject* sender) {
+  Application().HandleException(error, sender);
+}), true);
 }  // namespace
 
 String TApplication::ExeName() const {

@@ -8,9 +8,9 @@
 //   GetShortHint, GetLongHint   the two parts of a hint "short|long"
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Messages.h"
-#include "host/Raii.h"
+#include "host/core/Classes.h"
+#include "host/core/Messages.h"
+#include "host/core/Raii.h"
 
 #include <windows.h>
 
@@ -153,10 +153,5 @@ class [[nodiscard]] CursorGuard {
  private:
   TCursor previous_;
 };
-
-namespace detail {
-// Wakes the main thread so that it runs the pending synchronised calls; callable from any thread.
-void WakeMainThread();
-}  // namespace detail
 
 }  // namespace host

@@ -1,7 +1,7 @@
 // Detection of the common-controls library version in use.
-#include "host/CommonControls.h"
+#include "host/forms/CommonControls.h"
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,9 +1,9 @@
 // The visual base classes: TControl, TWinControl, TCustomControl, TGraphicControl, the window
 // procedure shared by all our windows, notification reflection, alignment and mouse tracking.
-#include "host/Controls.h"
+#include "host/forms/Controls.h"
 
-#include "host/Menus.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Menus.h"
 
 #include <commctrl.h>
 #include <windowsx.h>

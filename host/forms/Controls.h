@@ -17,11 +17,11 @@
 // parent's answer.
 #pragma once
 
-#include "host/Application.h"
-#include "host/Classes.h"
-#include "host/Graphics.h"
-#include "host/Messages.h"
-#include "host/TypeInfo.h"
+#include "host/core/Classes.h"
+#include "host/core/Messages.h"
+#include "host/core/TypeInfo.h"
+#include "host/forms/Application.h"
+#include "host/graphics/Graphics.h"
 
 #include <windows.h>
 

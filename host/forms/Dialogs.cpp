@@ -1,5 +1,5 @@
 // Base of the modal dialog wrappers.
-#include "host/Dialogs.h"
+#include "host/forms/Dialogs.h"
 
 namespace host {
 

@@ -2,7 +2,7 @@
 //   TCommonDialog   base: Execute runs the dialog; OnShow and OnClose bracket it
 #pragma once
 
-#include "host/TypeInfo.h"
+#include "host/core/TypeInfo.h"
 
 namespace host {
 

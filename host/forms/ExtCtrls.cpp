@@ -1,8 +1,8 @@
 // Panels and images.
-#include "host/ExtCtrls.h"
+#include "host/forms/ExtCtrls.h"
 
-#include "host/Forms.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 //   TImage                    a picture painted on the parent: Stretch, Center, Proportional
 #pragma once
 
-#include "host/Controls.h"
-#include "host/StdCtrls.h"
+#include "host/forms/Controls.h"
+#include "host/forms/StdCtrls.h"
 
 namespace host {
 

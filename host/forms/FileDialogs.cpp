@@ -1,8 +1,8 @@
 // File dialogs over GetOpenFileNameW / GetSaveFileNameW with an explorer-style hook that reports
 // when the dialog's window is up.
-#include "host/FileDialogs.h"
+#include "host/forms/FileDialogs.h"
 
-#include "host/Application.h"
+#include "host/forms/Application.h"
 
 #include <commdlg.h>
 

@@ -4,8 +4,8 @@
 //   TSaveDialog                 the same for saving
 #pragma once
 
-#include "host/Dialogs.h"
-#include "host/StringList.h"
+#include "host/core/StringList.h"
+#include "host/forms/Dialogs.h"
 
 #include <windows.h>
 

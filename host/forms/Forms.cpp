@@ -1,12 +1,7 @@
 // Forms: creation from form files, placement, showing, modal loops and closing.
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 
-#include "host/ExtCtrls.h"
-#include "host/Frames.h"
-#include "host/ListView.h"
-#include "host/Menus.h"
-#include "host/Streaming.h"
-#include "host/StdCtrls.h"
+#include "host/core/Streaming.h"
 
 #include <algorithm>
 #include <vector>
@@ -370,18 +365,6 @@ void TForm::WndProc(TMessage& m) {
     default: break;
   }
   TWinControl::WndProc(m);
-}
-
-// Section: registration
-
-void RegisterFormClasses() {
-  RegisterControlClasses();
-  RegisterComponentClass<TForm>();
-  RegisterComponentClass<TFrame>();
-  RegisterStdControls();
-  RegisterExtControls();
-  RegisterMenuClasses();
-  RegisterListViewClasses();
 }
 
 String& detail::FormFileFolder() {

@@ -4,8 +4,8 @@
 //   ScreenWidth/ScreenHeight   size of the primary screen
 #pragma once
 
-#include "host/Controls.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Controls.h"
 
 namespace host {
 
@@ -111,8 +111,9 @@ class TForm : public TWinControl {
 int ScreenWidth();
 int ScreenHeight();
 
-// Registers TForm, TFrame, the visual base classes and the host's standard controls with the form
-// reader.
+// Registers TForm, TFrame, the visual base classes and the host's standard controls and native
+// views with the form reader. Defined with the class library's registry (host/HostClasses.cpp),
+// the one place that knows every layer.
 void RegisterFormClasses();
 
 namespace detail {

@@ -1,5 +1,5 @@
 // Frames.
-#include "host/Frames.h"
+#include "host/forms/Frames.h"
 
 namespace host {
 

@@ -2,7 +2,7 @@
 //   TFrame   a container control; the components it owns take its window as their owner
 #pragma once
 
-#include "host/Controls.h"
+#include "host/forms/Controls.h"
 
 namespace host {
 

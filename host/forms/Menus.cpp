@@ -1,10 +1,10 @@
 // Menus: the item tree, command identifiers, menu handles, popping up, owner drawing and the
 // popup-list window.
-#include "host/Menus.h"
+#include "host/forms/Menus.h"
 
-#include "host/Application.h"
-#include "host/ImageList.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Application.h"
+#include "host/graphics/ImageList.h"
 
 #include <algorithm>
 #include <memory>

@@ -14,10 +14,10 @@
 // inserted (the shell's items): rebuilding the host's entries leaves them in place.
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Graphics.h"
-#include "host/Messages.h"
-#include "host/TypeInfo.h"
+#include "host/core/Classes.h"
+#include "host/core/Messages.h"
+#include "host/core/TypeInfo.h"
+#include "host/graphics/Graphics.h"
 
 #include <windows.h>
 

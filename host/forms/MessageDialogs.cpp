@@ -1,7 +1,7 @@
 // Message boxes over MessageBoxW, owned by the active window.
-#include "host/MessageDialogs.h"
+#include "host/forms/MessageDialogs.h"
 
-#include "host/Application.h"
+#include "host/forms/Application.h"
 
 namespace host {
 

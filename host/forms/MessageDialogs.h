@@ -4,7 +4,7 @@
 //   MessageDlg     a message of a kind with buttons; answers the modal result of the one pressed
 #pragma once
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 namespace host {
 
@@ -29,7 +29,7 @@ String MsgDlgCaption(TMsgDlgType type);
 void ShowMessage(const String& text);
 // Shown with the platform's message box: the set of buttons picks the nearest of its button
 // sets (OK; OK, Cancel; Yes, No; Yes, No, Cancel; Abort, Retry, Ignore; Retry, Cancel), and Help
-// adds a Help button. Answers mrOk, mrCancel, mrYes, ... (host/Forms.h).
+// adds a Help button. Answers mrOk, mrCancel, mrYes, ... (host/forms/Forms.h).
 int MessageDlg(const String& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext = 0);
 
 }  // namespace host

@@ -1,8 +1,8 @@
 // Standard controls: label, edit, button.
-#include "host/StdCtrls.h"
+#include "host/forms/StdCtrls.h"
 
-#include "host/Forms.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 //   TButton                   a native push button: Default, Cancel, ModalResult
 #pragma once
 
-#include "host/Controls.h"
+#include "host/forms/Controls.h"
 
 namespace host {
 

@@ -1,7 +1,7 @@
-#include "host/Graphics.h"
+#include "host/graphics/Graphics.h"
 
-#include "host/Jpeg.h"
-#include "host/TypeInfo.h"
+#include "host/core/TypeInfo.h"
+#include "host/graphics/Jpeg.h"
 
 #include <algorithm>
 #include <cctype>

@@ -9,8 +9,8 @@
 //   TPicture          holder of one graphic (a bitmap unless told otherwise)
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Raii.h"
+#include "host/core/Classes.h"
+#include "host/core/Raii.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "host/ImageList.h"
+#include "host/graphics/ImageList.h"
 
 #include <algorithm>
 #include <utility>

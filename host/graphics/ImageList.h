@@ -4,9 +4,9 @@
 //   TCustomImageList            a component around a comctl32 image list: own or shared handle
 #pragma once
 
-#include "host/Classes.h"
-#include "host/Graphics.h"
-#include "host/TypeInfo.h"
+#include "host/core/Classes.h"
+#include "host/core/TypeInfo.h"
+#include "host/graphics/Graphics.h"
 
 #include <windows.h>
 #include <commctrl.h>

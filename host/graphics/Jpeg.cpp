@@ -1,6 +1,6 @@
-#include "host/Jpeg.h"
+#include "host/graphics/Jpeg.h"
 
-#include "host/HResult.h"
+#include "host/core/HResult.h"
 
 #include <wincodec.h>
 

@@ -7,7 +7,7 @@
 // decoding answers nothing and Compress raises EJPEG.
 #pragma once
 
-#include "host/Graphics.h"
+#include "host/graphics/Graphics.h"
 
 #include <vector>
 

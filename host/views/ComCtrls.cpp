@@ -1,5 +1,5 @@
 // Shared pieces of the common-control views: the custom-draw canvas loan, image-list slots.
-#include "host/ComCtrls.h"
+#include "host/views/ComCtrls.h"
 
 #include <cstring>
 #include <utility>

@@ -6,9 +6,9 @@
 //   TViewImages                    one image list a view shows, followed through its changes
 #pragma once
 
-#include "host/Controls.h"
-#include "host/Graphics.h"
-#include "host/ImageList.h"
+#include "host/forms/Controls.h"
+#include "host/graphics/Graphics.h"
+#include "host/graphics/ImageList.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,5 +1,5 @@
 // The host combo box: the item model, its mirror in the window, and owner drawing.
-#include "host/ComboBox.h"
+#include "host/views/ComboBox.h"
 
 #include <algorithm>
 

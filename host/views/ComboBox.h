@@ -10,10 +10,10 @@
 // combo that hangs owned objects on its items can free them.
 #pragma once
 
-#include "host/ComCtrls.h"
-#include "host/Controls.h"
-#include "host/StringList.h"
-#include "host/TypeInfo.h"
+#include "host/core/StringList.h"
+#include "host/core/TypeInfo.h"
+#include "host/forms/Controls.h"
+#include "host/views/ComCtrls.h"
 
 #include <windows.h>
 

@@ -1,12 +1,12 @@
 // The host list view: columns, items with lazy texts and images, and the owner-data control.
-#include "host/ListView.h"
+#include "host/views/ListView.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "host/KeySort.h"
-#include "host/Lists.h"
-#include "host/Streaming.h"
+#include "host/core/KeySort.h"
+#include "host/core/Lists.h"
+#include "host/core/Streaming.h"
 
 namespace host {
 

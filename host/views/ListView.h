@@ -22,12 +22,12 @@
 // slow items (display names, icons) does not hold the window's input and timers.
 #pragma once
 
-#include "host/ComCtrls.h"
-#include "host/Controls.h"
-#include "host/ImageList.h"
-#include "host/NativeView.h"
-#include "host/StringList.h"
-#include "host/TypeInfo.h"
+#include "host/core/StringList.h"
+#include "host/core/TypeInfo.h"
+#include "host/forms/Controls.h"
+#include "host/graphics/ImageList.h"
+#include "host/views/ComCtrls.h"
+#include "host/views/NativeView.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,5 +1,5 @@
 // TCustomNativeView: the shared part of the list view and the tree view.
-#include "host/NativeView.h"
+#include "host/views/NativeView.h"
 
 #include <algorithm>
 #include <cstddef>

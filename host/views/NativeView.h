@@ -6,9 +6,9 @@
 //                       flags as THitTests
 #pragma once
 
-#include "host/ComCtrls.h"
-#include "host/Controls.h"
-#include "host/Graphics.h"
+#include "host/forms/Controls.h"
+#include "host/graphics/Graphics.h"
+#include "host/views/ComCtrls.h"
 
 #include <windows.h>
 #include <commctrl.h>

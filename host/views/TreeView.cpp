@@ -1,7 +1,7 @@
 // The host tree view: the node model and its mirror in the native tree control.
-#include "host/TreeView.h"
+#include "host/views/TreeView.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <algorithm>
 #include <cstring>

@@ -16,11 +16,11 @@
 // GetNodeText, and are measured again when they are drawn.
 #pragma once
 
-#include "host/ComCtrls.h"
-#include "host/Controls.h"
-#include "host/ImageList.h"
-#include "host/NativeView.h"
-#include "host/TypeInfo.h"
+#include "host/core/TypeInfo.h"
+#include "host/forms/Controls.h"
+#include "host/graphics/ImageList.h"
+#include "host/views/ComCtrls.h"
+#include "host/views/NativeView.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -11,7 +11,7 @@
 #include <functional>
 #include <set>
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 namespace testing_support {
 

@@ -12,7 +12,7 @@
 #include "Modal.h"
 #include "Pump.h"
 #include "controls/ShellCombo.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;

@@ -13,8 +13,8 @@
 #include "ShellListSupport.h"
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
-#include "host/Forms.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;

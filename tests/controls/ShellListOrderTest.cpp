@@ -17,7 +17,7 @@
 #include "ShellListSupport.h"
 #include "controls/ShellList.h"
 #include "controls/ShellNameOrder.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;

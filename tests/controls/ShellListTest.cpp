@@ -17,8 +17,8 @@
 #include "ShellListSupport.h"
 #include "controls/ShellList.h"
 #include "extras/ShellChangeNotifier.h"
-#include "host/Forms.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
 #include "package/ZelnorComponents.h"
 #include "shell/TempDir.h"
 

@@ -3,7 +3,7 @@
 #include "dialogs/BrowseForFolder.h"
 
 #include "ModalDriver.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellGlobals.h"
 #include "shell/TempDir.h"
 

@@ -2,10 +2,10 @@
 // settings read from and written back to a form text.
 #include "dialogs/KivDialogs.h"
 
-#include "host/ExtCtrls.h"
-#include "host/Forms.h"
-#include "host/Frames.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/ExtCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/Frames.h"
 #include "shell/ShellRoutines.h"
 
 #include <gtest/gtest.h>

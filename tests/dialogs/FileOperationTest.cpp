@@ -3,7 +3,7 @@
 #include "dialogs/FileOperation.h"
 
 #include "ModalDriver.h"
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 #include "shell/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Modal.h"
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

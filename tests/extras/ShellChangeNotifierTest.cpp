@@ -10,10 +10,10 @@
 
 #include "Outside.h"
 #include "Pump.h"
-#include "shell/TempDir.h"
 #include "extras/ShellChangeNotifier.h"
-#include "host/Messages.h"
+#include "host/core/Messages.h"
 #include "shell/ShellGlobals.h"
+#include "shell/TempDir.h"
 
 using namespace zelnor;
 using testing_support::PumpMessagesUntil;

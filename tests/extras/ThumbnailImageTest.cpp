@@ -7,8 +7,8 @@
 #include "Pictures.h"
 #include "Pump.h"
 #include "extras/ThumbnailImage.h"
-#include "host/Forms.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
 #include "package/ZelnorComponents.h"
 #include "shell/TempDir.h"
 

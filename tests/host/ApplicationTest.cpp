@@ -1,7 +1,7 @@
-#include "host/Application.h"
-#include "host/Messages.h"
-#include "host/Threads.h"
-#include "host/Timer.h"
+#include "host/core/Messages.h"
+#include "host/core/Threads.h"
+#include "host/core/Timer.h"
+#include "host/forms/Application.h"
 
 #include "Modal.h"
 

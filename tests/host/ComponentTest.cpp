@@ -1,4 +1,4 @@
-#include "host/Classes.h"
+#include "host/core/Classes.h"
 
 #include <gtest/gtest.h>
 

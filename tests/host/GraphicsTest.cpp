@@ -1,5 +1,5 @@
-#include "host/Graphics.h"
-#include "host/Jpeg.h"
+#include "host/graphics/Graphics.h"
+#include "host/graphics/Jpeg.h"
 
 #include <gtest/gtest.h>
 #include <wincodec.h>

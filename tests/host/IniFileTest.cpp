@@ -1,7 +1,7 @@
 // Ini files over the platform's profile functions, in a temporary folder.
-#include "host/IniFiles.h"
+#include "host/core/IniFiles.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Pointer lists: the Notify hook, owned objects, reference-counted interfaces.
-#include "host/Lists.h"
+#include "host/core/Lists.h"
 
 #include <gtest/gtest.h>
 

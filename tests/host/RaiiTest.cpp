@@ -1,6 +1,6 @@
-#include "host/HResult.h"
-#include "host/Raii.h"
-#include "host/StringList.h"
+#include "host/core/HResult.h"
+#include "host/core/Raii.h"
+#include "host/core/StringList.h"
 
 #include <gtest/gtest.h>
 

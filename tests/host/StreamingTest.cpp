@@ -1,5 +1,5 @@
 // Published properties and form streaming: round trips, defaults, fix-ups, Loaded order, bad text.
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // String list rules: sorting, duplicates, case, change events, text forms, owned objects.
-#include "host/StringList.h"
+#include "host/core/StringList.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Strings, path, file, number and date routines.
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "host/Application.h"
-#include "host/Messages.h"
-#include "host/Threads.h"
+#include "host/core/Messages.h"
+#include "host/core/Threads.h"
+#include "host/forms/Application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "host/Application.h"
-#include "host/Streaming.h"
-#include "host/Timer.h"
+#include "host/core/Streaming.h"
+#include "host/core/Timer.h"
+#include "host/forms/Application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/CommonControls.h"
+#include "host/forms/CommonControls.h"
 
 #include <gtest/gtest.h>
 

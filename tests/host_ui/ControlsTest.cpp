@@ -1,5 +1,5 @@
 // Windowed controls: window creation, re-creation, reflection, consumed messages, mouse and keys.
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
 
 #include "Pump.h"
 

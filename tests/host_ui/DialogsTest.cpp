@@ -1,7 +1,7 @@
 // Message boxes and the file dialog, answered from a timer as a user would.
-#include "host/FileDialogs.h"
-#include "host/Forms.h"
-#include "host/MessageDialogs.h"
+#include "host/forms/FileDialogs.h"
+#include "host/forms/Forms.h"
+#include "host/forms/MessageDialogs.h"
 
 #include "shell/TempDir.h"
 

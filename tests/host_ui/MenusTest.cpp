@@ -1,7 +1,7 @@
 // Menus: command identifiers, popping up and choosing from a timer, owner drawing, form files.
-#include "host/ExtCtrls.h"
-#include "host/Forms.h"
-#include "host/Menus.h"
+#include "host/forms/ExtCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/Menus.h"
 
 #include <gtest/gtest.h>
 

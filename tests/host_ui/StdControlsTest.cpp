@@ -1,7 +1,7 @@
 // Forms from form files, panels, labels, edits, buttons, images, modal forms and handle counts.
-#include "host/ExtCtrls.h"
-#include "host/Forms.h"
-#include "host/StdCtrls.h"
+#include "host/forms/ExtCtrls.h"
+#include "host/forms/Forms.h"
+#include "host/forms/StdCtrls.h"
 
 #include "Pump.h"
 #include "shell/TempDir.h"

@@ -1,7 +1,7 @@
 // Combo box: owner-drawn items measured and drawn, ItemIndex without OnChange, the user's choice,
 // items and selection across a re-created window, the drop-down count, edit children.
-#include "host/ComboBox.h"
-#include "host/Forms.h"
+#include "host/forms/Forms.h"
+#include "host/views/ComboBox.h"
 
 #include "Pump.h"
 

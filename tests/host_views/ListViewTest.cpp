@@ -1,8 +1,8 @@
 // List view: lazy texts and images, sorting, selection bookkeeping, editing, hit tests, drawing.
-#include "host/Forms.h"
-#include "host/ListView.h"
-#include "host/Lists.h"
-#include "host/Streaming.h"
+#include "host/core/Lists.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
+#include "host/views/ListView.h"
 
 #include "Pump.h"
 

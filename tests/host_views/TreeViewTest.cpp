@@ -1,6 +1,6 @@
 // Tree view: lazy filling on expansion, change delay, lazy images, editing, sorting, hit tests.
-#include "host/Forms.h"
-#include "host/TreeView.h"
+#include "host/forms/Forms.h"
+#include "host/views/TreeView.h"
 
 #include "Pump.h"
 

@@ -2,7 +2,7 @@
 // guard, GoUp's first taker, destruction, the owned selection list and the published form.
 #include "link/ShellLink.h"
 
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 #include "package/ZelnorComponents.h"
 #include "selection/KivSelectionList.h"
 #include "shell/ShellGlobals.h"

@@ -2,8 +2,8 @@
 // component read and written back.
 #include "package/ZelnorComponents.h"
 
-#include "host/Forms.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Forms.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // back into the tree, termination midway) and of the stack of directory searches.
 #include "selection/FolderSizeThread.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 #include <gtest/gtest.h>
 

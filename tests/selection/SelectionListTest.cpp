@@ -2,9 +2,9 @@
 // splitting on remove, shortcut folders, drives, totals, enumeration and the ini form.
 #include "selection/KivSelectionList.h"
 
-#include "host/IniFiles.h"
-#include "host/Raii.h"
-#include "host/Streaming.h"
+#include "host/core/IniFiles.h"
+#include "host/core/Raii.h"
+#include "host/core/Streaming.h"
 #include "shell/ShellGlobals.h"
 
 #include <gtest/gtest.h>

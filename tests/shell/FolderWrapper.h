@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 
 namespace testing_support {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 #include "shell/ShellGlobals.h"
 
 using namespace zelnor;

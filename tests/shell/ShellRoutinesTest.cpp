@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 

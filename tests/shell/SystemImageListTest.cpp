@@ -1,6 +1,6 @@
 #include "shell/SystemImageList.h"
 
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>

@@ -12,7 +12,7 @@
 #include <atomic>
 #include <string>
 
-#include "host/SysUtils.h"
+#include "host/core/SysUtils.h"
 
 namespace testing_support {
 

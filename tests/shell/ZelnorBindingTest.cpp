@@ -8,10 +8,10 @@
 
 #include "FolderWrapper.h"
 #include "TempDir.h"
+#include "host/core/Streaming.h"
+#include "host/forms/Application.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellRoutines.h"
-#include "host/Application.h"
-#include "host/Forms.h"
-#include "host/Streaming.h"
 #include "shell/Zelnor.h"
 
 using namespace zelnor;

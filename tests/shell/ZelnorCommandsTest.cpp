@@ -9,8 +9,8 @@
 
 #include "Modal.h"
 #include "TempDir.h"
-#include "host/Application.h"
-#include "host/Menus.h"
+#include "host/forms/Application.h"
+#include "host/forms/Menus.h"
 #include "shell/ShellRoutines.h"
 #include "shell/Zelnor.h"
 

@@ -1,9 +1,9 @@
 // Which window owns the shell's user interface: the navigator's owning control, the main form.
 #include <gtest/gtest.h>
 
-#include "host/Application.h"
-#include "host/ExtCtrls.h"
-#include "host/Forms.h"
+#include "host/forms/Application.h"
+#include "host/forms/ExtCtrls.h"
+#include "host/forms/Forms.h"
 #include "shell/ShellRoutines.h"
 #include "shell/Zelnor.h"
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/ShellList.h"
-#include "host/Streaming.h"
+#include "host/core/Streaming.h"
 #include "package/ZelnorComponents.h"
 #include "shell/Zelnor.h"
 

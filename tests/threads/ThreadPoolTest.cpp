@@ -2,7 +2,7 @@
 // stopping with and without waiting, threads that do not stop, destruction.
 #include "threads/ThreadPool.h"
 
-#include "host/Raii.h"
+#include "host/core/Raii.h"
 #include "shell/ShellGlobals.h"
 
 #include <gtest/gtest.h>
