@@ -295,14 +295,9 @@ int TKivShellCombo::IndexOfIdList(PCItemIDList idList) const {
 PCItemIDList TKivShellCombo::EntryIdList(int index) {
   TKivComboItem* entry = Entry(index);
   if (!entry) return nullptr;
-  if (!entry->idList && !entry->name.empty()) {
-    try {
-      navigator_->SetDirectory(entry->name);
-      entry->idList = navigator_->GetFolderIdList();
-    } catch (const host::Exception&) {
-      // A path that cannot be opened navigates nowhere.
-    }
-  }
+  // A path that cannot be opened navigates nowhere.
+  if (!entry->idList && !entry->name.empty() && navigator_->TrySetDirectory(entry->name))
+    entry->idList = navigator_->GetFolderIdList();
   return entry->idList.get();
 }
 
@@ -332,11 +327,7 @@ void TKivShellCombo::Refresh() {
     auto enableAgain = host::ScopeExit([link, wasEnabled] {
       if (link) link->SetEnabled(wasEnabled);
     });
-    try {
-      SelectPidl(kept.get());
-    } catch (const host::Exception&) {
-      KivSetItemIndex(0);
-    }
+    if (!ShowLocation(kept.get())) KivSetItemIndex(0);
   } else if (!shellLink_) {
     KivSetItemIndex(1);
   }
@@ -364,7 +355,12 @@ void TKivShellCombo::AddToComboList(int index, int indent) {
 // ---- Showing a location
 
 void TKivShellCombo::SelectPidl(PCItemIDList idList) {
-  if (!idList) return;
+  String why;
+  if (!ShowLocation(idList, &why)) throw EZelnorError(why);
+}
+
+bool TKivShellCombo::ShowLocation(PCItemIDList idList, String* why) {
+  if (!idList) return true;
   Initialize();
   const String path = GetPathFromPidl(idList);
   if (!path.empty() && !IsEmptyList(idList) && !SameIdList(DesktopIdList(), idList) &&
@@ -376,11 +372,12 @@ void TKivShellCombo::SelectPidl(PCItemIDList idList) {
     if (found >= 0) {
       KivSetItemIndex(found);
       Change();
-      return;
+      return true;
     }
-    AddIdListToCombo(idList);
+    if (!ShowAncestors(idList, why)) return false;
   }
   Change();
+  return true;
 }
 
 void TKivShellCombo::AddPathToCombo(const String& path) {
@@ -396,14 +393,9 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
   TKivComboItem* rootEntry = Entry(rootIndex);
   if (!rootEntry) return;
   const int rootIndent = rootEntry->indent;
-  try {
-    if (rootEntry->idList)
-      navigator_->SetFolderIdList(rootEntry->idList.get());
-    else
-      navigator_->SetDirectory(rootEntry->name);
-  } catch (const host::Exception&) {
-    return;
-  }
+  const bool bound = rootEntry->idList ? navigator_->TrySetFolderIdList(rootEntry->idList.get())
+                                       : navigator_->TrySetDirectory(rootEntry->name);
+  if (!bound) return;
   // The rest may be longer than MAX_PATH: every folder of it is added.
   String rest = path.size() > 3 ? path.substr(3) : String{};
   int position = rootIndex + 1;
@@ -414,15 +406,10 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
     const String part = rest.substr(0, slash);
     rest = slash == String::npos ? String{} : rest.substr(slash + 1);
     if (part.empty()) continue;
-    int icon = -1;
-    try {
-      navigator_->SetObjectName(part);
-      icon = navigator_->GetIconNumber();
-      if (!navigator_->BrowseObject()) break;
-    } catch (const host::Exception&) {
-      // A folder the shell does not find by name ends the chain where it is.
-      break;
-    }
+    // A folder the shell does not find by name ends the chain where it is.
+    if (!navigator_->TrySetObjectName(part)) break;
+    const int icon = navigator_->GetIconNumber();
+    if (!navigator_->TryBrowseObject()) break;
     last = InsertItem(position, part, part, icon, indent, navigator_->GetFolderIdList(), false);
     ++position;
     ++indent;
@@ -439,8 +426,13 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
 }
 
 void TKivShellCombo::AddIdListToCombo(PCItemIDList idList) {
+  String why;
+  if (!ShowAncestors(idList, &why)) throw EZelnorError(why);
+}
+
+bool TKivShellCombo::ShowAncestors(PCItemIDList idList, String* why) {
   DeleteNonPersistentFolders(-1);
-  if (!idList || Items()->Count() == 0) return;
+  if (!idList || Items()->Count() == 0) return true;
   const int depth = GetItemIdListDepth(idList);
   int anchor = 0;
   int next = 1;
@@ -453,10 +445,12 @@ void TKivShellCombo::AddIdListToCombo(PCItemIDList idList) {
     }
   }
   TKivComboItem* anchorEntry = ItemData(anchor);
-  navigator_->SetFolderIdList(anchorEntry ? anchorEntry->idList.get() : DesktopIdList());
+  if (!navigator_->TrySetFolderIdList(anchorEntry ? anchorEntry->idList.get() : DesktopIdList(),
+                                      why))
+    return false;
   for (int d = next; d <= depth; ++d) {
     UniquePidl ancestor{GetItemIdListStart(idList, d)};
-    navigator_->SetAbsoluteItemIdList(ancestor.get());
+    if (!navigator_->TrySetAbsoluteItemIdList(ancestor.get(), why)) return false;
     const int indent = (ItemData(anchor) ? ItemData(anchor)->indent : 0) + 1;
     const String name = navigator_->GetShellObjectName();
     const int at = InsertItem(anchor + 1, name, name, navigator_->GetIconNumber(), indent,
@@ -465,6 +459,7 @@ void TKivShellCombo::AddIdListToCombo(PCItemIDList idList) {
     if (at >= 0) anchor = at;
   }
   SetItemIndex(anchor);
+  return true;
 }
 
 // ---- Choosing an entry
@@ -504,10 +499,9 @@ String TKivShellCombo::GetSelectedFolder() {
 }
 
 void TKivShellCombo::SetSelectedFolder(const String& path) {
-  try {
-    navigator_->SetDirectory(path);
-  } catch (const host::Exception& e) {
-    if (showOptions_.Contains(soShowErrorMessages)) host::ShowMessage(e.Message());
+  String why;
+  if (!navigator_->TrySetDirectory(path, &why)) {
+    if (showOptions_.Contains(soShowErrorMessages)) host::ShowMessage(why);
     return;
   }
   UniquePidl list{CopyItemIdList(navigator_->GetAbsoluteItemIdList())};

@@ -170,6 +170,10 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellControlBase
   bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }
   // The entry's list; an entry without one gets it by parsing its name. Nil when that fails.
   PCItemIDList EntryIdList(int index);
+  // SelectPidl and AddIdListToCombo without raising: false, with EZelnorError's message in `why`,
+  // where a folder on the way cannot be bound.
+  bool ShowLocation(PCItemIDList idList, String* why = nullptr);
+  bool ShowAncestors(PCItemIDList idList, String* why);
   // The first entry with a list equal to `idList`, or -1.
   int IndexOfIdList(PCItemIDList idList) const;
   // The combo's own text: the selected entry's name.

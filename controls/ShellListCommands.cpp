@@ -72,11 +72,8 @@ void TKivShellList::SelectedListChange() {
     ClearSelection();
     IShellFolder* shown = navigator_->ShellFolder();
     for (const String& name : names) {
-      try {
-        navigator_->SetObjectName(name);
-      } catch (const std::exception&) {
-        continue;  // a name that is not in the folder selects nothing
-      }
+      // A name that is not in the folder selects nothing.
+      if (!navigator_->TrySetObjectName(name)) continue;
       // A full path elsewhere moves the navigator: it comes back, and the name selects nothing.
       if (navigator_->ShellFolder() != shown) {
         navigator_->SetFolderIdList(GetFolderIdList());
@@ -229,12 +226,10 @@ bool TKivShellList::InvokeCommandOnFolder(const String& command) {
     folder.SetShowErrorMessages(navigator_->ShowErrorMessages());
     folder.Initialize();
     folder.OnContextMenuSelect = OnContextMenuSelect;
-    try {
-      folder.SetFolderIdList(GetFolderIdList());
+    // A folder that cannot be bound again runs nothing.
+    if (folder.TrySetFolderIdList(GetFolderIdList())) {
       folder.SelectParent();
       done = folder.InvokeContextMenuCommand(command);
-    } catch (const std::exception&) {
-      done = false;  // a folder that cannot be bound again runs nothing
     }
   }
   if (done && paste && files && files->Count() > 0) {

@@ -121,16 +121,8 @@ void TKivShellListFill::Execute() {
   navigator.SetShowErrorMessages(false);
   navigator.Initialize();
   host::ComPtr<IShellFolder> folder;
-  try {
-    navigator.SetFolderIdList(settings_.folder.get());
-    folder = navigator.ShellFolder();
-    if (folder) Enumerate(navigator, batch, ids, keys);
-  } catch (const std::exception&) {
-    // A child the shell fails on ends the enumeration: what was found is shown, in the
-    // list's own order.
-    ids.clear();
-    failed_ = true;
-  }
+  if (navigator.TrySetFolderIdList(settings_.folder.get())) folder = navigator.ShellFolder();
+  if (folder) Enumerate(navigator, batch, ids, keys);
   if (!folder) failed_ = true;
   if (Stopping()) return;
   std::vector<uint32_t> order = FinalOrder(folder.Get(), ids, keys);

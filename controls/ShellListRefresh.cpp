@@ -298,13 +298,12 @@ void TKivShellList::InformPathChanged() {
 
 void TKivShellList::PathChanged(PCItemIDList idList) {
   if (!idList) return;
-  try {
-    navigator_->SetFolderIdList(idList);
-    Refresh();
-  } catch (const EZelnorError&) {
-    // A place that cannot be bound leaves the list empty.
+  // A place that cannot be bound leaves the list empty.
+  if (!navigator_->TrySetFolderIdList(idList)) {
     Items()->Clear();
+    return;
   }
+  Refresh();
 }
 
 void TKivShellList::FileChanged(PCItemIDList folder, PCItemIDList item) {

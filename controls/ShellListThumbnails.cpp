@@ -231,19 +231,15 @@ bool TKivShellList::IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomD
 bool TKivShellList::CustomDrawItem(TListItem* item, host::TCustomDrawState state,
                                    host::TCustomDrawStage stage) {
   if (stage == host::cdPrePaint) {
-    try {
-      // Its flags are known once it is completed, which drawing would do a moment later, unless
-      // the paint has spent its time and draws the row blank, to draw it on a later tick.
-      if (ItemData(item) && item->ImageIndex() < 0 && !DrawnBlankInPaint(item))
-        CompleteItemDetails(item);
-      if (TKivShellListItem* data = ItemData(item)) {
-        if (showOptions_.Contains(soColorCompressed) && data->compressed)
-          Canvas()->Font()->SetColor(host::TColor(kCompressedColor));
-        if (showOptions_.Contains(soColorEncrypted) && data->encrypted)
-          Canvas()->Font()->SetColor(host::TColor(kEncryptedColor));
-      }
-    } catch (const std::exception&) {
-      // The item is drawn in the usual colour.
+    // Its flags are known once it is completed, which drawing would do a moment later, unless
+    // the paint has spent its time and draws the row blank, to draw it on a later tick.
+    if (ItemData(item) && item->ImageIndex() < 0 && !DrawnBlankInPaint(item))
+      CompleteItemDetails(item);
+    if (TKivShellListItem* data = ItemData(item)) {
+      if (showOptions_.Contains(soColorCompressed) && data->compressed)
+        Canvas()->Font()->SetColor(host::TColor(kCompressedColor));
+      if (showOptions_.Contains(soColorEncrypted) && data->encrypted)
+        Canvas()->Font()->SetColor(host::TColor(kEncryptedColor));
     }
   }
   return host::TCustomListView::CustomDrawItem(item, state, stage);

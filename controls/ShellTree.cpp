@@ -369,9 +369,7 @@ void TKivShellTree::FillNode(TTreeNode* node) {
   auto restoreTimer = host::ScopeExit([this, timer] { SetChangeTimerActive(timer); });
   host::CursorGuard cursor;
   host::UpdateGuard<host::TTreeNodes> update(*Items());
-  try {
-    navigator_->SetFolderIdList(item->absoluteIdList.get());
-  } catch (const std::exception&) {
+  if (!navigator_->TrySetFolderIdList(item->absoluteIdList.get())) {
     // A folder that cannot be opened any more has nothing to show.
     node->SetHasChildren(false);
     return;
@@ -469,21 +467,27 @@ void TKivShellTree::Resort(TTreeNode* node) {
 // ---- Node details
 
 void TKivShellTree::PointNavigatorAt(TTreeNode* node) {
+  String why;
+  if (ShellItem(node) && !TryPointNavigatorAt(node, &why)) throw EZelnorError(why);
+}
+
+bool TKivShellTree::TryPointNavigatorAt(TTreeNode* node, String* why) {
   TKivShellTreeItem* item = ShellItem(node);
-  if (!item) return;
+  if (!item) return false;
   if (!node->Parent()) {
     // A root is the item of its parent folder (the desktop root is the desktop itself).
-    navigator_->SetFolderIdList(item->absoluteIdList.get());
+    if (!navigator_->TrySetFolderIdList(item->absoluteIdList.get(), why)) return false;
     navigator_->SelectParent();
-    return;
+    return true;
   }
   if (item->parentFolder && navigator_->ShellFolder() == item->parentFolder.Get()) {
     navigator_->SetItemIdList(item->relativeIdList.get());
-    return;
+    return true;
   }
-  navigator_->SetAbsoluteItemIdList(item->absoluteIdList.get());
+  if (!navigator_->TrySetAbsoluteItemIdList(item->absoluteIdList.get(), why)) return false;
   // The siblings' folder object serves as well and spares the next sibling a new binding.
   if (item->parentFolder) navigator_->SetShellfolder(item->parentFolder.Get());
+  return true;
 }
 
 int TKivShellTree::IconOfCurrent(bool open) {
@@ -520,10 +524,9 @@ void TKivShellTree::CompleteItemDetails(TTreeNode* node, bool full) {
 void TKivShellTree::CompleteOnFirstPaint(TTreeNode* node) {
   TKivShellTreeItem* item = ShellItem(node);
   if (!item || node->ImageIndex() >= 0) return;
-  try {
-    PointNavigatorAt(node);
+  if (TryPointNavigatorAt(node)) {
     CompleteItemDetails(node, true);
-  } catch (const std::exception&) {
+  } else {
     // An object that went away shows a plain icon until the next refresh removes it.
     const int icon = item->isFolder ? images_->GetFolderIconNumber() : 0;
     node->SetImageIndex(icon);
@@ -758,11 +761,7 @@ TKivShellFolder TKivShellTree::GetSpecialFolder() {
   if (Loading()) return pendingSpecialFolder_;
   TKivShellTreeItem* item = ShellItem(Selected());
   if (!item) return SF_FILESYSTEMFOLDER;
-  try {
-    return TestForSpecialFolder(item->absoluteIdList.get());
-  } catch (const std::exception&) {
-    return SF_FILESYSTEMFOLDER;
-  }
+  return TestForSpecialFolder(item->absoluteIdList.get());
 }
 
 // ---- Published properties

@@ -231,8 +231,11 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
  private:
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
   bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }
-  // Points the navigator at a node's item: a root becomes the item of its parent folder.
+  // Points the navigator at a node's item: a root becomes the item of its parent folder. A node
+  // whose folder cannot be bound (its object went away) raises EZelnorError; the Try form answers
+  // false instead (and false for a node that is not a shell node).
   void PointNavigatorAt(host::TTreeNode* node);
+  bool TryPointNavigatorAt(host::TTreeNode* node, String* why = nullptr);
   // Fills a node's children from the navigator (the body of Expand).
   void FillNode(host::TTreeNode* node);
   // Has the notifier watch a folder the tree shows open (and the roots with it); while a

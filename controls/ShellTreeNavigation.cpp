@@ -34,23 +34,14 @@ bool TKivShellTree::CanChange(TTreeNode* node) {
   if (!allow || !item || !ShowOption(soShowErrorMessages) || !node->Parent()) return allow;
   // A folder that cannot be opened cannot be selected.
   if (ShowOption(soShowFiles) && !item->isFolder) return allow;
-  try {
-    PointNavigatorAt(node);
-    return EnterNode(node);
-  } catch (const std::exception&) {
-    return false;
-  }
+  return TryPointNavigatorAt(node) && EnterNode(node);
 }
 
 bool TKivShellTree::EnterNode(TTreeNode* node) {
   TKivShellTreeItem* item = ShellItem(node);
   if (!item) return false;
-  try {
-    navigator_->SetFolderIdList(item->absoluteIdList.get());
-  } catch (const std::exception&) {
-    return false;
-  }
-  return navigator_->ShellFolder() != nullptr;
+  return navigator_->TrySetFolderIdList(item->absoluteIdList.get()) &&
+         navigator_->ShellFolder() != nullptr;
 }
 
 void TKivShellTree::Change(TTreeNode* node) {
@@ -173,13 +164,9 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
   if (Loading() || !item || node->ImageIndex() < 0) return;
   for (int i = 0; i < node->Count(); ++i)
     if (TKivShellTreeItem* child = ShellItem(node->Item(i))) child->seen = 0;
-  try {
-    PointNavigatorAt(node);
-    CompleteItemDetails(node, full);
-  } catch (const std::exception&) {
-    // The object itself is gone; its parent's refresh (or a deletion report) removes it.
-    return;
-  }
+  // The object itself is gone; its parent's refresh (or a deletion report) removes it.
+  if (!TryPointNavigatorAt(node)) return;
+  CompleteItemDetails(node, full);
   if (!node->HasChildren() && node->Count() == 0) return;
   if (!node->Expanded()) {
     // Read again on the next expansion.

@@ -102,7 +102,12 @@ HWND TZelnor::GetWinHandle() const {
 // ---- Binding
 
 void TZelnor::SetDirectory(const String& path) {
-  if (!path.empty() && host::SameText(path, folder_)) return;
+  String why;
+  if (!TrySetDirectory(path, &why)) throw EZelnorError(why);
+}
+
+bool TZelnor::TrySetDirectory(const String& path, String* why) {
+  if (!path.empty() && host::SameText(path, folder_)) return true;
   UniquePidl list;
   if (!path.empty()) {
     // A drive the system does not have parses as an empty folder: it is not found.
@@ -119,18 +124,26 @@ void TZelnor::SetDirectory(const String& path) {
     list.reset(drives);
     if (!host::HrOk(hr, "SHGetSpecialFolderLocation")) list.reset();
   }
-  if (!list) throw EZelnorError(GetErrorMessageText(ERROR_PATH_NOT_FOUND) + "\r\n" + path);
+  if (!list) {
+    if (why) *why = GetErrorMessageText(ERROR_PATH_NOT_FOUND) + "\r\n" + path;
+    return false;
+  }
   // Folder changes only with a successful binding.
-  SetFolderIdList(list.get());
+  return TrySetFolderIdList(list.get(), why);
 }
 
 void TZelnor::SetFolderIdList(PCItemIDList list) {
+  String why;
+  if (!TrySetFolderIdList(list, &why)) throw EZelnorError(why);
+}
+
+bool TZelnor::TrySetFolderIdList(PCItemIDList list, String* why) {
   if (!list) {
     ReleaseDetails();
     folderIdList_.reset();
     DropAbsoluteCache();
     specialFolder_ = -1;
-    return;
+    return true;
   }
   // Copy first: the argument may be one of our own blocks.
   UniquePidl copy = CopyItemIdList(list);
@@ -139,9 +152,10 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
   // Bound first: a folder that cannot be bound leaves the instance as it was.
   host::ComPtr<IShellFolder> folder;
   if (GetItemIdListDepth(copy.get()) != 0 && !SameItemIdList(copy.get(), DesktopIdList())) {
-    constexpr char kNoFolder[] = "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder";
-    host::CheckHr<EZelnorError>(BindFolderIdList(copy.get(), folder), kNoFolder);
-    if (!folder) throw EZelnorError(kNoFolder);
+    if (!host::HrOk(BindFolderIdList(copy.get(), folder), "BindToObject") || !folder) {
+      if (why) *why = "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder";
+      return false;
+    }
   } else {
     folder = Desktop();
     copy = CopyItemIdList(DesktopIdList());
@@ -156,6 +170,7 @@ void TZelnor::SetFolderIdList(PCItemIDList list) {
   folderIdList_ = std::move(copy);
   SetItemIdList(nullptr);
   folder_ = std::move(path);
+  return true;
 }
 
 UniquePidl TZelnor::GetFolderIdList() const {
@@ -173,12 +188,8 @@ void TZelnor::SetShellfolder(IShellFolder* folder) {
 
 void TZelnor::SetSpecialFolder(TKivShellFolder folder) {
   UniquePidl list = GetIdListFromSpecialFolder(folder);
-  if (!list) return;
-  try {
-    SetFolderIdList(list.get());
-  } catch (const EZelnorError&) {
-    // A special folder that cannot be bound leaves the instance as it was.
-  }
+  // A special folder that cannot be bound leaves the instance as it was.
+  if (list) TrySetFolderIdList(list.get());
 }
 
 TKivShellFolder TZelnor::GetSpecialFolder() const {
@@ -212,16 +223,22 @@ UniquePidl TZelnor::GetItemIdList() const {
 }
 
 void TZelnor::SetAbsoluteItemIdList(PCItemIDList list) {
-  if (!list) return;
+  String why;
+  if (!TrySetAbsoluteItemIdList(list, &why)) throw EZelnorError(why);
+}
+
+bool TZelnor::TrySetAbsoluteItemIdList(PCItemIDList list, String* why) {
+  if (!list) return true;
   const int depth = GetItemIdListDepth(list);
   if (depth == 0) {
     SetSpecialFolder(SF_DESKTOP);
-    return;
+    return true;
   }
   UniquePidl parent = GetItemIdListStart(list, depth - 1);
   UniquePidl child = GetItemIdListPart(list, depth - 1);
-  SetFolderIdList(parent.get());
+  if (!TrySetFolderIdList(parent.get(), why)) return false;
   SetItemIdList(child.get());
+  return true;
 }
 
 PCItemIDList TZelnor::GetAbsoluteItemIdList() {
@@ -244,9 +261,14 @@ bool TZelnor::SelectParent() {
 // ---- Object names
 
 void TZelnor::SetObjectName(const String& value) {
+  String why;
+  if (!TrySetObjectName(value, &why)) throw EZelnorError(why);
+}
+
+bool TZelnor::TrySetObjectName(const String& value, String* why) {
   if (value.empty()) {
     SetItemIdList(nullptr);
-    return;
+    return true;
   }
   String name = value;
   if (name.size() > 3 && name.back() == '\\') name.pop_back();
@@ -255,25 +277,26 @@ void TZelnor::SetObjectName(const String& value) {
     UniquePidl list = GetIdListFromPath(shellFolder_.Get(), name);
     if (list) {
       SetItemIdList(list.get());
-      return;
+      return true;
     }
     // Not parseable: look for a child whose parsing or display name it is, from the first.
     enumerator_.Reset();
     while (Next()) {
       if (host::SameText(GetObjectName(), name) || host::SameText(GetShellObjectName(), name)) {
         enumerator_.Reset();
-        return;
+        return true;
       }
     }
-    throw EZelnorError("Error! Cannot find Object \"" + name + "\" in Folder \"" + folder_ + "\"");
+    if (why) *why = "Error! Cannot find Object \"" + name + "\" in Folder \"" + folder_ + "\"";
+    return false;
   }
   if (IsDrive(name)) {
-    SetDirectory(name);
+    if (!TrySetDirectory(name, why)) return false;
     SelectParent();
-    return;
+    return true;
   }
-  SetDirectory(host::ExtractFilePath(name));
-  SetObjectName(host::ExtractFileName(name));
+  if (!TrySetDirectory(host::ExtractFilePath(name), why)) return false;
+  return TrySetObjectName(host::ExtractFileName(name), why);
 }
 
 String TZelnor::GetObjectName() {

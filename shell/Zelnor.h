@@ -107,6 +107,16 @@ class TZelnor : public host::TComponent {
   // Lets the shell log on to the server of a UNC path. True when the server could be listed.
   bool ConnectToServer(const String& path);
 
+  // ---- Binding that may fail, without raising
+  // Each answers whether the binding (or item) is now the one asked for. On false the instance is
+  // as the raising setter above leaves it, and `why` (when given) holds the message that setter
+  // raises EZelnorError with; the raising setters are built on these. Only "not there" answers
+  // false: running out of memory still raises.
+  bool TrySetDirectory(const String& path, String* why = nullptr);
+  bool TrySetFolderIdList(PCItemIDList list, String* why = nullptr);
+  bool TrySetAbsoluteItemIdList(PCItemIDList list, String* why = nullptr);
+  bool TrySetObjectName(const String& name, String* why = nullptr);
+
   // ---- Enumeration
   // Advances to the next child that passes FileSystemOnly and the filter; false at the end (the
   // next call then starts again from the first child).
@@ -203,8 +213,10 @@ class TZelnor : public host::TComponent {
   bool CanRename();
   // Renames the item; `name` comes back as its display name (the old one when the shell refused).
   void RenameObject(String& name);
-  // A folder item becomes the bound folder; false for other items.
+  // A folder item becomes the bound folder; false for other items. TryBrowseObject answers false
+  // instead of raising where the folder cannot be bound.
   bool BrowseObject();
+  bool TryBrowseObject();
   // The platform's folder dialog; the chosen folder becomes the bound folder. False on cancel.
   bool BrowseForFolder(const String& title);
   // The platform's dialog that connects a network drive; true when a drive was connected.

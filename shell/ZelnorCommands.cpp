@@ -386,6 +386,12 @@ bool TZelnor::BrowseObject() {
   return shellFolder_ != nullptr;
 }
 
+bool TZelnor::TryBrowseObject() {
+  if (!IsFolder()) return false;
+  UniquePidl absolute = CopyItemIdList(GetAbsoluteItemIdList());
+  return TrySetFolderIdList(absolute.get()) && shellFolder_ != nullptr;
+}
+
 bool TZelnor::BrowseForFolder(const String& title) {
   wchar_t displayName[MAX_PATH] = {};
   const WideString wideTitle = host::ToWide(title);

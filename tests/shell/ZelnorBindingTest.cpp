@@ -183,6 +183,37 @@ TEST(ZelnorBinding, BindingErrorsCarryTheirMessages) {
   EXPECT_EQ(GetPathFromPidl(nav.GetFolderIdList().get()), dir.Path());
 }
 
+TEST(ZelnorBinding, TryFormsAnswerFalseWithTheRaisingSettersMessage) {
+  TempDir dir;
+  const String file = dir.File("f.txt", "x");
+  dir.Folder("sub");
+  TZelnor nav;
+  ASSERT_TRUE(nav.TrySetDirectory(dir.Path()));
+  const String missing = dir.Path() + "\\no such folder";
+  String why;
+  EXPECT_FALSE(nav.TrySetDirectory(missing, &why));
+  EXPECT_EQ(why, GetErrorMessageText(3) + "\r\n" + missing);
+  EXPECT_FALSE(nav.TrySetObjectName("missing.txt", &why));
+  EXPECT_EQ(why, "Error! Cannot find Object \"missing.txt\" in Folder \"" +
+                     WithBackslash(dir.Path()) + "\"");
+  UniquePidl list = GetIdListFromPath(nullptr, file);
+  EXPECT_FALSE(nav.TrySetFolderIdList(list.get(), &why));
+  EXPECT_EQ(why, "Zelnor.SetFolderIDList: Desktop.BindToObject: Could not get Folder");
+  EXPECT_EQ(nav.Folder(), WithBackslash(dir.Path()));
+  EXPECT_TRUE(nav.TrySetAbsoluteItemIdList(list.get()));
+  EXPECT_EQ(nav.GetObjectName(), "f.txt");
+
+  // What is there binds as the raising forms bind it.
+  EXPECT_TRUE(nav.TrySetObjectName(file));
+  EXPECT_EQ(nav.GetObjectName(), "f.txt");
+  EXPECT_TRUE(nav.TrySetObjectName("sub"));
+  EXPECT_TRUE(nav.TryBrowseObject());
+  EXPECT_EQ(nav.Folder(), WithBackslash(dir.Path() + "\\sub"));
+  nav.SetDirectory(dir.Path());
+  ASSERT_TRUE(nav.TrySetObjectName("f.txt"));
+  EXPECT_FALSE(nav.TryBrowseObject());
+}
+
 TEST(ZelnorBinding, FailedBindingLeavesTheInstanceAsItWas) {
   TempDir dir;
   const String file = dir.File("a.txt", "x");
