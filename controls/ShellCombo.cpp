@@ -85,10 +85,8 @@ void TKivComboEdit::KeyPress(wchar_t& key) {
 
 TKivShellCombo::TKivShellCombo(host::TComponent* owner)
     : host::TCustomComboBox(owner),
-      navigator_(std::make_unique<TZelnor>()),
+      TKivShellView(*this, KivComboShowOptions),
       images_(std::make_unique<TKivSystemImageList>()) {
-  navigator_->SetFileSystemOnly(false);
-  navigator_->SetShowErrorMessages(false);
   SetStyle(host::csOwnerDrawVariable);
   edit_ = std::make_unique<TKivComboEdit>(this);
   edit_->SetBounds(kEditLeft, kEditTop, Width() - kEditLeft - 20, Height() - kEditTop - 2);
@@ -98,7 +96,7 @@ TKivShellCombo::TKivShellCombo(host::TComponent* owner)
 
 TKivShellCombo::~TKivShellCombo() {
   Destroying();
-  if (shellLink_) SetShellLink(nullptr);
+  SetShellLink(nullptr);
   // Entries are freed through ItemDeleted, which only this class knows.
   Items()->Clear();
   edit_.reset();
@@ -106,35 +104,19 @@ TKivShellCombo::~TKivShellCombo() {
 
 // ---- Settings
 
-void TKivShellCombo::SetShellLink(TKivShellLink* link) {
-  if (link == shellLink_) return;
-  if (shellLink_) shellLink_->RemoveFreeNotification(this);
-  AttachShellControl(this, shellLink_, link);
-  if (shellLink_) shellLink_->FreeNotification(this);
-}
+void TKivShellCombo::SetShellLink(TKivShellLink* link) { core_.SetShellLink(link); }
 
 void TKivShellCombo::Notification(host::TComponent* component, host::TOperation operation) {
   host::TCustomComboBox::Notification(component, operation);
-  // The link drops its controls itself when it goes; only the reference goes here.
-  if (operation == host::opRemove && component == shellLink_) shellLink_ = nullptr;
-}
-
-void TKivShellCombo::SetFileSystemOnly(bool value) {
-  navigator_->SetFileSystemOnly(value);
-  Refresh();
+  core_.Notification(component, operation);
 }
 
 void TKivShellCombo::SetShowOptions(TKivShellShowOptions options) {
-  if (options == showOptions_) return;
-  showOptions_ = options.Exclude(soShowFiles);
-  navigator_->SetShowErrorMessages(showOptions_.Contains(soShowErrorMessages));
-  if (showOptions_.Contains(soNoFillOnStartup) && !initialized_ && !Designing()) return;
+  if (options == ShowOptions()) return;
+  // The combo shows folders only.
+  core_.StoreShowOptions(options.Exclude(soShowFiles));
+  if (ShowOption(soNoFillOnStartup) && !initialized_ && !Designing()) return;
   Refresh();
-}
-
-void TKivShellCombo::SetUseSystemFont(bool value) {
-  useSystemFont_ = value;
-  if (value) ApplyExplorerFont(*Font());
 }
 
 void TKivShellCombo::SetEditable(bool value) {
@@ -170,7 +152,7 @@ void TKivShellCombo::SetText2(const String& text) {
 
 void TKivShellCombo::CreateWnd() {
   host::TCustomComboBox::CreateWnd();
-  if (shellLink_) shellLink_->RegisterShellControl(this);
+  if (ShellLink()) ShellLink()->RegisterShellControl(this);
   Initialize();
   AdjustEditFieldSize();
 }
@@ -178,7 +160,7 @@ void TKivShellCombo::CreateWnd() {
 void TKivShellCombo::Loaded() {
   host::TCustomComboBox::Loaded();
   Change();
-  if (useSystemFont_) ApplyExplorerFont(*Font());
+  if (UseSystemFont()) ApplyExplorerFont(*Font());
 }
 
 void TKivShellCombo::Initialize() {
@@ -187,10 +169,10 @@ void TKivShellCombo::Initialize() {
     return;
   }
   Items()->Clear();
-  navigator_->Initialize();
-  navigator_->SetFolderIdList(DesktopIdList());
+  Navigator()->Initialize();
+  Navigator()->SetFolderIdList(DesktopIdList());
   if (Designing()) return;
-  if (!showOptions_.Contains(soNoFillOnStartup)) Refresh();
+  if (!ShowOption(soNoFillOnStartup)) Refresh();
   initialized_ = true;
 }
 
@@ -296,8 +278,8 @@ PCItemIDList TKivShellCombo::EntryIdList(int index) {
   TKivComboItem* entry = Entry(index);
   if (!entry) return nullptr;
   // A path that cannot be opened navigates nowhere.
-  if (!entry->idList && !entry->name.empty() && navigator_->TrySetDirectory(entry->name))
-    entry->idList = navigator_->GetFolderIdList();
+  if (!entry->idList && !entry->name.empty() && Navigator()->TrySetDirectory(entry->name))
+    entry->idList = Navigator()->GetFolderIdList();
   return entry->idList.get();
 }
 
@@ -310,25 +292,25 @@ void TKivShellCombo::Refresh() {
     kept = CopyItemIdList(selected->idList.get());
   auto repaintEdit = host::ScopeExit([this] { edit_->Invalidate(); });
   Clear();
-  const String desktopName = navigator_->GetDesktopName();
-  InsertItem(0, desktopName, desktopName, navigator_->GetDesktopIconIndex(), 0,
+  const String desktopName = Navigator()->GetDesktopName();
+  InsertItem(0, desktopName, desktopName, Navigator()->GetDesktopIconIndex(), 0,
              UniquePidl{CopyItemIdList(DesktopIdList())}, true);
-  navigator_->SetSpecialFolder(SF_DESKTOP);
+  Navigator()->SetSpecialFolder(SF_DESKTOP);
   AddToComboList(1, 1);
   if (Items()->Count() < 2) return;
   // My Computer comes first among the desktop's folders: its children follow it.
-  navigator_->SetSpecialFolder(SF_DRIVES);
+  Navigator()->SetSpecialFolder(SF_DRIVES);
   AddToComboList(2, 2);
   if (kept) {
     // Showing the old place again is no navigation of the linked controls.
-    TKivShellLink* link = shellLink_;
+    TKivShellLink* link = ShellLink();
     const bool wasEnabled = link && link->Enabled();
     if (link) link->SetEnabled(false);
     auto enableAgain = host::ScopeExit([link, wasEnabled] {
       if (link) link->SetEnabled(wasEnabled);
     });
     if (!ShowLocation(kept.get())) KivSetItemIndex(0);
-  } else if (!shellLink_) {
+  } else if (!ShellLink()) {
     KivSetItemIndex(1);
   }
 }
@@ -336,13 +318,13 @@ void TKivShellCombo::Refresh() {
 void TKivShellCombo::AddToComboList(int index, int indent) {
   int drivePosition = index;
   int position = index;
-  while (navigator_->Next()) {
-    if (!navigator_->IsFolder() || !IsShownObject(*navigator_, showOptions_)) continue;
-    const String name = navigator_->GetObjectName();
+  while (Navigator()->Next()) {
+    if (!Navigator()->IsFolder() || !IsShownObject(*Navigator(), ShowOptions())) continue;
+    const String name = Navigator()->GetObjectName();
     const bool driveRoot = name.size() == 3 && name[1] == ':';
-    UniquePidl list{CopyItemIdList(navigator_->GetAbsoluteItemIdList())};
-    const String text = navigator_->GetShellObjectName();
-    const int icon = navigator_->GetIconNumber();
+    UniquePidl list{CopyItemIdList(Navigator()->GetAbsoluteItemIdList())};
+    const String text = Navigator()->GetShellObjectName();
+    const int icon = Navigator()->GetIconNumber();
     if (driveRoot) {
       InsertItem(drivePosition++, name, text, icon, indent, std::move(list), true);
     } else {
@@ -393,8 +375,8 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
   TKivComboItem* rootEntry = Entry(rootIndex);
   if (!rootEntry) return;
   const int rootIndent = rootEntry->indent;
-  const bool bound = rootEntry->idList ? navigator_->TrySetFolderIdList(rootEntry->idList.get())
-                                       : navigator_->TrySetDirectory(rootEntry->name);
+  const bool bound = rootEntry->idList ? Navigator()->TrySetFolderIdList(rootEntry->idList.get())
+                                       : Navigator()->TrySetDirectory(rootEntry->name);
   if (!bound) return;
   // The rest may be longer than MAX_PATH: every folder of it is added.
   String rest = path.size() > 3 ? path.substr(3) : String{};
@@ -407,10 +389,10 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
     rest = slash == String::npos ? String{} : rest.substr(slash + 1);
     if (part.empty()) continue;
     // A folder the shell does not find by name ends the chain where it is.
-    if (!navigator_->TrySetObjectName(part)) break;
-    const int icon = navigator_->GetIconNumber();
-    if (!navigator_->TryBrowseObject()) break;
-    last = InsertItem(position, part, part, icon, indent, navigator_->GetFolderIdList(), false);
+    if (!Navigator()->TrySetObjectName(part)) break;
+    const int icon = Navigator()->GetIconNumber();
+    if (!Navigator()->TryBrowseObject()) break;
+    last = InsertItem(position, part, part, icon, indent, Navigator()->GetFolderIdList(), false);
     ++position;
     ++indent;
   }
@@ -420,8 +402,8 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
     return;
   }
   SetItemIndex(last);
-  navigator_->SelectParent();
-  if (TKivComboItem* selected = ItemData(last)) selected->iconIndex = navigator_->GetSelectedIconNumber();
+  Navigator()->SelectParent();
+  if (TKivComboItem* selected = ItemData(last)) selected->iconIndex = Navigator()->GetSelectedIconNumber();
   Invalidate();
 }
 
@@ -445,16 +427,16 @@ bool TKivShellCombo::ShowAncestors(PCItemIDList idList, String* why) {
     }
   }
   TKivComboItem* anchorEntry = ItemData(anchor);
-  if (!navigator_->TrySetFolderIdList(anchorEntry ? anchorEntry->idList.get() : DesktopIdList(),
+  if (!Navigator()->TrySetFolderIdList(anchorEntry ? anchorEntry->idList.get() : DesktopIdList(),
                                       why))
     return false;
   for (int d = next; d <= depth; ++d) {
     UniquePidl ancestor{GetItemIdListStart(idList, d)};
-    if (!navigator_->TrySetAbsoluteItemIdList(ancestor.get(), why)) return false;
+    if (!Navigator()->TrySetAbsoluteItemIdList(ancestor.get(), why)) return false;
     const int indent = (ItemData(anchor) ? ItemData(anchor)->indent : 0) + 1;
-    const String name = navigator_->GetShellObjectName();
-    const int at = InsertItem(anchor + 1, name, name, navigator_->GetIconNumber(), indent,
-                              UniquePidl{CopyItemIdList(navigator_->GetAbsoluteItemIdList())},
+    const String name = Navigator()->GetShellObjectName();
+    const int at = InsertItem(anchor + 1, name, name, Navigator()->GetIconNumber(), indent,
+                              UniquePidl{CopyItemIdList(Navigator()->GetAbsoluteItemIdList())},
                               false);
     if (at >= 0) anchor = at;
   }
@@ -476,9 +458,9 @@ void TKivShellCombo::Change() {
     edit_->SetText(OwnText());
   }
   edit_->Invalidate();
-  if (shellLink_ && !Loading()) {
+  if (ShellLink() && !Loading()) {
     // An entry made from a path navigates once its path is parsed; one that cannot be does not.
-    if (PCItemIDList list = EntryIdList(index)) shellLink_->PathChanged(this, list);
+    if (PCItemIDList list = EntryIdList(index)) ShellLink()->PathChanged(this, list);
   }
   host::TCustomComboBox::Change();
 }
@@ -487,8 +469,8 @@ void TKivShellCombo::KivSetItemIndex(int i) {
   if (i == ItemIndex() || i < 0) return;
   SetItemIndex(i);
   Change();
-  if (shellLink_ && !Loading()) {
-    if (PCItemIDList list = EntryIdList(ItemIndex())) shellLink_->PathChanged(this, list);
+  if (ShellLink() && !Loading()) {
+    if (PCItemIDList list = EntryIdList(ItemIndex())) ShellLink()->PathChanged(this, list);
   }
 }
 
@@ -500,11 +482,11 @@ String TKivShellCombo::GetSelectedFolder() {
 
 void TKivShellCombo::SetSelectedFolder(const String& path) {
   String why;
-  if (!navigator_->TrySetDirectory(path, &why)) {
-    if (showOptions_.Contains(soShowErrorMessages)) host::ShowMessage(why);
+  if (!Navigator()->TrySetDirectory(path, &why)) {
+    if (ShowOption(soShowErrorMessages)) host::ShowMessage(why);
     return;
   }
-  UniquePidl list{CopyItemIdList(navigator_->GetAbsoluteItemIdList())};
+  UniquePidl list{CopyItemIdList(Navigator()->GetAbsoluteItemIdList())};
   SelectPidl(list.get());
 }
 
@@ -569,13 +551,7 @@ void TKivShellCombo::DrawItem(int index, const RECT& rect, host::TOwnerDrawState
 // ---- Messages
 
 void TKivShellCombo::WndProc(host::TMessage& message) {
-  switch (message.Msg) {
-    case WM_CONTEXTMENU:
-      WMContextMenu(message);
-      return;
-    default:
-      host::TCustomComboBox::WndProc(message);
-  }
+  if (!ViewMessage(message)) host::TCustomComboBox::WndProc(message);
 }
 
 void TKivShellCombo::WMContextMenu(host::TMessage& message) {
@@ -593,10 +569,10 @@ void TKivShellCombo::WMContextMenu(host::TMessage& message) {
     at = POINT{face.left, face.bottom};
   }
   host::CursorGuard keepCursor(host::Screen().Cursor());
-  navigator_->SetFolderIdList(list);
-  navigator_->SelectParent();
-  navigator_->SetShowContextMenuOnTop(showOptions_.Contains(soShowContextMenuOnTop));
-  navigator_->ShowContextMenu(at, nullptr);
+  Navigator()->SetFolderIdList(list);
+  Navigator()->SelectParent();
+  Navigator()->SetShowContextMenuOnTop(ShowOption(soShowContextMenuOnTop));
+  Navigator()->ShowContextMenu(at, nullptr);
 }
 
 // ---- Published properties
@@ -611,27 +587,7 @@ HOST_PROPERTIES(TKivShellCombo) {
          false);
   p.Bool("ShowContextMenu", &TKivShellCombo::ShowContextMenu, &TKivShellCombo::SetShowContextMenu,
          true);
-  struct Option {
-    const char* name;
-    TKivShellShowOption option;
-    bool def;
-  };
-  static const Option kOptions[] = {
-      {"ShowNethood", soShowNethood, true},
-      {"ShowRecycleBin", soShowRecycleBin, true},
-      {"ShowErrorMessages", soShowErrorMessages, false},
-      {"ShowHidden", soShowHidden, false},
-      {"ShowFiles", soShowFiles, false},
-      {"ShowContextMenuOnTop", soShowContextMenuOnTop, false},
-      {"ColorCompressed", soColorCompressed, false},
-      {"ColorEncrypted", soColorEncrypted, false},
-      {"NoFillOnStartup", soNoFillOnStartup, false}};
-  for (const Option& o : kOptions) {
-    const TKivShellShowOption option = o.option;
-    p.Bool(
-        o.name, [option](const TKivShellCombo* c) { return c->ShowOption(option); },
-        [option](TKivShellCombo* c, bool on) { c->SetShowOption(option, on); }, o.def);
-  }
+  PublishShowOptions(p, KivComboShowOptions);
   p.Str("Version", &TKivShellCombo::Version, nullptr).NeverStored();
   p.Bool("UseSystemFont", &TKivShellCombo::UseSystemFont, &TKivShellCombo::SetUseSystemFont, true);
   p.Str("Text", &TKivShellCombo::GetText2, &TKivShellCombo::SetText2).NoDefault();

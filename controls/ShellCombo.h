@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "host/forms/StdCtrls.h"
+#include "controls/ShellViewCore.h"
 #include "host/views/ComboBox.h"
 #include "link/ShellLink.h"
 #include "shell/ShowOptions.h"
@@ -56,31 +57,22 @@ class TKivComboEdit : public host::TEdit {
   TKivShellCombo* combo_;
 };
 
-class TKivShellCombo : public host::TCustomComboBox, public TKivShellControlBase {
+class TKivShellCombo : public host::TCustomComboBox, public TKivShellView<TKivShellCombo> {
   HOST_CLASS(TKivShellCombo, host::TCustomComboBox)
   explicit TKivShellCombo(host::TComponent* owner = nullptr);
   ~TKivShellCombo() override;
 
-  // ---- Settings
-  TKivShellLink* ShellLink() const { return shellLink_; }
+  // ---- Settings (the link, show options, FileSystemOnly, UseSystemFont and Version come with
+  // TKivShellView)
   void SetShellLink(TKivShellLink* link);
-  bool FileSystemOnly() const { return navigator_->FileSystemOnly(); }
-  void SetFileSystemOnly(bool value);
   bool ShowContextMenu() const { return showContextMenu_; }
   void SetShowContextMenu(bool value) { showContextMenu_ = value; }
-  TKivShellShowOptions ShowOptions() const { return showOptions_; }
+  // soShowFiles is always taken out: the combo lists folders.
   void SetShowOptions(TKivShellShowOptions options);
-  bool ShowOption(TKivShellShowOption option) const { return showOptions_.Contains(option); }
-  void SetShowOption(TKivShellShowOption option, bool on) {
-    SetShowOptions(showOptions_.With(option, on));
-  }
-  bool UseSystemFont() const { return useSystemFont_; }
-  void SetUseSystemFont(bool value);
   bool Editable() const { return editable_; }
   void SetEditable(bool value);
   bool ShowFullPath() const { return showFullPath_; }
   void SetShowFullPath(bool value);
-  String Version() const { return ClassName() + " V4.2"; }
   // Text: the edit field's text (when shown and not empty), else the selected entry's name.
   String GetText2() const;
   // Remembers the text and puts it into the edit field.
@@ -128,7 +120,7 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellControlBase
   TKivComboItem* ItemData(int index) const;
 
   // ---- Parts
-  TZelnor* Navigator() const { return navigator_.get(); }
+  using TKivShellView::Navigator;
   TKivSystemImageList* Images() const { return images_.get(); }
   host::TCustomEdit* EditField() const { return edit_.get(); }
   int IndentWidth() const { return indentWidth_; }
@@ -137,8 +129,6 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellControlBase
   void FullRefresh() { Refresh(); }
 
   // IKivShellControl
-  void setShellLink(TKivShellLink* link) override { SetShellLink(link); }
-  TKivShellLink* getShellLink() override { return shellLink_; }
   void PathChanged(PCItemIDList idList) override { SelectPidl(idList); }
   void FileChanged(PCItemIDList, PCItemIDList) override {}
   void SelectAll() override { host::TCustomComboBox::SelectAll(); }
@@ -162,7 +152,7 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellControlBase
   void MeasureItem(int index, int& height) override;
   void ItemDeleted(int index, host::TObject* object) override;
 
-  void WMContextMenu(host::TMessage& message);
+  void WMContextMenu(host::TMessage& message) override;
   void AdjustEditFieldSize();
 
  private:
@@ -180,16 +170,12 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellControlBase
   String OwnText() const;
 
   bool initialized_ = false;
-  std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> images_;
   int indentWidth_ = 10;
   std::unique_ptr<TKivComboEdit> edit_;
   bool showFullPath_ = false;
   bool showContextMenu_ = true;
-  TKivShellShowOptions showOptions_ = KivComboShowOptions;
   String givenText_;  // the text last given through Text
-  bool useSystemFont_ = true;
-  TKivShellLink* shellLink_ = nullptr;
   bool drawingInList_ = false;
   bool editable_ = true;
 };

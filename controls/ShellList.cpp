@@ -64,10 +64,9 @@ HBITMAP MakeArrow(bool up) {
 
 TKivShellList::TKivShellList(host::TComponent* owner)
     : host::TCustomListView(owner),
-      navigator_(std::make_unique<TZelnor>()),
+      TKivShellView(*this, KivListShowOptions),
       largeImages_(std::make_unique<TKivSystemImageList>()),
       smallImages_(std::make_unique<TKivSystemImageList>()),
-      notifier_(std::make_unique<TKivShellChangeNotifier>()),
       timer_(std::make_unique<host::TTimer>()),
       thumbnailImages_(std::make_unique<host::TCustomImageList>(100, 100)),
       backgroundImage_(std::make_unique<host::TBitmap>()),
@@ -84,9 +83,7 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   pool_->SetMaxRunningThreads(std::clamp(int(system.dwNumberOfProcessors) + 1, 2,
                                          TThreadPool::DEFAULT_MAX_RUNNING_THREADS));
   backgroundImage_->OnChange = [this](host::TObject* sender) { BackgroundImageChange(sender); };
-  navigator_->SetShowErrorMessages(false);
-  navigator_->SetFileSystemOnly(false);
-  navigator_->Initialize();
+  Navigator()->Initialize();
   largeImages_->SetSize(si_large);
   SetSmallImages(smallImages_.get());
   SetLargeImages(largeImages_.get());
@@ -102,13 +99,18 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   timer_->SetInterval(kRefreshDelayMs);
   timer_->SetOnTimer([this](host::TObject* s) { TimerChange(s); });
 
-  notifier_->SetEnabled(false);
-  notifier_->SetRecursive(false);
-  notifier_->SetEventFilter(kListEvents);
+  // Reports that come while the list edits its own selection are dropped: the timer's refresh
+  // finds what changed.
+  TKivShellChangeNotifier& notifier = core_.WatchChanges(
+      TKivShellViewCore::TReportPolicy::Drop,
+      [this](int event, PItemIDList first, PItemIDList second) {
+        ChangeNotification(Notifier(), event, first, second);
+      });
+  notifier.SetEnabled(false);
+  notifier.SetRecursive(false);
+  notifier.SetEventFilter(kListEvents);
   // The items say which objects are folders; a big folder is not listed again for the watch.
-  notifier_->SetLearnFolders(false);
-  notifier_->OnChangePIDL = [this](host::TObject* s, TNotificationEvent e, PItemIDList p1,
-                                   PItemIDList p2) { ChangeNotification(s, e, p1, p2); };
+  notifier.SetLearnFolders(false);
 }
 
 TKivShellList::~TKivShellList() {
@@ -120,11 +122,11 @@ TKivShellList::~TKivShellList() {
   pool_->TerminateThreads(true);
   StopFill();
   StopWalk();
-  if (shellLink_) SetShellLink(nullptr);
+  SetShellLink(nullptr);
   SetBackgroundPopupMenu(nullptr);
-  busy_ = true;
+  core_.BusyForGood();
   timer_->SetEnabled(false);
-  notifier_->SetEnabled(false);
+  Notifier()->SetEnabled(false);
   UnhookHeader();
   if (HandleAllocated()) DestroyHandle();
   // Clearing here lets Delete free every item's data.
@@ -136,7 +138,7 @@ TKivShellList::~TKivShellList() {
 // ---- Settings
 
 void TKivShellList::SetAutomaticRefresh(bool value) {
-  notifier_->SetEnabled(value);
+  Notifier()->SetEnabled(value);
   automaticRefresh_ = value;
 }
 
@@ -146,20 +148,15 @@ void TKivShellList::SetDetails(bool value) {
   Refresh();
 }
 
-void TKivShellList::SetFileSystemOnly(bool value) {
-  navigator_->SetFileSystemOnly(value);
-  Refresh();
-}
-
 void TKivShellList::SetFilter(const String& value) {
   if (!Designing() && Parent()) HandleNeeded();
-  navigator_->SetFilter(value);
+  Navigator()->SetFilter(value);
   Refresh();
 }
 
 String TKivShellList::GetPath() const {
   if (Loading()) return loadingPath_;
-  return navigator_->Folder();
+  return Navigator()->Folder();
 }
 
 void TKivShellList::SetPath(const String& value) {
@@ -168,48 +165,39 @@ void TKivShellList::SetPath(const String& value) {
     loadingPathSet_ = true;
     return;
   }
-  navigator_->SetDirectory(value);
+  Navigator()->SetDirectory(value);
   InformPathChanged();
   Refresh();
 }
 
 TKivShellFolder TKivShellList::GetSpecialFolder() const {
-  const TKivShellFolder folder = navigator_->GetSpecialFolder();
+  const TKivShellFolder folder = Navigator()->GetSpecialFolder();
   if (folder == SF_DRIVES && !GetPath().empty()) return SF_FILESYSTEMFOLDER;
   return folder;
 }
 
 void TKivShellList::SetSpecialFolder(TKivShellFolder folder) {
   if (folder != SF_FILESYSTEMFOLDER) {
-    navigator_->SetSpecialFolder(folder);
+    Navigator()->SetSpecialFolder(folder);
     loadingPath_.clear();
     loadingPathSet_ = false;
   }
   Refresh();
-  if (shellLink_ && !Loading()) {
-    UniquePidl list = navigator_->GetFolderIdList();
-    shellLink_->PathChanged(this, list.get());
+  if (ShellLink() && !Loading()) {
+    UniquePidl list = Navigator()->GetFolderIdList();
+    ShellLink()->PathChanged(this, list.get());
   }
 }
 
 void TKivShellList::SetShellLink(TKivShellLink* link) {
-  if (link == shellLink_) return;
-  if (shellLink_) shellLink_->RemoveFreeNotification(this);
-  AttachShellControl(this, shellLink_, link);
-  if (shellLink_) {
-    shellLink_->FreeNotification(this);
-    if (Designing()) showOptions_.Include(soNoFillOnStartup);
-  }
+  if (core_.SetShellLink(link) && link && Designing()) core_.IncludeShowOption(soNoFillOnStartup);
 }
 
 void TKivShellList::Notification(host::TComponent* component, host::TOperation operation) {
   host::TCustomListView::Notification(component, operation);
-  if (operation != host::opRemove) return;
-  if (component == shellLink_) {
-    // The link is going: it drops its controls itself, only the reference goes here.
-    shellLink_ = nullptr;
-  }
-  if (component == backgroundPopupMenu_) backgroundPopupMenu_ = nullptr;
+  core_.Notification(component, operation);
+  if (operation == host::opRemove && component == backgroundPopupMenu_)
+    backgroundPopupMenu_ = nullptr;
 }
 
 void TKivShellList::SetShowFolders(bool value) {
@@ -225,16 +213,9 @@ void TKivShellList::SetShowParentFolder(bool value) {
 }
 
 void TKivShellList::SetShowOptions(TKivShellShowOptions options) {
-  if (options == showOptions_) return;
-  showOptions_ = options;
-  navigator_->SetShowErrorMessages(options.Contains(soShowErrorMessages));
+  if (!core_.StoreShowOptions(options)) return;
   if (options.Contains(soNoFillOnStartup) && !createdOnce_ && !Designing()) return;
   Refresh();
-}
-
-void TKivShellList::SetUseSystemFont(bool value) {
-  useSystemFont_ = value;
-  if (value) ApplyExplorerFont(*Font());
 }
 
 void TKivShellList::SetViewStyle(host::TViewStyle style) {
@@ -258,7 +239,7 @@ void TKivShellList::CreateWnd() {
     if (Designing()) Refresh();
   } else {
     // The window came back: the items live on.
-    if (shellLink_) shellLink_->RegisterShellControl(this);
+    if (ShellLink()) ShellLink()->RegisterShellControl(this);
   }
   // A list filled before its window existed gets its header arrow now, and its background.
   UpdateColumnBitmap();
@@ -272,7 +253,7 @@ void TKivShellList::DestroyWnd() {
 
 void TKivShellList::Loaded() {
   host::TCustomListView::Loaded();
-  if (Items()->Count() == 0 && (!showOptions_.Contains(soNoFillOnStartup) || Designing())) {
+  if (Items()->Count() == 0 && (!ShowOption(soNoFillOnStartup) || Designing())) {
     if (loadingPathSet_ && !loadingPath_.empty()) {
       const String path = loadingPath_;
       loadingPath_.clear();
@@ -282,7 +263,7 @@ void TKivShellList::Loaded() {
       Refresh();
     }
   }
-  if (useSystemFont_) ApplyExplorerFont(*Font());
+  if (UseSystemFont()) ApplyExplorerFont(*Font());
 }
 
 // ---- Filling
@@ -292,10 +273,10 @@ void TKivShellList::Refresh() {
   StopFill();
   StopWalk();
   host::CursorGuard cursor;
-  notifier_->SetEnabled(false);
+  Notifier()->SetEnabled(false);
   // A background fill keeps the list refreshing, and the notifier off, until its last batch.
   auto watchAgain = host::ScopeExit([this] {
-    if (!fill_) notifier_->SetEnabled(automaticRefresh_);
+    if (!fill_) Notifier()->SetEnabled(automaticRefresh_);
   });
   refreshing_ = true;
   auto refreshed = host::ScopeExit([this] {
@@ -321,7 +302,7 @@ void TKivShellList::Refresh() {
       if (showParentFolder_) AddParentFolderItem();
       StartFill();
     } else {
-      while (navigator_->Next()) AddShellItem(details_);
+      while (Navigator()->Next()) AddShellItem(details_);
       if (showParentFolder_) AddParentFolderItem();
       sortDirection_ = reverse_ ? -1 : 1;
       Resort();
@@ -341,13 +322,13 @@ void TKivShellList::Populated() {
   UpdateColumnBitmap();
   if (OnPopulated) OnPopulated(this);
   if (OnPathChanged) OnPathChanged(this);
-  if (automaticRefresh_) notifier_->SetPIDL(GetFolderIdList());
+  if (automaticRefresh_) Notifier()->SetPIDL(GetFolderIdList());
 }
 
 void TKivShellList::AddShellItem(bool details) {
-  if (!showFolders_ && navigator_->IsFolder()) return;
-  if (!IsShownObject(*navigator_, showOptions_)) return;
-  AddChild(TKivShellListFill::Child(*navigator_), details);
+  if (!showFolders_ && Navigator()->IsFolder()) return;
+  if (!IsShownObject(*Navigator(), ShowOptions())) return;
+  AddChild(TKivShellListFill::Child(*Navigator()), details);
 }
 
 TListItem* TKivShellList::AddChild(TKivShellListFill::Record child, bool details) {
@@ -376,7 +357,7 @@ TListItem* TKivShellList::AddItem(std::unique_ptr<TKivShellListItem> data, bool 
 }
 
 void TKivShellList::AddParentFolderItem(const String& caption) {
-  if (shellLink_ && !shellLink_->ShowParentFolderItem()) return;
+  if (ShellLink() && !ShellLink()->ShowParentFolderItem()) return;
   if (GetSpecialFolder() == SF_DESKTOP) return;
   auto data = std::make_unique<TKivShellListItem>();
   data->parentFolder = true;
@@ -404,10 +385,10 @@ void TKivShellList::Delete(TListItem* item) {
 
 TKivShellListFill::Settings TKivShellList::ShownChildren() const {
   TKivShellListFill::Settings settings;
-  settings.folder = navigator_->GetFolderIdList();
-  settings.filter = navigator_->GetFilter();
-  settings.fileSystemOnly = navigator_->FileSystemOnly();
-  settings.showOptions = showOptions_;
+  settings.folder = Navigator()->GetFolderIdList();
+  settings.filter = Navigator()->GetFilter();
+  settings.fileSystemOnly = Navigator()->FileSystemOnly();
+  settings.showOptions = ShowOptions();
   settings.showFolders = showFolders_;
   return settings;
 }
@@ -424,7 +405,7 @@ void TKivShellList::StartFill() {
   if (SortsByNameKeys()) {
     settings.order = TKivShellListFill::orNames;
     settings.nameOrder =
-        ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
+        ProbeNameOrder(Navigator()->ShellFolder(), host::ToWide(Navigator()->Folder()));
   } else if (FolderOrderTrusted()) {
     settings.order = TKivShellListFill::orFolder;
   }
@@ -554,7 +535,7 @@ void TKivShellList::FinishFill() {
   // After the header's sort mark: the ordering took most of a tick, and drawing the list and
   // its header takes as much.
   PaintLater();
-  notifier_->SetEnabled(automaticRefresh_);
+  Notifier()->SetEnabled(automaticRefresh_);
   if (!pendingSelection_.empty()) SelectByParsingName(std::exchange(pendingSelection_, {}));
 }
 
@@ -573,13 +554,13 @@ void TKivShellList::InitShellColumns() {
     for (int i = 0; i < columns->Count() && i < int(savedWidths_.size()); ++i)
       savedWidths_[size_t(i)] = columns->Items(i)->Width();
   }
-  rememberWidths_ = !navigator_->Folder().empty();
+  rememberWidths_ = !Navigator()->Folder().empty();
   columns->Clear();
   int column = 0;
-  String caption = navigator_->GetColumnText(0, true);
+  String caption = Navigator()->GetColumnText(0, true);
   for (;;) {
     int width = 0;
-    const auto alignment = navigator_->GetColumnInfo(column, width);
+    const auto alignment = Navigator()->GetColumnInfo(column, width);
     if (width > 0) {
       const int index = columns->Count();
       host::TListColumn* c = columns->Add();
@@ -591,7 +572,7 @@ void TKivShellList::InitShellColumns() {
     }
     if (!details_) break;
     ++column;
-    caption = navigator_->GetColumnText(column, true);
+    caption = Navigator()->GetColumnText(column, true);
     if (caption.empty() || column >= kMaxNavigatorColumns) break;
   }
   columnCount_ = columns->Count();
@@ -601,7 +582,7 @@ void TKivShellList::InitShellColumns() {
 
 void TKivShellList::PointNavigatorAt(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
-  navigator_->SetItemIdList(data ? data->idList.get() : nullptr);
+  Navigator()->SetItemIdList(data ? data->idList.get() : nullptr);
 }
 
 void TKivShellList::FillDetailTexts(TListItem* item) {
@@ -609,7 +590,7 @@ void TKivShellList::FillDetailTexts(TListItem* item) {
   if (texts->Count() != 0) return;
   host::UpdateGuard update(*texts);
   for (int i = 1; i < columnCount_ && i < int(columnMap_.size()); ++i)
-    texts->Add(navigator_->GetColumnText(columnMap_[size_t(i)], false));
+    texts->Add(Navigator()->GetColumnText(columnMap_[size_t(i)], false));
 }
 
 void TKivShellList::GetItemText(TListItem* item, unsigned parts) {
@@ -617,7 +598,7 @@ void TKivShellList::GetItemText(TListItem* item, unsigned parts) {
   if (data && !data->parentFolder) {
     PointNavigatorAt(item);
     if (parts & host::ltCaption) {
-      String name = navigator_->GetShellObjectName();
+      String name = Navigator()->GetShellObjectName();
       if (name.empty()) name = data->parsingName;
       item->SetCaption(name);
     }
@@ -627,9 +608,9 @@ void TKivShellList::GetItemText(TListItem* item, unsigned parts) {
 }
 
 int TKivShellList::IconNumberOfCurrent() {
-  const ULONG attributes = navigator_->GetAttributes(SFGAO_FOLDER | SFGAO_LINK | SFGAO_FILESYSTEM);
+  const ULONG attributes = Navigator()->GetAttributes(SFGAO_FOLDER | SFGAO_LINK | SFGAO_FILESYSTEM);
   if ((attributes & SFGAO_FILESYSTEM) && !(attributes & (SFGAO_FOLDER | SFGAO_LINK))) {
-    const String name = navigator_->GetObjectName();
+    const String name = Navigator()->GetObjectName();
     const String extension = host::ExtractFileExt(name);
     if (!extension.empty() && !HasOwnIcon(extension)) {
       for (const auto& [ext, icon] : iconCache_)
@@ -640,7 +621,7 @@ int TKivShellList::IconNumberOfCurrent() {
       if (icon >= 0) return icon;
     }
   }
-  return navigator_->GetIconNumber();
+  return Navigator()->GetIconNumber();
 }
 
 void TKivShellList::CompleteItemDetails(TListItem* item) {
@@ -664,14 +645,14 @@ void TKivShellList::CompleteItemDetails(TListItem* item) {
     item->SetImageIndex(IconNumberOfCurrent());
   }
   host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
-  item->SetOverlayIndex(navigator_->GetOverlayIndex());
+  item->SetOverlayIndex(Navigator()->GetOverlayIndex());
   const ULONG attributes =
-      navigator_->GetAttributes(SFGAO_HIDDEN | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
+      Navigator()->GetAttributes(SFGAO_HIDDEN | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
   data->hidden = (attributes & SFGAO_HIDDEN) != 0;
   if (data->hidden) item->SetCut(true);
   data->compressed =
-      showOptions_.Contains(soColorCompressed) && (attributes & SFGAO_COMPRESSED) != 0;
-  data->encrypted = showOptions_.Contains(soColorEncrypted) && (attributes & SFGAO_ENCRYPTED) != 0;
+      ShowOption(soColorCompressed) && (attributes & SFGAO_COMPRESSED) != 0;
+  data->encrypted = ShowOption(soColorEncrypted) && (attributes & SFGAO_ENCRYPTED) != 0;
 }
 
 void TKivShellList::GetImageIndex(TListItem* item) {
@@ -682,16 +663,16 @@ void TKivShellList::GetImageIndex(TListItem* item) {
 // ---- Items and folder
 
 void TKivShellList::SetFolderIdList(PCItemIDList idList) {
-  navigator_->SetFolderIdList(idList);
-  if (shellLink_) {
-    UniquePidl copy = navigator_->GetFolderIdList();
-    shellLink_->PathChanged(this, copy.get());
+  Navigator()->SetFolderIdList(idList);
+  if (ShellLink()) {
+    UniquePidl copy = Navigator()->GetFolderIdList();
+    ShellLink()->PathChanged(this, copy.get());
   }
   Refresh();
 }
 
 PCItemIDList TKivShellList::GetFolderIdList() {
-  if (!folderIdList_) folderIdList_ = navigator_->GetFolderIdList();
+  if (!folderIdList_) folderIdList_ = Navigator()->GetFolderIdList();
   return folderIdList_.get();
 }
 
@@ -715,11 +696,11 @@ TKivShellFolder TKivShellList::IsSpecialObject(int index) {
 TKivShellFolder TKivShellList::IsSpecialObject(TListItem* item) {
   if (!item) return SF_FILESYSTEMFOLDER;
   PointNavigatorAt(item);
-  return navigator_->IsSpecialObject();
+  return Navigator()->IsSpecialObject();
 }
 
 int TKivShellList::IndexOfPIDL(PCItemIDList idList) {
-  IShellFolder* folder = navigator_->ShellFolder();
+  IShellFolder* folder = Navigator()->ShellFolder();
   if (!idList || !folder) return -1;
   for (int i = 0; i < Items()->Count(); ++i) {
     TKivShellListItem* data = ItemData(Items()->Item(i));
@@ -751,24 +732,7 @@ HOST_PROPERTIES(TKivShellList) {
   p.Bool("ShowFolders", &TKivShellList::ShowFolders, &TKivShellList::SetShowFolders, true);
   p.Bool("ShowParentFolder", &TKivShellList::ShowParentFolder, &TKivShellList::SetShowParentFolder,
          false);
-  struct Option {
-    const char* name;
-    TKivShellShowOption option;
-    bool def;
-  };
-  static const Option kOptions[] = {
-      {"ShowNethood", soShowNethood, true},         {"ShowRecycleBin", soShowRecycleBin, true},
-      {"ShowErrorMessages", soShowErrorMessages, false}, {"ShowHidden", soShowHidden, false},
-      {"ShowFiles", soShowFiles, true},
-      {"ShowContextMenuOnTop", soShowContextMenuOnTop, false},
-      {"ColorCompressed", soColorCompressed, false},  {"ColorEncrypted", soColorEncrypted, false},
-      {"NoFillOnStartup", soNoFillOnStartup, false}};
-  for (const Option& o : kOptions) {
-    const TKivShellShowOption option = o.option;
-    p.Bool(
-        o.name, [option](const TKivShellList* l) { return l->ShowOption(option); },
-        [option](TKivShellList* l, bool on) { l->SetShowOption(option, on); }, o.def);
-  }
+  PublishShowOptions(p, KivListShowOptions);
   p.Enum("SpecialFolder", KivShellFolderInfo, &TKivShellList::GetSpecialFolder,
          &TKivShellList::SetSpecialFolder, SF_DRIVES);
   p.Str("Path", &TKivShellList::GetPath, &TKivShellList::SetPath);
@@ -795,12 +759,10 @@ HOST_PROPERTIES(TKivShellList) {
   p.Event<host::TLVNotifyEvent>("OnDeletion", &TKivShellList::OnDeletion);
   p.Event<host::TLVEditingEvent>("OnEditing", &TKivShellList::OnEditing);
   p.Event<host::TLVEditedEvent>("OnEdited", &TKivShellList::OnEdited);
-  p.Event("OnOperation", &TKivShellList::OnOperation);
-  p.Event("OnContextMenuSelect", &TKivShellList::OnContextMenuSelect);
-  p.Event("OnCheckStateChanged", &TKivShellList::OnCheckStateChanged);
+  PublishCommandEvents(p);
+  p.Event<TOnCheckStateChanged>("OnCheckStateChanged", &TKivShellList::OnCheckStateChanged);
   p.Event<host::TLVNotifyEvent>("OnGetImageIndex", &TKivShellList::OnGetImageIndex);
-  p.Event("OnMouseEnter", &TKivShellList::OnMouseEnter);
-  p.Event("OnMouseLeave", &TKivShellList::OnMouseLeave);
+  PublishMouseEvents(p);
 }
 
 }  // namespace zelnor

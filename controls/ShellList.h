@@ -26,6 +26,7 @@
 
 #include "controls/SelectionStateImageList.h"
 #include "controls/ShellListFill.h"
+#include "controls/ShellViewCore.h"
 #include "host/core/StringList.h"
 #include "host/core/Timer.h"
 #include "host/forms/Menus.h"
@@ -62,36 +63,28 @@ struct TKivShellListItem {
 
 using TOnAddItem = std::function<void(host::TListItem* item, bool& canAdd)>;
 
-class TKivShellList : public host::TCustomListView, public TKivShellControlBase {
+class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShellList> {
   HOST_CLASS(TKivShellList, host::TCustomListView)
   explicit TKivShellList(host::TComponent* owner = nullptr);
   ~TKivShellList() override;
 
-  // ---- Settings
+  // ---- Settings (the link, show options, FileSystemOnly, Filter, UseSystemFont, Version and the
+  // mouse events come with TKivShellView)
   bool AutomaticRefresh() const { return automaticRefresh_; }
   void SetAutomaticRefresh(bool value);
   bool Details() const { return details_; }
   void SetDetails(bool value);
-  bool FileSystemOnly() const { return navigator_->FileSystemOnly(); }
-  void SetFileSystemOnly(bool value);
-  String Filter() const { return navigator_->GetFilter(); }
   void SetFilter(const String& value);
   String GetPath() const;
   void SetPath(const String& value);
   TKivShellFolder GetSpecialFolder() const;
   void SetSpecialFolder(TKivShellFolder folder);
-  TKivShellLink* ShellLink() const { return shellLink_; }
   void SetShellLink(TKivShellLink* link);
   bool ShowFolders() const { return showFolders_; }
   void SetShowFolders(bool value);
   bool ShowParentFolder() const { return showParentFolder_; }
   void SetShowParentFolder(bool value);
-  TKivShellShowOptions ShowOptions() const { return showOptions_; }
   void SetShowOptions(TKivShellShowOptions options);
-  bool ShowOption(TKivShellShowOption option) const { return showOptions_.Contains(option); }
-  void SetShowOption(TKivShellShowOption option, bool on) {
-    SetShowOptions(showOptions_.With(option, on));
-  }
   // Fills on a worker thread: the list shows the first children at once, takes the rest in
   // batches and fires OnPopulated when the last is in. Off by default: Refresh then returns
   // with the list filled.
@@ -99,10 +92,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void SetBackgroundFill(bool value) { backgroundFill_ = value; }
   // True while a background fill is running.
   bool Filling() const { return fill_ != nullptr; }
-  bool UseSystemFont() const { return useSystemFont_; }
-  void SetUseSystemFont(bool value);
   void SetViewStyle(host::TViewStyle style) override;
-  String Version() const { return ClassName() + " V4.2"; }
 
   int SortColumn() const { return sortColumn_; }
   void SetSortColumn(int column);
@@ -212,8 +202,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   TKivSelectionState GetItemSelectionState(int index) const;
 
   // IKivShellControl
-  void setShellLink(TKivShellLink* link) override { SetShellLink(link); }
-  TKivShellLink* getShellLink() override { return shellLink_; }
   void PathChanged(PCItemIDList idList) override;
   void FileChanged(PCItemIDList folder, PCItemIDList item) override;
   void SelectAll() override;
@@ -225,20 +213,10 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   host::TNotifyEvent OnCreateColumns;
   host::TNotifyEvent OnPopulated;
   host::TNotifyEvent OnPathChanged;
-  TOnOperation OnOperation;
-  // Handed to the navigator for each command it runs.
-  TOnContextMenuSelectEvent OnContextMenuSelect;
-  TOnCheckStateChanged OnCheckStateChanged;
-  host::TNotifyEvent OnMouseEnter;
-  host::TNotifyEvent OnMouseLeave;
 
   void Loaded() override;
 
  protected:
-  // The list's own navigator and change notifier: for descendants, not for the application.
-  TZelnor* Navigator() const { return navigator_.get(); }
-  TKivShellChangeNotifier* Notifier() const { return notifier_.get(); }
-
   void CreateWnd() override;
   void DestroyWnd() override;
   void WndProc(host::TMessage& message) override;
@@ -270,8 +248,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   bool IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomDrawStage stage) override;
   bool CustomDrawItem(host::TListItem* item, host::TCustomDrawState state,
                       host::TCustomDrawStage stage) override;
-  virtual void DoMouseEnter();
-  virtual void DoMouseLeave();
   // A thumbnail request has ended (main thread).
   void ThumbNailThreadDone(TKivThumbnailThread* thread);
 
@@ -334,7 +310,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void ClearCutMarks();
   void InvalidateSelectedFiles();
   void SelectedListChange();
-  void WMContextMenu(host::TMessage& message);
+  void WMContextMenu(host::TMessage& message) override;
   POINT BottomRightOfSelection();
 
   // Check boxes (ShellListInput.cpp)
@@ -349,19 +325,14 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   void BackgroundImageChange(host::TObject* sender);
   void CMHintShow(host::TMessage& message);
 
-  std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> largeImages_;
   std::unique_ptr<TKivSystemImageList> smallImages_;
-  std::unique_ptr<TKivShellChangeNotifier> notifier_;
   std::unique_ptr<host::TTimer> timer_;
-  TKivShellLink* shellLink_ = nullptr;
   bool automaticRefresh_ = true;
   bool createdOnce_ = false;
   bool details_ = true;
   bool showFolders_ = true;
   bool showParentFolder_ = false;
-  bool useSystemFont_ = true;
-  TKivShellShowOptions showOptions_ = KivListShowOptions;
   int sortColumn_ = 0;
   bool reverse_ = false;
   int sortDirection_ = 1;
@@ -371,7 +342,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellControlBase 
   std::array<int, 256> savedWidths_{};
   std::array<int, 256> columnMap_{};
   bool rememberWidths_ = false;
-  bool busy_ = false;
   bool refreshing_ = false;
   String loadingPath_;
   bool loadingPathSet_ = false;

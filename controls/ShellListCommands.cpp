@@ -37,7 +37,7 @@ void TKivShellList::InvalidateSelectedFiles() {
   selectedFilesValid_ = false;
   if (!selectedFiles_ || selectedFiles_->Count() == 0) return;
   // The application's handler of the list hears only its own edits.
-  host::ScopedValue busy{busy_, true};
+  auto busy = core_.Busy();
   selectedFiles_->Clear();
 }
 
@@ -47,7 +47,7 @@ host::TStrings* TKivShellList::SelectedFiles() {
     selectedFiles_->OnChange = [this](host::TObject*) { SelectedListChange(); };
   }
   if (selectedFilesValid_) return selectedFiles_.get();
-  host::ScopedValue busy{busy_, true};
+  auto busy = core_.Busy();
   host::UpdateGuard update(*selectedFiles_);
   selectedFiles_->Clear();
   for (TListItem* item = GetNextItem(nullptr, host::sdAll, host::ItemStateBit(host::isSelected));
@@ -61,26 +61,26 @@ host::TStrings* TKivShellList::SelectedFiles() {
 }
 
 void TKivShellList::SelectedListChange() {
-  if (busy_) return;
+  if (core_.IsBusy()) return;
   const std::vector<String> names = [this] {
     std::vector<String> all;
     for (int i = 0; i < selectedFiles_->Count(); ++i) all.push_back(selectedFiles_->Strings(i));
     return all;
   }();
   {
-    host::ScopedValue busy{busy_, true};
+    auto busy = core_.Busy();
     ClearSelection();
-    IShellFolder* shown = navigator_->ShellFolder();
+    IShellFolder* shown = Navigator()->ShellFolder();
     for (const String& name : names) {
       // A name that is not in the folder selects nothing.
-      if (!navigator_->TrySetObjectName(name)) continue;
+      if (!Navigator()->TrySetObjectName(name)) continue;
       // A full path elsewhere moves the navigator: it comes back, and the name selects nothing.
-      if (navigator_->ShellFolder() != shown) {
-        navigator_->SetFolderIdList(GetFolderIdList());
-        shown = navigator_->ShellFolder();
+      if (Navigator()->ShellFolder() != shown) {
+        Navigator()->SetFolderIdList(GetFolderIdList());
+        shown = Navigator()->ShellFolder();
         continue;
       }
-      SelectPIDL(navigator_->ItemIdList());
+      SelectPIDL(Navigator()->ItemIdList());
     }
   }
   // The list now says what is selected, in the items' order.
@@ -94,7 +94,7 @@ int64_t TKivShellList::SelectedFilesSize() {
     TKivShellListItem* data = ItemData(item);
     if (!data || data->parentFolder) continue;
     PointNavigatorAt(item);
-    const int64_t size = navigator_->GetFileSize();
+    const int64_t size = Navigator()->GetFileSize();
     if (size > 0) total += size;
   }
   return total;
@@ -102,7 +102,7 @@ int64_t TKivShellList::SelectedFilesSize() {
 
 std::unique_ptr<host::TStrings> TKivShellList::SelectedPaths() {
   auto paths = std::make_unique<host::TStringList>();
-  const String folder = navigator_->Folder();
+  const String folder = Navigator()->Folder();
   host::TStrings* names = SelectedFiles();
   for (int i = 0; i < names->Count(); ++i) paths->Add(folder + names->Strings(i));
   return paths;
@@ -135,13 +135,8 @@ void TKivShellList::MarkSelectedCut() {
 // ---- Verbs
 
 void TKivShellList::PrepareNavigatorForCommand() {
-  if (ReadOnly())
-    navigator_->OnRename = nullptr;
-  else
-    navigator_->OnRename = [this](host::TObject*) { HandleRenameEvent(); };
-  navigator_->OnContextMenuSelect = OnContextMenuSelect;
-  navigator_->SetRestrictedVerbs(ReadOnly());
-  navigator_->SetShowContextMenuOnTop(ShowOption(soShowContextMenuOnTop));
+  core_.PrepareNavigatorForCommand(ReadOnly(), [this] { HandleRenameEvent(); },
+                                   OnContextMenuSelect);
 }
 
 void TKivShellList::HandleRenameEvent() {
@@ -154,7 +149,7 @@ void TKivShellList::HandleRenameEvent() {
 bool TKivShellList::PrepareMultiObjects() {
   if (SelCount() == 0) return false;
   host::TStrings* names = SelectedFiles();
-  for (int i = 0; i < names->Count(); ++i) navigator_->MultiObjects()->Add(names->Strings(i));
+  for (int i = 0; i < names->Count(); ++i) Navigator()->MultiObjects()->Add(names->Strings(i));
   return names->Count() > 0;
 }
 
@@ -171,34 +166,34 @@ bool TKivShellList::InvokeCommandOnSelected(const String& command) {
   std::unique_ptr<host::TStrings> files =
       paste ? ClipboardFiles() : remove ? SelectedPaths() : nullptr;
   // A paste into the one selected folder lands there, else in the shown folder.
-  String destination = navigator_->Folder();
+  String destination = Navigator()->Folder();
 
   bool done = false;
   if (SelCount() == 1) {
     PointNavigatorAt(selected);
     if (paste) destination = GetFullPath(selected);
     if (!IsVerb(command, "default") && !IsVerb(command, "open")) {
-      done = navigator_->InvokeContextMenuCommand(command);
+      done = Navigator()->InvokeContextMenuCommand(command);
     } else {
-      const String target = navigator_->IsLinkToFolder();
-      if (navigator_->IsFolder()) {
-        done = navigator_->BrowseObject();
+      const String target = Navigator()->IsLinkToFolder();
+      if (Navigator()->IsFolder()) {
+        done = Navigator()->BrowseObject();
         if (done) {
           InformPathChanged();
           Refresh();
         }
       } else if (!target.empty() && host::DirectoryExists(target)) {
-        navigator_->SetDirectory(target);
+        Navigator()->SetDirectory(target);
         Refresh();
         InformPathChanged();
         done = true;
       } else {
-        done = navigator_->InvokeContextMenuCommand(command);
+        done = Navigator()->InvokeContextMenuCommand(command);
       }
     }
   } else {
     PrepareMultiObjects();
-    done = navigator_->InvokeContextMenuCommand(command);
+    done = Navigator()->InvokeContextMenuCommand(command);
   }
   if (!done) return false;
 
@@ -223,7 +218,7 @@ bool TKivShellList::InvokeCommandOnFolder(const String& command) {
   {
     // The shown folder as an item of its parent.
     TZelnor folder;
-    folder.SetShowErrorMessages(navigator_->ShowErrorMessages());
+    folder.SetShowErrorMessages(Navigator()->ShowErrorMessages());
     folder.Initialize();
     folder.OnContextMenuSelect = OnContextMenuSelect;
     // A folder that cannot be bound again runs nothing.
@@ -234,7 +229,7 @@ bool TKivShellList::InvokeCommandOnFolder(const String& command) {
   }
   if (done && paste && files && files->Count() > 0) {
     const TKivShellOperations operations = PasteOperations(files.get());
-    Operation(operations, std::move(files), navigator_->Folder());
+    Operation(operations, std::move(files), Navigator()->Folder());
   }
   FileChange(this);
   return done;
@@ -251,8 +246,8 @@ void TKivShellList::ShowContextMenu(POINT point, String& command) {
   std::unique_ptr<host::TStrings> paths = SelectedPaths();
   // A paste chosen on the menu of one folder item lands in that folder.
   const String destination = SelCount() == 1 && selected ? GetFullPath(selected)
-                                                         : navigator_->Folder();
-  command = navigator_->ShowContextMenu(point, PopupMenu());
+                                                         : Navigator()->Folder();
+  command = Navigator()->ShowContextMenu(point, PopupMenu());
   if (IsVerb(command, "delete")) {
     Operation(ShellOperations({sopDelete, sopRemove}), std::move(paths), {});
   } else if (IsVerb(command, "undelete")) {
@@ -334,7 +329,7 @@ void TKivShellList::Operation(TKivShellOperations operations,
   files.reset();
   const TKivShellOperations changing =
       ShellOperations({sopMove, sopDelete, sopRemove, sopRename});
-  if ((operations & changing) && shellLink_) shellLink_->SmartRefresh(this);
+  if ((operations & changing) && ShellLink()) ShellLink()->SmartRefresh(this);
 }
 
 // ---- Renaming in place
@@ -347,7 +342,7 @@ bool TKivShellList::CanEdit(TListItem* item) {
       allow = false;
     } else {
       PointNavigatorAt(item);
-      allow = navigator_->CanRename();
+      allow = Navigator()->CanRename();
     }
   }
   editingItem_ = allow ? item : nullptr;
@@ -373,13 +368,13 @@ void TKivShellList::Edit(const LVITEMW& record) {
   PointNavigatorAt(item);
   const String oldPath = GetFullPath(item);
   String name = item->Caption();
-  navigator_->RenameObject(name);
+  Navigator()->RenameObject(name);
   // The shell's name, which may differ from the typed one (a hidden extension).
   item->SetCaption(name);
-  UniquePidl after = navigator_->GetItemIdList();
+  UniquePidl after = Navigator()->GetItemIdList();
   if (!after) return;
   data->idList = std::move(after);
-  data->parsingName = navigator_->GetObjectName();
+  data->parsingName = Navigator()->GetObjectName();
   data->sortKey.clear();  // made from the old name
   // Only a new name is a rename: the shell may have refused it, or it may be the old one.
   const String newPath = GetFullPath(item);
@@ -392,7 +387,7 @@ void TKivShellList::Edit(const LVITEMW& record) {
 // ---- New folders
 
 bool TKivShellList::CreateDir(const String& name, bool edit) {
-  const String folder = navigator_->Folder();
+  const String folder = Navigator()->Folder();
   // Only a file-system folder holds new folders.
   if (folder.empty()) return false;
   const String leaf = name.empty() ? String(kNewFolderName) : name;

@@ -7,7 +7,6 @@
 #include <cwchar>
 
 #include "host/forms/Application.h"
-#include "host/forms/MessageDialogs.h"
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {
@@ -15,10 +14,6 @@ namespace zelnor {
 using host::TListItem;
 
 namespace {
-
-constexpr char kNeedsALink[] =
-    "You must now assign a TKIvShellLink to the ShellLink property of this components for the "
-    "checkboxes to work!";
 
 // Version 6 of the common controls (loaded side by side, which its version number under some
 // platforms does not tell) places the state image of an icon further from the icon.
@@ -47,24 +42,18 @@ bool CommonControlsSix() {
 void TKivShellList::KeyDown(WORD& key, host::TShiftState shift) {
   host::TCustomListView::KeyDown(key, shift);
   if (IsEditing()) return;
+  if (core_.CommandKey(key, shift, ReadOnly(), Selected() != nullptr,
+                       [this](const String& verb) { return InvokeCommandOnSelected(verb); }))
+    return;
   const bool ctrl = (shift & host::ssCtrl) != 0;
   switch (key) {
     case VK_RETURN:
       InvokeCommandOnSelected((shift & host::ssAlt) ? "properties" : "default");
       key = 0;
       break;
-    case VK_DELETE:
-      if (!ReadOnly()) InvokeCommandOnSelected("delete");
-      break;
     case 'A':
       if (ctrl) {
         SelectAll();
-        key = 0;
-      }
-      break;
-    case 'C':
-      if (ctrl) {
-        InvokeCommandOnSelected("copy");
         key = 0;
       }
       break;
@@ -73,19 +62,6 @@ void TKivShellList::KeyDown(WORD& key, host::TShiftState shift) {
         InvokeCommandOnFolder("paste");
         key = 0;
       }
-      break;
-    case 'X':
-      if (ctrl && !ReadOnly()) {
-        InvokeCommandOnSelected("cut");
-        key = 0;
-      }
-      break;
-    case VK_F2:
-      if (Selected()) InvokeCommandOnSelected("rename");
-      break;
-    case VK_F5:
-      Refresh();
-      if (shellLink_) shellLink_->Refresh(this);
       break;
     case VK_F10:
       if ((shift & host::ssShift) && shellContextMenu_ && Selected()) {
@@ -105,7 +81,7 @@ void TKivShellList::KeyPress(wchar_t& key) {
   if (IsEditing()) return;
   switch (key) {
     case 8:
-      if (!shellLink_ || shellLink_->ShowParentFolderItem()) GoUp();
+      if (!ShellLink() || ShellLink()->ShowParentFolderItem()) GoUp();
       key = 0;
       break;
     case 1:   // Ctrl+A
@@ -135,25 +111,12 @@ void TKivShellList::MouseDown(host::TMouseButton button, host::TShiftState shift
 
 // ---- Check boxes
 
-TKivSelectionList* TKivShellList::CheckedPaths() const {
-  return checkboxes_ && shellLink_ ? shellLink_->SelectionList() : nullptr;
-}
+TKivSelectionList* TKivShellList::CheckedPaths() const { return core_.CheckedPaths(checkboxes_); }
 
 void TKivShellList::SetCheckboxes(bool value) {
-  checkboxes_ = value;
-  host::TCustomImageList* images = StateImages();
-  if (!value) {
-    if (dynamic_cast<TKivSelectionStateImageList*>(images)) {
-      SetStateImages(nullptr);
-      delete images;
-    }
-  } else if (!images) {
-    SetStateImages(new TKivSelectionStateImageList(this));
-  }
-  if (checkboxes_ && !shellLink_ && !Loading()) {
-    if (Designing()) host::ShowMessage(kNeedsALink);
-    checkboxes_ = false;
-  }
+  core_.ShowCheckBoxImages(value, StateImages(),
+                           [this](host::TCustomImageList* images) { SetStateImages(images); });
+  checkboxes_ = core_.CheckBoxesAllowed(value);
   Refresh();
 }
 
@@ -169,7 +132,7 @@ void TKivShellList::ReadCheckState(TListItem* item) {
   if (!list || !data || data->parentFolder || !data->idList) return;
   UniquePidl joined = ConcatItemIdLists(GetFolderIdList(), data->idList.get());
   item->SetStateIndex(
-      list->IsChildSelected(navigator_->ShellFolder(), data->idList.get(), joined.get()));
+      list->IsChildSelected(Navigator()->ShellFolder(), data->idList.get(), joined.get()));
 }
 
 TListItem* TKivShellList::CheckBoxAt(int x, int y) {
@@ -194,21 +157,11 @@ void TKivShellList::ClickOnCheckBox(TListItem* item) {
   host::CursorGuard cursor;
   UniquePidl joined = ConcatItemIdLists(GetFolderIdList(), data->idList.get());
   {
-    list->BeginUpdate();
     // The link's refresh at the end of the update must not refill this list.
-    auto endUpdate = host::ScopeExit([this, list] {
-      host::ScopedValue refreshing{refreshing_, true};
-      list->EndUpdate();
+    host::ScopedValue refreshing{refreshing_, true};
+    core_.ToggleChecked(*list, joined.get(), state, [item, list, &joined] {
+      item->SetStateIndex(list->IsPIDLSelected(joined.get()));
     });
-    if (state == ssChecked) {
-      list->RemovePIDLFromSelection(joined.get());
-    } else if (state == ssUnChecked || state == ssGrayed) {
-      list->AddPIDLToSelection(joined.get());
-      // The item may complete its folder (or one above): that folder's entry replaces them.
-      if (UniquePidl complete = list->CompletePIDLSelected(joined.get()))
-        list->AddPIDLToSelection(complete.get());
-    }
-    item->SetStateIndex(list->IsPIDLSelected(joined.get()));
   }
   if (OnCheckStateChanged)
     OnCheckStateChanged(this, item->Index(), GetFullPath(item), list->IsPIDLSelected(joined.get()));

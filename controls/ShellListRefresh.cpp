@@ -78,16 +78,16 @@ void TKivShellList::Resort() {
 
 bool TKivShellList::SortsByFolder() const {
   return sortColumn_ < columnCount_ && sortColumn_ < int(columnMap_.size()) && !OnCompare &&
-         navigator_->ShellFolder();
+         Navigator()->ShellFolder();
 }
 
 bool TKivShellList::SortsByNameKeys() const {
-  return SortsByFolder() && sortColumn_ == 0 && columnMap_[0] == 0 && !navigator_->Folder().empty();
+  return SortsByFolder() && sortColumn_ == 0 && columnMap_[0] == 0 && !Navigator()->Folder().empty();
 }
 
 std::vector<std::string> TKivShellList::NameSortKeys() {
   const TShellNameOrder order =
-      ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
+      ProbeNameOrder(Navigator()->ShellFolder(), host::ToWide(Navigator()->Folder()));
   std::vector<std::string> keys;
   keys.reserve(size_t(Items()->Count()));
   for (int i = 0; i < Items()->Count(); ++i) {
@@ -127,8 +127,8 @@ bool TKivShellList::SortByColumnValues() {
   auto& verdicts = ColumnVerdicts();
   const auto known = verdicts.find(column);
   if (known != verdicts.end() && known->second == TColumnVerdict::honoured) return false;
-  IShellFolder* folder = navigator_->ShellFolder();
-  const TShellNameOrder order = ProbeNameOrder(folder, host::ToWide(navigator_->Folder()));
+  IShellFolder* folder = Navigator()->ShellFolder();
+  const TShellNameOrder order = ProbeNameOrder(folder, host::ToWide(Navigator()->Folder()));
   // Each value is read once; the keys do the comparing.
   TShellColumnValues values(folder, column, order);
   const int count = Items()->Count();
@@ -168,7 +168,7 @@ int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {
   if (byFolder) {
     if (!da || !db || !da->idList || !db->idList) return 0;
     // The folder numbers its columns its own way: list column n shows its column map[n].
-    const HRESULT hr = navigator_->ShellFolder()->CompareIDs(
+    const HRESULT hr = Navigator()->ShellFolder()->CompareIDs(
         LPARAM(columnMap_[size_t(sortColumn_)]), da->idList.get(), db->idList.get());
     if (!host::HrOk(hr, "CompareIDs")) return 0;  // a failed comparison makes them equal
     return int(short(HRESULT_CODE(hr))) * sortDirection_;
@@ -242,10 +242,8 @@ LRESULT CALLBACK TKivShellList::HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LP
 }
 
 void TKivShellList::WndProc(host::TMessage& message) {
+  if (ViewMessage(message)) return;
   switch (message.Msg) {
-    case WM_CONTEXTMENU:
-      WMContextMenu(message);
-      return;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
       // A press on a check box is the box's alone: the control does not select for it, and a
@@ -260,12 +258,6 @@ void TKivShellList::WndProc(host::TMessage& message) {
     case host::CM_HINTSHOW:
       CMHintShow(message);
       return;
-    case host::CM_MOUSEENTER:
-      DoMouseEnter();
-      break;
-    case host::CM_MOUSELEAVE:
-      DoMouseLeave();
-      break;
     case WM_CL_SYNCHRONIZE:
       // Its arrival has woken the message loop; that was all.
       message.Result = 0;
@@ -291,15 +283,15 @@ void TKivShellList::WndProc(host::TMessage& message) {
 // ---- Link and navigation
 
 void TKivShellList::InformPathChanged() {
-  if (!shellLink_ || Loading()) return;
-  UniquePidl list = navigator_->GetFolderIdList();
-  shellLink_->PathChanged(this, list.get());
+  if (!ShellLink() || Loading()) return;
+  UniquePidl list = Navigator()->GetFolderIdList();
+  ShellLink()->PathChanged(this, list.get());
 }
 
 void TKivShellList::PathChanged(PCItemIDList idList) {
   if (!idList) return;
   // A place that cannot be bound leaves the list empty.
-  if (!navigator_->TrySetFolderIdList(idList)) {
+  if (!Navigator()->TrySetFolderIdList(idList)) {
     Items()->Clear();
     return;
   }
@@ -312,7 +304,7 @@ void TKivShellList::FileChanged(PCItemIDList folder, PCItemIDList item) {
 }
 
 bool TKivShellList::GoUp() {
-  navigator_->SelectParent();
+  Navigator()->SelectParent();
   InformPathChanged();
   Refresh();
   return true;
@@ -321,7 +313,7 @@ bool TKivShellList::GoUp() {
 void TKivShellList::SelectAll() {
   {
     host::UpdateGuard update(*Items());
-    host::ScopedValue busy{busy_, true};
+    auto busy = core_.Busy();
     for (int i = 0; i < Items()->Count(); ++i) {
       TListItem* item = Items()->Item(i);
       TKivShellListItem* data = ItemData(item);
@@ -334,8 +326,8 @@ void TKivShellList::SelectAll() {
 void TKivShellList::SelectPIDL(PCItemIDList idList) {
   if (fill_ && idList) {
     // The object may not have arrived yet: it is selected when the fill ends.
-    navigator_->SetItemIdList(idList);
-    pendingSelection_ = navigator_->GetObjectName();
+    Navigator()->SetItemIdList(idList);
+    pendingSelection_ = Navigator()->GetObjectName();
     return;
   }
   TListItem* item = ItemOfPIDL(idList);
@@ -350,12 +342,12 @@ void TKivShellList::Change(TListItem* item, int change) {
   // The selected names are read again when next asked for, also after a change the list made
   // itself.
   if (change & (LVIF_TEXT | LVIF_STATE)) InvalidateSelectedFiles();
-  if (!busy_ && (change & (LVIF_TEXT | LVIF_STATE)) && shellLink_ && item && !Loading() &&
+  if (!core_.IsBusy() && (change & (LVIF_TEXT | LVIF_STATE)) && ShellLink() && item && !Loading() &&
       change != LVIF_TEXT && item->Selected() && SelCount() == 1) {
     TKivShellListItem* data = ItemData(item);
     if (data && !data->parentFolder && data->idList) {
-      UniquePidl folder = navigator_->GetFolderIdList();
-      shellLink_->FileChanged(this, folder.get(), data->idList.get());
+      UniquePidl folder = Navigator()->GetFolderIdList();
+      ShellLink()->FileChanged(this, folder.get(), data->idList.get());
     }
   }
   host::TCustomListView::Change(item, change);
@@ -383,8 +375,9 @@ void TKivShellList::DropPendingChanges() {
   if (std::exchange(pendingChanges_, {}).pending) timer_->SetInterval(kRefreshDelayMs);
 }
 
-void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pidl1, PItemIDList) {
-  if (busy_) return;
+void TKivShellList::ChangeNotification(host::TObject*, int event, PItemIDList pidl1,
+                                       PItemIDList pidl2) {
+  if (core_.HoldReport(event, pidl1, pidl2)) return;
   switch (event) {
     case neNetShare:
     case neNetUnShare:
@@ -566,11 +559,11 @@ void TKivShellList::WalkForChanges(std::vector<TKivShellListFill::Record>& fresh
   TItemsByName items(*Items());
   // New children are added after the walk: a refresh that finds nothing new and nothing gone
   // leaves the control alone, whose layout costs more than the walk.
-  while (navigator_->Next()) {
-    if (!showFolders_ && navigator_->IsFolder()) continue;
-    if (!IsShownObject(*navigator_, showOptions_)) continue;
-    if (!items.Find(navigator_->GetObjectName()))
-      fresh.push_back(TKivShellListFill::Child(*navigator_));
+  while (Navigator()->Next()) {
+    if (!showFolders_ && Navigator()->IsFolder()) continue;
+    if (!IsShownObject(*Navigator(), ShowOptions())) continue;
+    if (!items.Find(Navigator()->GetObjectName()))
+      fresh.push_back(TKivShellListFill::Child(*Navigator()));
   }
 }
 
@@ -581,7 +574,7 @@ void TKivShellList::StartWalk() {
   if (SortsByNameKeys()) {
     settings.order = TKivShellListFill::orKeys;
     settings.nameOrder =
-        ProbeNameOrder(navigator_->ShellFolder(), host::ToWide(navigator_->Folder()));
+        ProbeNameOrder(Navigator()->ShellFolder(), host::ToWide(Navigator()->Folder()));
   }
   walkReported_ = false;
   walk_ = std::make_unique<TKivShellListFill>(std::move(settings), [this] { WalkReady(); });
@@ -661,7 +654,7 @@ void TKivShellList::ApplyChanges(std::vector<TKivShellListFill::Record> fresh) {
       // Objects cut here and now gone were pasted elsewhere.
       if (TKivShellListItem* data = ItemData(item); data->cutToClipboard) {
         if (!cutAway) cutAway = std::make_unique<host::TStringList>();
-        cutAway->Add(navigator_->Folder() + data->parsingName);
+        cutAway->Add(Navigator()->Folder() + data->parsingName);
       }
       DeleteGoneItem(item);
     }

@@ -144,7 +144,7 @@ void TKivShellList::RequestThumbnail(TListItem* item) {
   if (index < 0 || data->parentFolder) return;
 
   auto* thread = new TKivThumbnailThread(
-      *navigator_, width, height, [this](TKivThumbnailThread* done) { ThumbNailThreadDone(done); });
+      *Navigator(), width, height, [this](TKivThumbnailThread* done) { ThumbNailThreadDone(done); });
   thread->SetImageIndex(index);
   thread->SetStamp(refreshStamp_);
   lastThread_ = thread;
@@ -236,9 +236,9 @@ bool TKivShellList::CustomDrawItem(TListItem* item, host::TCustomDrawState state
     if (ItemData(item) && item->ImageIndex() < 0 && !DrawnBlankInPaint(item))
       CompleteItemDetails(item);
     if (TKivShellListItem* data = ItemData(item)) {
-      if (showOptions_.Contains(soColorCompressed) && data->compressed)
+      if (ShowOption(soColorCompressed) && data->compressed)
         Canvas()->Font()->SetColor(host::TColor(kCompressedColor));
-      if (showOptions_.Contains(soColorEncrypted) && data->encrypted)
+      if (ShowOption(soColorEncrypted) && data->encrypted)
         Canvas()->Font()->SetColor(host::TColor(kEncryptedColor));
     }
   }
@@ -256,7 +256,7 @@ void TKivShellList::CMHintShow(host::TMessage& message) {
     return;
   }
   PointNavigatorAt(item);
-  String tip = navigator_->GetInfoTip();
+  String tip = Navigator()->GetInfoTip();
   DoInfoTip(item, tip);
   // The hint stays while the mouse is over the item (client coordinates).
   const RECT bounds = item->DisplayRect(host::drBounds);
@@ -267,14 +267,6 @@ void TKivShellList::CMHintShow(host::TMessage& message) {
                         corner.y + GetSystemMetrics(SM_CYCURSOR)};
   info->HintMaxWidth = ClientWidth();
   message.Result = 0;
-}
-
-void TKivShellList::DoMouseEnter() {
-  if (OnMouseEnter) OnMouseEnter(this);
-}
-
-void TKivShellList::DoMouseLeave() {
-  if (OnMouseLeave) OnMouseLeave(this);
 }
 
 void TKivShellList::DoWakeMainThread(host::TObject*) {

@@ -81,12 +81,9 @@ String DirectoryOf(const String& folder) {
 
 TKivShellTree::TKivShellTree(host::TComponent* owner)
     : host::TCustomTreeView(owner),
-      navigator_(std::make_unique<TZelnor>()),
+      TKivShellView(*this, {soShowNethood, soShowRecycleBin}),
       images_(std::make_unique<TKivSystemImageList>()),
-      history_(std::make_unique<TPidlHistory>()),
-      notifier_(std::make_unique<TKivShellChangeNotifier>()) {
-  navigator_->SetShowErrorMessages(false);
-  navigator_->SetFileSystemOnly(false);
+      history_(std::make_unique<TPidlHistory>()) {
   images_->SetBkColor(host::clNone);
   SetImages(images_.get());
   SetDoubleBuffered(true);
@@ -97,21 +94,26 @@ TKivShellTree::TKivShellTree(host::TComponent* owner)
   SetBounds(Left(), Top(), 200, 300);
   SetChangeDelay(100);
 
-  notifier_->SetEventFilter(kTreeEvents);
-  notifier_->SetRecursive(true);
+  // Reports that come while a command of the tree runs are replayed once it is done with its
+  // node.
+  TKivShellChangeNotifier& notifier = core_.WatchChanges(
+      TKivShellViewCore::TReportPolicy::Replay,
+      [this](int event, PItemIDList first, PItemIDList second) {
+        ChangeNotification(nullptr, event, first, second);
+      });
+  notifier.SetEventFilter(kTreeEvents);
+  notifier.SetRecursive(true);
   // Every folder the tree shows open is watched by itself: a file-system watch need not open
   // the folders below it (a whole drive, where the shell reports nothing by itself).
-  notifier_->SetWatchSubfolders(false);
-  notifier_->OnChangePIDL = [this](host::TObject* s, TNotificationEvent e, PItemIDList p1,
-                                   PItemIDList p2) { ChangeNotification(s, e, p1, p2); };
-  notifier_->SetEnabled(true);
+  notifier.SetWatchSubfolders(false);
+  notifier.SetEnabled(true);
 }
 
 TKivShellTree::~TKivShellTree() {
   Destroying();
-  if (shellLink_) SetShellLink(nullptr);
-  notifier_->SetEnabled(false);
-  notifier_->OnChangePIDL = nullptr;
+  SetShellLink(nullptr);
+  Notifier()->SetEnabled(false);
+  core_.BusyForGood();
   if (HandleAllocated()) DestroyHandle();
   // Clearing here lets Delete free every node's data.
   Items()->Clear();
@@ -120,17 +122,11 @@ TKivShellTree::~TKivShellTree() {
 
 // ---- Settings
 
-void TKivShellTree::SetShellLink(TKivShellLink* link) {
-  if (link == shellLink_) return;
-  if (shellLink_) shellLink_->RemoveFreeNotification(this);
-  AttachShellControl(this, shellLink_, link);
-  if (shellLink_) shellLink_->FreeNotification(this);
-}
+void TKivShellTree::SetShellLink(TKivShellLink* link) { core_.SetShellLink(link); }
 
 void TKivShellTree::Notification(host::TComponent* component, host::TOperation operation) {
   host::TCustomTreeView::Notification(component, operation);
-  // The link is going: it drops its controls itself, only the reference goes here.
-  if (operation == host::opRemove && component == shellLink_) shellLink_ = nullptr;
+  core_.Notification(component, operation);
 }
 
 void TKivShellTree::SetRootedAtFileSystemFolder(const String& path) {
@@ -139,32 +135,20 @@ void TKivShellTree::SetRootedAtFileSystemFolder(const String& path) {
 }
 
 void TKivShellTree::SetShowOptions(TKivShellShowOptions options) {
-  if (options == showOptions_) return;
-  showOptions_ = options;
-  navigator_->SetShowErrorMessages(options.Contains(soShowErrorMessages));
+  if (!core_.StoreShowOptions(options)) return;
   if (options.Contains(soShowFiles))
-    notifier_->SetEventFilter(notifier_->EventFilter() | kFileEvents);
-  Refresh();
-}
-
-void TKivShellTree::SetFileSystemOnly(bool value) {
-  navigator_->SetFileSystemOnly(value);
+    Notifier()->SetEventFilter(Notifier()->EventFilter() | kFileEvents);
   Refresh();
 }
 
 void TKivShellTree::SetFilter(const String& value) {
-  navigator_->SetFilter(value);
+  Navigator()->SetFilter(value);
   Refresh();
 }
 
-bool TKivShellTree::AutomaticRefresh() const { return notifier_->GetEnabled(); }
+bool TKivShellTree::AutomaticRefresh() const { return Notifier()->GetEnabled(); }
 
-void TKivShellTree::SetAutomaticRefresh(bool value) { notifier_->SetEnabled(value); }
-
-void TKivShellTree::SetUseSystemFont(bool value) {
-  useSystemFont_ = value;
-  if (value) ApplyExplorerFont(*Font());
-}
+void TKivShellTree::SetAutomaticRefresh(bool value) { Notifier()->SetEnabled(value); }
 
 void TKivShellTree::SetMultipleRoots(bool value) {
   multipleRoots_ = value;
@@ -181,13 +165,13 @@ void TKivShellTree::CreateWnd() {
   // Registering the window as a drop target belongs to drag and drop.
   if (initialized_) {
     // The window came back: the nodes live on and are brought up to date.
-    if (shellLink_) shellLink_->RegisterShellControl(this);
+    if (ShellLink()) ShellLink()->RegisterShellControl(this);
     if (TTreeNode* root = Items()->GetFirstNode()) {
       root->Expand(false);
       RefreshNode(root, true, true);
     }
   } else {
-    navigator_->Initialize();
+    Navigator()->Initialize();
     initialized_ = true;
     if (Designing()) Refresh();
   }
@@ -215,7 +199,7 @@ void TKivShellTree::Loaded() {
                                : ssNone);
     }
   }
-  if (useSystemFont_) ApplyExplorerFont(*Font());
+  if (UseSystemFont()) ApplyExplorerFont(*Font());
 }
 
 void TKivShellTree::EnsureRoots() {
@@ -243,22 +227,22 @@ void TKivShellTree::SetRootedAt(TKivShellFolder folder) {
     item->absoluteIdList = CopyItemIdList(DesktopIdList());
     item->ownFolder = Desktop();
     item->parentFolder = Desktop();
-    image = selectedImage = navigator_->GetDesktopIconIndex();
-    text = navigator_->GetDesktopName();
+    image = selectedImage = Navigator()->GetDesktopIconIndex();
+    text = Navigator()->GetDesktopName();
   } else {
     if (folder == SF_FILESYSTEMFOLDER)
-      navigator_->SetDirectory(rootedAtFileSystemFolder_);
+      Navigator()->SetDirectory(rootedAtFileSystemFolder_);
     else
-      navigator_->SetSpecialFolder(folder);
-    item->relativeIdList = navigator_->GetFolderIdList();
-    item->absoluteIdList = navigator_->GetFolderIdList();
-    item->ownFolder = navigator_->ShellFolder();
-    navigator_->SelectParent();
-    item->parentFolder = navigator_->ShellFolder();
+      Navigator()->SetSpecialFolder(folder);
+    item->relativeIdList = Navigator()->GetFolderIdList();
+    item->absoluteIdList = Navigator()->GetFolderIdList();
+    item->ownFolder = Navigator()->ShellFolder();
+    Navigator()->SelectParent();
+    item->parentFolder = Navigator()->ShellFolder();
     image = IconOfCurrent(false);
     selectedImage = IconOfCurrent(true);
-    text = navigator_->GetShellObjectName();
-    children = navigator_->HasSubFolders() || ShowOption(soShowFiles) || ShowOption(soShowHidden);
+    text = Navigator()->GetShellObjectName();
+    children = Navigator()->HasSubFolders() || ShowOption(soShowFiles) || ShowOption(soShowHidden);
   }
   UniquePidl watched{CopyItemIdList(item->absoluteIdList.get())};
   TTreeNode* root = NewNode(nullptr, std::move(item));
@@ -270,7 +254,7 @@ void TKivShellTree::SetRootedAt(TKivShellFolder folder) {
     root->Expand(false);
     SetSelected(root);
   }
-  notifier_->SetPIDL(watched.get());
+  Notifier()->SetPIDL(watched.get());
   if (folder != SF_FILESYSTEMFOLDER) rootedAtFileSystemFolder_.clear();
 }
 
@@ -369,17 +353,17 @@ void TKivShellTree::FillNode(TTreeNode* node) {
   auto restoreTimer = host::ScopeExit([this, timer] { SetChangeTimerActive(timer); });
   host::CursorGuard cursor;
   host::UpdateGuard<host::TTreeNodes> update(*Items());
-  if (!navigator_->TrySetFolderIdList(item->absoluteIdList.get())) {
+  if (!Navigator()->TrySetFolderIdList(item->absoluteIdList.get())) {
     // A folder that cannot be opened any more has nothing to show.
     node->SetHasChildren(false);
     return;
   }
   const bool files = ShowOption(soShowFiles);
-  while (navigator_->Next())
-    if (files || navigator_->IsFolder()) AddShellItem(node);
+  while (Navigator()->Next())
+    if (files || Navigator()->IsFolder()) AddShellItem(node);
   Resort(node);
   node->SetHasChildren(node->Count() > 0);
-  if (node->Level() > 0) WatchFolder(navigator_->Folder());
+  if (node->Level() > 0) WatchFolder(Navigator()->Folder());
 }
 
 void TKivShellTree::WatchFolder(const String& folder) {
@@ -393,7 +377,7 @@ void TKivShellTree::WatchFolder(const String& folder) {
 }
 
 void TKivShellTree::WatchFolders(const std::vector<String>& folders) {
-  host::TStrings* directories = notifier_->Directories();
+  host::TStrings* directories = Notifier()->Directories();
   // The roots are watched by their lists only while no folder is: they join the folders.
   // Names only: the registrations of the present ones end and begin again.
   host::TStringList wanted;
@@ -407,7 +391,7 @@ void TKivShellTree::WatchFolders(const std::vector<String>& folders) {
   for (int i = 0; i < Items()->RootCount(); ++i)
     if (TKivShellTreeItem* root = ShellItem(Items()->Root(i)))
       want(GetPathFromPidl(root->absoluteIdList.get()));
-  notifier_->SetDirectories(&wanted);
+  Notifier()->SetDirectories(&wanted);
 }
 
 host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldWatches() {
@@ -419,13 +403,13 @@ host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldWatches() {
 }
 
 TTreeNode* TKivShellTree::AddShellItem(TTreeNode* parent) {
-  if (!IsShownObject(*navigator_, showOptions_)) return nullptr;
+  if (!IsShownObject(*Navigator(), ShowOptions())) return nullptr;
   auto item = std::make_unique<TKivShellTreeItem>();
-  item->relativeIdList = navigator_->GetItemIdList();
+  item->relativeIdList = Navigator()->GetItemIdList();
   if (!item->relativeIdList) return nullptr;
-  item->absoluteIdList = CopyItemIdList(navigator_->GetAbsoluteItemIdList());
-  item->parentFolder = navigator_->ShellFolder();
-  item->isFolder = navigator_->IsFolder();
+  item->absoluteIdList = CopyItemIdList(Navigator()->GetAbsoluteItemIdList());
+  item->parentFolder = Navigator()->ShellFolder();
+  item->isFolder = Navigator()->IsFolder();
   TKivShellTreeItem* data = item.get();
   TTreeNode* node = NewNode(parent, std::move(item));
   // Until it is completed a folder offers to open.
@@ -435,7 +419,7 @@ TTreeNode* TKivShellTree::AddShellItem(TTreeNode* parent) {
     if (completed) return;
     completed = true;
     // The control may have asked about other nodes meanwhile: point at this one again.
-    navigator_->SetItemIdList(data->relativeIdList.get());
+    Navigator()->SetItemIdList(data->relativeIdList.get());
     CompleteItemDetails(node, true);
   };
   if (IsNodeVisible(node)) complete();
@@ -476,28 +460,28 @@ bool TKivShellTree::TryPointNavigatorAt(TTreeNode* node, String* why) {
   if (!item) return false;
   if (!node->Parent()) {
     // A root is the item of its parent folder (the desktop root is the desktop itself).
-    if (!navigator_->TrySetFolderIdList(item->absoluteIdList.get(), why)) return false;
-    navigator_->SelectParent();
+    if (!Navigator()->TrySetFolderIdList(item->absoluteIdList.get(), why)) return false;
+    Navigator()->SelectParent();
     return true;
   }
-  if (item->parentFolder && navigator_->ShellFolder() == item->parentFolder.Get()) {
-    navigator_->SetItemIdList(item->relativeIdList.get());
+  if (item->parentFolder && Navigator()->ShellFolder() == item->parentFolder.Get()) {
+    Navigator()->SetItemIdList(item->relativeIdList.get());
     return true;
   }
-  if (!navigator_->TrySetAbsoluteItemIdList(item->absoluteIdList.get(), why)) return false;
+  if (!Navigator()->TrySetAbsoluteItemIdList(item->absoluteIdList.get(), why)) return false;
   // The siblings' folder object serves as well and spares the next sibling a new binding.
-  if (item->parentFolder) navigator_->SetShellfolder(item->parentFolder.Get());
+  if (item->parentFolder) Navigator()->SetShellfolder(item->parentFolder.Get());
   return true;
 }
 
 int TKivShellTree::IconOfCurrent(bool open) {
-  const int shared = sharedIcons_.IconOf(*navigator_, open);
+  const int shared = sharedIcons_.IconOf(*Navigator(), open);
   if (shared >= 0) return shared;
-  return open ? navigator_->GetSelectedIconNumber() : navigator_->GetIconNumber();
+  return open ? Navigator()->GetSelectedIconNumber() : Navigator()->GetIconNumber();
 }
 
 bool TKivShellTree::ChildrenFlagOfCurrent() {
-  return ShowOption(soShowFiles) ? navigator_->IsFolder() : navigator_->HasSubFolders();
+  return ShowOption(soShowFiles) ? Navigator()->IsFolder() : Navigator()->HasSubFolders();
 }
 
 void TKivShellTree::CompleteItemDetails(TTreeNode* node, bool full) {
@@ -510,9 +494,9 @@ void TKivShellTree::CompleteItemDetails(TTreeNode* node, bool full) {
                        (!node->Parent() && node->HasChildren()));
   if (full) {
     host::ErrorModeGuard mode(SEM_FAILCRITICALERRORS);
-    node->SetOverlayIndex(navigator_->GetOverlayIndex());
+    node->SetOverlayIndex(Navigator()->GetOverlayIndex());
     const ULONG attributes =
-        navigator_->GetAttributes(SFGAO_GHOSTED | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
+        Navigator()->GetAttributes(SFGAO_GHOSTED | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
     if (attributes & SFGAO_GHOSTED) node->SetCut(true);
     item->compressed = (attributes & SFGAO_COMPRESSED) != 0;
     item->encrypted = (attributes & SFGAO_ENCRYPTED) != 0;
@@ -655,7 +639,7 @@ bool TKivShellTree::GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction acti
       if (action == gaRefreshParent || action == gaDelete) action = gaRefresh;
       if (below && IsNetworkPidl(list)) {
         // Network places are not listed by their parents: the object is added where it belongs.
-        navigator_->SetAbsoluteItemIdList(list);
+        Navigator()->SetAbsoluteItemIdList(list);
         if (TTreeNode* added = AddShellItem(current)) {
           Resort(added->Parent());
           target = added;
@@ -795,24 +779,7 @@ HOST_PROPERTIES(TKivShellTree) {
   p.Bool("OleDragDrop", &TKivShellTree::OleDragDrop, &TKivShellTree::SetOleDragDrop, true);
   p.Bool("ShellContextMenu", &TKivShellTree::ShellContextMenu, &TKivShellTree::SetShellContextMenu,
          true);
-  struct Option {
-    const char* name;
-    TKivShellShowOption option;
-    bool def;
-  };
-  static const Option kOptions[] = {
-      {"ShowNethood", soShowNethood, true},         {"ShowRecycleBin", soShowRecycleBin, true},
-      {"ShowErrorMessages", soShowErrorMessages, false}, {"ShowHidden", soShowHidden, false},
-      {"ShowFiles", soShowFiles, false},
-      {"ShowContextMenuOnTop", soShowContextMenuOnTop, false},
-      {"ColorCompressed", soColorCompressed, false},  {"ColorEncrypted", soColorEncrypted, false},
-      {"NoFillOnStartup", soNoFillOnStartup, false}};
-  for (const Option& o : kOptions) {
-    const TKivShellShowOption option = o.option;
-    p.Bool(
-        o.name, [option](const TKivShellTree* t) { return t->ShowOption(option); },
-        [option](TKivShellTree* t, bool on) { t->SetShowOption(option, on); }, o.def);
-  }
+  PublishShowOptions(p, {soShowNethood, soShowRecycleBin});
   p.Bool("FileSystemOnly", &TKivShellTree::FileSystemOnly, &TKivShellTree::SetFileSystemOnly, false);
   p.Bool("ExpandOnSelected", &TKivShellTree::ExpandOnSelected, &TKivShellTree::SetExpandOnSelected,
          false);
@@ -821,7 +788,7 @@ HOST_PROPERTIES(TKivShellTree) {
          false);
   p.Str("Version", &TKivShellTree::Version, nullptr).NeverStored();
   p.Bool("CheckBoxes", &TKivShellTree::CheckBoxes, &TKivShellTree::SetCheckBoxes, false);
-  p.Event("OnCheckStateChanged", &TKivShellTree::OnCheckStateChanged);
+  p.Event<TOnCheckStateChanged>("OnCheckStateChanged", &TKivShellTree::OnCheckStateChanged);
   p.Bool("AutomaticRefresh", &TKivShellTree::AutomaticRefresh, &TKivShellTree::SetAutomaticRefresh,
          true);
   p.Bool("UseSystemFont", &TKivShellTree::UseSystemFont, &TKivShellTree::SetUseSystemFont, true);
@@ -829,11 +796,9 @@ HOST_PROPERTIES(TKivShellTree) {
          cmDefault);
   p.Event("OnAddFolder", &TKivShellTree::OnAddFolder);
   p.Event("OnUpdatedFolder", &TKivShellTree::OnUpdatedFolder);
-  p.Event("OnOperation", &TKivShellTree::OnOperation);
-  p.Event("OnContextMenuSelect", &TKivShellTree::OnContextMenuSelect);
+  PublishCommandEvents(p);
   p.Event("OnEditCanceled", &TKivShellTree::OnEditCanceled);
-  p.Event("OnMouseEnter", &TKivShellTree::OnMouseEnter);
-  p.Event("OnMouseLeave", &TKivShellTree::OnMouseLeave);
+  PublishMouseEvents(p);
   p.Event("OnBeforeShellDrop", &TKivShellTree::OnBeforeShellDrop);
 }
 

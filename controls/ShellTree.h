@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "controls/ShellViewCore.h"
 #include "host/core/Raii.h"
 #include "host/views/TreeView.h"
 #include "link/ShellLink.h"
@@ -66,13 +67,13 @@ using TOnUpdatedFolder = std::function<void(host::TObject* sender, host::TTreeNo
 // Label editing ended without a new text.
 using TTVEditCanceled = std::function<void(host::TObject* sender, host::TTreeNode* node)>;
 
-class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase {
+class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShellTree> {
   HOST_CLASS(TKivShellTree, host::TCustomTreeView)
   explicit TKivShellTree(host::TComponent* owner = nullptr);
   ~TKivShellTree() override;
 
-  // ---- Published settings
-  TKivShellLink* ShellLink() const { return shellLink_; }
+  // ---- Published settings (the link, show options, FileSystemOnly, Filter, UseSystemFont,
+  // Version and the mouse events come with TKivShellView)
   void SetShellLink(TKivShellLink* link);
   TKivShellFolder RootedAt() const { return rootedAt_; }
   void SetRootedAt(TKivShellFolder folder);
@@ -86,15 +87,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void SetOleDragDrop(bool value) { oleDragDrop_ = value; }
   bool ShellContextMenu() const { return shellContextMenu_; }
   void SetShellContextMenu(bool value) { shellContextMenu_ = value; }
-  TKivShellShowOptions ShowOptions() const { return showOptions_; }
   void SetShowOptions(TKivShellShowOptions options);
-  bool ShowOption(TKivShellShowOption option) const { return showOptions_.Contains(option); }
-  void SetShowOption(TKivShellShowOption option, bool on) {
-    SetShowOptions(showOptions_.With(option, on));
-  }
-  bool FileSystemOnly() const { return navigator_->FileSystemOnly(); }
-  void SetFileSystemOnly(bool value);
-  String Filter() const { return navigator_->GetFilter(); }
   void SetFilter(const String& value);
   bool ExpandOnSelected() const { return expandOnSelected_; }
   void SetExpandOnSelected(bool value) { expandOnSelected_ = value; }
@@ -102,11 +95,8 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void SetCreateLinkOnDrop(bool value) { createLinkOnDrop_ = value; }
   bool AutomaticRefresh() const;
   void SetAutomaticRefresh(bool value);
-  bool UseSystemFont() const { return useSystemFont_; }
-  void SetUseSystemFont(bool value);
   TKivCopyMode CopyMode() const { return copyMode_; }
   void SetCopyMode(TKivCopyMode mode) { copyMode_ = mode; }
-  String Version() const { return ClassName() + " V4.2"; }
   // Boxes that show and change the states of the link's selection list; only with a link.
   bool CheckBoxes() const { return checkBoxes_; }
   void SetCheckBoxes(bool value);
@@ -157,8 +147,6 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void RefreshNode(int index, bool recursive, bool full);
 
   // IKivShellControl
-  void setShellLink(TKivShellLink* link) override { SetShellLink(link); }
-  TKivShellLink* getShellLink() override { return shellLink_; }
   void PathChanged(PCItemIDList idList) override;
   void FileChanged(PCItemIDList folder, PCItemIDList item) override;
   void SelectAll() override {}
@@ -182,29 +170,23 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   void Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
                  const String& destination);
 
-  TZelnor* Navigator() const { return navigator_.get(); }
-  TKivShellChangeNotifier* Notifier() const { return notifier_.get(); }
+  using TKivShellView::Navigator;
+  using TKivShellView::Notifier;
   TKivSystemImageList* SystemImages() const { return images_.get(); }
 
   TOnAddNode OnAddFolder;
   TOnUpdatedFolder OnUpdatedFolder;
-  TOnOperation OnOperation;
   TTVEditCanceled OnEditCanceled;
-  // Handed to the navigator for each command it runs.
-  TOnContextMenuSelectEvent OnContextMenuSelect;
-  host::TNotifyEvent OnMouseEnter;
-  host::TNotifyEvent OnMouseLeave;
   TOnBeforeShellDropEvent OnBeforeShellDrop;
-  TOnCheckStateChanged OnCheckStateChanged;
 
   void Loaded() override;
 
  protected:
+  void WndProc(host::TMessage& message) override;
+  void CNNotify(host::TMessage& message) override;
+  void Notification(host::TComponent* component, host::TOperation operation) override;
   void CreateWnd() override;
   void DestroyWnd() override;
-  void WndProc(host::TMessage& message) override;
-  void Notification(host::TComponent* component, host::TOperation operation) override;
-  void CNNotify(host::TMessage& message) override;
 
   bool CanExpand(host::TTreeNode* node) override;
   void Expand(host::TTreeNode* node) override;
@@ -225,8 +207,6 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
 
   // The change notifier's OnChangePIDL.
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
-  virtual void DoMouseEnter();
-  virtual void DoMouseLeave();
 
  private:
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
@@ -279,34 +259,20 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   // The shell's rename verb becomes editing of the selected node's label.
   void HandleRenameEvent();
   void PrepareNavigatorForCommand();
-  void WMContextMenu(host::TMessage& message);
+  void WMContextMenu(host::TMessage& message) override;
   POINT BottomRightOfText(host::TTreeNode* node) const;
-  // Change reports that arrive while a command of the tree runs are kept (HoldReport answers
-  // true) and replayed when the outermost command's guard ends.
-  host::ScopeExitGuard<std::function<void()>> HoldReports();
-  bool HoldReport(int event, PCItemIDList first, PCItemIDList second);
 
-  struct HeldReport {
-    int event;
-    UniquePidl first, second;
-  };
-  std::vector<HeldReport> heldReports_;
-  int commandDepth_ = 0;
   std::vector<String> heldWatches_;
   int watchDepth_ = 0;
   bool checkBoxes_ = false;
   uint32_t checkStamp_ = 1;  // moves on with every change of the checked paths
 
-  std::unique_ptr<TZelnor> navigator_;
   std::unique_ptr<TKivSystemImageList> images_;
   std::unique_ptr<TPidlHistory> history_;
-  std::unique_ptr<TKivShellChangeNotifier> notifier_;
   TKivSharedIcons sharedIcons_;
   std::unordered_set<const TKivShellTreeItem*> items_;  // the data of every shell node
-  TKivShellLink* shellLink_ = nullptr;
   TKivShellFolder rootedAt_ = SF_DESKTOP;
   String rootedAtFileSystemFolder_;
-  TKivShellShowOptions showOptions_{soShowNethood, soShowRecycleBin};
   TKivShellFolder pendingSpecialFolder_ = SF_DRIVES;
   String pendingSelectedFolder_;
   TKivCopyMode copyMode_ = cmDefault;
@@ -322,7 +288,6 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellControlBase 
   bool multipleRoots_ = false;
   bool expandOnSelected_ = false;
   bool movingInHistory_ = false;
-  bool useSystemFont_ = true;
 };
 
 }  // namespace zelnor

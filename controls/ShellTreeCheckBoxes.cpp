@@ -3,42 +3,18 @@
 // and brings the cached states of the node's ancestors and open descendants up to date.
 #include "controls/ShellTree.h"
 
-#include "controls/SelectionStateImageList.h"
-#include "host/forms/MessageDialogs.h"
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {
 
 using host::TTreeNode;
 
-namespace {
-
-constexpr char kNeedsALink[] =
-    "You must now assign a TKIvShellLink to the ShellLink property of this components for the "
-    "checkboxes to work!";
-
-}  // namespace
-
-TKivSelectionList* TKivShellTree::CheckedPaths() const {
-  return checkBoxes_ && shellLink_ ? shellLink_->SelectionList() : nullptr;
-}
+TKivSelectionList* TKivShellTree::CheckedPaths() const { return core_.CheckedPaths(checkBoxes_); }
 
 void TKivShellTree::SetCheckBoxes(bool value) {
-  checkBoxes_ = value;
-  host::TCustomImageList* images = StateImages();
-  if (!value) {
-    // Images the application assigned stay; those the tree made go.
-    if (images && images->Owner() == this) {
-      SetStateImages(nullptr);
-      delete images;
-    }
-  } else if (!images) {
-    SetStateImages(new TKivSelectionStateImageList(this));
-  }
-  if (checkBoxes_ && !shellLink_ && !Loading()) {
-    if (Designing()) host::ShowMessage(kNeedsALink);
-    checkBoxes_ = false;
-  }
+  core_.ShowCheckBoxImages(value, StateImages(),
+                           [this](host::TCustomImageList* images) { SetStateImages(images); });
+  checkBoxes_ = core_.CheckBoxesAllowed(value);
   if (!checkBoxes_)
     for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext()) n->SetStateIndex(ssUnused);
   if (TTreeNode* first = Items()->GetFirstNode()) RefreshNode(first, true, true);
@@ -155,20 +131,10 @@ bool TKivShellTree::ClickOnCheckBox(int x, int y) {
   const TKivSelectionState state = NodeState(node);
   // An inactive box takes no part: the press is dropped whole.
   if (state == ssNone) return true;
-  {
-    list->BeginUpdate();
-    auto endUpdate = host::ScopeExit([list] { list->EndUpdate(); });
-    if (state == ssChecked) {
-      list->RemovePIDLFromSelection(idList.get());
-    } else if (state == ssUnChecked || state == ssGrayed) {
-      list->AddPIDLToSelection(idList.get());
-      // The item may complete its folder (or one above): that folder's entry replaces them.
-      if (UniquePidl complete = list->CompletePIDLSelected(idList.get()))
-        list->AddPIDLToSelection(complete.get());
-    }
+  core_.ToggleChecked(*list, idList.get(), state, [this, node] {
     SetParentNodeSelectionState(node);
     SetChildNodeSelectionState(node);
-  }
+  });
   if (OnCheckStateChanged)
     OnCheckStateChanged(this, index, path, list->IsPIDLSelected(idList.get()));
   return true;

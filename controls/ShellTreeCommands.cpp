@@ -1,10 +1,10 @@
-// TKivShellTree: shell commands on the selected node (verbs, the context menu, new folders),
-// in-place renaming, and the change reports the tree holds back while its own command runs.
+// TKivShellTree: shell commands on the selected node (verbs, the context menu, new folders) and
+// in-place renaming.
 //
 // The shell announces what a command changed while the command is still running (the rename in
 // SetNameOf, a delete, a new folder). A refresh at that moment could delete the node the command
-// is using, or drop a renamed node that still holds its old list as unseen. So the reports that
-// arrive during a command are kept and replayed once the command is done with its node.
+// is using, or drop a renamed node that still holds its old list as unseen. So each command holds
+// the reports (the core replays them once the command is done with its node).
 #include "controls/ShellTree.h"
 
 #include <windowsx.h>
@@ -40,35 +40,11 @@ bool SameBytes(PCItemIDList a, PCItemIDList b) {
 
 }  // namespace
 
-// ---- Reports held while a command runs
-
-host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldReports() {
-  ++commandDepth_;
-  return host::ScopeExitGuard<std::function<void()>>([this] {
-    if (--commandDepth_ > 0) return;
-    std::vector<HeldReport> reports = std::move(heldReports_);
-    heldReports_.clear();
-    for (HeldReport& report : reports)
-      ChangeNotification(nullptr, report.event, report.first.get(), report.second.get());
-  });
-}
-
-bool TKivShellTree::HoldReport(int event, PCItemIDList first, PCItemIDList second) {
-  if (commandDepth_ == 0) return false;
-  heldReports_.push_back(HeldReport{event, CopyItemIdList(first), CopyItemIdList(second)});
-  return true;
-}
-
 // ---- Verbs
 
 void TKivShellTree::PrepareNavigatorForCommand() {
-  if (ReadOnly())
-    navigator_->OnRename = nullptr;
-  else
-    navigator_->OnRename = [this](host::TObject*) { HandleRenameEvent(); };
-  navigator_->OnContextMenuSelect = OnContextMenuSelect;
-  navigator_->SetRestrictedVerbs(ReadOnly());
-  navigator_->SetShowContextMenuOnTop(ShowOption(soShowContextMenuOnTop));
+  core_.PrepareNavigatorForCommand(ReadOnly(), [this] { HandleRenameEvent(); },
+                                   OnContextMenuSelect);
 }
 
 void TKivShellTree::HandleRenameEvent() {
@@ -86,9 +62,9 @@ bool TKivShellTree::InvokeCommandOnSelected(const String& verb) {
             : OneFile(GetSelectedFolder());
   bool done = false;
   {
-    auto held = HoldReports();
+    auto busy = core_.Busy();
     PointNavigatorAt(node);
-    done = navigator_->InvokeContextMenuCommand(verb);
+    done = Navigator()->InvokeContextMenuCommand(verb);
   }
   if (!done) return false;
   if (host::SameText(verb, "delete")) {
@@ -114,9 +90,9 @@ void TKivShellTree::ShowContextMenu(POINT point, String& command) {
   std::unique_ptr<host::TStrings> clipboard(GetFilenamesFromClipboard());
   std::unique_ptr<host::TStrings> selected = OneFile(GetSelectedFolder());
   {
-    auto held = HoldReports();
+    auto busy = core_.Busy();
     PointNavigatorAt(node);
-    command = navigator_->ShowContextMenu(point, PopupMenu());
+    command = Navigator()->ShowContextMenu(point, PopupMenu());
   }
   if (host::SameText(command, "delete")) {
     SetChangeDelay(0);
@@ -169,7 +145,7 @@ void TKivShellTree::CreateDir(const String& parentPath, const String& name, bool
   const String parent = host::IncludeTrailingBackslash(parentPath);
   const String leaf = name.empty() ? String(kNewFolderName) : name;
   {
-    auto held = HoldReports();
+    auto busy = core_.Busy();
     host::ForceDirectories(parent + leaf);
     const WideString created = host::ToWide(parent + leaf);
     SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, created.c_str(), nullptr);
@@ -193,7 +169,7 @@ bool TKivShellTree::CanEdit(TTreeNode* node) {
   bool allow = host::TCustomTreeView::CanEdit(node);
   if (allow && IsValidKivShellTreeItem(node)) {
     PointNavigatorAt(node);
-    allow = navigator_->CanRename();
+    allow = Navigator()->CanRename();
   }
   return allow;
 }
@@ -214,16 +190,16 @@ void TKivShellTree::Edit(const TVITEMW& item) {
   UniquePidl newList;
   {
     // The shell's report of the rename waits until the node holds its new lists.
-    auto held = HoldReports();
+    auto busy = core_.Busy();
     PointNavigatorAt(node);
-    UniquePidl before = navigator_->GetItemIdList();
-    navigator_->RenameObject(name);
+    UniquePidl before = Navigator()->GetItemIdList();
+    Navigator()->RenameObject(name);
     // The shell's name, which may differ from the typed one (a hidden extension).
     node->SetText(name);
-    UniquePidl after = navigator_->GetItemIdList();
+    UniquePidl after = Navigator()->GetItemIdList();
     renamed = before && after && !SameBytes(before.get(), after.get());
     if (renamed) {
-      data->absoluteIdList = CopyItemIdList(navigator_->GetAbsoluteItemIdList());
+      data->absoluteIdList = CopyItemIdList(Navigator()->GetAbsoluteItemIdList());
       newList = CopyItemIdList(data->absoluteIdList.get());
       data->relativeIdList = node->Parent()
                                  ? std::move(after)
@@ -245,7 +221,7 @@ void TKivShellTree::Edit(const TVITEMW& item) {
   }
   Operation(ShellOperations({sopRename}), OneFile(oldPath), GetFullPath(node));
   if (wasExpanded) node->Expand(false);
-  if (shellLink_) shellLink_->PathChanged(this, newList.get());
+  if (ShellLink()) ShellLink()->PathChanged(this, newList.get());
 }
 
 // ---- Double click

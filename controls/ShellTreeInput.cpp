@@ -22,16 +22,8 @@ constexpr host::TColor kEncryptedColor = host::TColor(0x008000);   // green
 // ---- Messages
 
 void TKivShellTree::WndProc(host::TMessage& message) {
+  if (ViewMessage(message)) return;
   switch (message.Msg) {
-    case host::CM_MOUSEENTER:
-      DoMouseEnter();
-      break;
-    case host::CM_MOUSELEAVE:
-      DoMouseLeave();
-      break;
-    case WM_CONTEXTMENU:
-      WMContextMenu(message);
-      return;
     case WM_LBUTTONDOWN:
       // A press on a check box is the box's alone: the native control never sees it.
       if (ClickOnCheckBox(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam))) {
@@ -45,32 +37,17 @@ void TKivShellTree::WndProc(host::TMessage& message) {
   host::TCustomTreeView::WndProc(message);
 }
 
-void TKivShellTree::DoMouseEnter() {
-  if (OnMouseEnter) OnMouseEnter(this);
-}
-
-void TKivShellTree::DoMouseLeave() {
-  if (OnMouseLeave) OnMouseLeave(this);
-}
-
 // ---- Keys
 
 void TKivShellTree::KeyDown(WORD& key, host::TShiftState shift) {
-  if (!IsEditing()) {
-    const bool ctrl = (shift & host::ssCtrl) != 0;
+  const bool ctrl = (shift & host::ssCtrl) != 0;
+  if (!IsEditing() &&
+      !core_.CommandKey(key, shift, ReadOnly(), Selected() != nullptr,
+                        [this](const String& verb) { return InvokeCommandOnSelected(verb); })) {
     switch (key) {
       case VK_RETURN:
         if (shift & host::ssAlt) {
           InvokeCommandOnSelected("properties");
-          key = 0;
-        }
-        break;
-      case VK_DELETE:
-        if (!ReadOnly()) InvokeCommandOnSelected("delete");
-        break;
-      case 'C':
-        if (ctrl) {
-          InvokeCommandOnSelected("copy");
           key = 0;
         }
         break;
@@ -84,15 +61,6 @@ void TKivShellTree::KeyDown(WORD& key, host::TShiftState shift) {
           key = 0;
         }
         break;
-      case 'X':
-        if (ctrl && !ReadOnly()) {
-          InvokeCommandOnSelected("cut");
-          key = 0;
-        }
-        break;
-      case VK_F2:
-        if (Selected()) InvokeCommandOnSelected("rename");
-        break;
       case VK_F10:
         if ((shift & host::ssShift) && shellContextMenu_ && Selected()) {
           String command;
@@ -100,14 +68,10 @@ void TKivShellTree::KeyDown(WORD& key, host::TShiftState shift) {
         }
         break;
       case 'A':
-        if (ctrl && shellLink_) {
-          shellLink_->SelectAll(this);
+        if (ctrl && ShellLink()) {
+          ShellLink()->SelectAll(this);
           key = 0;
         }
-        break;
-      case VK_F5:
-        Refresh();
-        if (shellLink_) shellLink_->Refresh(this);
         break;
       default:
         break;

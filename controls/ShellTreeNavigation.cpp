@@ -40,8 +40,8 @@ bool TKivShellTree::CanChange(TTreeNode* node) {
 bool TKivShellTree::EnterNode(TTreeNode* node) {
   TKivShellTreeItem* item = ShellItem(node);
   if (!item) return false;
-  return navigator_->TrySetFolderIdList(item->absoluteIdList.get()) &&
-         navigator_->ShellFolder() != nullptr;
+  return Navigator()->TrySetFolderIdList(item->absoluteIdList.get()) &&
+         Navigator()->ShellFolder() != nullptr;
 }
 
 void TKivShellTree::Change(TTreeNode* node) {
@@ -56,14 +56,14 @@ void TKivShellTree::Change(TTreeNode* node) {
 
 void TKivShellTree::InformPathChanged(TTreeNode* node) {
   TKivShellTreeItem* item = ShellItem(node);
-  if (!item || !shellLink_) return;
-  shellLink_->SetShowParentFolderItem(node->Level() > 0);
+  if (!item || !ShellLink()) return;
+  ShellLink()->SetShowParentFolderItem(node->Level() > 0);
   if (Loading()) return;
   TKivShellTreeItem* parent = ShellItem(node->Parent());
   if (ShowOption(soShowFiles) && !item->isFolder && parent) {
-    shellLink_->FileChanged(this, parent->absoluteIdList.get(), item->relativeIdList.get());
+    ShellLink()->FileChanged(this, parent->absoluteIdList.get(), item->relativeIdList.get());
   } else {
-    shellLink_->PathChanged(this, item->absoluteIdList.get());
+    ShellLink()->PathChanged(this, item->absoluteIdList.get());
   }
 }
 
@@ -180,9 +180,9 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
   host::UpdateGuard<host::TTreeNodes> update(*Items());
   bool added = false;
   const bool files = ShowOption(soShowFiles);
-  while (navigator_->Next()) {
-    if (!IsShownObject(*navigator_, showOptions_)) continue;
-    PCItemIDList current = navigator_->ItemIdList();
+  while (Navigator()->Next()) {
+    if (!IsShownObject(*Navigator(), ShowOptions())) continue;
+    PCItemIDList current = Navigator()->ItemIdList();
     // The same object by the folder's own comparison; each child matches once.
     TTreeNode* match = FindChild(node, current);
     TKivShellTreeItem* matched = ShellItem(match);
@@ -197,21 +197,21 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
     }
     if (!match) {
       // Then by the name shown: the node takes over the object's new list.
-      const String name = navigator_->GetShellObjectName();
+      const String name = Navigator()->GetShellObjectName();
       for (int i = 0; i < node->Count() && !match; ++i) {
         TKivShellTreeItem* other = ShellItem(node->Item(i));
         if (other && other->seen == 0 && node->Item(i)->Text() == name) {
           match = node->Item(i);
-          other->relativeIdList = navigator_->GetItemIdList();
-          other->absoluteIdList = CopyItemIdList(navigator_->GetAbsoluteItemIdList());
-          other->parentFolder = navigator_->ShellFolder();
-          other->isFolder = navigator_->IsFolder();
+          other->relativeIdList = Navigator()->GetItemIdList();
+          other->absoluteIdList = CopyItemIdList(Navigator()->GetAbsoluteItemIdList());
+          other->parentFolder = Navigator()->ShellFolder();
+          other->isFolder = Navigator()->IsFolder();
         }
       }
     }
     if (TKivShellTreeItem* kept = ShellItem(match)) {
       kept->seen = 1;
-      const bool flag = files ? navigator_->IsFolder() : navigator_->HasSubFolders();
+      const bool flag = files ? Navigator()->IsFolder() : Navigator()->HasSubFolders();
       match->SetHasChildren(flag || match->Count() > 0);
     } else if (!IsEditing()) {
       added = AddShellItem(node) != nullptr || added;
@@ -235,7 +235,7 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
 void TKivShellTree::ChangeNotification(host::TObject*, int event, PItemIDList pidl1,
                                        PItemIDList pidl2) {
   if (Loading()) return;
-  if (HoldReport(event, pidl1, pidl2)) return;
+  if (core_.HoldReport(event, pidl1, pidl2)) return;
   switch (event) {
     case neFileDelete:
     case neDriveRemove:

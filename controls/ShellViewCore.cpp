@@ -1,0 +1,172 @@
+// TKivShellViewCore: the navigator, the link, the show options, change reports, check boxes and
+// the command set-up that every shell view shares.
+#include "controls/ShellViewCore.h"
+
+#include "extras/ShellChangeNotifier.h"
+#include "host/forms/Application.h"
+#include "host/forms/MessageDialogs.h"
+#include "selection/KivSelectionList.h"
+
+namespace zelnor {
+
+TKivShellViewCore::TKivShellViewCore(host::TComponent& view, IKivShellControl& control,
+                                     TKivShellShowOptions options)
+    : view_(view), control_(control), navigator_(std::make_unique<TZelnor>()), options_(options) {
+  // The shell shows its error boxes only when the view's ShowErrorMessages asks for them.
+  navigator_->SetShowErrorMessages(false);
+  navigator_->SetFileSystemOnly(false);
+}
+
+TKivShellViewCore::~TKivShellViewCore() {
+  // Views leave their link in their own destructors, while they are whole; this is for a view
+  // whose construction failed half-way.
+  if (link_) AttachShellControl(&control_, link_, nullptr);
+}
+
+// ---- Link
+
+bool TKivShellViewCore::SetShellLink(TKivShellLink* link) {
+  if (link == link_) return false;
+  if (link_) link_->RemoveFreeNotification(&view_);
+  AttachShellControl(&control_, link_, link);
+  if (link_) link_->FreeNotification(&view_);
+  return true;
+}
+
+void TKivShellViewCore::Notification(host::TComponent* component, host::TOperation operation) {
+  if (operation == host::opRemove && component == link_) link_ = nullptr;
+}
+
+// ---- Show options
+
+bool TKivShellViewCore::StoreShowOptions(TKivShellShowOptions options) {
+  if (options == options_) return false;
+  options_ = options;
+  navigator_->SetShowErrorMessages(options.Contains(soShowErrorMessages));
+  return true;
+}
+
+void TKivShellViewCore::SetUseSystemFont(bool value, host::TFont& font) {
+  useSystemFont_ = value;
+  if (value) ApplyExplorerFont(font);
+}
+
+// ---- Change reports
+
+TKivShellChangeNotifier& TKivShellViewCore::WatchChanges(TReportPolicy policy,
+                                                         TReportHandler handler) {
+  policy_ = policy;
+  handler_ = std::move(handler);
+  notifier_ = std::make_unique<TKivShellChangeNotifier>();
+  notifier_->OnChangePIDL = [this](host::TObject*, TNotificationEvent event, PItemIDList first,
+                                   PItemIDList second) { handler_(event, first, second); };
+  return *notifier_;
+}
+
+TKivShellViewCore::THold TKivShellViewCore::Busy() {
+  ++busyDepth_;
+  return THold([this] {
+    if (--busyDepth_ > 0) return;
+    // Replayed reports are handled as if they came now: the view is no longer busy.
+    std::vector<HeldReport> reports = std::move(heldReports_);
+    heldReports_.clear();
+    for (HeldReport& report : reports)
+      if (handler_) handler_(report.event, report.first.get(), report.second.get());
+  });
+}
+
+bool TKivShellViewCore::HoldReport(int event, PCItemIDList first, PCItemIDList second) {
+  if (busyDepth_ == 0) return false;
+  if (policy_ == TReportPolicy::Replay)
+    heldReports_.push_back(HeldReport{event, CopyItemIdList(first), CopyItemIdList(second)});
+  return true;
+}
+
+// ---- Check boxes
+
+bool TKivShellViewCore::CheckBoxesAllowed(bool wanted) const {
+  if (!wanted || link_ || Loading()) return wanted;
+  if (Designing()) host::ShowMessage(kNeedsALink);
+  return false;
+}
+
+TKivSelectionList* TKivShellViewCore::CheckedPaths(bool checkBoxes) const {
+  return checkBoxes && link_ ? link_->SelectionList() : nullptr;
+}
+
+void TKivShellViewCore::ShowCheckBoxImages(
+    bool on, host::TCustomImageList* shown,
+    const std::function<void(host::TCustomImageList*)>& set) {
+  if (on) {
+    if (!shown) set(new TKivSelectionStateImageList(&view_));
+    return;
+  }
+  if (shown && shown->Owner() == &view_) {
+    set(nullptr);
+    delete shown;
+  }
+}
+
+void TKivShellViewCore::ToggleChecked(TKivSelectionList& list, PCItemIDList absolute,
+                                      TKivSelectionState state,
+                                      const std::function<void()>& show) {
+  if (state == ssNone) return;
+  list.BeginUpdate();
+  auto endUpdate = host::ScopeExit([&list] { list.EndUpdate(); });
+  if (state == ssChecked) {
+    list.RemovePIDLFromSelection(absolute);
+  } else if (state == ssUnChecked || state == ssGrayed) {
+    list.AddPIDLToSelection(absolute);
+    // The item may complete its folder (or one above): that folder's entry replaces them.
+    if (UniquePidl complete = list.CompletePIDLSelected(absolute))
+      list.AddPIDLToSelection(complete.get());
+  }
+  show();
+}
+
+// ---- Commands
+
+void TKivShellViewCore::PrepareNavigatorForCommand(bool readOnly, std::function<void()> rename,
+                                                   const TOnContextMenuSelectEvent& onSelect) {
+  if (readOnly)
+    navigator_->OnRename = nullptr;
+  else
+    navigator_->OnRename = [rename = std::move(rename)](host::TObject*) { rename(); };
+  navigator_->OnContextMenuSelect = onSelect;
+  navigator_->SetRestrictedVerbs(readOnly);
+  navigator_->SetShowContextMenuOnTop(ShowOption(soShowContextMenuOnTop));
+}
+
+bool TKivShellViewCore::CommandKey(WORD& key, host::TShiftState shift, bool readOnly,
+                                   bool hasSelection,
+                                   const std::function<bool(const String&)>& runVerb) {
+  const bool ctrl = (shift & host::ssCtrl) != 0;
+  switch (key) {
+    case VK_DELETE:
+      if (!readOnly) runVerb("delete");
+      return true;
+    case 'C':
+      if (!ctrl) return false;
+      runVerb("copy");
+      key = 0;
+      return true;
+    case 'X':
+      if (!ctrl) return false;
+      if (!readOnly) {
+        runVerb("cut");
+        key = 0;
+      }
+      return true;
+    case VK_F2:
+      if (hasSelection) runVerb("rename");
+      return true;
+    case VK_F5:
+      control_.Refresh();
+      if (link_) link_->Refresh(&control_);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace zelnor
