@@ -35,29 +35,6 @@ bool HasOwnIcon(const String& extension) {
   return false;
 }
 
-// An 8 by 8 arrow on the button face, pointing up or down.
-constexpr int kArrowSize = 8;
-HBITMAP MakeArrow(bool up) {
-  HBITMAP bitmap;
-  host::UniqueDC dc;
-  {
-    host::WindowDC screen;
-    dc.reset(CreateCompatibleDC(screen.get()));
-    bitmap = CreateCompatibleBitmap(screen.get(), kArrowSize, kArrowSize);
-  }
-  host::SelectedObject select(dc.get(), bitmap);
-  RECT all{0, 0, kArrowSize, kArrowSize};
-  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
-  HBRUSH arrow = GetSysColorBrush(COLOR_BTNTEXT);
-  for (int row = 0; row < 4; ++row) {
-    // Row 0 is the tip: one pixel pair wide, the base four pairs.
-    const int y = up ? 2 + row : 5 - row;
-    RECT line{3 - row, y, 5 + row, y + 1};
-    FillRect(dc.get(), &line, arrow);
-  }
-  return bitmap;
-}
-
 }  // namespace
 
 // ---- Construction
@@ -65,6 +42,7 @@ HBITMAP MakeArrow(bool up) {
 TKivShellList::TKivShellList(host::TComponent* owner)
     : host::TCustomListView(owner),
       TKivShellView(*this, KivListShowOptions),
+      sorter_(*this),
       largeImages_(std::make_unique<TKivSystemImageList>()),
       smallImages_(std::make_unique<TKivSystemImageList>()),
       timer_(std::make_unique<host::TTimer>()),
@@ -92,8 +70,6 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   SetAllocBy(kAllocationBlock);
   SetReadOnly(false);
   SetParentFont(false);
-  arrowUp_.reset(MakeArrow(true));
-  arrowDown_.reset(MakeArrow(false));
 
   timer_->SetEnabled(false);
   timer_->SetInterval(kRefreshDelayMs);
@@ -117,7 +93,6 @@ TKivShellList::~TKivShellList() {
   Destroying();
   // Thumbnail requests are stopped first; none of them reports back from here on. Those never
   // handed to the pool never ran: they go as objects.
-  for (TKivThumbnailThread* thread : paintRequests_) delete thread;
   paintRequests_.clear();
   pool_->TerminateThreads(true);
   StopFill();
@@ -127,7 +102,7 @@ TKivShellList::~TKivShellList() {
   core_.BusyForGood();
   timer_->SetEnabled(false);
   Notifier()->SetEnabled(false);
-  UnhookHeader();
+  sorter_.UnhookHeader();
   if (HandleAllocated()) DestroyHandle();
   // Clearing here lets Delete free every item's data.
   Items()->Clear();
@@ -233,7 +208,7 @@ void TKivShellList::SetViewStyle(host::TViewStyle style) {
 
 void TKivShellList::CreateWnd() {
   host::TCustomListView::CreateWnd();
-  HookHeader();
+  sorter_.HookHeader();
   if (!createdOnce_) {
     createdOnce_ = true;
     if (Designing()) Refresh();
@@ -247,7 +222,7 @@ void TKivShellList::CreateWnd() {
 }
 
 void TKivShellList::DestroyWnd() {
-  UnhookHeader();
+  sorter_.UnhookHeader();
   host::TCustomListView::DestroyWnd();
 }
 
@@ -304,7 +279,6 @@ void TKivShellList::Refresh() {
     } else {
       while (Navigator()->Next()) AddShellItem(details_);
       if (showParentFolder_) AddParentFolderItem();
-      sortDirection_ = reverse_ ? -1 : 1;
       Resort();
     }
     // The first paint of thumbnails starts a decoder for every picture shown, letting go of a
@@ -395,18 +369,18 @@ TKivShellListFill::Settings TKivShellList::ShownChildren() const {
 
 void TKivShellList::StartFill() {
   TKivShellListFill::Settings settings = ShownChildren();
-  if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
-  sortDirection_ = reverse_ ? -1 : 1;
-  settings.column = sortColumn_;
-  settings.folderColumn = sortColumn_ < int(columnMap_.size()) ? columnMap_[size_t(sortColumn_)] : 0;
-  settings.descending = reverse_;
+  sorter_.Normalise();
+  const int column = sorter_.Column();
+  settings.column = column;
+  settings.folderColumn = column < int(columnMap_.size()) ? columnMap_[size_t(column)] : 0;
+  settings.descending = sorter_.Reverse();
   // Where the folder decides the order, the worker finds it; by name the batches are merged by
   // their keys as they come, so the first screen is already near its final order.
-  if (SortsByNameKeys()) {
+  if (sorter_.SortsByNameKeys()) {
     settings.order = TKivShellListFill::orNames;
     settings.nameOrder =
         ProbeNameOrder(Navigator()->ShellFolder(), host::ToWide(Navigator()->Folder()));
-  } else if (FolderOrderTrusted()) {
+  } else if (sorter_.FolderOrderTrusted()) {
     settings.order = TKivShellListFill::orFolder;
   }
   fillMerges_ = settings.order == TKivShellListFill::orNames;
@@ -501,8 +475,8 @@ void TKivShellList::MergeFilled(int from) {
 void TKivShellList::FinishFill() {
   const TKivShellListFill::Settings& settings = fill_->GetSettings();
   const bool folderOrder = settings.order != TKivShellListFill::orNone &&
-                           settings.column == sortColumn_ && settings.descending == reverse_ &&
-                           FolderOrderTrusted();
+                           settings.column == sorter_.Column() &&
+                           settings.descending == sorter_.Reverse() && sorter_.FolderOrderTrusted();
   const std::vector<uint32_t> order = fill_->TakeOrder();
   // The worker has handed everything over and ends here.
   fill_.reset();
@@ -523,7 +497,6 @@ void TKivShellList::FinishFill() {
     if (folderOrder && arranged.size() == size_t(Items()->Count())) {
       ArrangeItems(arranged);
     } else {
-      sortDirection_ = reverse_ ? -1 : 1;
       Resort();
     }
     for (int i = 0; i < Items()->Count(); ++i)

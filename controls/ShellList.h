@@ -26,6 +26,7 @@
 
 #include "controls/SelectionStateImageList.h"
 #include "controls/ShellListFill.h"
+#include "controls/ShellListSorter.h"
 #include "controls/ShellViewCore.h"
 #include "host/core/StringList.h"
 #include "host/core/Timer.h"
@@ -94,9 +95,9 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool Filling() const { return fill_ != nullptr; }
   void SetViewStyle(host::TViewStyle style) override;
 
-  int SortColumn() const { return sortColumn_; }
+  int SortColumn() const { return sorter_.Column(); }
   void SetSortColumn(int column);
-  bool ReverseSortOrder() const { return reverse_; }
+  bool ReverseSortOrder() const { return sorter_.Reverse(); }
   void SetReverseSortOrder(bool reverse);
 
   // ---- Items and folder
@@ -252,29 +253,13 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void ThumbNailThreadDone(TKivThumbnailThread* thread);
 
  private:
+  // The list's collaborators, each with its own state, reach the items and columns directly.
+  friend class TKivShellListSorter;
+
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
   bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }
   void PointNavigatorAt(host::TListItem* item);
   void FillDetailTexts(host::TListItem* item);
-  int Compare(host::TListItem* a, host::TListItem* b, bool byFolder);
-  // Sort keys of the items by name, in the items' order, as the folder orders names.
-  std::vector<std::string> NameSortKeys();
-  // Whether the folder's comparison decides the order, and whether it is by name in a
-  // file-system folder, where keys stand in for it.
-  bool SortsByFolder() const;
-  bool SortsByNameKeys() const;
-  // By a detail column whose values the folder's comparison was found not to look at: sorts by
-  // keys of the values and answers true; false leaves the order to the folder's comparison.
-  bool SortByColumnValues();
-  // Whether the folder's own order of the sort column is the list's: by name, or by a column
-  // the folder was found to compare by.
-  bool FolderOrderTrusted();
-  // What the shown folder was found to do with its columns; forgotten when the folder changes.
-  std::map<int, TColumnVerdict>& ColumnVerdicts();
-  void HookHeader();
-  void UnhookHeader();
-  static LRESULT CALLBACK HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR data);
   host::TListItem* FindItemByParsingName(const String& name, uint32_t seen);
   // Adds an item for `data` and lets OnAddItem refuse it; nullptr when it was refused.
   host::TListItem* AddItem(std::unique_ptr<TKivShellListItem> data, bool details);
@@ -325,6 +310,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void BackgroundImageChange(host::TObject* sender);
   void CMHintShow(host::TMessage& message);
 
+  TKivShellListSorter sorter_;
   std::unique_ptr<TKivSystemImageList> largeImages_;
   std::unique_ptr<TKivSystemImageList> smallImages_;
   std::unique_ptr<host::TTimer> timer_;
@@ -333,11 +319,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool details_ = true;
   bool showFolders_ = true;
   bool showParentFolder_ = false;
-  int sortColumn_ = 0;
-  bool reverse_ = false;
-  int sortDirection_ = 1;
-  UniquePidl verdictFolder_;
-  std::map<int, TColumnVerdict> columnVerdicts_;
   int columnCount_ = 0;
   std::array<int, 256> savedWidths_{};
   std::array<int, 256> columnMap_{};
@@ -357,8 +338,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
     bool reported = false;  // a change report came meanwhile: walk again after applying
   } pendingChanges_;
   bool refreshFromTimer_ = false;
-  HWND header_ = nullptr;
-  host::UniqueGdiObject arrowUp_, arrowDown_;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
   bool shellContextMenu_ = true;
   host::TPopupMenu* backgroundPopupMenu_ = nullptr;
@@ -383,7 +362,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   std::unique_ptr<host::TBitmap> backgroundImage_;
   TKivThumbnailThread* lastThread_ = nullptr;
   // Thumbnail threads asked for while the window paints, handed to the pool when it is done.
-  std::vector<TKivThumbnailThread*> paintRequests_;
+  std::vector<std::unique_ptr<TKivThumbnailThread>> paintRequests_;
   int painting_ = 0;
   // Last: it stops its requests before anything they report to goes.
   std::unique_ptr<TThreadPool> pool_;

@@ -26,15 +26,15 @@ constexpr size_t kMaxBatch = 500;
 
 TKivShellListFill::TKivShellListFill(Settings settings, std::function<void()> ready)
     : host::TThread(true), settings_(std::move(settings)), ready_(std::move(ready)) {
-  window_ = host::AllocateMessageHWnd([this](host::TMessage& message) {
-    if (message.Msg == WM_TIMER) KillTimer(window_, 1);
+  window_.reset(host::AllocateMessageHWnd([this](host::TMessage& message) {
+    if (message.Msg == WM_TIMER) KillTimer(window_.get(), 1);
     if (message.Msg != WM_FILLREADY && message.Msg != WM_TIMER) {
       host::DefaultHandler(message);
       return;
     }
     // A copy: the call may end this fill, and its members with it.
     if (const std::function<void()> ready = ready_) ready();
-  });
+  }));
   Start();
 }
 
@@ -42,7 +42,7 @@ TKivShellListFill::~TKivShellListFill() {
   Terminate();
   WaitFor();
   ready_ = nullptr;
-  host::DeallocateHWnd(window_);
+  window_.reset();
 }
 
 bool TKivShellListFill::TakeBatch(std::vector<Record>& batch, bool& last) {
@@ -62,7 +62,7 @@ TKivShellListFill::Record TKivShellListFill::Child(TZelnor& navigator) {
   return record;
 }
 
-void TKivShellListFill::ContinueLater() { SetTimer(window_, 1, USER_TIMER_MINIMUM, nullptr); }
+void TKivShellListFill::ContinueLater() { SetTimer(window_.get(), 1, USER_TIMER_MINIMUM, nullptr); }
 
 std::vector<uint32_t> TKivShellListFill::TakeOrder() {
   std::lock_guard<std::mutex> guard(lock_);
@@ -85,7 +85,7 @@ void TKivShellListFill::Hand(std::vector<Record>& batch, bool last) {
     post = !std::exchange(posted_, true);
   }
   batch.clear();
-  if (post) PostMessageW(window_, WM_FILLREADY, 0, 0);
+  if (post) PostMessageW(window_.get(), WM_FILLREADY, 0, 0);
 }
 
 std::vector<uint32_t> TKivShellListFill::FinalOrder(IShellFolder* folder,

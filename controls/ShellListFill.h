@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "controls/ShellNameOrder.h"
+#include "host/core/Raii.h"
 #include "host/core/Threads.h"
 #include "shell/ShowOptions.h"
 #include "shell/Zelnor.h"
@@ -91,7 +92,7 @@ class TKivShellListFill : public host::TThread {
 
   Settings settings_;
   std::function<void()> ready_;
-  HWND window_ = nullptr;
+  host::UniqueHiddenWindow window_;
 
   std::mutex lock_;
   std::vector<std::vector<Record>> batches_;

@@ -1,5 +1,4 @@
-// TKivShellList: sorting and the header arrows, the link, change reports and the incremental
-// refresh.
+// TKivShellList: the window procedure, the link, change reports and the incremental refresh.
 #include "controls/ShellList.h"
 
 #include <commctrl.h>
@@ -23,30 +22,17 @@ using host::TListItem;
 
 namespace {
 
-constexpr UINT_PTR kHeaderHookId = 0x4B495653;  // this list's subclass of its header
 constexpr int kSmartRefreshLimit = 300;
 // A timer's refresh that finds this many new objects adds them a tick after its walk.
 constexpr size_t kApplyLaterCount = 1000;
-// Below this many items the folder's comparison alone sorts as fast as keys.
-constexpr int kKeySortMinimum = 32;
 
 }  // namespace
 
-// ---- Sorting
+// ---- Sorting (the sorter does it)
 
-void TKivShellList::SetSortColumn(int column) {
-  reverse_ = column == sortColumn_ && !reverse_;
-  sortColumn_ = column;
-  Resort();
-  UpdateColumnBitmap();
-}
+void TKivShellList::SetSortColumn(int column) { sorter_.SetColumn(column); }
 
-void TKivShellList::SetReverseSortOrder(bool reverse) {
-  if (reverse == reverse_) return;
-  reverse_ = reverse;
-  Resort();
-  UpdateColumnBitmap();
-}
+void TKivShellList::SetReverseSortOrder(bool reverse) { sorter_.SetReverse(reverse); }
 
 void TKivShellList::ColClick(host::TListColumn* column) {
   SetSortColumn(column->Index());
@@ -54,191 +40,19 @@ void TKivShellList::ColClick(host::TListColumn* column) {
 }
 
 void TKivShellList::Resort() {
-  if (sortColumn_ > Columns()->Count() - 1) sortColumn_ = 0;
-  sortDirection_ = reverse_ ? -1 : 1;
-  // Columns of the navigator are ordered by the folder itself, unless the application compares.
-  const bool byFolder = SortsByFolder();
-  const auto compare = [this, byFolder](TListItem* a, TListItem* b, LPARAM) {
-    return Compare(a, b, byFolder);
-  };
-  // By name in a file-system folder, keys built once per item do the sorting and the folder's
-  // own comparison checks each neighbour, so the order is the folder's at about n calls.
-  if (SortsByNameKeys() && Items()->Count() >= kKeySortMinimum) {
-    SortByKeys(NameSortKeys(), reverse_, compare, sortColumn_);
-  } else if (!(byFolder && columnMap_[size_t(sortColumn_)] != 0 && SortByColumnValues())) {
-    CustomSort(compare, sortColumn_);
-  }
+  sorter_.Resort();
   // A running background fill merges its batches by name keys only while the list is in that
   // order; otherwise they are appended and the end of the fill sorts.
   if (fill_) {
     const auto& settings = fill_->GetSettings();
-    fillMerges_ = fillMerges_ && SortsByNameKeys() && settings.descending == reverse_;
+    fillMerges_ = fillMerges_ && sorter_.SortsByNameKeys() && settings.descending == ReverseSortOrder();
   }
 }
 
-bool TKivShellList::SortsByFolder() const {
-  return sortColumn_ < columnCount_ && sortColumn_ < int(columnMap_.size()) && !OnCompare &&
-         Navigator()->ShellFolder();
-}
-
-bool TKivShellList::SortsByNameKeys() const {
-  return SortsByFolder() && sortColumn_ == 0 && columnMap_[0] == 0 && !Navigator()->Folder().empty();
-}
-
-std::vector<std::string> TKivShellList::NameSortKeys() {
-  const TShellNameOrder order =
-      ProbeNameOrder(Navigator()->ShellFolder(), host::ToWide(Navigator()->Folder()));
-  std::vector<std::string> keys;
-  keys.reserve(size_t(Items()->Count()));
-  for (int i = 0; i < Items()->Count(); ++i) {
-    const TKivShellListItem* data = ItemData(Items()->Item(i));
-    if (!data || data->parentFolder) {
-      keys.emplace_back();  // first; the check puts it first in reverse order too
-      continue;
-    }
-    // A worker may have made the key already.
-    keys.push_back(data->sortKey.empty()
-                       ? NameSortKey(host::ToWide(data->parsingName), data->folder, order)
-                       : data->sortKey);
-  }
-  return keys;
-}
-
-std::map<int, TColumnVerdict>& TKivShellList::ColumnVerdicts() {
-  PCItemIDList folder = GetFolderIdList();
-  if (!folder || !verdictFolder_ || !ILIsEqual(verdictFolder_.get(), folder)) {
-    columnVerdicts_.clear();
-    verdictFolder_.reset(folder ? ILClone(folder) : nullptr);
-  }
-  return columnVerdicts_;
-}
-
-bool TKivShellList::FolderOrderTrusted() {
-  if (!SortsByFolder()) return false;
-  const int column = columnMap_[size_t(sortColumn_)];
-  if (column == 0) return true;
-  const auto& verdicts = ColumnVerdicts();
-  const auto known = verdicts.find(column);
-  return known != verdicts.end() && known->second == TColumnVerdict::honoured;
-}
-
-bool TKivShellList::SortByColumnValues() {
-  const int column = columnMap_[size_t(sortColumn_)];
-  auto& verdicts = ColumnVerdicts();
-  const auto known = verdicts.find(column);
-  if (known != verdicts.end() && known->second == TColumnVerdict::honoured) return false;
-  IShellFolder* folder = Navigator()->ShellFolder();
-  const TShellNameOrder order = ProbeNameOrder(folder, host::ToWide(Navigator()->Folder()));
-  // Each value is read once; the keys do the comparing.
-  TShellColumnValues values(folder, column, order);
-  const int count = Items()->Count();
-  std::vector<TValueSortItem> items(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    const TKivShellListItem* data = ItemData(Items()->Item(i));
-    if (!data || data->parentFolder || !data->idList) continue;
-    TValueSortItem& item = items[size_t(i)];
-    item.child = data->idList.get();
-    item.folder = data->folder;
-    item.value = values.Key(item.child);
-    AppendTextSortKey(item.name, host::ToWide(data->parsingName), order);
-  }
-  const TColumnVerdict verdict =
-      known != verdicts.end() ? known->second : ProbeColumnOrder(folder, column, items);
-  if (verdict != TColumnVerdict::unknown) verdicts[column] = verdict;
-  if (verdict != TColumnVerdict::ignored) return false;
-  std::vector<std::string> keys;
-  keys.reserve(size_t(count));
-  for (const TValueSortItem& item : items) {
-    // The parent-folder item (and any item without a list of its own) comes first either way.
-    if (!item.child) {
-      keys.emplace_back(reverse_ ? "\xFF" : "");
-      continue;
-    }
-    keys.push_back(ValueSortKey(item));
-  }
-  SortByKeys(keys, reverse_, nullptr, sortColumn_);
-  return true;
-}
-
-int TKivShellList::Compare(TListItem* a, TListItem* b, bool byFolder) {
-  TKivShellListItem* da = ItemData(a);
-  TKivShellListItem* db = ItemData(b);
-  if (da && da->parentFolder) return -1;
-  if (db && db->parentFolder) return 1;
-  if (byFolder) {
-    if (!da || !db || !da->idList || !db->idList) return 0;
-    // The folder numbers its columns its own way: list column n shows its column map[n].
-    const HRESULT hr = Navigator()->ShellFolder()->CompareIDs(
-        LPARAM(columnMap_[size_t(sortColumn_)]), da->idList.get(), db->idList.get());
-    if (!host::HrOk(hr, "CompareIDs")) return 0;  // a failed comparison makes them equal
-    return int(short(HRESULT_CODE(hr))) * sortDirection_;
-  }
-  int result = 0;
-  if (sortColumn_ == 0) {
-    result = host::AnsiCompareText(a->Caption(), b->Caption());
-  } else {
-    if (a->SubItems()->Count() == 0) CompleteItemDetails(a);
-    if (b->SubItems()->Count() == 0) CompleteItemDetails(b);
-    result = host::AnsiCompareText(a->SubItemText(sortColumn_), b->SubItemText(sortColumn_));
-  }
-  result *= sortDirection_;
-  if (OnCompare) OnCompare(this, a, b, LPARAM(sortColumn_), result);
-  return result;
-}
-
-void TKivShellList::UpdateColumnBitmap() {
-  for (int i = 0; i < Columns()->Count(); ++i) SetColumnBitmap(i, reverse_);
-}
+void TKivShellList::UpdateColumnBitmap() { sorter_.UpdateColumnBitmap(); }
 
 void TKivShellList::SetColumnBitmap(int index, bool reverse) {
-  HWND header = HandleAllocated() ? HeaderHandle() : nullptr;
-  if (!header) return;
-  HDITEMW item{};
-  item.mask = HDI_FORMAT | HDI_BITMAP;
-  if (!Header_GetItem(header, index, &item)) return;
-  const HDITEMW was = item;
-  if (index == sortColumn_) {
-    item.fmt |= HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
-    item.hbm = HBITMAP(reverse ? arrowDown_.get() : arrowUp_.get());
-  } else {
-    item.fmt &= ~(HDF_BITMAP | HDF_BITMAP_ON_RIGHT);
-    item.mask = HDI_FORMAT;
-  }
-  // The header draws itself anew for every item set: one already as it should be is left.
-  if (item.fmt == was.fmt && (item.mask == HDI_FORMAT || item.hbm == was.hbm)) return;
-  Header_SetItem(header, index, &item);
-}
-
-void TKivShellList::HookHeader() {
-  HWND header = HeaderHandle();
-  if (!header || header == header_) return;
-  UnhookHeader();
-  if (SetWindowSubclass(header, &TKivShellList::HeaderProc, kHeaderHookId, DWORD_PTR(this)))
-    header_ = header;
-}
-
-void TKivShellList::UnhookHeader() {
-  if (!header_) return;
-  RemoveWindowSubclass(header_, &TKivShellList::HeaderProc, kHeaderHookId);
-  header_ = nullptr;
-}
-
-LRESULT CALLBACK TKivShellList::HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR, DWORD_PTR data) {
-  auto* self = reinterpret_cast<TKivShellList*>(data);
-  const LRESULT result = DefSubclassProc(wnd, msg, wParam, lParam);
-  try {
-    if (msg == WM_NCDESTROY) {
-      RemoveWindowSubclass(wnd, &TKivShellList::HeaderProc, kHeaderHookId);
-      if (self->header_ == wnd) self->header_ = nullptr;
-    } else if (msg == WM_CAPTURECHANGED) {
-      // A click, drag or resize redraws the header items without the arrow.
-      self->UpdateColumnBitmap();
-    }
-  } catch (...) {
-    host::Application().HandleException(self);
-  }
-  return result;
+  sorter_.SetColumnBitmap(index, reverse);
 }
 
 void TKivShellList::WndProc(host::TMessage& message) {
@@ -571,7 +385,7 @@ void TKivShellList::StartWalk() {
   TKivShellListFill::Settings settings = ShownChildren();
   settings.wholeAtEnd = true;
   // The worker makes the name keys that order the new items among the others.
-  if (SortsByNameKeys()) {
+  if (sorter_.SortsByNameKeys()) {
     settings.order = TKivShellListFill::orKeys;
     settings.nameOrder =
         ProbeNameOrder(Navigator()->ShellFolder(), host::ToWide(Navigator()->Folder()));

@@ -143,22 +143,23 @@ void TKivShellList::RequestThumbnail(TListItem* item) {
   item->SetImageIndex(index);
   if (index < 0 || data->parentFolder) return;
 
-  auto* thread = new TKivThumbnailThread(
+  auto thread = std::make_unique<TKivThumbnailThread>(
       *Navigator(), width, height, [this](TKivThumbnailThread* done) { ThumbNailThreadDone(done); });
   thread->SetImageIndex(index);
   thread->SetStamp(refreshStamp_);
-  lastThread_ = thread;
+  lastThread_ = thread.get();
   if (painting_) {
-    paintRequests_.push_back(thread);
+    paintRequests_.push_back(std::move(thread));
   } else {
-    pool_->Add(thread);
+    // The pool starts it; it frees itself when it ends.
+    pool_->Add(thread.release());
   }
 }
 
 void TKivShellList::StartPaintRequests() {
-  std::vector<TKivThumbnailThread*> requests = std::move(paintRequests_);
+  std::vector<std::unique_ptr<TKivThumbnailThread>> requests = std::move(paintRequests_);
   paintRequests_.clear();
-  for (TKivThumbnailThread* thread : requests) pool_->Add(thread);
+  for (auto& thread : requests) pool_->Add(thread.release());
 }
 
 void TKivShellList::ThumbNailThreadDone(TKivThumbnailThread* thread) {

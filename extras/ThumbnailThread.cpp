@@ -27,13 +27,10 @@ void TKivThumbnailThread::Execute() {
   // The navigator and everything it holds go before the apartment is left.
   TZelnor navigator;
   navigator.SetShowErrorMessages(false);
-  try {
-    navigator.SetAbsoluteItemIdList(idList_.get());
-    idList_.reset();
-    if (!Terminated()) bitmap_.reset(navigator.GetThumbnailBitmap(width_, height_));
-  } catch (...) {
-    bitmap_.reset();  // an item that cannot be reached has no thumbnail
-  }
+  // An item that cannot be reached has no thumbnail.
+  const bool reached = navigator.TrySetAbsoluteItemIdList(idList_.get());
+  idList_.reset();
+  if (reached && !Terminated()) bitmap_.reset(navigator.GetThumbnailBitmap(width_, height_));
 }
 
 void TKivThumbnailThread::ThreadDone(host::TObject*) {

@@ -40,9 +40,15 @@ TKivShellLink::~TKivShellLink() {
     controls_->Items(i)->setShellLink(nullptr);
   }
   controls_->Clear();
-  // The list is owned twice over (by this link and as its owned component): free it here,
-  // before the component base frees what it owns.
+  // The list is one of the link's components; it goes here, while the link is whole, rather
+  // than with the others when the component base frees them.
   delete std::exchange(selectionList_, nullptr);
+}
+
+void TKivShellLink::Notification(host::TComponent* component, host::TOperation operation) {
+  TKivBaseComponent::Notification(component, operation);
+  // The application may free the list itself: the link keeps no reference to it.
+  if (operation == host::opRemove && component == selectionList_) selectionList_ = nullptr;
 }
 
 void TKivShellLink::RegisterShellControl(IKivShellControl* control) {

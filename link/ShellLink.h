@@ -79,6 +79,9 @@ class TKivShellLink : public TKivBaseComponent {
 
   host::TNotifyEvent OnChange;  // after each completed PathChanged or FileChanged broadcast
 
+ protected:
+  void Notification(host::TComponent* component, host::TOperation operation) override;
+
  private:
   // Calls `call` on every registered control but `sender`, in registration order. Controls
   // registered during the walk are left out, and one that has been unregistered is skipped.
@@ -93,6 +96,7 @@ class TKivShellLink : public TKivBaseComponent {
   void Subscribe(TKivSelectionList* list);
 
   std::unique_ptr<TKivShellControlList> controls_;
+  // One of the link's own components (the component model frees it); a reference here.
   TKivSelectionList* selectionList_ = nullptr;
   bool showParentFolderItem_ = true;
 };

@@ -120,17 +120,17 @@ class FactsCache {
     Listing listing;
     host::ErrorModeGuard errorMode;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(host::ToWide(folder + "\\*").c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return listing;
+    host::FindHandle find{FindFirstFileExW(host::ToWide(folder + "\\*").c_str(), FindExInfoBasic,
+                                           &data, FindExSearchNameMatch, nullptr,
+                                           FIND_FIRST_EX_LARGE_FETCH)};
+    if (!find) return listing;
     do {
       PathFacts facts;
       facts.exists = true;
       facts.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       facts.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
       listing.emplace(Fold(host::ToUtf8(data.cFileName)), facts);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
     return listing;
   }
 
