@@ -43,9 +43,9 @@ TKivShellList::TKivShellList(host::TComponent* owner)
     : host::TCustomListView(owner),
       TKivShellView(*this, KivListShowOptions),
       sorter_(*this),
+      changes_(*this),
       largeImages_(std::make_unique<TKivSystemImageList>()),
       smallImages_(std::make_unique<TKivSystemImageList>()),
-      timer_(std::make_unique<host::TTimer>()),
       thumbnailImages_(std::make_unique<host::TCustomImageList>(100, 100)),
       backgroundImage_(std::make_unique<host::TBitmap>()),
       pool_(std::make_unique<TThreadPool>()) {
@@ -71,10 +71,6 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   SetReadOnly(false);
   SetParentFont(false);
 
-  timer_->SetEnabled(false);
-  timer_->SetInterval(kRefreshDelayMs);
-  timer_->SetOnTimer([this](host::TObject* s) { TimerChange(s); });
-
   // Reports that come while the list edits its own selection are dropped: the timer's refresh
   // finds what changed.
   TKivShellChangeNotifier& notifier = core_.WatchChanges(
@@ -96,11 +92,11 @@ TKivShellList::~TKivShellList() {
   paintRequests_.clear();
   pool_->TerminateThreads(true);
   StopFill();
-  StopWalk();
+  changes_.StopWalk();
   SetShellLink(nullptr);
   SetBackgroundPopupMenu(nullptr);
   core_.BusyForGood();
-  timer_->SetEnabled(false);
+  changes_.Stop();
   Notifier()->SetEnabled(false);
   sorter_.UnhookHeader();
   if (HandleAllocated()) DestroyHandle();
@@ -246,7 +242,7 @@ void TKivShellList::Loaded() {
 void TKivShellList::Refresh() {
   if (Loading() || !Enabled()) return;
   StopFill();
-  StopWalk();
+  changes_.StopWalk();
   host::CursorGuard cursor;
   Notifier()->SetEnabled(false);
   // A background fill keeps the list refreshing, and the notifier off, until its last batch.

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "controls/ShellListChanges.h"
 #include "controls/ShellListFill.h"
 #include "controls/ShellListSorter.h"
 #include "controls/ShellViewCore.h"
@@ -233,15 +234,10 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool CanEdit(host::TListItem* item) override;
   void Edit(const LVITEMW& item) override;
 
+  // The change notifier's reports and the refresh timer's ticks (the changes collaborator
+  // follows them).
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
   void TimerChange(host::TObject* sender);
-  // The two steps of an incremental refresh: the walk marks the items it finds and gathers the
-  // objects that are new; applying adds those, drops the unmarked items and reads the states.
-  // The timer's refresh walks on a worker (StartWalk), the others here.
-  void WalkForChanges(std::vector<TKivShellListFill::Record>& fresh);
-  void ApplyChanges(std::vector<TKivShellListFill::Record> fresh);
-  // Forgets a walk waiting to be applied; the timer goes back to its delay.
-  void DropPendingChanges();
 
   // Every item passes through CustomDrawItem, which colours compressed and encrypted objects.
   // The columns come from the shown folder, not from form files.
@@ -254,6 +250,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
 
  private:
   // The list's collaborators, each with its own state, reach the items and columns directly.
+  friend class TKivShellListChanges;
   friend class TKivShellListSorter;
 
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
@@ -274,17 +271,12 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void MergeFilled(int from);
   void FinishFill();
   void StopFill();
-  // The timer's walk for changes on a worker: start, match what it found, stop.
-  void StartWalk();
-  void WalkReady();
-  void StopWalk();
   // Items the refresh has completed: arrows, events, the change notifier.
   void Populated();
   // The icon of the navigator's current child, shared by all plain files of one extension.
   int IconNumberOfCurrent();
   // Deletes an item that left the folder; an edit of its caption is cancelled first.
   void DeleteGoneItem(host::TListItem* item);
-  bool IsShownFolderOrAncestor(PCItemIDList idList);
 
   // Commands (ShellListCommands.cpp)
   void PrepareNavigatorForCommand();
@@ -311,9 +303,9 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void CMHintShow(host::TMessage& message);
 
   TKivShellListSorter sorter_;
+  TKivShellListChanges changes_;
   std::unique_ptr<TKivSystemImageList> largeImages_;
   std::unique_ptr<TKivSystemImageList> smallImages_;
-  std::unique_ptr<host::TTimer> timer_;
   bool automaticRefresh_ = true;
   bool createdOnce_ = false;
   bool details_ = true;
@@ -328,16 +320,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool loadingPathSet_ = false;
   UniquePidl folderIdList_;
   unsigned refreshStamp_ = 0;
-  // Change reports are gathered this long before the list refreshes.
-  static constexpr unsigned kRefreshDelayMs = 200;
-  // A walk of the timer that found many new objects leaves adding them to the next tick.
-  struct PendingChanges {
-    std::vector<TKivShellListFill::Record> fresh;
-    unsigned stamp = 0;
-    bool pending = false;
-    bool reported = false;  // a change report came meanwhile: walk again after applying
-  } pendingChanges_;
-  bool refreshFromTimer_ = false;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
   bool shellContextMenu_ = true;
   host::TPopupMenu* backgroundPopupMenu_ = nullptr;
@@ -348,8 +330,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool backgroundFill_ = false;
   std::unique_ptr<TKivShellListFill> fill_;
   uint64_t fillGeneration_ = 0;  // changes whenever a fill starts or is stopped
-  std::unique_ptr<TKivShellListFill> walk_;  // the timer's walk for changes
-  bool walkReported_ = false;  // a change report came during the walk: walk again after it
   std::vector<host::TListItem*> filled_;  // by sequence: the items of the running fill
   bool fillMerges_ = false;  // batches are merged into the order as they come
   ULONGLONG fillCountShown_ = 0;  // when the fill last told the control its count
