@@ -22,6 +22,7 @@ void Fallback(std::exception_ptr error) {
   } catch (const std::exception& e) {
     text = e.what();
   } catch (...) {
+    // Not a standard exception: it has no text of its own.
   }
   OutputDebugStringW(ToWide(text + "\n").c_str());
   std::fprintf(stderr, "%s\n", text.c_str());

@@ -3,10 +3,12 @@
 //   CoTaskMemPtr<T>      block from the COM task allocator (UniquePidl is one)
 //   UniqueAny<Traits>    owner of one handle with a close policy:
 //     UniqueHandle, UniqueFile, FindHandle, UniqueGdiObject, UniqueDC (CreateCompatibleDC),
-//     UniqueImageList, UniqueHiddenWindow (AllocateHWnd), UniqueMenu (CreatePopupMenu)
+//     UniqueImageList, UniqueHiddenWindow (AllocateHWnd), UniqueMenu (CreatePopupMenu),
+//     UniqueIcon
 //   WindowDC             GetDC / ReleaseDC of a window (the screen for nullptr)
 //   PaintDC              BeginPaint / EndPaint
 //   SelectedObject       SelectObject for a scope, the previous object selected back
+//   HeldSelection        an object kept selected into a context until let go (a canvas's font)
 //   ScopeExit            runs a callable when the scope ends
 //   ScopedValue<T>       a variable set for a scope (flags, re-entrance counters, events)
 //   SuppressEvents       events emptied for a scope and given back
@@ -117,6 +119,11 @@ struct MenuTraits {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { DestroyMenu(h); }
 };
+struct IconTraits {
+  using Type = HICON;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { DestroyIcon(h); }
+};
 
 using UniqueHandle = UniqueAny<HandleTraits>;
 using UniqueFile = UniqueAny<FileHandleTraits>;
@@ -129,6 +136,8 @@ using UniqueImageList = UniqueAny<ImageListTraits>;
 using UniqueHiddenWindow = UniqueAny<HiddenWindowTraits>;
 // A menu the caller made (destroyed with its submenus).
 using UniqueMenu = UniqueAny<MenuTraits>;
+// An icon the caller made or was handed as its own (ImageList_GetIcon, CopyIcon).
+using UniqueIcon = UniqueAny<IconTraits>;
 
 namespace detail {
 
@@ -139,6 +148,7 @@ void RunRestore(int uncaughtAtStart, F&& restore) {
     try {
       restore();
     } catch (...) {
+      // The error already unwinding is the one the caller must see; this one would replace it.
     }
   } else {
     restore();
@@ -201,6 +211,39 @@ class [[nodiscard]] SelectedObject {
  private:
   HDC dc_;
   HGDIOBJ previous_;
+};
+
+// An object kept selected into a context beyond one scope: the object it first displaced is
+// selected back when the holder lets go (Reset, or destruction). Selecting again into the same
+// context keeps that first object; the holder does not own the objects it selects.
+class HeldSelection {
+ public:
+  HeldSelection() = default;
+  ~HeldSelection() { Reset(); }
+  HeldSelection(const HeldSelection&) = delete;
+  HeldSelection& operator=(const HeldSelection&) = delete;
+
+  // Selects `object` into `dc` unless it is selected there already.
+  void Select(HDC dc, HGDIOBJ object) {
+    if (object == selected_ && dc == dc_) return;
+    if (dc != dc_) Reset();
+    HGDIOBJ displaced = SelectObject(dc, object);
+    if (!previous_ && displaced != HGDI_ERROR) previous_ = displaced;
+    dc_ = dc;
+    selected_ = object;
+  }
+  HGDIOBJ Selected() const { return selected_; }
+  // Selects the displaced object back and forgets the context.
+  void Reset() {
+    if (selected_ && previous_) SelectObject(dc_, previous_);
+    dc_ = nullptr;
+    previous_ = selected_ = nullptr;
+  }
+
+ private:
+  HDC dc_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+  HGDIOBJ selected_ = nullptr;
 };
 
 // ---- Scope guards

@@ -23,12 +23,8 @@ struct SyncEntry {
   EntryKind kind = EntryKind::Call;
   TThread* thread = nullptr;  // the thread it belongs to, so a destroyed thread can drop it
   std::function<void()> method;
-  HANDLE done = nullptr;
+  UniqueHandle done;  // an event, for callers that wait
   std::exception_ptr error;
-
-  ~SyncEntry() {
-    if (done) CloseHandle(done);
-  }
 };
 using SyncEntryPtr = std::shared_ptr<SyncEntry>;
 
@@ -37,7 +33,7 @@ struct SyncQueue {
   std::deque<SyncEntryPtr> entries;
   std::atomic<bool> pending{false};  // mirrors !entries.empty() for readers without the mutex
   // Set while entries are waiting; lets WaitFor and CheckSynchronize wait for work.
-  HANDLE signal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  UniqueHandle signal{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 SyncQueue& Sync() {
@@ -52,7 +48,7 @@ SyncQueue& Sync() {
 // With the queue's mutex held and no entry left: nothing waits any more.
 void MarkDrained(SyncQueue& q) {
   q.pending.store(false, std::memory_order_release);
-  ResetEvent(q.signal);
+  ResetEvent(q.signal.get());
 }
 
 void Enqueue(const SyncEntryPtr& entry) {
@@ -61,7 +57,7 @@ void Enqueue(const SyncEntryPtr& entry) {
     std::lock_guard lock(q.mutex);
     q.entries.push_back(entry);
     q.pending.store(true, std::memory_order_release);
-    SetEvent(q.signal);
+    SetEvent(q.signal.get());
   }
   detail::WakeMainThread();
 }
@@ -85,7 +81,7 @@ void RemoveEntries(TThread* thread) {
   std::lock_guard lock(q.mutex);
   std::erase_if(q.entries, [thread](const SyncEntryPtr& e) {
     if (e->thread != thread) return false;
-    if (e->done) SetEvent(e->done);
+    if (e->done) SetEvent(e->done.get());
     return true;
   });
   if (q.entries.empty()) MarkDrained(q);
@@ -107,10 +103,10 @@ std::shared_ptr<SyncEntry> MakeEntry(TThread* thread, std::function<void()>& met
 void SynchronizeCall(TThread* thread, std::function<void()> method) {
   auto entry = MakeEntry(thread, method);
   if (!entry) return;
-  entry->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  entry->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!entry->done) throw EThread("Cannot create a synchronisation event");
   Enqueue(entry);
-  WaitForSingleObject(entry->done, INFINITE);
+  WaitForSingleObject(entry->done.get(), INFINITE);
   if (entry->error) std::rethrow_exception(entry->error);
 }
 
@@ -141,7 +137,7 @@ void ThreadAccess::Run(SyncEntry& entry) {
           }
         }
       }
-      if (entry.done) SetEvent(entry.done);
+      if (entry.done) SetEvent(entry.done.get());
       break;
     case EntryKind::Start:
       if (!thread->started_) thread->Start();
@@ -158,7 +154,7 @@ void ThreadAccess::Run(SyncEntry& entry) {
       const bool freeIt = thread->freeOnTerminate_ && !destroying;
       thread->finished_ = true;
       // The worker touches nothing of the object after this, so it may be deleted now.
-      SetEvent(entry.done);
+      SetEvent(entry.done.get());
       if (freeIt) delete thread;
       break;
     }
@@ -170,7 +166,7 @@ bool CheckSynchronize(DWORD timeoutMs) {
     throw EThread("CheckSynchronize called from thread " + std::to_string(GetCurrentThreadId()) +
                   ", which is not the main thread");
   }
-  if (timeoutMs) WaitForSingleObject(Sync().signal, timeoutMs);
+  if (timeoutMs) WaitForSingleObject(Sync().signal.get(), timeoutMs);
   bool ran = false;
   while (SyncEntryPtr entry = PopEntry()) {
     ThreadAccess::Run(*entry);
@@ -209,21 +205,19 @@ TThread::~TThread() {
   // A thread that never started has no platform thread to wait for; one whose end has been
   // handled touches nothing of this object any more, and is not waited for either: a thread
   // takes milliseconds to leave the process, and a main thread waiting for each in turn stalls.
-  if (handle_ && finished_) {
-    CloseHandle(handle_);
-  } else if (handle_) {
+  if (handle_ && !finished_) {
     terminated_ = true;
     while (suspended_) Resume();
     if (GetCurrentThreadId() == MainThreadID()) {
-      HANDLE handles[] = {handle_, Sync().signal};
+      HANDLE handles[] = {handle_.get(), Sync().signal.get()};
       while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         CheckSynchronize();
       }
     } else {
-      WaitForSingleObject(handle_, INFINITE);
+      WaitForSingleObject(handle_.get(), INFINITE);
     }
-    CloseHandle(handle_);
   }
+  handle_.reset();
   RemoveEntries(this);
 }
 
@@ -234,16 +228,17 @@ DWORD WINAPI TThread::ThreadProc(void* param) {
     if (self->joinsApartment_) apartment.emplace(self->apartmentModel_);
     self->Execute();
   } catch (...) {
+    // Kept for the program to read in FatalException, never lost.
     self->fatalException_ = std::current_exception();
   }
   const DWORD result = self->returnValue_;
   auto entry = std::make_shared<SyncEntry>();
   entry->kind = EntryKind::Terminate;
   entry->thread = self;
-  entry->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  entry->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   Enqueue(entry);
   // After this the object may be gone (FreeOnTerminate): touch nothing of it.
-  WaitForSingleObject(entry->done, INFINITE);
+  WaitForSingleObject(entry->done.get(), INFINITE);
   return result;
 }
 
@@ -253,12 +248,12 @@ void TThread::DoTerminate() {
 
 void TThread::Start() {
   if (started_) throw EThread("Cannot call Start on a running or suspended thread");
-  handle_ = CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_);
+  handle_.reset(CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_));
   if (!handle_) throw EThread("Thread creation error: error " + std::to_string(GetLastError()));
   if (priority_ != tpNormal) SetPriority(priority_);
   started_ = true;
   suspended_ = false;
-  ResumeThread(handle_);
+  ResumeThread(handle_.get());
 }
 
 void TThread::Resume() {
@@ -266,19 +261,19 @@ void TThread::Resume() {
     Start();
     return;
   }
-  const DWORD previous = ResumeThread(handle_);
+  const DWORD previous = ResumeThread(handle_.get());
   if (previous == 1) suspended_ = false;
 }
 
 void TThread::Suspend() {
   if (!started_) return;  // not running yet: it stays suspended anyway
   const bool wasSuspended = suspended_.exchange(true);
-  if (SuspendThread(handle_) == DWORD(-1)) suspended_ = wasSuspended;
+  if (SuspendThread(handle_.get()) == DWORD(-1)) suspended_ = wasSuspended;
 }
 
 TThreadPriority TThread::Priority() const {
   if (!handle_) return priority_;
-  switch (GetThreadPriority(handle_)) {
+  switch (GetThreadPriority(handle_.get())) {
     case THREAD_PRIORITY_IDLE: return tpIdle;
     case THREAD_PRIORITY_LOWEST: return tpLowest;
     case THREAD_PRIORITY_BELOW_NORMAL: return tpLower;
@@ -295,7 +290,7 @@ void TThread::SetPriority(TThreadPriority priority) {
                                THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
                                THREAD_PRIORITY_TIME_CRITICAL};
   priority_ = priority;
-  if (handle_) SetThreadPriority(handle_, levels[priority]);
+  if (handle_) SetThreadPriority(handle_.get(), levels[priority]);
 }
 
 DWORD TThread::WaitFor() {
@@ -304,7 +299,7 @@ DWORD TThread::WaitFor() {
   if (!started_) throw EThread("Cannot wait for a thread that has not been started");
   if (freeOnTerminate_) throw EThread("Cannot wait for a thread that frees itself");
   if (GetCurrentThreadId() == MainThreadID()) {
-    HANDLE handles[] = {handle_, Sync().signal};
+    HANDLE handles[] = {handle_.get(), Sync().signal.get()};
     for (;;) {
       const DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_SENDMESSAGE);
       if (r == WAIT_OBJECT_0) break;
@@ -319,10 +314,10 @@ DWORD TThread::WaitFor() {
       }
     }
   } else {
-    WaitForSingleObject(handle_, INFINITE);
+    WaitForSingleObject(handle_.get(), INFINITE);
   }
   DWORD code = 0;
-  GetExitCodeThread(handle_, &code);
+  GetExitCodeThread(handle_.get(), &code);
   return code;
 }
 

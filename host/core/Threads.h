@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/core/Classes.h"
+#include "host/core/Raii.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -63,7 +64,7 @@ class TThread : public TObject {
   void SetPriority(TThreadPriority priority);
 
   // The platform thread; 0 before the thread has started.
-  HANDLE Handle() const { return handle_; }
+  HANDLE Handle() const { return handle_.get(); }
   DWORD ThreadID() const { return threadId_; }
 
   // Waits until the thread has ended and returns its ReturnValue. On the main thread it keeps
@@ -103,7 +104,7 @@ class TThread : public TObject {
   friend struct ThreadAccess;
   static DWORD WINAPI ThreadProc(void* param);
 
-  HANDLE handle_ = nullptr;
+  UniqueHandle handle_;
   DWORD threadId_ = 0;
   DWORD returnValue_ = 0;
   bool started_ = false;

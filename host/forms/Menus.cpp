@@ -65,17 +65,18 @@ UINT EntryCommand(HMENU menu, int pos) {
   return GetMenuItemInfoW(menu, UINT(pos), TRUE, &info) ? info.wID : 0;
 }
 
+// Made once and kept for the process; the owners delete them at its end.
 HFONT MenuFont(bool bold) {
-  static HFONT fonts[2] = {nullptr, nullptr};
-  HFONT& font = fonts[bold ? 1 : 0];
+  static UniqueGdiObject fonts[2];
+  UniqueGdiObject& font = fonts[bold ? 1 : 0];
   if (!font) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     if (bold) metrics.lfMenuFont.lfWeight = FW_BOLD;
-    font = CreateFontIndirectW(&metrics.lfMenuFont);
+    font.reset(CreateFontIndirectW(&metrics.lfMenuFont));
   }
-  return font;
+  return HFONT(font.get());
 }
 
 }  // namespace
@@ -148,7 +149,7 @@ TMenuItem::~TMenuItem() {
   LiveItems().erase(this);
   ItemsByCommand().erase(command_);
   ReleaseCommand(command_);
-  if (handle_) DestroyMenu(handle_);
+  handle_.reset();
 }
 
 int TMenuItem::IndexOf(const TMenuItem* item) const {
@@ -213,14 +214,14 @@ TMenu* TMenuItem::GetParentMenu() const {
 
 void TMenuItem::DetachFromParentHandle() {
   if (!parent_ || !parent_->handle_) return;
-  const int n = GetMenuItemCount(parent_->handle_);
+  const int n = GetMenuItemCount(parent_->handle_.get());
   for (int pos = n - 1; pos >= 0; --pos) {
     MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_DATA;
-    if (GetMenuItemInfoW(parent_->handle_, UINT(pos), TRUE, &info) &&
+    if (GetMenuItemInfoW(parent_->handle_.get(), UINT(pos), TRUE, &info) &&
         info.dwItemData == reinterpret_cast<ULONG_PTR>(this))
-      RemoveMenu(parent_->handle_, UINT(pos), MF_BYPOSITION);
+      RemoveMenu(parent_->handle_.get(), UINT(pos), MF_BYPOSITION);
   }
 }
 
@@ -232,12 +233,12 @@ void TMenuItem::Changed() {
 
 HMENU TMenuItem::Handle() {
   if (!handle_) {
-    handle_ = menuBar_ ? CreateMenu() : CreatePopupMenu();
+    handle_.reset(menuBar_ ? CreateMenu() : CreatePopupMenu());
     if (!handle_) RaiseLastOSError();
     dirty_ = true;
   }
   if (dirty_) Rebuild();
-  return handle_;
+  return handle_.get();
 }
 
 bool TMenuItem::IsOwnerDrawn() const {
@@ -275,19 +276,19 @@ void TMenuItem::Rebuild() {
   std::unordered_set<UINT> own;
   for (TMenuItem* item : items_) own.insert(item->command_);
   int first = -1;
-  for (int i = GetMenuItemCount(handle_) - 1; i >= 0; --i) {
-    if (!own.count(EntryCommand(handle_, i))) continue;
-    RemoveMenu(handle_, UINT(i), MF_BYPOSITION);
+  for (int i = GetMenuItemCount(handle_.get()) - 1; i >= 0; --i) {
+    if (!own.count(EntryCommand(handle_.get(), i))) continue;
+    RemoveMenu(handle_.get(), UINT(i), MF_BYPOSITION);
     first = i;
   }
   if (first >= 0) ownStart_ = first;
-  UINT pos = UINT(std::min(ownStart_, std::max(GetMenuItemCount(handle_), 0)));
+  UINT pos = UINT(std::min(ownStart_, std::max(GetMenuItemCount(handle_.get()), 0)));
   for (TMenuItem* item : items_) {
     if (!item->visible_) continue;
     MENUITEMINFOW info{};
     std::wstring text;
     item->FillItemInfo(info, text);
-    InsertMenuItemW(handle_, pos++, TRUE, &info);
+    InsertMenuItemW(handle_.get(), pos++, TRUE, &info);
   }
 }
 
@@ -545,7 +546,8 @@ TMenuItem* TMenu::FindItem(UINT_PTR value, TFindItemKind kind) const {
           if (child->command_ == value) return child;
           break;
         case fkHandle:
-          if (child->handle_ && reinterpret_cast<UINT_PTR>(child->handle_) == value) return child;
+          if (child->handle_ && reinterpret_cast<UINT_PTR>(child->handle_.get()) == value)
+            return child;
           break;
         case fkShortCut:
           if (child->shortCut_ && child->shortCut_ == value) return child;
@@ -555,7 +557,8 @@ TMenuItem* TMenu::FindItem(UINT_PTR value, TFindItemKind kind) const {
     }
     return nullptr;
   };
-  if (kind == fkHandle && items_->handle_ && reinterpret_cast<UINT_PTR>(items_->handle_) == value)
+  if (kind == fkHandle && items_->handle_ &&
+      reinterpret_cast<UINT_PTR>(items_->handle_.get()) == value)
     return items_;
   return search(items_);
 }
@@ -630,7 +633,7 @@ HOST_PROPERTIES(TMainMenu) {}
 TMainMenu::TMainMenu(TComponent* owner) : TMenu(owner) { Items()->menuBar_ = true; }
 
 void TMainMenu::MenuChanged() {
-  if (window_ && IsWindow(window_) && GetMenu(window_) == Items()->handle_) {
+  if (window_ && IsWindow(window_) && GetMenu(window_) == Items()->handle_.get()) {
     Items()->Handle();
     DrawMenuBar(window_);
   }
@@ -701,11 +704,12 @@ bool DispatchMenuMessage(TMessage& m) {
   }
 }
 
+// Made on first use and kept for the process.
 HWND PopupListWindow() {
-  static HWND window = AllocateHWnd([](TMessage& m) {
+  static UniqueHiddenWindow window{AllocateHWnd([](TMessage& m) {
     if (!DispatchMenuMessage(m)) DefaultHandler(m);
-  });
-  return window;
+  })};
+  return window.get();
 }
 
 void RegisterMenuClasses() {

@@ -16,6 +16,7 @@
 
 #include "host/core/Classes.h"
 #include "host/core/Messages.h"
+#include "host/core/Raii.h"
 #include "host/core/TypeInfo.h"
 #include "host/graphics/Graphics.h"
 
@@ -76,7 +77,7 @@ class TMenuItem : public TComponent {
   UINT Command() const { return command_; }
   // The submenu of this item's children (made on first use, rebuilt after changes).
   HMENU Handle();
-  HMENU HandleIfAllocated() const { return handle_; }
+  HMENU HandleIfAllocated() const { return handle_.get(); }
   bool IsLine() const { return caption_ == "-"; }
 
   const String& Caption() const { return caption_; }
@@ -142,7 +143,7 @@ class TMenuItem : public TComponent {
   TMenuItem* parent_ = nullptr;
   TMenu* menu_ = nullptr;  // set on the root item
   UINT command_ = 0;
-  HMENU handle_ = nullptr;
+  UniqueMenu handle_;
   bool dirty_ = true;
   bool menuBar_ = false;
   String caption_;

@@ -308,15 +308,12 @@ void TCanvas::FreeContext() {
 
 void TCanvas::Deselect(TGraphicsObject* object) {
   if (!dc_) return;
-  if (object == &font_ && selectedFont_) {
-    SelectObject(dc_, oldFont_);
-    selectedFont_ = oldFont_ = nullptr;
-  } else if (object == &brush_ && selectedBrush_) {
-    SelectObject(dc_, oldBrush_);
-    selectedBrush_ = oldBrush_ = nullptr;
-  } else if (object == &pen_ && selectedPen_) {
-    SelectObject(dc_, oldPen_);
-    selectedPen_ = oldPen_ = nullptr;
+  if (object == &font_) {
+    fontSelection_.Reset();
+  } else if (object == &brush_) {
+    brushSelection_.Reset();
+  } else if (object == &pen_) {
+    penSelection_.Reset();
   }
 }
 
@@ -329,18 +326,12 @@ void TCanvas::DeselectAll() {
 HDC TCanvas::Required(unsigned needs) {
   HDC dc = Handle();
   if (!dc) throw EInvalidGraphic("Canvas does not allow drawing");
-  auto select = [dc](HGDIOBJ wanted, HGDIOBJ& selected, HGDIOBJ& old) {
-    if (selected == wanted) return;
-    HGDIOBJ previous = SelectObject(dc, wanted);
-    if (!old) old = previous;
-    selected = wanted;
-  };
   if (needs & kFont) {
-    select(font_.Handle(), selectedFont_, oldFont_);
+    fontSelection_.Select(dc, font_.Handle());
     SetTextColor(dc, ColorToRGB(font_.Color()));
   }
   if (needs & kBrush) {
-    select(brush_.Handle(), selectedBrush_, oldBrush_);
+    brushSelection_.Select(dc, brush_.Handle());
     if (brush_.Style() == bsClear) {
       SetBkMode(dc, TRANSPARENT);
     } else {
@@ -348,7 +339,7 @@ HDC TCanvas::Required(unsigned needs) {
       SetBkColor(dc, ColorToRGB(brush_.Color()));
     }
   }
-  if (needs & kPen) select(pen_.Handle(), selectedPen_, oldPen_);
+  if (needs & kPen) penSelection_.Select(dc, pen_.Handle());
   return dc;
 }
 
@@ -472,17 +463,15 @@ TBitmapCanvas::~TBitmapCanvas() { TBitmapCanvas::FreeContext(); }
 void TBitmapCanvas::CreateHandle() {
   ownDc_.reset(CreateCompatibleDC(nullptr));
   if (!ownDc_) return;
-  if (HBITMAP bitmap = bitmap_->SelectableHandle())
-    oldBitmap_ = SelectObject(ownDc_.get(), bitmap);
+  if (HBITMAP bitmap = bitmap_->SelectableHandle()) bitmapSelection_.Select(ownDc_.get(), bitmap);
   AttachOwnContext(ownDc_.get());
 }
 
 void TBitmapCanvas::FreeContext() {
   TCanvas::FreeContext();
   // The bitmap goes back out of the context before the context is deleted.
-  if (ownDc_ && oldBitmap_) SelectObject(ownDc_.get(), oldBitmap_);
+  bitmapSelection_.Reset();
   ownDc_.reset();
-  oldBitmap_ = nullptr;
 }
 
 void TBitmapCanvas::Changed() {
@@ -524,11 +513,11 @@ void TBitmap::SetSize(int width, int height) {
     Changed();
     return;
   }
-  HBITMAP fresh = CreateDibSection32(width, height);
+  UniqueGdiObject fresh{CreateDibSection32(width, height)};
   if (!fresh) throw EOutOfResources("Out of system resources");
   {
     UniqueDC to{CreateCompatibleDC(nullptr)};
-    SelectedObject select(to.get(), fresh);
+    SelectedObject select(to.get(), fresh.get());
     const RECT all{0, 0, width, height};
     UniqueGdiObject pad{CreateSolidBrush(ColorToRGB(canvas_.Brush()->Color()))};
     ::FillRect(to.get(), &all, HBRUSH(pad.get()));
@@ -538,7 +527,7 @@ void TBitmap::SetSize(int width, int height) {
     }
   }
   canvas_.FreeContext();
-  handle_.reset(fresh);
+  handle_ = std::move(fresh);
   width_ = width;
   height_ = height;
   Changed();

@@ -259,8 +259,7 @@ class TCanvas : public TPersistent {
   TFont font_;
   TBrush brush_;
   TPen pen_;
-  HGDIOBJ selectedFont_ = nullptr, selectedBrush_ = nullptr, selectedPen_ = nullptr;
-  HGDIOBJ oldFont_ = nullptr, oldBrush_ = nullptr, oldPen_ = nullptr;
+  HeldSelection fontSelection_, brushSelection_, penSelection_;
   DWORD copyMode_ = SRCCOPY;
 };
 
@@ -309,7 +308,7 @@ class TBitmapCanvas : public TCanvas {
   friend class TBitmap;
   TBitmap* bitmap_;
   UniqueDC ownDc_;
-  HGDIOBJ oldBitmap_ = nullptr;
+  HeldSelection bitmapSelection_;  // declared after the context: let go of before it
 };
 
 class EInvalidGraphic : public Exception {

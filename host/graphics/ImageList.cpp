@@ -16,10 +16,8 @@ namespace {
 void AppendImages(HIMAGELIST to, HIMAGELIST from) {
   const int count = ImageList_GetImageCount(from);
   for (int i = 0; i < count; ++i) {
-    HICON icon = ImageList_GetIcon(from, i, ILD_TRANSPARENT);
-    if (!icon) continue;
-    ImageList_ReplaceIcon(to, -1, icon);
-    DestroyIcon(icon);
+    UniqueIcon icon{ImageList_GetIcon(from, i, ILD_TRANSPARENT)};
+    if (icon) ImageList_ReplaceIcon(to, -1, icon.get());
   }
 }
 }  // namespace
