@@ -149,61 +149,45 @@ void TCustomComboBox::CreateWnd() {
 void TCustomComboBox::DestroyWnd() {
   // The items are here already; the selection is kept for the next window.
   itemIndex_ = int(Send(CB_GETCURSEL));
-  UnhookEdit();
+  editHook_.Unhook();
   TWinControl::DestroyWnd();
 }
 
 // ---- The edit child's keys
 
-namespace {
-constexpr UINT_PTR kEditHookId = 1;
-}
-
 void TCustomComboBox::HookEdit() {
   HWND edit = EditHandle();
   if (!edit || edit == HandleIfAllocated()) return;
-  if (SetWindowSubclass(edit, &TCustomComboBox::EditProc, kEditHookId, DWORD_PTR(this)))
-    hookedEdit_ = edit;
+  editHook_.Hook(edit, [this](TMessage& message) { EditMessage(message); });
 }
 
-void TCustomComboBox::UnhookEdit() {
-  if (!hookedEdit_) return;
-  RemoveWindowSubclass(hookedEdit_, &TCustomComboBox::EditProc, kEditHookId);
-  hookedEdit_ = nullptr;
-}
-
-LRESULT CALLBACK TCustomComboBox::EditProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR, DWORD_PTR self) {
-  auto* combo = reinterpret_cast<TCustomComboBox*>(self);
-  switch (msg) {
+void TCustomComboBox::EditMessage(TMessage& message) {
+  switch (message.Msg) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_KEYUP:
     case WM_SYSKEYUP: {
       // A handler that zeroes the key consumes it; one that changes it passes the new key on.
-      WORD key = WORD(wParam);
-      if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN)
-        combo->KeyDown(key, KeyboardShiftState());
+      WORD key = WORD(message.WParam);
+      if (message.Msg == WM_KEYDOWN || message.Msg == WM_SYSKEYDOWN)
+        KeyDown(key, KeyboardShiftState());
       else
-        combo->KeyUp(key, KeyboardShiftState());
-      if (key == 0) return 0;
-      wParam = key;
+        KeyUp(key, KeyboardShiftState());
+      if (key == 0) return;
+      message.WParam = key;
       break;
     }
     case WM_CHAR: {
-      wchar_t ch = wchar_t(wParam);
-      combo->KeyPress(ch);
-      if (ch == 0) return 0;
-      wParam = WPARAM(ch);
+      wchar_t ch = wchar_t(message.WParam);
+      KeyPress(ch);
+      if (ch == 0) return;
+      message.WParam = WPARAM(ch);
       break;
     }
-    case WM_NCDESTROY:
-      combo->UnhookEdit();
-      break;
     default:
       break;
   }
-  return DefSubclassProc(wnd, msg, wParam, lParam);
+  editHook_.CallDefault(message);
 }
 
 void TCustomComboBox::ApplyItemHeight() {

@@ -13,6 +13,7 @@
 #include "host/core/StringList.h"
 #include "host/core/TypeInfo.h"
 #include "host/forms/Controls.h"
+#include "host/forms/Subclass.h"
 #include "host/views/ComCtrls.h"
 
 #include <windows.h>
@@ -131,9 +132,7 @@ class TCustomComboBox : public TWinControl {
   void CNMeasureItem(TMessage& message);
   // Routes the edit child's keys through KeyDown, KeyUp and KeyPress.
   void HookEdit();
-  void UnhookEdit();
-  static LRESULT CALLBACK EditProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                   UINT_PTR id, DWORD_PTR self);
+  void EditMessage(TMessage& message);
 
   std::unique_ptr<TComboBoxStrings> items_;
   TComboBoxStyle style_ = csDropDown;
@@ -141,7 +140,7 @@ class TCustomComboBox : public TWinControl {
   int dropDownCount_ = 8;
   int itemHeight_ = 0;
   int maxLength_ = 0;
-  HWND hookedEdit_ = nullptr;
+  TSubclass editHook_{this};
   TCanvas canvas_;
 };
 
