@@ -1,4 +1,5 @@
-// Hidden message windows: one registered class, the procedure kept in the window's user data.
+// The tie of windows to their objects; hidden message windows: one registered class, each
+// window tied to its procedure.
 #include "host/core/Messages.h"
 
 #include "host/core/ErrorSink.h"
@@ -8,11 +9,42 @@
 
 namespace host {
 
+// ---- Windows and their objects
+
+void* TiedObject(HWND wnd, UINT msg, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    if (const auto* creation = static_cast<const TWindowCreation*>(create->lpCreateParams)) {
+      TieWindow(wnd, creation->object);
+      return creation->object;
+    }
+  }
+  return reinterpret_cast<void*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+}
+
+void TieWindow(HWND wnd, void* object) {
+  SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+}
+
+bool UntieWindow(HWND wnd) {
+  if (!GetWindowLongPtrW(wnd, GWLP_USERDATA)) return false;
+  SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+  return true;
+}
+
+void* TiedObjectOf(HWND wnd, WNDPROC classProc) {
+  DWORD process = 0;
+  if (!wnd || !GetWindowThreadProcessId(wnd, &process) || process != GetCurrentProcessId())
+    return nullptr;
+  if (GetClassLongPtrW(wnd, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(classProc)) return nullptr;
+  return reinterpret_cast<void*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+}
+
+// ---- Hidden windows
+
 namespace {
 
 const wchar_t kClassName[] = L"HostUtilWindow";
-
-
 
 // What a hidden window carries. Destruction is deferred while its procedure runs, so a procedure
 // may deallocate its own window.
@@ -26,11 +58,7 @@ struct WindowData {
 thread_local HWND currentWnd = nullptr;
 
 LRESULT CALLBACK UtilWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-  }
-  auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  auto* data = static_cast<WindowData*>(TiedObject(wnd, msg, lp));
   if (!data || data->destroyed) return DefWindowProcW(wnd, msg, wp, lp);
 
   TMessage message{msg, wp, lp, 0};
@@ -47,7 +75,7 @@ LRESULT CALLBACK UtilWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   currentWnd = previous;
 
   if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+    UntieWindow(wnd);
     data->destroyed = true;
   }
   if (data->destroyed && data->depth == 0) delete data;
@@ -70,8 +98,9 @@ void RegisterUtilClass() {
 HWND CreateUtilWindow(TWndMethod proc, HWND parent) {
   RegisterUtilClass();
   auto* data = new WindowData{std::move(proc)};
+  TWindowCreation creation{data};
   HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, parent,
-                             nullptr, GetModuleHandleW(nullptr), data);
+                             nullptr, GetModuleHandleW(nullptr), &creation);
   if (!wnd) {
     const DWORD error = GetLastError();
     delete data;

@@ -1,5 +1,7 @@
-// Hidden message windows whose procedure is a callable.
+// Windows tied to their objects, and hidden message windows whose procedure is a callable.
 //   TMessage        one window message with its result
+//   TWindowCreation what CreateWindowEx's lpParam carries for a window of ours
+//   TiedObject, TieWindow, UntieWindow, TiedObjectOf   the object kept in the window
 //   AllocateHWnd    creates a hidden window that hands every message to a procedure
 //   AllocateMessageHWnd  the same as a message-only window: no broadcasts, cheaper to make
 //   DeallocateHWnd  destroys it
@@ -20,6 +22,32 @@ struct TMessage {
 };
 
 using TWndMethod = std::function<void(TMessage&)>;
+
+// ---- Windows and their objects
+//
+// Every window of the host is tied to its object the same way: CreateWindowEx's lpParam points to
+// a TWindowCreation, and the window's class procedure, which sees WM_NCCREATE first, keeps the
+// object in the window's user data (GWLP_USERDATA) until WM_NCDESTROY. Messages that come before
+// WM_NCCREATE (WM_GETMINMAXINFO of a top-level window) find no object.
+
+struct TWindowCreation {
+  void* object;                // tied to the window at WM_NCCREATE
+  void* classParam = nullptr;  // the creation data the window's class itself reads
+};
+
+// The window's object. At WM_NCCREATE (`lParam` its CREATESTRUCTW) it ties the window to the
+// object of the TWindowCreation it carries first. nullptr when the window has no object.
+void* TiedObject(HWND wnd, UINT msg, LPARAM lParam);
+// Ties `wnd` to `object` outside WM_NCCREATE.
+void TieWindow(HWND wnd, void* object);
+// Lets go of the window's object (at WM_NCDESTROY, or when the object lets go of a window that
+// lives on); false when it had none.
+bool UntieWindow(HWND wnd);
+// The object of `wnd` when this process made it with a class whose procedure is `classProc`;
+// nullptr for any other window, another process's included.
+void* TiedObjectOf(HWND wnd, WNDPROC classProc);
+
+// ---- Hidden windows
 
 // Creates a hidden top-level window owned by the calling thread (so it also gets broadcasts and
 // timers). Every message goes to `proc`; a procedure that does not handle a message calls

@@ -15,11 +15,8 @@ namespace host {
 
 namespace {
 
-// Windows of our controls. Controls live on the main thread only.
-std::unordered_map<HWND, TWinControl*>& WindowMap() {
-  static auto* map = new std::unordered_map<HWND, TWinControl*>;
-  return *map;
-}
+// How many windows are tied to our controls. Controls live on the main thread only.
+int liveWindows = 0;
 
 // The default procedure of each class we registered, by class atom: used for messages that
 // reach a window before it is bound to its control or after the control let go of it.
@@ -27,9 +24,6 @@ std::unordered_map<ATOM, WNDPROC>& ClassProcs() {
   static auto* procs = new std::unordered_map<ATOM, WNDPROC>;
   return *procs;
 }
-
-// The control whose window is being created on this thread: its first message binds it.
-thread_local TWinControl* creatingControl = nullptr;
 
 // The control under the mouse (graphic controls included), for CM_MOUSEENTER/CM_MOUSELEAVE.
 TControl* mouseControl = nullptr;
@@ -66,23 +60,30 @@ RECT Normalised(int left, int top, int width, int height) {
 
 // Section: the window procedure
 
+// Every window of our controls has this class procedure, native classes' superclasses too: it
+// sees WM_NCCREATE, where the window is tied to its control (see TiedObject).
 LRESULT CALLBACK HostWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TWinControl* control = nullptr;
-  auto& map = WindowMap();
-  auto it = map.find(wnd);
-  if (it != map.end()) {
-    control = it->second;
-  } else if (creatingControl && !creatingControl->handle_) {
-    control = creatingControl;
-    control->handle_ = wnd;
-    map[wnd] = control;
-  }
+  auto* control = static_cast<TWinControl*>(TiedObject(wnd, msg, lp));
   if (!control) {
     auto& procs = ClassProcs();
     auto p = procs.find(ATOM(GetClassLongPtrW(wnd, GCW_ATOM)));
     return CallWindowProcW(p != procs.end() ? p->second : DefWindowProcW, wnd, msg, wp, lp);
   }
   TMessage m{msg, wp, lp, 0};
+  CREATESTRUCTW forClass;
+  if (msg == WM_NCCREATE || msg == WM_CREATE) {
+    if (msg == WM_NCCREATE && !control->handle_) {
+      control->handle_ = wnd;
+      ++liveWindows;
+    }
+    // The class reads the creation data the control asked for, not the tie.
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lp);
+    if (control->creation_ && create->lpCreateParams == control->creation_) {
+      forClass = *create;
+      forClass.lpCreateParams = control->creation_->classParam;
+      m.LParam = reinterpret_cast<LPARAM>(&forClass);
+    }
+  }
   try {
     control->WndProc(m);
   } catch (...) {
@@ -90,7 +91,7 @@ LRESULT CALLBACK HostWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     Application().HandleException(std::current_exception(), control);
   }
   if (msg == WM_NCDESTROY) {
-    map.erase(wnd);
+    if (UntieWindow(wnd)) --liveWindows;
     if (control->handle_ == wnd) control->handle_ = nullptr;
   }
   return m.Result;
@@ -539,13 +540,10 @@ TWinControl::~TWinControl() {
 }
 
 TWinControl* TWinControl::FindControl(HWND wnd) {
-  if (!wnd) return nullptr;
-  auto& map = WindowMap();
-  auto it = map.find(wnd);
-  return it == map.end() ? nullptr : it->second;
+  return static_cast<TWinControl*>(TiedObjectOf(wnd, HostWndProc));
 }
 
-int TWinControl::WindowCount() { return int(WindowMap().size()); }
+int TWinControl::WindowCount() { return liveWindows; }
 
 // Section: TWinControl window creation
 
@@ -624,18 +622,19 @@ void TWinControl::CreateWnd() {
     id = reinterpret_cast<HMENU>(UINT_PTR(nextChildId));
     nextChildId = nextChildId >= 0xFFF0 ? 0x100 : nextChildId + 1;
   }
-  TWinControl* previous = creatingControl;
-  creatingControl = this;
+  TWindowCreation creation{this, params.Param};
+  creation_ = &creation;
   HWND wnd = CreateWindowExW(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
                              params.Style, params.X, params.Y, params.Width, params.Height,
-                             params.WndParent, id, instance, params.Param);
+                             params.WndParent, id, instance, &creation);
   const DWORD error = GetLastError();
-  creatingControl = previous;
+  creation_ = nullptr;
   if (!wnd) RaiseLastOSError(error);
   if (!handle_) {
-    // A window that got no message while being made (none does, but be safe).
+    // A window whose WM_NCCREATE did not reach our procedure (none does, but be safe).
     handle_ = wnd;
-    WindowMap()[wnd] = this;
+    TieWindow(wnd, this);
+    ++liveWindows;
   }
 }
 
@@ -658,7 +657,8 @@ void TWinControl::CreateHandle() {
 void TWinControl::DestroyWnd() {
   if (handle_) ::DestroyWindow(handle_);
   if (handle_) {
-    WindowMap().erase(handle_);
+    // The window outlived DestroyWindow (another thread's): it lets go of this control.
+    if (UntieWindow(handle_)) --liveWindows;
     handle_ = nullptr;
   }
 }

@@ -8,6 +8,9 @@
 //   TWinControl                            a window: creation, re-creation, children, focus, keys
 //   TCustomControl, TGraphicControl        controls that paint themselves (in a window / on the parent)
 //
+// A control's window is tied to it at WM_NCCREATE, as every window of the host is (TiedObject in
+// host/core/Messages.h); TCreateParams::Param still reaches the window's class as its creation data.
+//
 // Message handling: every control has one WndProc that dispatches by message number. A derived
 // control overrides WndProc, handles what it wants (setting m.Result) and hands the rest to
 // Inherited::WndProc; a message it does not pass on never reaches the native window procedure.
@@ -324,7 +327,7 @@ class TWinControl : public TControl {
   void HandleNeeded();
   // Destroys the window and makes a new one, keeping text, bounds, state and children.
   void RecreateWnd();
-  // The control whose window this is (the window must have been made by one of our controls).
+  // The control whose window this is; nullptr for a window no control of ours made.
   static TWinControl* FindControl(HWND wnd);
   // How many windows our controls own right now (for leak checks).
   static int WindowCount();
@@ -443,6 +446,7 @@ class TWinControl : public TControl {
   void ReleaseCapturedGraphic();
 
   HWND handle_ = nullptr;
+  const TWindowCreation* creation_ = nullptr;  // while CreateWindowEx makes the window
   WNDPROC defWndProc_ = nullptr;
   bool subclassed_ = false;
   HWND parentWindow_ = nullptr;
