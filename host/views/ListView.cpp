@@ -1,4 +1,7 @@
-// The host list view: columns, items with lazy texts and images, and the owner-data control.
+// The host list view's control: styles, image lists, the count and selection bookkeeping,
+// sorting, the overridables, the control's notifications and requests, and its painter's hooks.
+// The columns, items and icon options are in ListItems.cpp, the put-off painting in
+// DeferredPainter.cpp.
 #include "host/views/ListView.h"
 
 #include <algorithm>
@@ -12,27 +15,6 @@ namespace host {
 
 namespace {
 
-// What one paint may spend completing items before it leaves the rest for the next tick.
-constexpr int64_t kPaintBudgetMs = 10;
-// What the tick after a scroll may spend completing the items it uncovered, before their paint.
-constexpr int64_t kScrolledBudgetMs = 15;
-constexpr UINT_PTR kRedrawDeferredTimer = 0x5A4C;
-
-int64_t Counter() {
-  LARGE_INTEGER now{};
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
-}
-
-int64_t CounterPerMs() {
-  static const int64_t perMs = [] {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    return std::max<int64_t>(frequency.QuadPart / 1000, 1);
-  }();
-  return perMs;
-}
-
 // Item states the control asks of us rather than keeping them itself.
 constexpr UINT kCallbackStates =
     LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
@@ -41,17 +23,6 @@ constexpr DWORD kManagedStyles = LVS_TYPEMASK | LVS_SINGLESEL | LVS_EDITLABELS |
                                  LVS_AUTOARRANGE | LVS_NOLABELWRAP;
 constexpr DWORD kManagedExStyles =
     LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT | LVS_EX_GRIDLINES | LVS_EX_INFOTIP;
-
-int ColumnFormat(TAlignment alignment) {
-  switch (alignment) {
-    case taRightJustify:
-      return LVCFMT_RIGHT;
-    case taCenter:
-      return LVCFMT_CENTER;
-    default:
-      return LVCFMT_LEFT;
-  }
-}
 
 // Copies `text` into a control's buffer of `size` characters, cutting it when needed.
 void CopyToBuffer(const String& text, wchar_t* buffer, int size) {
@@ -71,427 +42,6 @@ TItemChange ItemChangeOf(int change) {
 }
 
 }  // namespace
-
-// ---- Columns
-
-const TClassInfo& TListColumn::StaticClassInfo() {
-  static const TClassInfo info("TListColumn", &TPersistent::StaticClassInfo(), [](TClassInfo& i) {
-    TPropertyTable<TListColumn> p(i);
-    p.Enum("Alignment", AlignmentInfo, &TListColumn::Alignment, &TListColumn::SetAlignment,
-           taLeftJustify);
-    p.Str("Caption", &TListColumn::Caption, &TListColumn::SetCaption);
-    p.Int("Width", &TListColumn::Width, &TListColumn::SetWidth, 50);
-  });
-  return info;
-}
-
-int TListColumn::Index() const { return owner_->IndexOf(this); }
-
-void TListColumn::SetCaption(const String& caption) {
-  if (caption_ == caption) return;
-  caption_ = caption;
-  owner_->Changed(Index());
-}
-
-int TListColumn::Width() const {
-  TCustomListView* view = owner_->Owner();
-  if (view && view->HandleAllocated() && owner_->updateCount_ == 0 && !owner_->rebuild_) {
-    const int width = int(view->Send(LVM_GETCOLUMNWIDTH, WPARAM(Index())));
-    if (width > 0) return width;
-  }
-  return width_;
-}
-
-void TListColumn::SetWidth(int width) {
-  width_ = width;
-  owner_->Changed(Index());
-}
-
-void TListColumn::SetAlignment(TAlignment alignment) {
-  if (alignment_ == alignment) return;
-  alignment_ = alignment;
-  owner_->Changed(Index());
-}
-
-TListColumns::~TListColumns() = default;
-
-TListColumn* TListColumns::Add() {
-  columns_.push_back(std::make_unique<TListColumn>(this));
-  TListColumn* column = columns_.back().get();
-  if (updateCount_ > 0 || !owner_ || !owner_->HandleAllocated()) {
-    rebuild_ = rebuild_ || updateCount_ > 0;
-    return column;
-  }
-  LVCOLUMNW col{};
-  col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-  col.fmt = ColumnFormat(column->alignment_);
-  col.cx = column->width_;
-  col.pszText = const_cast<wchar_t*>(L"");
-  col.iSubItem = Count() - 1;
-  owner_->Send(LVM_INSERTCOLUMNW, WPARAM(Count() - 1), LPARAM(&col));
-  return column;
-}
-
-void TListColumns::Delete(int index) {
-  if (index < 0 || index >= Count()) return;
-  columns_.erase(columns_.begin() + index);
-  if (updateCount_ > 0) {
-    rebuild_ = true;
-  } else if (owner_ && owner_->HandleAllocated()) {
-    owner_->Send(LVM_DELETECOLUMN, WPARAM(index));
-  }
-}
-
-void TListColumns::Clear() {
-  if (updateCount_ == 0 && owner_ && owner_->HandleAllocated()) {
-    for (int i = Count() - 1; i >= 0; --i) owner_->Send(LVM_DELETECOLUMN, WPARAM(i));
-  } else {
-    rebuild_ = true;
-  }
-  columns_.clear();
-}
-
-int TListColumns::IndexOf(const TListColumn* column) const {
-  for (size_t i = 0; i < columns_.size(); ++i)
-    if (columns_[i].get() == column) return int(i);
-  return -1;
-}
-
-void TListColumns::EndUpdate() {
-  if (updateCount_ == 0 || --updateCount_ > 0) return;
-  if (rebuild_) Rebuild();
-}
-
-void TListColumns::Changed(int index) {
-  if (index < 0) return;
-  if (updateCount_ > 0) {
-    rebuild_ = true;
-    return;
-  }
-  if (!owner_ || !owner_->HandleAllocated()) return;
-  const TListColumn* column = Items(index);
-  const WideString caption = ToWide(column->caption_);
-  LVCOLUMNW col{};
-  col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-  col.fmt = ColumnFormat(column->alignment_);
-  col.cx = column->width_;
-  col.pszText = const_cast<wchar_t*>(caption.c_str());
-  owner_->Send(LVM_SETCOLUMNW, WPARAM(index), LPARAM(&col));
-}
-
-void TListColumns::Rebuild() {
-  rebuild_ = false;
-  if (!owner_ || !owner_->HandleAllocated()) return;
-  // The control's columns that are already as they should be stay: every column the header
-  // makes or changes costs it milliseconds, and a list often gets the columns it had. Columns
-  // the user put in another order are all made anew, in their own order.
-  const HWND header = owner_->HeaderHandle();
-  const int present = header ? int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
-  std::vector<int> order(size_t(std::max(present, 0)));
-  const bool inOrder =
-      present > 0 &&
-      owner_->Send(LVM_GETCOLUMNORDERARRAY, WPARAM(present), LPARAM(order.data())) &&
-      std::is_sorted(order.begin(), order.end()) && order.front() == 0;
-  const int keep = inOrder ? std::min(present, Count()) : 0;
-  for (int i = present - 1; i >= keep; --i) owner_->Send(LVM_DELETECOLUMN, WPARAM(i));
-  for (int i = 0; i < Count(); ++i) {
-    const TListColumn* column = Items(i);
-    const WideString caption = ToWide(column->caption_);
-    LVCOLUMNW col{};
-    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    col.fmt = ColumnFormat(column->alignment_);
-    col.cx = column->width_;
-    col.pszText = const_cast<wchar_t*>(caption.c_str());
-    col.iSubItem = i;
-    if (i >= keep) {
-      owner_->Send(LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&col));
-      continue;
-    }
-    wchar_t text[260] = {};
-    LVCOLUMNW now{};
-    now.mask = col.mask;
-    now.pszText = text;
-    now.cchTextMax = int(std::size(text));
-    if (owner_->Send(LVM_GETCOLUMNW, WPARAM(i), LPARAM(&now)) &&
-        (now.fmt & LVCFMT_JUSTIFYMASK) == col.fmt && now.cx == col.cx && now.iSubItem == i &&
-        caption == text)
-      continue;
-    owner_->Send(LVM_SETCOLUMNW, WPARAM(i), LPARAM(&col));
-  }
-}
-
-// ---- Items
-
-// Sub-item texts; a change made by the program redraws the item.
-class TListItem::TSubItems : public TStringList {
- public:
-  explicit TSubItems(TListItem* item) : item_(item) {}
-
- protected:
-  void Changed() override {
-    TStringList::Changed();
-    item_->Changed(LVIF_TEXT);
-  }
-
- private:
-  TListItem* item_;
-};
-
-TListItem::TListItem(TListItems* owner) : owner_(owner) {}
-
-TListItem::~TListItem() = default;
-
-TCustomListView* TListItem::ListView() const { return owner_ ? owner_->owner_ : nullptr; }
-
-const String& TListItem::Caption() const {
-  if (pending_ & ltCaption) {
-    if (TCustomListView* view = ListView()) view->FetchText(this, ltCaption);
-    pending_ &= uint8_t(~ltCaption);
-  }
-  return caption_;
-}
-
-void TListItem::SetCaption(const String& caption) {
-  pending_ &= uint8_t(~ltCaption);
-  if (caption_ == caption) return;
-  caption_ = caption;
-  Changed(LVIF_TEXT);
-}
-
-TStrings* TListItem::SubItems() {
-  if (pending_ & ltSubItems) {
-    if (TCustomListView* view = ListView()) view->FetchText(this, ltSubItems);
-    pending_ &= uint8_t(~ltSubItems);
-  }
-  if (!subItems_) subItems_ = std::make_unique<TSubItems>(this);
-  return subItems_.get();
-}
-
-String TListItem::SubItemText(int column) const {
-  if (pending_ & ltSubItems) {
-    if (TCustomListView* view = ListView()) view->FetchText(this, ltSubItems);
-    pending_ &= uint8_t(~ltSubItems);
-  }
-  if (!subItems_ || column < 1 || column > subItems_->Count()) return {};
-  return subItems_->Strings(column - 1);
-}
-
-void TListItem::SetImageIndex(int index) {
-  if (imageIndex_ == index) return;
-  imageIndex_ = index;
-  Changed(LVIF_IMAGE);
-}
-
-void TListItem::SetStateIndex(int index) {
-  if (stateIndex_ == index) return;
-  stateIndex_ = int16_t(index);
-  Changed(LVIF_STATE);
-}
-
-void TListItem::SetOverlayIndex(int index) {
-  if (overlayIndex_ == index) return;
-  overlayIndex_ = int16_t(index);
-  Changed(LVIF_STATE);
-}
-
-void TListItem::SetCut(bool cut) {
-  if (Cut() == cut) return;
-  marks_ = uint8_t(cut ? marks_ | kCut : marks_ & ~kCut);
-  Changed(LVIF_STATE);
-}
-
-void TListItem::SetDropTarget(bool dropTarget) {
-  if (DropTarget() == dropTarget) return;
-  marks_ = uint8_t(dropTarget ? marks_ | kDropTarget : marks_ & ~kDropTarget);
-  Changed(LVIF_STATE);
-}
-
-bool TListItem::Selected() const {
-  TCustomListView* view = ListView();
-  return view && index_ >= 0 &&
-         (view->Send(LVM_GETITEMSTATE, WPARAM(index_), LVIS_SELECTED) & LVIS_SELECTED) != 0;
-}
-
-void TListItem::SetSelected(bool selected) {
-  TCustomListView* view = ListView();
-  if (!view || index_ < 0 || !view->HandleAllocated()) return;
-  view->SetItemState(this, LVIS_SELECTED, selected ? LVIS_SELECTED : 0);
-}
-
-bool TListItem::Focused() const {
-  TCustomListView* view = ListView();
-  return view && index_ >= 0 &&
-         (view->Send(LVM_GETITEMSTATE, WPARAM(index_), LVIS_FOCUSED) & LVIS_FOCUSED) != 0;
-}
-
-void TListItem::SetFocused(bool focused) {
-  TCustomListView* view = ListView();
-  if (!view || index_ < 0 || !view->HandleAllocated()) return;
-  view->SetItemState(this, LVIS_FOCUSED, focused ? LVIS_FOCUSED : 0);
-}
-
-RECT TListItem::DisplayRect(TDisplayCode code) const {
-  RECT rect{};
-  TCustomListView* view = ListView();
-  if (!view || index_ < 0) return rect;
-  static constexpr int kCodes[] = {LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL, LVIR_SELECTBOUNDS};
-  rect.left = kCodes[code];
-  if (!view->Send(LVM_GETITEMRECT, WPARAM(index_), LPARAM(&rect))) rect = RECT{};
-  return rect;
-}
-
-void TListItem::MakeVisible(bool partialOK) {
-  if (TCustomListView* view = ListView(); view && index_ >= 0)
-    view->Send(LVM_ENSUREVISIBLE, WPARAM(index_), partialOK ? TRUE : FALSE);
-}
-
-bool TListItem::EditCaption() {
-  TCustomListView* view = ListView();
-  if (!view || index_ < 0 || !view->HandleAllocated()) return false;
-  SetFocus(view->Handle());
-  return view->Send(LVM_EDITLABELW, WPARAM(index_)) != 0;
-}
-
-void TListItem::CancelEdit() {
-  if (TCustomListView* view = ListView()) view->Send(LVM_CANCELEDITLABEL);
-}
-
-void TListItem::Update() {
-  if (TCustomListView* view = ListView(); view && index_ >= 0 && owner_->updateCount_ == 0)
-    view->Send(LVM_REDRAWITEMS, WPARAM(index_), LPARAM(index_));
-}
-
-void TListItem::Delete() {
-  if (owner_ && index_ >= 0) owner_->Delete(index_);
-}
-
-void TListItem::Changed(int change) {
-  TCustomListView* view = ListView();
-  if (!view || index_ < 0 || view->fetching_ > 0 || owner_->updateCount_ > 0) return;
-  // Completing an item for the control is no change to report: the answer carries it.
-  if (view->requesting_ == this) {
-    if (change & LVIF_STATE) view->marksChanged_ = true;
-    return;
-  }
-  Update();
-  view->Change(this, change);
-}
-
-TListItems::~TListItems() = default;
-
-void TListItems::Reserve(size_t count) {
-  if (items_.capacity() >= count) return;
-  // The allocation step is the least growth; the store at least doubles, so filling n items
-  // moves each item a bounded number of times.
-  const size_t step = owner_ && owner_->allocBy_ > 0 ? size_t(owner_->allocBy_) : 1;
-  const size_t rounded = (count + step - 1) / step * step;
-  items_.reserve(std::max(rounded, items_.capacity() * 2));
-}
-
-TListItem* TListItems::Add() {
-  Reserve(items_.size() + 1);
-  items_.push_back(std::make_unique<TListItem>(this));
-  TListItem* item = items_.back().get();
-  item->index_ = int(items_.size() - 1);
-  if (owner_) {
-    owner_->ItemsChanged(true);
-    owner_->InsertItem(item);
-  }
-  return item;
-}
-
-TListItem* TListItems::Insert(int index) {
-  if (index < 0 || index >= Count()) return Add();
-  if (owner_) owner_->TakeSnapshot();
-  Reserve(items_.size() + 1);
-  items_.insert(items_.begin() + index, std::make_unique<TListItem>(this));
-  Renumber(size_t(index));
-  TListItem* item = items_[size_t(index)].get();
-  if (owner_) {
-    owner_->ItemsChanged(false);
-    owner_->InsertItem(item);
-  }
-  return item;
-}
-
-void TListItems::Delete(int index) {
-  if (index < 0 || index >= Count()) return;
-  TListItem* item = items_[size_t(index)].get();
-  if (owner_) {
-    owner_->Delete(item);
-    // The deletion handler may have changed the list.
-    index = item->index_;
-    if (index < 0 || index >= Count() || items_[size_t(index)].get() != item) return;
-    owner_->TakeSnapshot();
-    auto& snap = owner_->snapshot_;
-    snap.selected.erase(std::remove(snap.selected.begin(), snap.selected.end(), item),
-                        snap.selected.end());
-    if (snap.focused == item) snap.focused = nullptr;
-  }
-  std::unique_ptr<TListItem> gone = std::move(items_[size_t(index)]);
-  items_.erase(items_.begin() + index);
-  gone->index_ = -1;
-  Renumber(size_t(index));
-  if (owner_) owner_->ItemsChanged(false);
-}
-
-void TListItems::Clear() {
-  if (items_.empty()) return;
-  UpdateGuard update(*this);
-  // Every item is told first, then all go at once.
-  for (size_t i = 0; i < items_.size(); ++i)
-    if (owner_) owner_->Delete(items_[i].get());
-  std::vector<std::unique_ptr<TListItem>> gone;
-  gone.swap(items_);
-  if (owner_) {
-    owner_->snapshot_ = {};
-    owner_->SyncCount(true);
-  }
-  for (auto& item : gone) item->index_ = -1;
-  gone.clear();
-}
-
-void TListItems::Renumber(size_t from) {
-  for (size_t i = from; i < items_.size(); ++i) items_[i]->index_ = int(i);
-}
-
-void TListItems::BeginUpdate() {
-  if (updateCount_++ == 0 && owner_ && owner_->HandleAllocated()) owner_->Send(WM_SETREDRAW, FALSE);
-}
-
-void TListItems::EndUpdate() {
-  if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
-  owner_->layoutDirty_ = false;
-  if (owner_->countDirty_) owner_->SyncCount(true);
-  owner_->RestoreSnapshot();
-  if (owner_->HandleAllocated()) owner_->DrawAgain(std::exchange(owner_->drawLater_, false));
-}
-
-void TListItems::EndBatch(bool deferCount) {
-  if (updateCount_ == 0 || --updateCount_ > 0 || !owner_) return;
-  const bool all = std::exchange(owner_->layoutDirty_, false);
-  // Items only appended may wait for the count: the control never asks for what it does not
-  // know of.
-  if (all || (owner_->countDirty_ && !deferCount)) owner_->SyncCount(all);
-  owner_->RestoreSnapshot();
-}
-
-// ---- Icon options
-
-void TIconOptions::SetArrangement(TIconArrangement arrangement) {
-  arrangement_ = arrangement;
-  owner_->UpdateStyle();
-}
-
-void TIconOptions::SetAutoArrange(bool autoArrange) {
-  autoArrange_ = autoArrange;
-  owner_->UpdateStyle();
-}
-
-void TIconOptions::SetWrapText(bool wrapText) {
-  wrapText_ = wrapText;
-  owner_->UpdateStyle();
-}
 
 // ---- The control
 
@@ -570,12 +120,7 @@ void TCustomListView::CreateWnd() {
 void TCustomListView::DestroyWnd() {
   // Selection and focus live in the window; they are put back on the new one.
   TakeSnapshot();
-  deferredFirst_ = deferredLast_ = -1;  // the new window draws every row
-  paintLater_ = TPaintLater::none;
-  drawLater_ = false;
-  laidOut_ = false;
-  scrolledToDraw_.reset();
-  scrolledCompleted_ = false;
+  painter_.WindowDestroyed();
   TCustomNativeView::DestroyWnd();
 }
 
@@ -1020,15 +565,12 @@ bool TCustomListView::CustomDrawItemOf(const NMCUSTOMDRAW& draw, TCustomDrawStat
   found = item != nullptr;
   if (!item) return true;
   // What an item's drawing works out counts against the paint's budget as its completion does.
-  const int64_t began = painting_ ? Counter() : 0;
-  const auto spend = ScopeExit([&] {
-    if (began) paintSpent_ += Counter() - began;
-  });
+  const auto work = painter_.CountWork();
   return CustomDrawItem(item, state, stage);
 }
 
 bool TCustomListView::DrawnBlankInPaint(TListItem* item) {
-  return item && item->index_ >= 0 && DeferredInPaint(*item, item->index_, true);
+  return item && item->index_ >= 0 && painter_.DrawnBlank(item->index_, true);
 }
 
 void TCustomListView::DoInfoTip(TListItem* item, String& infoTip) {
@@ -1107,107 +649,20 @@ void TCustomListView::CNNotify(TMessage& message) {
   }
 }
 
-namespace {
-
-bool IsScrollMessage(UINT msg) {
-  return msg == LVM_SCROLL || msg == WM_VSCROLL || msg == WM_HSCROLL || msg == WM_MOUSEWHEEL ||
-         msg == WM_MOUSEHWHEEL;
-}
-
-}  // namespace
-
 void TCustomListView::WndProc(TMessage& message) {
-  if (IsScrollMessage(message.Msg)) {
-    // What a scroll left to draw is pending again, so that this scroll moves it along.
-    InvalidateScrolledRegion();
-    ScopedValue scrolling{scrolling_, true};
-    TCustomNativeView::WndProc(message);
-    return;
-  }
-  if (message.Msg == WM_PAINT && scrolling_ && message.WParam == 0) {
-    // The control draws what a scroll uncovered inside the scroll, whose moving of the window's
-    // contents costs a good part of a tick already: the drawing waits for the next tick.
-    UniqueGdiObject pending{CreateRectRgn(0, 0, 0, 0)};
-    const HRGN region = HRGN(pending.get());
-    if (GetUpdateRgn(HandleIfAllocated(), region, FALSE) > NULLREGION) {
-      ValidateRgn(HandleIfAllocated(), region);
-      if (scrolledToDraw_)
-        CombineRgn(region, region, HRGN(scrolledToDraw_.get()), RGN_OR);
-      scrolledToDraw_ = std::move(pending);
-      DrawOnNextTick();
-    }
-    message.Result = 0;
-    return;
-  }
-  if (message.Msg == WM_PAINT) {
-    ScopedValue painting{painting_, true};
-    ScopedValue spent{paintSpent_, int64_t(0)};
-    TCustomNativeView::WndProc(message);
-    // A timer, not a posted message: input and other timers waiting go first.
-    if (deferredFirst_ >= 0)
-      DrawOnNextTick();
-    return;
-  }
-  if (message.Msg == WM_TIMER && message.WParam == kRedrawDeferredTimer) {
-    KillTimer(HandleIfAllocated(), kRedrawDeferredTimer);
-    if (paintLater_ == TPaintLater::drawing) {
-      // Turning drawing back on lays out the scroll bars and draws them, a good part of a tick
-      // under Wine: the header and the rows follow on ticks of their own.
-      Send(WM_SETREDRAW, TRUE);
-      DropPendingPaint();
-      paintLater_ = TPaintLater::layout;
-      DrawOnNextTick();
-      return;
-    }
-    if (paintLater_ == TPaintLater::layout) {
-      // The control works out its items' layout and scroll bars in its first paint after
-      // drawing came back on, before any item: a paint of one corner pixel does that alone.
-      RECT client{};
-      GetClientRect(HandleIfAllocated(), &client);
-      const RECT corner{client.right - 1, client.bottom - 1, client.right, client.bottom};
-      InvalidateRect(HandleIfAllocated(), &corner, FALSE);
-      UpdateWindow(HandleIfAllocated());
-      DropPendingPaint();
-      DrawOnNextTick();
-      return;
-    }
-    if (scrolledToDraw_ && !scrolledCompleted_ && CompleteScrolledItems()) {
-      // What the scroll uncovered is worked out on this tick and maybe the next; it is drawn
-      // on the one after.
-      DrawOnNextTick();
-      return;
-    }
-    InvalidateScrolledRegion();
-    const HWND header = HeaderHandle();
-    if (paintLater_ == TPaintLater::header && header) {
-      // The control draws its header inside its own paint, before the rows: drawn first alone,
-      // it is up to date then.
-      paintLater_ = TPaintLater::rows;
-      RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
-      DrawOnNextTick();
-      return;
-    }
-    if (std::exchange(paintLater_, TPaintLater::none) != TPaintLater::none) {
-      deferredFirst_ = deferredLast_ = -1;
-      RedrawWindow(HandleIfAllocated(), nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
-      return;
-    }
-    RedrawDeferred();
-    return;
-  }
-  TCustomNativeView::WndProc(message);
+  if (!painter_.WndProc(message)) TCustomNativeView::WndProc(message);
 }
 
-void TCustomListView::InvalidateScrolledRegion() {
-  scrolledCompleted_ = false;
-  scrolledNext_ = 0;
-  if (!scrolledToDraw_) return;
-  InvalidateRgn(HandleIfAllocated(), HRGN(scrolledToDraw_.get()), TRUE);
-  scrolledToDraw_.reset();
+void TCustomListView::PaintLater() { painter_.PaintLater(items_->updateCount_ > 0); }
+
+// ---- The painter's hooks
+
+bool TCustomListView::RowHasWork(int index) const {
+  const TListItem* item = ItemAt(index);
+  return item && (item->pending_ != 0 || item->imageIndex_ < 0);
 }
 
-std::pair<int, int> TCustomListView::ItemsMeeting(const RECT& box) const {
+std::pair<int, int> TCustomListView::RowsMeeting(const RECT& box) const {
   const int count = items_->Count();
   const HWND wnd = HandleIfAllocated();
   if (!wnd || count == 0 || IsRectEmpty(&box)) return {0, -1};
@@ -1241,132 +696,27 @@ std::pair<int, int> TCustomListView::ItemsMeeting(const RECT& box) const {
   return {low, last};
 }
 
-bool TCustomListView::CompleteScrolledItems() {
-  const HRGN region = HRGN(scrolledToDraw_.get());
-  RECT box{};
-  scrolledCompleted_ = true;
-  if (GetRgnBox(region, &box) == NULLREGION) return false;
-  const auto [first, last] = ItemsMeeting(box);
-  const int64_t began = Counter(), budget = kScrolledBudgetMs * CounterPerMs();
-  bool worked = false;
-  int i = std::max(first, scrolledNext_);
-  for (; i <= last && Counter() - began < budget; ++i) {
-    TListItem* item = ItemAt(i);
-    if (!item || (item->pending_ == 0 && item->imageIndex_ >= 0)) continue;
-    RECT bounds{};
-    bounds.left = LVIR_ICON;
-    if (!Send(LVM_GETITEMRECT, WPARAM(i), LPARAM(&bounds)) || !RectInRegion(region, &bounds))
-      continue;
-    // As the control's requests in the paint would: the answers are no change to report.
-    worked = true;
-    if (item->pending_ & ltCaption) FetchText(item, ltCaption);
-    if (item->index_ < 0) continue;
+bool TCustomListView::CompleteRow(int index, HRGN region) {
+  TListItem* item = ItemAt(index);
+  if (!item || (item->pending_ == 0 && item->imageIndex_ >= 0)) return false;
+  RECT bounds{};
+  bounds.left = LVIR_ICON;
+  if (!Send(LVM_GETITEMRECT, WPARAM(index), LPARAM(&bounds)) || !RectInRegion(region, &bounds))
+    return false;
+  if (item->pending_ & ltCaption) FetchText(item, ltCaption);
+  if (item->index_ >= 0) {
     ScopedValue requesting{requesting_, item};
     GetImageIndex(item);
   }
-  scrolledNext_ = i;
-  scrolledCompleted_ = i > last;
-  return worked;
-}
-
-bool TCustomListView::DeferredInPaint(const TListItem& item, int index, bool wholeItem) {
-  if (!painting_) return false;
-  if (deferredFirst_ >= 0 && index >= deferredFirst_ && index <= deferredLast_) return true;
-  // A sub-item follows its row; a row with nothing to work out is drawn as it is.
-  if (!wholeItem || (item.pending_ == 0 && item.imageIndex_ >= 0)) return false;
-  if (paintSpent_ < kPaintBudgetMs * CounterPerMs()) return false;
-  deferredFirst_ = deferredFirst_ < 0 ? index : std::min(deferredFirst_, index);
-  deferredLast_ = std::max(deferredLast_, index);
   return true;
-}
-
-void TCustomListView::PaintLater() {
-  if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
-  if (items_->updateCount_ > 0) {
-    drawLater_ = true;  // the end of the update turns drawing on a tick later
-    return;
-  }
-  if (paintLater_ == TPaintLater::drawing) return;  // everything is drawn after that anyway
-  // The header too: its drawing can cost as much as a screen of rows. With nothing waiting to
-  // be drawn, there is nothing to put off.
-  const HWND header = HeaderHandle();
-  if (!GetUpdateRect(Handle(), nullptr, FALSE) &&
-      !(header && GetUpdateRect(header, nullptr, FALSE)))
-    return;
-  DropPendingPaint();
-  DrawOnNextTick();
-}
-
-void TCustomListView::DrawOnNextTick() {
-  SetTimer(HandleIfAllocated(), kRedrawDeferredTimer, USER_TIMER_MINIMUM, nullptr);
-}
-
-void TCustomListView::DropPendingPaint() {
-  RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
-  const HWND header = HeaderHandle();
-  paintLater_ = header && IsWindowVisible(header) ? TPaintLater::header : TPaintLater::rows;
-}
-
-void TCustomListView::DrawAgain(bool later) {
-  if (later && IsWindowVisible(Handle())) {
-    // Nothing is drawn before drawing is on: what the update left pending is dropped.
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_VALIDATE | RDW_NOERASE | RDW_ALLCHILDREN);
-    paintLater_ = TPaintLater::drawing;
-    DrawOnNextTick();
-    return;
-  }
-  if (paintLater_ == TPaintLater::drawing) paintLater_ = TPaintLater::none;
-  // Turning drawing on lays out the scroll bars, and Wine draws each at once, twice over. With
-  // the window's visible flag off for that moment, they are drawn once, with the next paint.
-  // The header is drawn again only when it waited to be or the scroll bars moved it: its
-  // drawing costs as much as a screen of rows.
-  const HWND wnd = Handle(), header = HeaderHandle();
-  const bool shown = (GetWindowLongPtrW(wnd, GWL_STYLE) & WS_VISIBLE) != 0;
-  RECT was{}, is{};
-  bool headerToo = header && GetUpdateRect(header, nullptr, FALSE);
-  if (header) GetWindowRect(header, &was);
-  if (shown) DefWindowProcW(wnd, WM_SETREDRAW, FALSE, 0);
-  if (shown) LayOutUnseen();
-  Send(WM_SETREDRAW, TRUE);
-  if (shown) DefWindowProcW(wnd, WM_SETREDRAW, TRUE, 0);
-  if (header) GetWindowRect(header, &is);
-  headerToo = headerToo || !EqualRect(&was, &is);
-  RedrawWindow(wnd, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME |
-                   (headerToo ? RDW_ALLCHILDREN : RDW_NOCHILDREN));
-}
-
-void TCustomListView::LayOutUnseen() {
-  if (laidOut_ || items_->Count() == 0) return;
-  // In its first paint with items the control works out their size and lays out its scroll
-  // bars, which Wine draws at once, twice over: a quarter of that paint. Printed while drawing
-  // is off, clipped to nothing, the paint works out the size alone and draws nothing; turning
-  // drawing on then lays out the scroll bars once, unseen, and the paint only draws.
-  UniqueDC dc{CreateCompatibleDC(nullptr)};
-  UniqueGdiObject nothing{CreateRectRgn(0, 0, 0, 0)};
-  if (!dc || !nothing) return;
-  SelectClipRgn(dc.get(), HRGN(nothing.get()));
-  Send(WM_PRINTCLIENT, WPARAM(dc.get()), PRF_CLIENT);
-  laidOut_ = true;
-}
-
-void TCustomListView::RedrawDeferred() {
-  const int first = std::exchange(deferredFirst_, -1), last = std::exchange(deferredLast_, -1);
-  if (first < 0 || !HandleAllocated()) return;
-  const int count = items_->Count();
-  if (first >= count) return;
-  Send(LVM_REDRAWITEMS, WPARAM(first), LPARAM(std::min(last, count - 1)));
 }
 
 void TCustomListView::GetDispInfo(NMLVDISPINFOW& info) {
   LVITEMW& it = info.item;
   TListItem* item = ItemAt(it.iItem);
-  const bool blank = item && DeferredInPaint(*item, it.iItem, it.iSubItem == 0);
+  const bool blank = item && painter_.DrawnBlank(it.iItem, it.iSubItem == 0);
   // Only the items' own work counts against a paint's budget, not the control's drawing.
-  const int64_t began = painting_ && !blank ? Counter() : 0;
-  const auto spend = ScopeExit([&] {
-    if (began) paintSpent_ += Counter() - began;
-  });
+  const auto work = painter_.CountWork(!blank);
   if (!item || blank) {
     if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) it.pszText[0] = L'\0';
     if (it.mask & LVIF_IMAGE) it.iImage = I_IMAGENONE;

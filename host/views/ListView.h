@@ -19,7 +19,8 @@
 // goes to GetImageIndex (OnGetImageIndex); an item added with ImageIndex -1 is thereby completed
 // when it is first drawn. A paint that has spent its budget on completing items draws the rest
 // of the items still to complete blank and draws them again a timer tick later, so a screenful of
-// slow items (display names, icons) does not hold the window's input and timers.
+// slow items (display names, icons) does not hold the window's input and timers: the view's
+// TDeferredPainter does that, and the other put-off painting, through the hooks it implements.
 #pragma once
 
 #include "host/core/StringList.h"
@@ -27,6 +28,7 @@
 #include "host/forms/Controls.h"
 #include "host/graphics/ImageList.h"
 #include "host/views/ComCtrls.h"
+#include "host/views/DeferredPainter.h"
 #include "host/views/NativeView.h"
 
 #include <windows.h>
@@ -280,7 +282,7 @@ class TIconOptions : public TPersistent {
 
 // ---- The control
 
-class TCustomListView : public TCustomNativeView {
+class TCustomListView : public TCustomNativeView, private TDeferredPainter::THooks {
   HOST_CLASS(TCustomListView, TCustomNativeView)
   explicit TCustomListView(TComponent* owner = nullptr);
   ~TCustomListView() override;
@@ -336,6 +338,8 @@ class TCustomListView : public TCustomNativeView {
   bool IsEditing() const;
   // Redraws the items with indexes first..last.
   void UpdateItems(int first, int last);
+  // Whether a paint of the window is under way (the items it draws are being completed).
+  bool Painting() const { return painter_.Painting(); }
 
   // Sorts the items with `compare` (nullptr: OnCompare, else the captions without case) and the
   // full-width `data`; a stable sort, so equal items keep their order. Selection and focus stay
@@ -393,6 +397,9 @@ class TCustomListView : public TCustomNativeView {
   // Whether the paint under way draws the item blank, its budget for completing items spent; the
   // item is drawn again on a later tick. Custom drawing that would complete it leaves it then.
   bool DrawnBlankInPaint(TListItem* item);
+  // The outermost paint of the window has ended: work held back while it drew (requests it
+  // would have slowed down) may start. Nothing by default.
+  void PaintEnded() override {}
 
   // Asked before an item's state changes (LVIF_ flags); false refuses. Always asked for changes
   // the program makes; for the user's, only where the control asks (Wine's owner-data list
@@ -451,26 +458,17 @@ class TCustomListView : public TCustomNativeView {
     Send(LVM_SETIMAGELIST, WPARAM(which), LPARAM(list));
   }
   void SyncCount(bool invalidate);
-  // Whether the row `index` is drawn blank in this paint, its completion spent beyond the budget.
-  bool DeferredInPaint(const TListItem& item, int index, bool wholeItem);
-  void RedrawDeferred();
-  // Makes the region a scroll left undrawn pending again.
-  void InvalidateScrolledRegion();
-  // Validates what waits to be drawn, to draw the header and then the rows on later ticks.
-  void DropPendingPaint();
-  // Arms the timer of the put-off drawing: its next stage runs on the next tick.
-  void DrawOnNextTick();
-  // At the end of an update: drawing on again and everything drawn anew, now or a tick later.
-  void DrawAgain(bool later);
-  // Has the control work out its rows' size, which it does in its first paint with items,
-  // without drawing: called with drawing and the window's visible flag off.
-  void LayOutUnseen();
-  // The first and last index of the items that may meet `box` (client coordinates); the
-  // last is below the first when there are none.
-  std::pair<int, int> ItemsMeeting(const RECT& box) const;
-  // Completes the items that meet the region a scroll uncovered, as the control's requests
-  // would, from where the last call stopped and within a budget; whether it completed any.
-  bool CompleteScrolledItems();
+  // The painter's hooks: the rows are the items.
+  HWND ViewWindow() const override { return HandleIfAllocated(); }
+  HWND HeaderWindow() const override { return HeaderHandle(); }
+  void PaintMessage(TMessage& message) override { TCustomNativeView::WndProc(message); }
+  int RowCount() const override { return items_->Count(); }
+  bool RowHasWork(int index) const override;
+  // Icon views find the first item by halving, as they lay the items out in their order.
+  std::pair<int, int> RowsMeeting(const RECT& box) const override;
+  // As the control's requests in the paint would: the answers are no change to report.
+  bool CompleteRow(int index, HRGN region) override;
+  void RedrawRows(int first, int last) override { UpdateItems(first, last); }
   void ItemsChanged(bool appendOnly);  // count or order changed outside update brackets
   void SetItemState(TListItem* item, UINT mask, UINT state);
   void TakeSnapshot();
@@ -504,19 +502,7 @@ class TCustomListView : public TCustomNativeView {
   bool marksChanged_ = false;              // ... and whose marks changed meanwhile
   bool countDirty_ = false;                // the control's count lags behind the items
   bool layoutDirty_ = false;               // ... and items moved or went, not only came at the end
-  bool painting_ = false;
-  int64_t paintSpent_ = 0;  // performance-counter ticks this paint spent completing items
-  int deferredFirst_ = -1, deferredLast_ = -1;  // rows drawn blank, to draw again
-  // A paint put off: the header is drawn on the timer's next tick, the rows on the one after;
-  // after an update, drawing is turned on and the layout worked out on two ticks before.
-  enum class TPaintLater { none, drawing, layout, header, rows };
-  TPaintLater paintLater_ = TPaintLater::none;
-  bool drawLater_ = false;  // the update under way ends with a put-off paint
-  bool laidOut_ = false;    // this window's rows have their size: its paints only draw
-  bool scrolling_ = false;
-  UniqueGdiObject scrolledToDraw_;  // the region a scroll uncovered, drawn on the next tick
-  bool scrolledCompleted_ = false;  // ... whose items were completed on ticks of their own
-  int scrolledNext_ = 0;            // ... up to this index
+  TDeferredPainter painter_{*this};
   std::wstring textBuffer_;                     // answer of the last text request
   std::wstring tipBuffer_;
 };
