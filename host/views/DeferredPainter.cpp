@@ -140,7 +140,7 @@ void TDeferredPainter::Tick() {
   }
   if (std::exchange(stage_, TStage::none) != TStage::none) {
     deferredFirst_ = deferredLast_ = -1;
-    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+    InvalidateRows(0);
     return;
   }
   RedrawDeferred();
@@ -202,9 +202,23 @@ void TDeferredPainter::UpdateEnded() {
   if (shown) DefWindowProcW(wnd, WM_SETREDRAW, TRUE, 0);
   if (header) GetWindowRect(header, &is);
   headerToo = headerToo || !EqualRect(&was, &is);
-  RedrawWindow(wnd, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME |
-                   (headerToo ? RDW_ALLCHILDREN : RDW_NOCHILDREN));
+  if (headerToo) {
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  } else {
+    InvalidateRows(RDW_FRAME);
+  }
+}
+
+void TDeferredPainter::InvalidateRows(UINT flags) {
+  const HWND wnd = view_.ViewWindow(), header = view_.HeaderWindow();
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN | flags);
+  // The window does not clip its children: its erasing would blank the header's part of it, and
+  // the header, not asked to draw, would stay blank. That part is the header's to draw.
+  if (!header || !IsWindowVisible(header)) return;
+  RECT box{};
+  GetWindowRect(header, &box);
+  MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&box), 2);
+  RedrawWindow(wnd, &box, nullptr, RDW_VALIDATE | RDW_NOCHILDREN);
 }
 
 void TDeferredPainter::LayOutUnseen() {

@@ -10,7 +10,9 @@
 // and timers. A paint put off (PaintLater) drops what waits to be drawn and draws it on later
 // ticks: the header on one, the rows on the next; after an update of the items, drawing is
 // turned back on and the layout worked out on two ticks before. What a scroll uncovers is
-// completed on a tick of its own and drawn on the next.
+// completed on a tick of its own and drawn on the next. The view's window does not clip its
+// children: when the painter has the rows drawn again, it leaves the header's part of the window
+// to the header.
 #pragma once
 
 #include "host/core/Messages.h"
@@ -105,6 +107,8 @@ class TDeferredPainter {
   void DrawOnNextTick();
   // Validates what waits to be drawn, to draw the header and then the rows on later ticks.
   void DropPendingPaint();
+  // Has the rows drawn again with their background, never the header's part of the window.
+  void InvalidateRows(UINT flags);
   // Makes the region a scroll left undrawn pending again.
   void InvalidateScrolledRegion();
   // Completes the rows that meet the region a scroll uncovered, from where the last call

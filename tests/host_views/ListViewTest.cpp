@@ -1101,3 +1101,49 @@ TEST(ListViewForm, ColumnsComeFromTheFormFileAndAreWrittenBack) {
     EXPECT_NE(String(e.Message()).find("TListColumn"), String::npos) << e.Message();
   }
 }
+
+namespace {
+
+// Whether the header shows its captions: some of its pixels are as dark as text.
+bool HeaderDrawn(HWND header) {
+  RECT client{};
+  GetClientRect(header, &client);
+  return AnyPixel(header, client, [](COLORREF c) {
+    return c != CLR_INVALID && GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100;
+  });
+}
+
+}  // namespace
+
+// A list of many items refilled with its paint put off, as a navigation does, to many items, to
+// none, and again before the last put-off paint is through: its header ends up drawn each time.
+TEST_F(ListViewTest, APutOffPaintAfterARefillLeavesTheHeaderDrawn) {
+  FillLazy(10000);
+  Paint();
+  const HWND header = list->HeaderHandle();
+  ASSERT_TRUE(HeaderDrawn(header));
+  const auto refill = [&](int count) {
+    list->Items()->BeginUpdate();
+    list->Items()->Clear();
+    list->PaintLater();
+    for (int i = 0; i < count; ++i) list->Items()->Add()->SetTextPending(ltCaption | ltSubItems);
+    list->Items()->EndUpdate();
+  };
+  const auto settle = [](DWORD ms) { testing_support::PumpMessagesUntil([] { return false; }, ms); };
+  for (int count : {10000, 0, 10000}) {
+    refill(count);
+    settle(300);
+    EXPECT_TRUE(HeaderDrawn(header)) << count << " items";
+  }
+  refill(0);
+  settle(20);
+  refill(10000);
+  settle(300);
+  EXPECT_TRUE(HeaderDrawn(header)) << "refilled between the stages";
+  // An update that ends with no paint put off draws at once, its header kept.
+  list->Items()->BeginUpdate();
+  list->Items()->Item(0)->SetCaption("first");
+  list->Items()->EndUpdate();
+  UpdateWindow(list->Handle());
+  EXPECT_TRUE(HeaderDrawn(header)) << "after an update";
+}
