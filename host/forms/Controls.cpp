@@ -1,35 +1,31 @@
-// The visual base classes: TControl, TWinControl, TCustomControl, TGraphicControl, the window
-// procedure shared by all our windows, notification reflection, alignment and mouse tracking.
+// The control base and window creation: TControl's parent, bounds, visibility, text, font,
+// colour, hint and painting; TWinControl's window (class registration, creation, re-creation,
+// destruction), children and alignment; TCustomControl and TGraphicControl. The window
+// procedure and message dispatch are in ControlMessages.cpp, mouse, keys and focus in
+// ControlInput.cpp, the published properties and streaming in ControlStreaming.cpp.
 #include "host/forms/Controls.h"
 
 #include "host/core/Streaming.h"
+#include "host/forms/ControlsInternal.h"
 #include "host/forms/Menus.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 #include <algorithm>
 #include <unordered_map>
 
 namespace host {
 
-namespace {
+using namespace detail;
 
-// How many windows are tied to our controls. Controls live on the main thread only.
-int liveWindows = 0;
+int detail::liveWindows = 0;
 
-// The default procedure of each class we registered, by class atom: used for messages that
-// reach a window before it is bound to its control or after the control let go of it.
-std::unordered_map<ATOM, WNDPROC>& ClassProcs() {
+std::unordered_map<ATOM, WNDPROC>& detail::ClassProcs() {
   static auto* procs = new std::unordered_map<ATOM, WNDPROC>;
   return *procs;
 }
 
-// The control under the mouse (graphic controls included), for CM_MOUSEENTER/CM_MOUSELEAVE.
-TControl* mouseControl = nullptr;
-
-// A Tab key press that moved the focus; its WM_CHAR is swallowed.
-bool tabMovedFocus = false;
+namespace {
 
 // Child window identifiers; WM_MEASUREITEM names its control only by identifier.
 UINT nextChildId = 0x100;
@@ -43,128 +39,9 @@ void InitCommonControlsOnce() {
   (void)done;
 }
 
-void SetMouseControl(TControl* control) {
-  if (control == mouseControl) return;
-  TControl* old = mouseControl;
-  mouseControl = control;
-  if (old) old->Perform(CM_MOUSELEAVE, 0, 0);
-  if (control && mouseControl == control) control->Perform(CM_MOUSEENTER, 0, 0);
-  detail::MouseControlChanged(mouseControl);
-}
-
-RECT Normalised(int left, int top, int width, int height) {
-  return RECT{left, top, left + std::max(width, 0), top + std::max(height, 0)};
-}
-
 }  // namespace
 
-// Section: the window procedure
-
-// Every window of our controls has this class procedure, native classes' superclasses too: it
-// sees WM_NCCREATE, where the window is tied to its control (see TiedObject).
-LRESULT CALLBACK HostWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* control = static_cast<TWinControl*>(TiedObject(wnd, msg, lp));
-  if (!control) {
-    auto& procs = ClassProcs();
-    auto p = procs.find(ATOM(GetClassLongPtrW(wnd, GCW_ATOM)));
-    return CallWindowProcW(p != procs.end() ? p->second : DefWindowProcW, wnd, msg, wp, lp);
-  }
-  TMessage m{msg, wp, lp, 0};
-  CREATESTRUCTW forClass;
-  if (msg == WM_NCCREATE || msg == WM_CREATE) {
-    if (msg == WM_NCCREATE && !control->handle_) {
-      control->handle_ = wnd;
-      ++liveWindows;
-    }
-    // The class reads the creation data the control asked for, not the tie.
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lp);
-    if (control->creation_ && create->lpCreateParams == control->creation_) {
-      forClass = *create;
-      forClass.lpCreateParams = control->creation_->classParam;
-      m.LParam = reinterpret_cast<LPARAM>(&forClass);
-    }
-  }
-  try {
-    control->WndProc(m);
-  } catch (...) {
-    // An exception must not unwind through the platform's dispatcher.
-    Application().HandleException(std::current_exception(), control);
-  }
-  if (msg == WM_NCDESTROY) {
-    if (UntieWindow(wnd)) --liveWindows;
-    if (control->handle_ == wnd) control->handle_ = nullptr;
-  }
-  return m.Result;
-}
-
-// Section: shift states
-
-TShiftState KeysToShiftState(WPARAM keys) {
-  TShiftState s = 0;
-  if (keys & MK_SHIFT) s |= ssShift;
-  if (keys & MK_CONTROL) s |= ssCtrl;
-  if (keys & MK_LBUTTON) s |= ssLeft;
-  if (keys & MK_RBUTTON) s |= ssRight;
-  if (keys & MK_MBUTTON) s |= ssMiddle;
-  if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
-  return s;
-}
-
-TShiftState KeyboardShiftState() {
-  TShiftState s = 0;
-  if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
-  if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
-  if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
-  if (GetKeyState(VK_LBUTTON) < 0) s |= ssLeft;
-  if (GetKeyState(VK_RBUTTON) < 0) s |= ssRight;
-  if (GetKeyState(VK_MBUTTON) < 0) s |= ssMiddle;
-  return s;
-}
-
 // Section: TControl
-
-const TEnumInfo& CursorIdents() {
-  static const TEnumInfo names{
-      {"crDefault", crDefault},   {"crNone", crNone},         {"crArrow", crArrow},
-      {"crCross", crCross},       {"crIBeam", crIBeam},       {"crSizeNESW", crSizeNESW},
-      {"crSizeNS", crSizeNS},     {"crSizeNWSE", crSizeNWSE}, {"crSizeWE", crSizeWE},
-      {"crUpArrow", crUpArrow},   {"crHourGlass", crHourGlass}, {"crDrag", crDrag},
-      {"crNoDrop", crNoDrop},     {"crHSplit", crHSplit},     {"crVSplit", crVSplit},
-      {"crMultiDrag", crMultiDrag}, {"crSQLWait", crSQLWait}, {"crNo", crNo},
-      {"crAppStart", crAppStart}, {"crHelp", crHelp},         {"crHandPoint", crHandPoint},
-      {"crSizeAll", crSizeAll}};
-  return names;
-}
-
-HOST_PROPERTIES(TControl) {
-  p.Int("Left", &TControl::Left, &TControl::SetLeft, 0).NoDefault();
-  p.Int("Top", &TControl::Top, &TControl::SetTop, 0).NoDefault();
-  p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).NoDefault();
-  p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).NoDefault();
-  p.Enum("Align", AlignInfo, &TControl::Align, &TControl::SetAlign, alNone);
-  p.Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault).Named(CursorIdents());
-  p.Enum("DragMode", DragModeInfo, &TControl::DragMode, &TControl::SetDragMode, dmManual);
-  p.Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true);
-  p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false);
-  p.Int("Color", &TControl::Color, &TControl::SetColor, clBtnFace)
-      .StoredIf(&TControl::IsColorStored)
-      .Named(ColorIdents());
-  p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
-  p.Object("Font", [](TControl* c) { return c->Font(); }).StoredIf(&TControl::IsFontStored);
-  p.Str("Hint", &TControl::Hint, &TControl::SetHint);
-  p.Component("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
-  p.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint, true);
-  p.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
-      .StoredIf(&TControl::IsShowHintStored);
-  p.Bool("Visible", &TControl::Visible, &TControl::SetVisible, true);
-  p.Event("OnClick", &TControl::OnClick);
-  p.Event("OnDblClick", &TControl::OnDblClick);
-  p.Event("OnResize", &TControl::OnResize);
-  p.Event("OnMouseDown", &TControl::OnMouseDown);
-  p.Event("OnMouseUp", &TControl::OnMouseUp);
-  p.Event("OnMouseMove", &TControl::OnMouseMove);
-  p.Event("OnContextPopup", &TControl::OnContextPopup);
-}
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
   font_->OnChange = [this](TObject*) { FontChanged(); };
@@ -183,15 +60,6 @@ void TControl::SetParent(TWinControl* parent) {
   if (parent == this) throw EComponentError("A control cannot have itself as its parent");
   if (parent_) parent_->RemoveControl(this);
   if (parent) parent->InsertControl(this);
-}
-
-void TControl::SetParentComponent(TComponent* parent) {
-  if (auto* wc = dynamic_cast<TWinControl*>(parent)) SetParent(wc);
-}
-
-void TControl::Loaded() {
-  TComponent::Loaded();
-  if (parent_ && align_ != alNone) parent_->Realign();
 }
 
 void TControl::Notification(TComponent* component, TOperation operation) {
@@ -368,107 +236,6 @@ void TControl::SetCursor(TCursor cursor) {
   }
 }
 
-// Section: TControl messages
-
-LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
-  TMessage m{msg, wParam, lParam, 0};
-  WndProc(m);
-  return m.Result;
-}
-
-void TControl::DefaultHandler(TMessage&) {}
-
-void TControl::WndProc(TMessage& m) {
-  switch (m.Msg) {
-    case WM_LBUTTONDOWN: WMMouseButton(m, mbLeft, true, false); break;
-    case WM_LBUTTONUP: WMMouseButton(m, mbLeft, false, false); break;
-    case WM_LBUTTONDBLCLK: WMMouseButton(m, mbLeft, true, true); break;
-    case WM_RBUTTONDOWN: WMMouseButton(m, mbRight, true, false); break;
-    case WM_RBUTTONUP: WMMouseButton(m, mbRight, false, false); break;
-    case WM_RBUTTONDBLCLK: WMMouseButton(m, mbRight, true, true); break;
-    case WM_MBUTTONDOWN: WMMouseButton(m, mbMiddle, true, false); break;
-    case WM_MBUTTONUP: WMMouseButton(m, mbMiddle, false, false); break;
-    case WM_MBUTTONDBLCLK: WMMouseButton(m, mbMiddle, true, true); break;
-    case WM_MOUSEMOVE: WMMouseMove(m); break;
-    case WM_CONTEXTMENU: WMContextMenu(m); break;
-    case CM_HINTSHOW: CMHintShow(m); break;
-    case CM_PARENTFONTCHANGED: CMParentFontChanged(m); break;
-    case CM_PARENTCOLORCHANGED: CMParentColorChanged(m); break;
-    case CM_MOUSEENTER:
-    case CM_MOUSELEAVE:
-    case CM_TEXTCHANGED:
-    case CM_FONTCHANGED:
-    case CM_COLORCHANGED:
-    case CM_ENABLEDCHANGED:
-    case CM_VISIBLECHANGED: break;
-    default: DefaultHandler(m);
-  }
-}
-
-void TControl::WMMouseButton(TMessage& m, TMouseButton button, bool down, bool dbl) {
-  const int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
-  TShiftState shift = KeysToShiftState(m.WParam);
-  if (dbl) shift |= ssDouble;
-  if (down) {
-    if (button == mbLeft) mouseDownInside_ = true;
-    if (dbl && button == mbLeft && (controlStyle_ & csDoubleClicks)) DblClick();
-    MouseDown(button, shift, x, y);
-  } else {
-    const bool click = button == mbLeft && mouseDownInside_;
-    if (button == mbLeft) mouseDownInside_ = false;
-    if (click && (controlStyle_ & csClickEvents) && x >= 0 && y >= 0 && x < width_ && y < height_)
-      Click();
-    MouseUp(button, shift, x, y);
-  }
-  DefaultHandler(m);
-}
-
-void TControl::WMMouseMove(TMessage& m) {
-  MouseMove(KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
-  DefaultHandler(m);
-}
-
-void TControl::WMContextMenu(TMessage& m) {
-  POINT screen{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
-  const bool keyboard = screen.x == -1 && screen.y == -1;
-  POINT local = keyboard ? POINT{-1, -1} : ScreenToClient(screen);
-  bool handled = false;
-  DoContextPopup(local, handled);
-  if (handled) {
-    m.Result = 1;
-    return;
-  }
-  if (popupMenu_ && popupMenu_->AutoPopup()) {
-    if (keyboard) screen = ClientToScreen(POINT{0, 0});
-    popupMenu_->SetPopupComponent(this);
-    popupMenu_->Popup(screen.x, screen.y);
-    m.Result = 1;
-    return;
-  }
-  DefaultHandler(m);
-}
-
-void TControl::CMHintShow(TMessage&) {}
-
-void TControl::Click() {
-  if (OnClick) OnClick(this);
-}
-void TControl::DblClick() {
-  if (OnDblClick) OnDblClick(this);
-}
-void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
-}
-void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
-}
-void TControl::MouseMove(TShiftState shift, int x, int y) {
-  if (OnMouseMove) OnMouseMove(this, shift, x, y);
-}
-void TControl::DoContextPopup(POINT mousePos, bool& handled) {
-  if (OnContextPopup) OnContextPopup(this, mousePos, handled);
-}
-
 // Section: TControl painting and z-order
 
 void TControl::Invalidate() {}
@@ -514,17 +281,6 @@ TWinControl* TControl::GetParentForm() const {
 }
 
 // Section: TWinControl construction
-
-HOST_PROPERTIES(TWinControl) {
-  p.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1)
-      .StoredIf(&TWinControl::HasParent);
-  p.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
-  p.Event("OnKeyDown", &TWinControl::OnKeyDown);
-  p.Event("OnKeyUp", &TWinControl::OnKeyUp);
-  p.Event("OnKeyPress", &TWinControl::OnKeyPress);
-  p.Event("OnEnter", &TWinControl::OnEnter);
-  p.Event("OnExit", &TWinControl::OnExit);
-}
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
@@ -853,22 +609,6 @@ TControl* TWinControl::ControlAtPos(POINT pt, bool allowDisabled, bool allowWinC
   return nullptr;
 }
 
-void TWinControl::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
-  if (root == this) {
-    // Components that are not controls of a parent come first, then the controls.
-    for (int i = 0; i < ComponentCount(); ++i) {
-      TComponent* c = Components(i);
-      // Controls with a parent and menu items are written inside their parent's block.
-      auto* control = dynamic_cast<TControl*>(c);
-      auto* item = dynamic_cast<TMenuItem*>(c);
-      if (!c->Name().empty() && !(control && control->Parent()) && !(item && item->Parent()))
-        proc(c);
-    }
-  }
-  for (TControl* c : std::vector<TControl*>(controls_))
-    if (c->Owner() == root && !c->Name().empty()) proc(c);
-}
-
 // Section: TWinControl alignment
 
 void TWinControl::EnableAlign() {
@@ -933,450 +673,7 @@ void TWinControl::AlignControls(TControl*, RECT& rect) {
   }
 }
 
-// Section: TWinControl focus and tab order
-
-int TWinControl::TabOrder() const {
-  if (!Parent()) return -1;
-  const auto& list = Parent()->tabList_;
-  auto it = std::find(list.begin(), list.end(), this);
-  return it == list.end() ? -1 : int(it - list.begin());
-}
-
-void TWinControl::SetTabOrder(int order) {
-  if (!Parent()) return;
-  auto& list = Parent()->tabList_;
-  auto it = std::find(list.begin(), list.end(), this);
-  if (it == list.end()) return;
-  list.erase(it);
-  order = std::clamp(order, 0, int(list.size()));
-  list.insert(list.begin() + order, this);
-}
-
-void TWinControl::SetTabStop(bool tabStop) {
-  if (tabStop_ == tabStop) return;
-  tabStop_ = tabStop;
-  if (handle_) {
-    LONG style = GetWindowLongW(handle_, GWL_STYLE);
-    SetWindowLongW(handle_, GWL_STYLE, tabStop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
-  }
-}
-
-bool TWinControl::CanFocus() const {
-  for (const TControl* c = this; c; c = c->Parent())
-    if (!c->Visible() || !c->Enabled()) return false;
-  return true;
-}
-
-void TWinControl::SetFocus() {
-  if (!CanFocus()) return;
-  ::SetFocus(Handle());
-}
-
-bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
-
-TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward,
-                                          bool checkTabStop) const {
-  // The windowed descendants in tab order, depth first.
-  std::vector<TWinControl*> order;
-  std::function<void(const TWinControl*)> walk = [&](const TWinControl* parent) {
-    for (TWinControl* c : parent->tabList_) {
-      order.push_back(c);
-      walk(c);
-    }
-  };
-  walk(this);
-  if (order.empty()) return nullptr;
-  auto it = std::find(order.begin(), order.end(), current);
-  size_t start = it == order.end() ? (forward ? order.size() - 1 : 0) : size_t(it - order.begin());
-  for (size_t step = 1; step <= order.size(); ++step) {
-    const size_t i = forward ? (start + step) % order.size()
-                             : (start + order.size() - step % order.size()) % order.size();
-    TWinControl* c = order[i];
-    if (c == current) break;
-    if ((!checkTabStop || c->TabStop()) && c->CanFocus()) return c;
-  }
-  return nullptr;
-}
-
-void TWinControl::SelectNext(TWinControl* current, bool forward, bool checkTabStop) {
-  if (TWinControl* next = FindNextControl(current, forward, checkTabStop)) next->SetFocus();
-}
-
-bool TWinControl::BroadcastDialogKey(WORD key) {
-  for (TControl* c : std::vector<TControl*>(controls_)) {
-    if (!c->Visible() || !c->Enabled()) continue;
-    if (c->Perform(CM_DIALOGKEY, key, 0)) return true;
-    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->BroadcastDialogKey(key)) return true;
-  }
-  return false;
-}
-
-void TWinControl::DoEnter() {
-  if (OnEnter) OnEnter(this);
-}
-void TWinControl::DoExit() {
-  if (OnExit) OnExit(this);
-}
-
-// Section: TWinControl keys
-
-void TWinControl::KeyDown(WORD& key, TShiftState shift) {
-  if (OnKeyDown) OnKeyDown(this, key, shift);
-}
-void TWinControl::KeyUp(WORD& key, TShiftState shift) {
-  if (OnKeyUp) OnKeyUp(this, key, shift);
-}
-void TWinControl::KeyPress(wchar_t& key) {
-  if (OnKeyPress) OnKeyPress(this, key);
-}
-
-void TWinControl::WMKeyDown(TMessage& m) {
-  WORD key = WORD(m.WParam);
-  const TShiftState shift = KeyboardShiftState();
-  tabMovedFocus = false;
-  KeyDown(key, shift);
-  if (key == 0) return;  // consumed by the handler
-  if (m.Msg == WM_KEYDOWN && key == VK_TAB && !(shift & (ssCtrl | ssAlt))) {
-    MSG msg{handle_, m.Msg, m.WParam, m.LParam, 0, {}};
-    const LRESULT code = SendMessageW(handle_, WM_GETDLGCODE, m.WParam, LPARAM(&msg));
-    if (!(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) {
-      if (TWinControl* form = GetParentForm(); form && form != this) {
-        form->SelectNext(this, !(shift & ssShift), true);
-        tabMovedFocus = true;
-        return;
-      }
-    }
-  }
-  // Return and Escape go to the form's default and cancel buttons unless the control wants them.
-  if (m.Msg == WM_KEYDOWN && (key == VK_RETURN || key == VK_ESCAPE) && !(shift & (ssCtrl | ssAlt))) {
-    MSG msg{handle_, m.Msg, m.WParam, m.LParam, 0, {}};
-    const LRESULT code = SendMessageW(handle_, WM_GETDLGCODE, m.WParam, LPARAM(&msg));
-    if (!(code & DLGC_WANTALLKEYS)) {
-      if (TWinControl* form = GetParentForm(); form && form->BroadcastDialogKey(key)) {
-        tabMovedFocus = true;  // swallow the character that follows
-        return;
-      }
-    }
-  }
-  m.WParam = key;
-  DefaultHandler(m);
-}
-
-void TWinControl::WMKeyUp(TMessage& m) {
-  WORD key = WORD(m.WParam);
-  KeyUp(key, KeyboardShiftState());
-  if (key == 0) return;
-  m.WParam = key;
-  DefaultHandler(m);
-}
-
-void TWinControl::WMChar(TMessage& m) {
-  if (tabMovedFocus && (m.WParam == L'\t' || m.WParam == L'\r' || m.WParam == 27)) {
-    tabMovedFocus = false;
-    return;
-  }
-  wchar_t ch = wchar_t(m.WParam);
-  KeyPress(ch);
-  if (ch == 0) return;
-  m.WParam = ch;
-  DefaultHandler(m);
-}
-
-// Section: TWinControl message dispatch
-
-void TWinControl::DefaultHandler(TMessage& m) {
-  if (!handle_) return;
-  // Reflected notifications nobody took answer 0; the native control never sees them.
-  if (m.Msg >= CN_BASE && m.Msg < CN_BASE + 0x400) {
-    switch (m.Msg) {
-      case CN_CTLCOLORBTN:
-      case CN_CTLCOLOREDIT:
-      case CN_CTLCOLORLISTBOX:
-      case CN_CTLCOLORSTATIC: {
-        HDC dc = reinterpret_cast<HDC>(m.WParam);
-        SetTextColor(dc, ColorToRGB(Font()->Color()));
-        SetBkColor(dc, ColorToRGB(Color()));
-        m.Result = reinterpret_cast<LRESULT>(ColorBrush());
-        return;
-      }
-      default: return;
-    }
-  }
-  if (m.Msg >= CM_BASE && m.Msg < CN_BASE) return;
-  m.Result = CallWindowProcW(defWndProc_ ? defWndProc_ : DefWindowProcW, handle_, m.Msg, m.WParam,
-                             m.LParam);
-}
-
-bool TWinControl::ReflectNotification(TMessage& m) {
-  HWND child = nullptr;
-  switch (m.Msg) {
-    case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom; break;
-    case WM_COMMAND:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSTATIC:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_CHARTOITEM:
-    case WM_VKEYTOITEM: child = reinterpret_cast<HWND>(m.LParam); break;
-    case WM_DRAWITEM: {
-      auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
-      if (d->CtlType == ODT_MENU) return false;
-      child = d->hwndItem;
-      break;
-    }
-    case WM_MEASUREITEM: {
-      auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-      if (mi->CtlType == ODT_MENU) return false;
-      child = GetDlgItem(handle_, int(mi->CtlID));
-      break;
-    }
-    case WM_DELETEITEM: child = reinterpret_cast<DELETEITEMSTRUCT*>(m.LParam)->hwndItem; break;
-    case WM_COMPAREITEM: child = reinterpret_cast<COMPAREITEMSTRUCT*>(m.LParam)->hwndItem; break;
-    default: return false;
-  }
-  if (!child) return false;
-  TWinControl* target = FindControl(child);
-  if (!target || target == this) return false;
-  m.Result = target->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
-  return true;
-}
-
-void TWinControl::ReleaseCapturedGraphic() {
-  if (!captureControl_) return;
-  captureControl_ = nullptr;
-  if (handle_ && GetCapture() == handle_) ReleaseCapture();
-}
-
-bool TWinControl::ForwardMouseToGraphic(TMessage& m) {
-  const POINT pt{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
-  TControl* target = captureControl_;
-  if (!target) target = ControlAtPos(pt);
-  if (m.Msg == WM_MOUSEMOVE) {
-    if (!mouseTracking_ && handle_) {
-      TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, handle_, 0};
-      mouseTracking_ = TrackMouseEvent(&tme) != FALSE;
-    }
-    SetMouseControl(target ? target : this);
-  }
-  if (!target) return false;
-  const bool down = m.Msg == WM_LBUTTONDOWN || m.Msg == WM_RBUTTONDOWN ||
-                    m.Msg == WM_MBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK;
-  const bool up = m.Msg == WM_LBUTTONUP || m.Msg == WM_RBUTTONUP || m.Msg == WM_MBUTTONUP;
-  if (down && (target->ControlStyle() & csCaptureMouse) && !captureControl_) {
-    captureControl_ = target;
-    SetCapture(handle_);
-  }
-  TControl* keep = target;
-  m.Result = target->Perform(
-      m.Msg, m.WParam, MAKELPARAM(pt.x - keep->Left(), pt.y - keep->Top()));
-  if (up && captureControl_ && !(m.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)))
-    ReleaseCapturedGraphic();
-  return true;
-}
-
-void TWinControl::WMMouseLeave(TMessage& m) {
-  mouseTracking_ = false;
-  if (mouseControl == this ||
-      (mouseControl && mouseControl->Parent() == this && !dynamic_cast<TWinControl*>(mouseControl)))
-    SetMouseControl(nullptr);
-  DefaultHandler(m);
-}
-
-void TWinControl::WMSetCursor(TMessage& m) {
-  if (Screen().Cursor() != crDefault) {
-    ::SetCursor(Screen().Cursors(Screen().Cursor()));
-    m.Result = TRUE;
-    return;
-  }
-  if (reinterpret_cast<HWND>(m.WParam) == handle_ && LOWORD(m.LParam) == HTCLIENT) {
-    POINT pt;
-    GetCursorPos(&pt);
-    ::ScreenToClient(handle_, &pt);
-    TControl* c = captureControl_ ? captureControl_ : ControlAtPos(pt);
-    TCursor cursor = c ? c->Cursor() : crDefault;
-    if (cursor == crDefault) cursor = Cursor();
-    if (cursor != crDefault) {
-      ::SetCursor(Screen().Cursors(cursor));
-      m.Result = TRUE;
-      return;
-    }
-  }
-  DefaultHandler(m);
-}
-
-HBRUSH TWinControl::ColorBrush() {
-  if (!brush_ || brushColor_ != Color()) {
-    brush_.reset(CreateSolidBrush(ColorToRGB(Color())));
-    brushColor_ = Color();
-  }
-  return HBRUSH(brush_.get());
-}
-
-void TWinControl::WMEraseBkgnd(TMessage& m) {
-  if (subclassed_) {
-    DefaultHandler(m);
-    return;
-  }
-  RECT r;
-  GetClientRect(handle_, &r);
-  FillRect(reinterpret_cast<HDC>(m.WParam), &r, ColorBrush());
-  m.Result = 1;
-}
-
-void TWinControl::PaintWindow(HDC) {}
-
-void TWinControl::PaintControls(HDC dc, TControl* first) {
-  bool started = first == nullptr;
-  for (TControl* c : controls_) {
-    if (!started) {
-      started = c == first;
-      if (!started) continue;
-    }
-    auto* g = dynamic_cast<TGraphicControl*>(c);
-    if (!g || !g->Visible()) continue;
-    const RECT bounds = Normalised(g->Left(), g->Top(), g->Width(), g->Height());
-    if (!RectVisible(dc, &bounds)) continue;
-    const int saved = SaveDC(dc);
-    POINT org;
-    GetViewportOrgEx(dc, &org);
-    SetViewportOrgEx(dc, org.x + g->Left(), org.y + g->Top(), nullptr);
-    IntersectClipRect(dc, 0, 0, g->Width(), g->Height());
-    auto restore = ScopeExit([&] {
-      g->Canvas()->SetHandle(nullptr);
-      RestoreDC(dc, saved);
-    });
-    g->Canvas()->SetHandle(dc);
-    g->Canvas()->Font()->Assign(g->Font());
-    g->Paint();
-  }
-}
-
-void TWinControl::WMPaint(TMessage& m) {
-  if (subclassed_) {
-    DefaultHandler(m);
-    return;
-  }
-  // A context in WParam is the caller's (WM_PRINTCLIENT-style painting); else paint the update area.
-  if (HDC given = reinterpret_cast<HDC>(m.WParam)) {
-    PaintWindow(given);
-    PaintControls(given);
-    return;
-  }
-  PaintDC paint(handle_);
-  PaintWindow(paint.get());
-  PaintControls(paint.get());
-}
-
-void TWinControl::CMFontChanged(TMessage&) {
-  ApplyFont();
-  for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(CM_PARENTFONTCHANGED, 0, 0);
-}
-
-void TWinControl::CMColorChanged(TMessage&) {
-  for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
-}
-
-void TWinControl::WMSize(TMessage& m) {
-  DefaultHandler(m);
-  UpdateBoundsFromWindow();
-}
-
-void TWinControl::WMWindowPosChanged(TMessage& m) {
-  DefaultHandler(m);
-  UpdateBoundsFromWindow();
-}
-
-void TWinControl::WndProc(TMessage& m) {
-  switch (m.Msg) {
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-    case WM_DELETEITEM:
-    case WM_COMPAREITEM:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSTATIC:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_CHARTOITEM:
-    case WM_VKEYTOITEM:
-      if (ReflectNotification(m)) return;
-      if ((m.Msg == WM_DRAWITEM || m.Msg == WM_MEASUREITEM) && DispatchMenuMessage(m)) return;
-      break;
-    case WM_COMMAND:
-      if (ReflectNotification(m)) return;
-      if (m.LParam == 0 && DispatchMenuMessage(m)) return;
-      break;
-    case WM_INITMENUPOPUP:
-    case WM_MENUSELECT:
-      if (DispatchMenuMessage(m)) return;
-      break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
-    case WM_MOUSEMOVE:
-      if (ForwardMouseToGraphic(m)) return;
-      if ((controlStyle_ & csCaptureMouse) && !subclassed_ && handle_) {
-        if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) SetCapture(handle_);
-        if (m.Msg == WM_LBUTTONUP && GetCapture() == handle_) ReleaseCapture();
-      }
-      break;
-    case WM_CONTEXTMENU: {
-      // A graphic child under the point has the first say.
-      POINT pt{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
-      if (handle_ && !(pt.x == -1 && pt.y == -1)) {
-        ::ScreenToClient(handle_, &pt);
-        if (TControl* g = ControlAtPos(pt, false, false)) {
-          m.Result = g->Perform(m.Msg, m.WParam, m.LParam);
-          if (m.Result) return;
-        }
-      }
-      break;
-    }
-    case WM_MOUSELEAVE: WMMouseLeave(m); return;
-    case WM_PAINT: WMPaint(m); return;
-    case WM_ERASEBKGND: WMEraseBkgnd(m); return;
-    case WM_SIZE: WMSize(m); return;
-    case WM_WINDOWPOSCHANGED: WMWindowPosChanged(m); return;
-    case WM_SETCURSOR: WMSetCursor(m); return;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: WMKeyDown(m); return;
-    case WM_KEYUP:
-    case WM_SYSKEYUP: WMKeyUp(m); return;
-    case WM_CHAR: WMChar(m); return;
-    case WM_SETFOCUS:
-      DefaultHandler(m);
-      DoEnter();
-      return;
-    case WM_KILLFOCUS:
-      DefaultHandler(m);
-      DoExit();
-      return;
-    case WM_DESTROY:
-      // Keep the text for a window made again later.
-      text_ = GetText();
-      DefaultHandler(m);
-      return;
-    case CM_RECREATEWND: CMRecreateWnd(m); return;
-    case CM_FONTCHANGED: CMFontChanged(m); return;
-    case CM_COLORCHANGED: CMColorChanged(m); return;
-    default: break;
-  }
-  TControl::WndProc(m);
-}
-
 // Section: TCustomControl
-
-HOST_PROPERTIES(TCustomControl) {}
 
 TCustomControl::TCustomControl(TComponent* owner)
     : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {}
@@ -1395,8 +692,6 @@ void TCustomControl::Paint() {}
 
 // Section: TGraphicControl
 
-HOST_PROPERTIES(TGraphicControl) {}
-
 TGraphicControl::TGraphicControl(TComponent* owner)
     : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
 
@@ -1409,18 +704,5 @@ void TGraphicControl::Invalidate() {
 }
 
 void TGraphicControl::Paint() {}
-
-// Section: hints
-
-void detail::MouseControlChanged(TControl* control) {
-  Application().SetHint(control ? control->Hint() : String{});
-}
-
-// Section: registration
-
-void RegisterControlClasses() {
-  RegisterClasses({ComponentClass<TControl>(), ComponentClass<TWinControl>(),
-                   ComponentClass<TCustomControl>(), ComponentClass<TGraphicControl>()});
-}
 
 }  // namespace host

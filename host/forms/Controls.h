@@ -8,6 +8,10 @@
 //   TWinControl                            a window: creation, re-creation, children, focus, keys
 //   TCustomControl, TGraphicControl        controls that paint themselves (in a window / on the parent)
 //
+// Sources: Controls.cpp the control base and window creation, ControlMessages.cpp the window
+// procedure and message dispatch, ControlInput.cpp mouse, keys and focus, ControlStreaming.cpp
+// the published properties; ControlsInternal.h what they share.
+//
 // A control's window is tied to it at WM_NCCREATE, as every window of the host is (TiedObject in
 // host/core/Messages.h); TCreateParams::Param still reaches the window's class as its creation data.
 //
