@@ -248,7 +248,8 @@ void TThread::DoTerminate() {
 
 void TThread::Start() {
   if (started_) throw EThread("Cannot call Start on a running or suspended thread");
-  handle_.reset(CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_));
+  handle_.reset(
+      CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_));
   if (!handle_) throw EThread("Thread creation error: error " + std::to_string(GetLastError()));
   if (priority_ != tpNormal) SetPriority(priority_);
   started_ = true;

@@ -10,22 +10,19 @@
 
 namespace host {
 
-namespace {
-constexpr UINT_PTR kSubclassId = 1;
-}
-
 bool TSubclass::Hook(HWND window, TWndMethod proc) {
   Unhook();
   if (!window) return false;
   proc_ = std::move(proc);
-  if (!SetWindowSubclass(window, &TSubclass::Proc, kSubclassId, DWORD_PTR(this))) return false;
+  // The hook's own address names it: several hooks may sit on one window.
+  if (!SetWindowSubclass(window, &TSubclass::Proc, UINT_PTR(this), DWORD_PTR(this))) return false;
   window_ = window;
   return true;
 }
 
 void TSubclass::Unhook() {
   if (!window_) return;
-  RemoveWindowSubclass(std::exchange(window_, nullptr), &TSubclass::Proc, kSubclassId);
+  RemoveWindowSubclass(std::exchange(window_, nullptr), &TSubclass::Proc, UINT_PTR(this));
 }
 
 void TSubclass::CallDefault(TMessage& message) {
