@@ -247,6 +247,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
                       host::TCustomDrawStage stage) override;
   // A thumbnail request has ended (main thread).
   void ThumbNailThreadDone(TKivThumbnailThread* thread);
+  // The outermost paint has ended: the thumbnail requests it made start.
+  void PaintEnded() override;
 
  private:
   // The list's collaborators, each with its own state, reach the items and columns directly.
@@ -343,7 +345,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   TKivThumbnailThread* lastThread_ = nullptr;
   // Thumbnail threads asked for while the window paints, handed to the pool when it is done.
   std::vector<std::unique_ptr<TKivThumbnailThread>> paintRequests_;
-  int painting_ = 0;
   // Last: it stops its requests before anything they report to goes.
   std::unique_ptr<TThreadPool> pool_;
 };

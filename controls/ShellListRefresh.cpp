@@ -43,6 +43,9 @@ void TKivShellList::Resort() {
 
 void TKivShellList::UpdateColumnBitmap() { sorter_.UpdateColumnBitmap(); }
 
+// Decoders started in the middle of a paint would take the processor from the rest of it.
+void TKivShellList::PaintEnded() { StartPaintRequests(); }
+
 void TKivShellList::SetColumnBitmap(int index, bool reverse) {
   sorter_.SetColumnBitmap(index, reverse);
 }
@@ -67,17 +70,6 @@ void TKivShellList::WndProc(host::TMessage& message) {
     case WM_CL_SYNCHRONIZE:
       // Its arrival has woken the message loop; that was all.
       message.Result = 0;
-      return;
-    case WM_PAINT:
-      // Decoders started in the middle of a paint would take the processor from the rest of it.
-      ++painting_;
-      try {
-        host::TCustomListView::WndProc(message);
-      } catch (...) {
-        --painting_;
-        throw;
-      }
-      if (--painting_ == 0) StartPaintRequests();
       return;
     default:
       break;

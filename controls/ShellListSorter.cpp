@@ -7,7 +7,6 @@
 #include "controls/ShellNameOrder.h"
 #include "controls/ShellValueOrder.h"
 #include "host/core/HResult.h"
-#include "host/forms/Application.h"
 
 namespace zelnor {
 
@@ -15,7 +14,6 @@ using host::TListItem;
 
 namespace {
 
-constexpr UINT_PTR kHeaderHookId = 0x4B495653;  // the list's subclass of its header
 // Below this many items the folder's comparison alone sorts as fast as keys.
 constexpr int kKeySortMinimum = 32;
 
@@ -45,7 +43,7 @@ HBITMAP MakeArrow(bool up) {
 }  // namespace
 
 TKivShellListSorter::TKivShellListSorter(TKivShellList& list)
-    : list_(list), arrowUp_(MakeArrow(true)), arrowDown_(MakeArrow(false)) {}
+    : list_(list), arrowUp_(MakeArrow(true)), arrowDown_(MakeArrow(false)), headerHook_(&list) {}
 
 TKivShellListSorter::~TKivShellListSorter() { UnhookHeader(); }
 
@@ -219,34 +217,14 @@ void TKivShellListSorter::SetColumnBitmap(int index, bool reverse) {
 
 void TKivShellListSorter::HookHeader() {
   HWND header = list_.HeaderHandle();
-  if (!header || header == header_) return;
-  UnhookHeader();
-  if (SetWindowSubclass(header, &TKivShellListSorter::HeaderProc, kHeaderHookId, DWORD_PTR(this)))
-    header_ = header;
+  if (!header || header == headerHook_.Window()) return;
+  headerHook_.Hook(header, [this](host::TMessage& message) {
+    headerHook_.CallDefault(message);
+    // A click, drag or resize redraws the header items without the arrow.
+    if (message.Msg == WM_CAPTURECHANGED) UpdateColumnBitmap();
+  });
 }
 
-void TKivShellListSorter::UnhookHeader() {
-  if (!header_) return;
-  RemoveWindowSubclass(header_, &TKivShellListSorter::HeaderProc, kHeaderHookId);
-  header_ = nullptr;
-}
-
-LRESULT CALLBACK TKivShellListSorter::HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR, DWORD_PTR data) {
-  auto* self = reinterpret_cast<TKivShellListSorter*>(data);
-  const LRESULT result = DefSubclassProc(wnd, msg, wParam, lParam);
-  try {
-    if (msg == WM_NCDESTROY) {
-      RemoveWindowSubclass(wnd, &TKivShellListSorter::HeaderProc, kHeaderHookId);
-      if (self->header_ == wnd) self->header_ = nullptr;
-    } else if (msg == WM_CAPTURECHANGED) {
-      // A click, drag or resize redraws the header items without the arrow.
-      self->UpdateColumnBitmap();
-    }
-  } catch (...) {
-    host::Application().HandleException(&self->list_);
-  }
-  return result;
-}
+void TKivShellListSorter::UnhookHeader() { headerHook_.Unhook(); }
 
 }  // namespace zelnor

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/core/Raii.h"
+#include "host/forms/Subclass.h"
 #include "shell/ShellWin32.h"
 
 namespace host {
@@ -70,8 +71,6 @@ class TKivShellListSorter {
   // By a detail column whose values the folder's comparison was found not to look at: sorts by
   // keys of the values and answers true; false leaves the order to the folder's comparison.
   bool SortByColumnValues();
-  static LRESULT CALLBACK HeaderProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR data);
 
   TKivShellList& list_;
   int column_ = 0;
@@ -80,7 +79,7 @@ class TKivShellListSorter {
   UniquePidl verdictFolder_;
   std::map<int, TColumnVerdict> verdicts_;
   host::UniqueGdiObject arrowUp_, arrowDown_;
-  HWND header_ = nullptr;
+  host::TSubclass headerHook_;
 };
 
 }  // namespace zelnor

@@ -148,7 +148,7 @@ void TKivShellList::RequestThumbnail(TListItem* item) {
   thread->SetImageIndex(index);
   thread->SetStamp(refreshStamp_);
   lastThread_ = thread.get();
-  if (painting_) {
+  if (Painting()) {
     paintRequests_.push_back(std::move(thread));
   } else {
     // The pool starts it; it frees itself when it ends.
