@@ -46,20 +46,8 @@ TKivShellList::TKivShellList(host::TComponent* owner)
       changes_(*this),
       largeImages_(std::make_unique<TKivSystemImageList>()),
       smallImages_(std::make_unique<TKivSystemImageList>()),
-      thumbnailImages_(std::make_unique<host::TCustomImageList>(100, 100)),
       backgroundImage_(std::make_unique<host::TBitmap>()),
-      pool_(std::make_unique<TThreadPool>()) {
-  thumbnailImages_->SetMasked(false);
-  // Every growth of an image list copies all its pictures: thumbnails come by the screenful.
-  thumbnailImages_->SetAllocBy(64);
-  // Decoding pictures is processor work: many more decoders than processors only take the
-  // processor from the window that shows them, since their lower priority is not honoured
-  // everywhere (Wine ignores it). One more than the processors keeps these busy while a finished
-  // decoder's end waits for the window's thread to report it.
-  SYSTEM_INFO system{};
-  GetSystemInfo(&system);
-  pool_->SetMaxRunningThreads(std::clamp(int(system.dwNumberOfProcessors) + 1, 2,
-                                         TThreadPool::DEFAULT_MAX_RUNNING_THREADS));
+      thumbnails_(*this) {
   backgroundImage_->OnChange = [this](host::TObject* sender) { BackgroundImageChange(sender); };
   Navigator()->Initialize();
   largeImages_->SetSize(si_large);
@@ -87,10 +75,8 @@ TKivShellList::TKivShellList(host::TComponent* owner)
 
 TKivShellList::~TKivShellList() {
   Destroying();
-  // Thumbnail requests are stopped first; none of them reports back from here on. Those never
-  // handed to the pool never ran: they go as objects.
-  paintRequests_.clear();
-  pool_->TerminateThreads(true);
+  // Thumbnail requests are stopped first; none of them reports back from here on.
+  thumbnails_.Stop();
   StopFill();
   changes_.StopWalk();
   SetShellLink(nullptr);
@@ -263,7 +249,7 @@ void TKivShellList::Refresh() {
     folderIdList_.reset();
     iconCache_.clear();
     // Thumbnail requests of the old filling are dropped when they end.
-    thumbnailImages_->Clear();
+    thumbnails_.Clear();
     ++refreshStamp_;
     InitShellColumns();
     if (OnCreateColumns) OnCreateColumns(this);
@@ -281,7 +267,7 @@ void TKivShellList::Refresh() {
     // big list takes the control a good part of a tick, and so does turning drawing back on
     // with a scroll bar to lay out: the drawing comes on later ticks, after the filling.
     constexpr int kBigRelease = 1000;
-    if (fill_ || (thumbnails_ && ViewStyle() == host::vsIcon) || released >= kBigRelease)
+    if (fill_ || (thumbnailsOn_ && ViewStyle() == host::vsIcon) || released >= kBigRelease)
       PaintLater();
   }
   if (fill_) return;
@@ -597,7 +583,7 @@ void TKivShellList::CompleteItemDetails(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
   if (!data) return;
   if (data->parentFolder) {
-    if (ViewStyle() == host::vsIcon && thumbnails_) {
+    if (ViewStyle() == host::vsIcon && thumbnailsOn_) {
       RequestThumbnail(item);
     } else {
       item->SetImageIndex(smallImages_->GetFolderIconNumber());
@@ -608,7 +594,7 @@ void TKivShellList::CompleteItemDetails(TListItem* item) {
   if (details_) FillDetailTexts(item);
   ReadCheckState(item);
   PointNavigatorAt(item);
-  if (ViewStyle() == host::vsIcon && thumbnails_) {
+  if (ViewStyle() == host::vsIcon && thumbnailsOn_) {
     RequestThumbnail(item);
   } else {
     item->SetImageIndex(IconNumberOfCurrent());

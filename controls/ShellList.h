@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ListThumbnails.h"
 #include "controls/SelectionStateImageList.h"
 #include "controls/ShellListChanges.h"
 #include "controls/ShellListFill.h"
@@ -50,17 +51,17 @@ class TThreadPool;
 enum class TColumnVerdict;
 
 struct TKivShellListItem {
-  UniquePidl idList;         // relative to the shown folder; nil for the parent-folder item
-  uint32_t seen = 1;         // set again by every incremental refresh that finds the object
+  UniquePidl idList;          // relative to the shown folder; nil for the parent-folder item
+  uint32_t seen = 1;          // set again by every incremental refresh that finds the object
   bool parentFolder = false;  // the " .. " item
   bool compressed = false;
   bool encrypted = false;
-  bool folder = false;  // a folder the shell sorts before other objects
-  bool hidden = false;  // drawn dimmed for that reason alone
+  bool folder = false;          // a folder the shell sorts before other objects
+  bool hidden = false;          // drawn dimmed for that reason alone
   bool cutToClipboard = false;  // cut by this list; reported when the object leaves the folder
-  String parsingName;  // the name within the folder, for matching without display names
-  uint32_t sequence = 0;  // place among the children a background fill handed over
-  std::string sortKey;    // the name's sort key from a worker, until the list is ordered by it
+  String parsingName;           // the name within the folder, for matching without display names
+  uint32_t sequence = 0;        // place among the children a background fill handed over
+  std::string sortKey;  // the name's sort key from a worker, until the list is ordered by it
 };
 
 using TOnAddItem = std::function<void(host::TListItem* item, bool& canAdd)>;
@@ -133,18 +134,18 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   // ---- Thumbnails and drawing
   // Thumbnail view: icon view with the thumbnail image list as large images. Setting True
   // switches to vsIcon; choosing a view style at run time leaves it.
-  bool Thumbnails() const { return thumbnails_; }
+  bool Thumbnails() const { return thumbnailsOn_; }
   void SetThumbnails(bool value);
   // A new size drops every thumbnail; items get new placeholders and requests when next drawn.
-  int ThumbnailWidth() const { return thumbnailImages_->Width(); }
+  int ThumbnailWidth() const { return thumbnails_.Width(); }
   void SetThumbnailWidth(int width);
-  int ThumbnailHeight() const { return thumbnailImages_->Height(); }
+  int ThumbnailHeight() const { return thumbnails_.Height(); }
   void SetThumbnailHeight(int height);
-  host::TCustomImageList* ThumbnailImages() const { return thumbnailImages_.get(); }
+  host::TCustomImageList* ThumbnailImages() const { return thumbnails_.Images(); }
   // Runs the thumbnail requests; at most its MaxRunningThreads at once.
-  TThreadPool* ThreadPool() const { return pool_.get(); }
+  TThreadPool* ThreadPool() const { return thumbnails_.Pool(); }
   // The request started last while it runs, else nullptr.
-  TKivThumbnailThread* LastThumbnailThread() const { return lastThread_; }
+  TKivThumbnailThread* LastThumbnailThread() const { return thumbnails_.LastThread(); }
   // Renewed by every refill, thumbnail size change and thumbnail switch: a thumbnail request
   // of an older stamp is dropped when it ends.
   unsigned RefreshStamp() const { return refreshStamp_; }
@@ -245,8 +246,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool IsCustomDrawn(host::TCustomDrawTarget target, host::TCustomDrawStage stage) override;
   bool CustomDrawItem(host::TListItem* item, host::TCustomDrawState state,
                       host::TCustomDrawStage stage) override;
-  // A thumbnail request has ended (main thread).
-  void ThumbNailThreadDone(TKivThumbnailThread* thread);
   // The outermost paint has ended: the thumbnail requests it made start.
   void PaintEnded() override;
 
@@ -300,7 +299,6 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void ReadCheckState(host::TListItem* item);
   // Thumbnail view: a placeholder image for `item` now and a request for its picture.
   void RequestThumbnail(host::TListItem* item);
-  void StartPaintRequests();
   void BackgroundImageChange(host::TObject* sender);
   void CMHintShow(host::TMessage& message);
 
@@ -331,22 +329,15 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   host::TListItem* editingItem_ = nullptr;  // the item whose caption is being edited
   bool backgroundFill_ = false;
   std::unique_ptr<TKivShellListFill> fill_;
-  uint64_t fillGeneration_ = 0;  // changes whenever a fill starts or is stopped
+  uint64_t fillGeneration_ = 0;           // changes whenever a fill starts or is stopped
   std::vector<host::TListItem*> filled_;  // by sequence: the items of the running fill
-  bool fillMerges_ = false;  // batches are merged into the order as they come
-  ULONGLONG fillCountShown_ = 0;  // when the fill last told the control its count
-  String pendingSelection_;  // parsing name to select when the running fill ends
-  std::unique_ptr<host::TCustomImageList> thumbnailImages_;
-  // Framed placeholders by large icon, drawn once for the refresh stamp they were drawn under.
-  std::vector<std::pair<int, host::UniqueGdiObject>> placeholders_;
-  unsigned placeholdersStamp_ = 0;
-  bool thumbnails_ = false;
+  bool fillMerges_ = false;               // batches are merged into the order as they come
+  ULONGLONG fillCountShown_ = 0;          // when the fill last told the control its count
+  String pendingSelection_;               // parsing name to select when the running fill ends
+  bool thumbnailsOn_ = false;
   std::unique_ptr<host::TBitmap> backgroundImage_;
-  TKivThumbnailThread* lastThread_ = nullptr;
-  // Thumbnail threads asked for while the window paints, handed to the pool when it is done.
-  std::vector<std::unique_ptr<TKivThumbnailThread>> paintRequests_;
   // Last: it stops its requests before anything they report to goes.
-  std::unique_ptr<TThreadPool> pool_;
+  TKivListThumbnails thumbnails_;
 };
 
 }  // namespace zelnor

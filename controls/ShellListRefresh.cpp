@@ -44,7 +44,7 @@ void TKivShellList::Resort() {
 void TKivShellList::UpdateColumnBitmap() { sorter_.UpdateColumnBitmap(); }
 
 // Decoders started in the middle of a paint would take the processor from the rest of it.
-void TKivShellList::PaintEnded() { StartPaintRequests(); }
+void TKivShellList::PaintEnded() { thumbnails_.PaintEnded(); }
 
 void TKivShellList::SetColumnBitmap(int index, bool reverse) {
   sorter_.SetColumnBitmap(index, reverse);

@@ -1,5 +1,5 @@
-// TKivShellList: thumbnails (placeholders, requests, results), the background picture, the
-// colouring of compressed and encrypted objects, info-tip hints, mouse enter and leave.
+// TKivShellList: the thumbnail view (over TKivListThumbnails), the background picture, the
+// colouring of compressed and encrypted objects, info-tip hints, the main thread's wake-up.
 #include "controls/ShellList.h"
 
 #include <commctrl.h>
@@ -18,177 +18,42 @@ using host::TListItem;
 
 namespace {
 
-constexpr COLORREF kFrameColor = RGB(192, 192, 192);
 constexpr COLORREF kCompressedColor = RGB(0, 0, 255);
 constexpr COLORREF kEncryptedColor = RGB(0, 128, 0);
-
-// A thumbnail picture being composed: a 32-bit DIB selected into a memory context.
-class ThumbnailCanvas {
- public:
-  ThumbnailCanvas(int width, int height, COLORREF background)
-      : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
-    bitmap_.reset(host::CreateDibSection32(width, height, reinterpret_cast<void**>(&bits_)));
-    if (!bits_ || !dc_) return;
-    selected_.emplace(dc_.get(), bitmap_.get());
-    const RECT all{0, 0, width, height};
-    host::UniqueGdiObject brush{CreateSolidBrush(background)};
-    FillRect(dc_.get(), &all, HBRUSH(brush.get()));
-  }
-
-  HDC Dc() const { return dc_.get(); }
-  bool Valid() const { return selected_.has_value(); }
-
-  // Puts `picture` at the top left; what lies beyond the canvas is cut off. A 32-bit picture is
-  // blended by its (premultiplied) alpha, others are copied.
-  void DrawPicture(HBITMAP picture) {
-    BITMAP info{};
-    if (!GetObjectW(picture, sizeof info, &info)) return;
-    host::UniqueDC source{CreateCompatibleDC(dc_.get())};
-    host::SelectedObject selected(source.get(), picture);
-    const int w = std::min<int>(info.bmWidth, width_), h = std::min<int>(info.bmHeight, height_);
-    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    if (info.bmBitsPixel != 32 ||
-        !GdiAlphaBlend(dc_.get(), 0, 0, w, h, source.get(), 0, 0, w, h, blend))
-      BitBlt(dc_.get(), 0, 0, w, h, source.get(), 0, 0, SRCCOPY);
-  }
-
-  void DrawFrame() {
-    const RECT all{0, 0, width_, height_};
-    host::UniqueGdiObject brush{CreateSolidBrush(kFrameColor)};
-    FrameRect(dc_.get(), &all, HBRUSH(brush.get()));
-  }
-
-  // GDI leaves alpha 0 in what it draws while a picture blended in leaves its own, and an image
-  // list draws a picture with any alpha by its alpha, so the frame and padding would be holes.
-  // Everything here is meant to be seen and the picture already lies on the window colour: with
-  // no alpha left at all the list copies the picture instead of blending it, which also draws a
-  // page of thumbnails in about half the time. The bitmap goes to the caller.
-  [[nodiscard]] host::UniqueGdiObject Finish() {
-    GdiFlush();
-    for (size_t i = 0, n = size_t(width_) * size_t(height_); i < n; ++i) bits_[i] &= 0x00FFFFFFu;
-    selected_.reset();
-    return std::move(bitmap_);
-  }
-
- private:
-  int width_, height_;
-  host::UniqueDC dc_;
-  host::UniqueGdiObject bitmap_;
-  uint32_t* bits_ = nullptr;
-  std::optional<host::SelectedObject> selected_;  // last: deselects before the rest goes
-};
 
 }  // namespace
 
 // ---- Thumbnails
 
 void TKivShellList::SetThumbnails(bool value) {
-  if (value == thumbnails_) return;
+  if (value == thumbnailsOn_) return;
   if (value) {
-    SetLargeImages(thumbnailImages_.get());
+    SetLargeImages(thumbnails_.Images());
     // Still off while the view style changes, so the style's own switch-off does nothing.
     SetViewStyle(host::vsIcon);
   } else {
     SetLargeImages(largeImages_.get());
   }
-  thumbnails_ = value;
+  thumbnailsOn_ = value;
+  thumbnails_.Renew();
   ++refreshStamp_;
   Refresh();
 }
 
 void TKivShellList::SetThumbnailWidth(int width) {
-  if (width <= 0 || width == ThumbnailWidth()) return;
-  thumbnailImages_->SetWidth(width);
-  ++refreshStamp_;
-  host::UpdateGuard update(*Items());
-  for (int i = 0; i < Items()->Count(); ++i) Items()->Item(i)->SetImageIndex(-1);
+  if (thumbnails_.SetWidth(width)) ++refreshStamp_;
 }
 
 void TKivShellList::SetThumbnailHeight(int height) {
-  if (height <= 0 || height == ThumbnailHeight()) return;
-  thumbnailImages_->SetHeight(height);
-  ++refreshStamp_;
-  host::UpdateGuard update(*Items());
-  for (int i = 0; i < Items()->Count(); ++i) Items()->Item(i)->SetImageIndex(-1);
+  if (thumbnails_.SetHeight(height)) ++refreshStamp_;
 }
 
+// The placeholder is the item's large icon; the parent-folder item gets no picture.
 void TKivShellList::RequestThumbnail(TListItem* item) {
   TKivShellListItem* data = ItemData(item);
-  const int width = ThumbnailWidth(), height = ThumbnailHeight();
-  // The placeholder: the item's large icon centred in a silver frame. Items of one icon share
-  // its drawing until the size or the filling changes.
   const int icon = data->parentFolder ? largeImages_->GetFolderIconNumber() : IconNumberOfCurrent();
-  if (placeholdersStamp_ != refreshStamp_) {
-    placeholders_.clear();
-    placeholdersStamp_ = refreshStamp_;
-  }
-  auto cached = std::find_if(placeholders_.begin(), placeholders_.end(),
-                             [icon](const auto& entry) { return entry.first == icon; });
-  if (cached == placeholders_.end()) {
-    HIMAGELIST large = largeImages_->Handle();
-    int iconWidth = 0, iconHeight = 0;
-    ImageList_GetIconSize(large, &iconWidth, &iconHeight);
-    ThumbnailCanvas canvas(width, height, host::ColorToRGB(host::clWindow));
-    if (!canvas.Valid()) return;
-    canvas.DrawFrame();
-    ImageList_Draw(large, icon, canvas.Dc(), (width - iconWidth) / 2, (height - iconHeight) / 2,
-                   ILD_NORMAL);
-    placeholders_.emplace_back(icon, canvas.Finish());
-    cached = std::prev(placeholders_.end());
-  }
-  // Added to the handle the control already shows: telling the view of a changed list would
-  // make it take the list anew for every item drawn.
-  const int index =
-      ImageList_Add(thumbnailImages_->Handle(), HBITMAP(cached->second.get()), nullptr);
-  item->SetImageIndex(index);
-  if (index < 0 || data->parentFolder) return;
-
-  auto thread = std::make_unique<TKivThumbnailThread>(
-      *Navigator(), width, height, [this](TKivThumbnailThread* done) { ThumbNailThreadDone(done); });
-  thread->SetImageIndex(index);
-  thread->SetStamp(refreshStamp_);
-  lastThread_ = thread.get();
-  if (Painting()) {
-    paintRequests_.push_back(std::move(thread));
-  } else {
-    // The pool starts it; it frees itself when it ends.
-    pool_->Add(thread.release());
-  }
-}
-
-void TKivShellList::StartPaintRequests() {
-  std::vector<std::unique_ptr<TKivThumbnailThread>> requests = std::move(paintRequests_);
-  paintRequests_.clear();
-  for (auto& thread : requests) pool_->Add(thread.release());
-}
-
-void TKivShellList::ThumbNailThreadDone(TKivThumbnailThread* thread) {
-  if (thread == lastThread_) lastThread_ = nullptr;
-  host::UniqueGdiObject picture{thread->TakeBitmap()};
-  HIMAGELIST images = thumbnailImages_->Handle();
-  const int index = thread->ImageIndex();
-  // A request of an earlier filling or thumbnail size finds its slot gone or reused.
-  if (!picture || thread->Stamp() != refreshStamp_ || index < 0 ||
-      index >= ImageList_GetImageCount(images))
-    return;
-  ThumbnailCanvas canvas(ThumbnailWidth(), ThumbnailHeight(), host::ColorToRGB(host::clWindow));
-  if (!canvas.Valid()) return;
-  canvas.DrawPicture(HBITMAP(picture.get()));
-  canvas.DrawFrame();
-  const host::UniqueGdiObject framed = canvas.Finish();
-  ImageList_Replace(images, index, HBITMAP(framed.get()), nullptr);
-  // Only the item that shows the picture is drawn again: a whole page of thumbnails costs the
-  // window tens of milliseconds, once for every picture that comes in.
-  HWND wnd = HandleIfAllocated();
-  if (!wnd) return;
-  for (int i = 0, n = Items()->Count(); i < n; ++i) {
-    if (Items()->Item(i)->ImageIndex() != index) continue;
-    RECT bounds{};
-    bounds.left = LVIR_ICON;
-    if (SendMessageW(wnd, LVM_GETITEMRECT, WPARAM(i), LPARAM(&bounds)))
-      InvalidateRect(wnd, &bounds, FALSE);
-    return;
-  }
+  thumbnails_.Request(item, largeImages_->Handle(), icon,
+                      data->parentFolder ? nullptr : Navigator());
 }
 
 // ---- Background picture
@@ -264,8 +129,8 @@ void TKivShellList::CMHintShow(host::TMessage& message) {
   const POINT corner = ClientToScreen(POINT{bounds.left, bounds.top});
   info->CursorRect = bounds;
   info->HintStr = tip;
-  info->HintPos = POINT{corner.x + GetSystemMetrics(SM_CXCURSOR),
-                        corner.y + GetSystemMetrics(SM_CYCURSOR)};
+  info->HintPos =
+      POINT{corner.x + GetSystemMetrics(SM_CXCURSOR), corner.y + GetSystemMetrics(SM_CYCURSOR)};
   info->HintMaxWidth = ClientWidth();
   message.Result = 0;
 }

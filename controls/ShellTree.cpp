@@ -192,12 +192,7 @@ void TKivShellTree::Loaded() {
   }
   if (TTreeNode* first = Items()->GetFirstNode()) {
     if (fill) first->Expand(false);
-    if (TKivSelectionList* list = CheckedPaths()) {
-      TKivShellTreeItem* item = ShellItem(first);
-      first->SetStateIndex(!rootedAtFileSystemFolder_.empty() && item
-                               ? StateInList(list, *item)
-                               : ssNone);
-    }
+    checkBoxes_.ShowFirstRootState(first);
   }
   if (UseSystemFont()) ApplyExplorerFont(*Font());
 }
@@ -501,7 +496,7 @@ void TKivShellTree::CompleteItemDetails(TTreeNode* node, bool full) {
     item->compressed = (attributes & SFGAO_COMPRESSED) != 0;
     item->encrypted = (attributes & SFGAO_ENCRYPTED) != 0;
   }
-  CompleteCheckState(node, full);
+  checkBoxes_.CompleteCheckState(node, full);
   if (OnUpdatedFolder) OnUpdatedFolder(this, node);
 }
 
@@ -524,7 +519,7 @@ void TKivShellTree::CompleteOnFirstPaint(TTreeNode* node) {
 
 void TKivShellTree::GetImageIndex(TTreeNode* node) {
   CompleteOnFirstPaint(node);
-  RefreshStaleCheckState(node);
+  checkBoxes_.RefreshStaleCheckState(node);
   host::TCustomTreeView::GetImageIndex(node);
 }
 

@@ -5,8 +5,9 @@
 //   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
 //                         (ShellTree.cpp); the link, history, refresh and change reports
 //                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp);
-//                         verbs, the context menu, new folders and renaming (ShellTreeCommands.cpp);
-//                         check boxes of the link's selection list (ShellTreeCheckBoxes.cpp)
+//                         verbs, the context menu, new folders and renaming
+//                         (ShellTreeCommands.cpp); its check boxes are a TKivShellTreeCheckBoxes
+//                         (ShellTreeCheckBoxes.h)
 //
 // A node's children are enumerated when it is first expanded. A node is added with its lists
 // only: its display name is read when someone reads its text or the control draws it on screen,
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "controls/ShellTreeCheckBoxes.h"
 #include "controls/ShellViewCore.h"
 #include "host/core/Raii.h"
 #include "host/views/TreeView.h"
@@ -47,9 +49,9 @@ class TKivShellTreeItem : public host::TObject {
  public:
   host::String ClassName() const override { return "TKivShellTreeItem"; }
 
-  UniquePidl relativeIdList;  // relative to the parent folder; a full list for a root
-  UniquePidl absoluteIdList;  // from the desktop
-  uint32_t seen = 1;          // cleared and set again by the incremental refresh
+  UniquePidl relativeIdList;                // relative to the parent folder; a full list for a root
+  UniquePidl absoluteIdList;                // from the desktop
+  uint32_t seen = 1;                        // cleared and set again by the incremental refresh
   host::ComPtr<IShellFolder> parentFolder;  // issued the relative list; compares the siblings
   bool isFolder = false;
   host::ComPtr<IShellFolder> ownFolder;  // roots only
@@ -98,8 +100,8 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   TKivCopyMode CopyMode() const { return copyMode_; }
   void SetCopyMode(TKivCopyMode mode) { copyMode_ = mode; }
   // Boxes that show and change the states of the link's selection list; only with a link.
-  bool CheckBoxes() const { return checkBoxes_; }
-  void SetCheckBoxes(bool value);
+  bool CheckBoxes() const { return checkBoxes_.On(); }
+  void SetCheckBoxes(bool value) { checkBoxes_.Set(value); }
 
   // ---- Roots and nodes
   // Several roots side by side: each SetRootedAt adds one. Switching it deletes all roots but
@@ -131,11 +133,15 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
 
   // ---- Check boxes
   // The cached state of the node at an absolute index (no lookup in the selection list).
-  TKivSelectionState GetItemSelectionState(int index) const;
+  TKivSelectionState GetItemSelectionState(int index) const { return checkBoxes_.StateAt(index); }
   // Recompute the cached states from the selection list: of the node and its ancestors, and of
   // the node and its open descendants.
-  void SetParentNodeSelectionState(host::TTreeNode* node);
-  void SetChildNodeSelectionState(host::TTreeNode* node);
+  void SetParentNodeSelectionState(host::TTreeNode* node) {
+    checkBoxes_.SetParentNodeSelectionState(node);
+  }
+  void SetChildNodeSelectionState(host::TTreeNode* node) {
+    checkBoxes_.SetChildNodeSelectionState(node);
+  }
 
   // ---- Navigation and refresh
   void InformPathChanged(host::TTreeNode* node);
@@ -239,23 +245,6 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   host::TTreeNode* FindChild(host::TTreeNode* parent, PCItemIDList part);
   void ApplyAction(host::TTreeNode* target, TGotoFolderIdAction action);
   host::TTreeNode* FindNodeOfList(PCItemIDList list);
-  // The link's selection list while check boxes are on, else nullptr.
-  TKivSelectionList* CheckedPaths() const;
-  TKivSelectionState NodeState(const host::TTreeNode* node) const;
-  // What `list` holds of the item's object.
-  static TKivSelectionState StateInList(TKivSelectionList* list, const TKivShellTreeItem& item);
-  // Shows `state`, read from the list now, in the node's box.
-  void ShowCheckState(host::TTreeNode* node, TKivSelectionState state);
-  // The boxes read before the last change of the list are read again: those on screen now,
-  // the others when they are drawn.
-  void RefreshShownCheckStates();
-  void RefreshStaleCheckState(host::TTreeNode* node);
-  TKivSelectionState VirtualRootState(TKivSelectionList* list) const;
-  bool IsVirtualFirstRoot(const host::TTreeNode* node) const;
-  // The check-box step of a completion.
-  void CompleteCheckState(host::TTreeNode* node, bool full);
-  // A left press on a node's box changes the selection; true when the press was on a box.
-  bool ClickOnCheckBox(int x, int y);
   // The shell's rename verb becomes editing of the selected node's label.
   void HandleRenameEvent();
   void PrepareNavigatorForCommand();
@@ -264,8 +253,8 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
 
   std::vector<String> heldWatches_;
   int watchDepth_ = 0;
-  bool checkBoxes_ = false;
-  uint32_t checkStamp_ = 1;  // moves on with every change of the checked paths
+  friend class TKivShellTreeCheckBoxes;
+  TKivShellTreeCheckBoxes checkBoxes_{*this};
 
   std::unique_ptr<TKivSystemImageList> images_;
   std::unique_ptr<TPidlHistory> history_;

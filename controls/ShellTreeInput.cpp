@@ -26,7 +26,7 @@ void TKivShellTree::WndProc(host::TMessage& message) {
   switch (message.Msg) {
     case WM_LBUTTONDOWN:
       // A press on a check box is the box's alone: the native control never sees it.
-      if (ClickOnCheckBox(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam))) {
+      if (checkBoxes_.ClickOnCheckBox(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam))) {
         message.Result = 0;
         return;
       }

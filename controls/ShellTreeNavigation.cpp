@@ -121,7 +121,7 @@ void TKivShellTree::Refresh() {
 
 void TKivShellTree::SmartRefresh() {
   // The checked paths may have changed: every box read before now is stale.
-  ++checkStamp_;
+  checkBoxes_.Invalidate();
   if (!Selected()) return;
   host::Application().ProcessMessages();
   TTreeNode* node = Selected();
@@ -132,7 +132,7 @@ void TKivShellTree::SmartRefresh() {
   // A change made through another control reaches the ancestors' boxes, and every box on
   // screen (My Computer, say, beside the changed branch).
   SetParentNodeSelectionState(node);
-  RefreshShownCheckStates();
+  checkBoxes_.RefreshShownCheckStates();
   if (!AutomaticRefresh()) {
     // Refreshing a parent deletes nodes: the cut nodes are noted first and found again after.
     std::vector<UniquePidl> cut;
