@@ -69,12 +69,6 @@ String ParsingNameOf(IShellFolder* folder, PCItemIDList item) {
   return text;
 }
 
-// A file-system path as the notifier keeps its directories: no trailing backslash but a root's.
-String DirectoryOf(const String& folder) {
-  if (folder.size() <= 3) return folder;
-  return host::ExcludeTrailingBackslash(folder);
-}
-
 }  // namespace
 
 // ---- Construction
@@ -96,11 +90,11 @@ TKivShellTree::TKivShellTree(host::TComponent* owner)
 
   // Reports that come while a command of the tree runs are replayed once it is done with its
   // node.
-  TKivShellChangeNotifier& notifier = core_.WatchChanges(
-      TKivShellViewCore::TReportPolicy::Replay,
-      [this](int event, PItemIDList first, PItemIDList second) {
-        ChangeNotification(nullptr, event, first, second);
-      });
+  TKivShellChangeNotifier& notifier =
+      core_.WatchChanges(TKivShellViewCore::TReportPolicy::Replay,
+                         [this](int event, PItemIDList first, PItemIDList second) {
+                           ChangeNotification(nullptr, event, first, second);
+                         });
   notifier.SetEventFilter(kTreeEvents);
   notifier.SetRecursive(true);
   // Every folder the tree shows open is watched by itself: a file-system watch need not open
@@ -111,6 +105,7 @@ TKivShellTree::TKivShellTree(host::TComponent* owner)
 
 TKivShellTree::~TKivShellTree() {
   Destroying();
+  changes_.Stop();
   SetShellLink(nullptr);
   Notifier()->SetEnabled(false);
   core_.BusyForGood();
@@ -292,6 +287,9 @@ void TKivShellTree::DeleteNode(TTreeNode* node) {
   // A label being edited goes first, so the end of its editing finds its node.
   if (TTreeNode* editing = EditingNode())
     if (editing == node || editing->HasAsParent(node)) editing->EndEdit(true);
+  // A watch of the folder would keep it from going on disk (a deleted directory stays while a
+  // handle to it is open).
+  if (node->Expanded()) changes_.Unwatch(node);
   node->Delete();
 }
 
@@ -332,12 +330,25 @@ bool TKivShellTree::CanExpand(TTreeNode* node) {
 }
 
 void TKivShellTree::Expand(TTreeNode* node) {
-  if (node->Count() == 0 && node != expandingNode_)
+  if (node->Count() == 0 && node != expandingNode_) {
     FillNode(node);
-  else
+  } else {
     expanding_ = false;
+    // Opened again: its folders were let go when it closed, and what changed meanwhile is read.
+    if (node != expandingNode_ && node->Level() > 0 && !Loading()) {
+      changes_.WatchOpen(node);
+      RefreshNode(node, true, false);
+    }
+  }
   expandingNode_ = nullptr;
   host::TCustomTreeView::Expand(node);
+}
+
+// A closed node's folder, and the folders open below it, are watched no more: a tree watches
+// what it shows, not every folder it ever opened.
+void TKivShellTree::Collapse(TTreeNode* node) {
+  changes_.Unwatch(node);
+  host::TCustomTreeView::Collapse(node);
 }
 
 void TKivShellTree::FillNode(TTreeNode* node) {
@@ -358,43 +369,7 @@ void TKivShellTree::FillNode(TTreeNode* node) {
     if (files || Navigator()->IsFolder()) AddShellItem(node);
   Resort(node);
   node->SetHasChildren(node->Count() > 0);
-  if (node->Level() > 0) WatchFolder(Navigator()->Folder());
-}
-
-void TKivShellTree::WatchFolder(const String& folder) {
-  if (folder.empty()) return;
-  if (watchDepth_ > 0) {
-    if (std::find(heldWatches_.begin(), heldWatches_.end(), folder) == heldWatches_.end())
-      heldWatches_.push_back(folder);
-    return;
-  }
-  WatchFolders({folder});
-}
-
-void TKivShellTree::WatchFolders(const std::vector<String>& folders) {
-  host::TStrings* directories = Notifier()->Directories();
-  // The roots are watched by their lists only while no folder is: they join the folders.
-  // Names only: the registrations of the present ones end and begin again.
-  host::TStringList wanted;
-  for (int i = 0; i < directories->Count(); ++i) wanted.Add(directories->Strings(i));
-  const int present = wanted.Count();
-  auto want = [&](const String& path) {
-    if (!path.empty() && wanted.IndexOf(DirectoryOf(path)) < 0) wanted.Add(DirectoryOf(path));
-  };
-  for (const String& folder : folders) want(folder);
-  if (wanted.Count() == present) return;
-  for (int i = 0; i < Items()->RootCount(); ++i)
-    if (TKivShellTreeItem* root = ShellItem(Items()->Root(i)))
-      want(GetPathFromPidl(root->absoluteIdList.get()));
-  Notifier()->SetDirectories(&wanted);
-}
-
-host::ScopeExitGuard<std::function<void()>> TKivShellTree::HoldWatches() {
-  ++watchDepth_;
-  return host::ScopeExitGuard<std::function<void()>>([this] {
-    if (--watchDepth_ > 0 || heldWatches_.empty()) return;
-    WatchFolders(std::exchange(heldWatches_, {}));
-  });
+  if (node->Level() > 0) changes_.Watch(Navigator()->Folder());
 }
 
 TTreeNode* TKivShellTree::AddShellItem(TTreeNode* parent) {
@@ -541,9 +516,9 @@ TTreeNode* TKivShellTree::FindChild(TTreeNode* parent, PCItemIDList part) {
   auto order = [&](TTreeNode* child) {
     TKivShellTreeItem* item = ShellItem(child);
     if (!item) return 1;
-    const HRESULT hr = item->parentFolder ? item->parentFolder->CompareIDs(0, part,
-                                                                             item->relativeIdList.get())
-                                          : E_FAIL;
+    const HRESULT hr = item->parentFolder
+                           ? item->parentFolder->CompareIDs(0, part, item->relativeIdList.get())
+                           : E_FAIL;
     return int(short(HRESULT_CODE(hr)));
   };
   // The children are in the shell's order: a binary search first.
@@ -572,8 +547,8 @@ TTreeNode* TKivShellTree::FindChild(TTreeNode* parent, PCItemIDList part) {
   if (name.empty()) return nullptr;
   for (int i = 0; i < count; ++i) {
     TKivShellTreeItem* item = ShellItem(parent->Item(i));
-    if (item && host::SameText(ParsingNameOf(item->parentFolder.Get(), item->relativeIdList.get()),
-                               name))
+    if (item &&
+        host::SameText(ParsingNameOf(item->parentFolder.Get(), item->relativeIdList.get()), name))
       return parent->Item(i);
   }
   return nullptr;
@@ -591,7 +566,7 @@ bool TKivShellTree::GotoFolderIdList(PCItemIDList list, TGotoFolderIdAction acti
   bool result = false, rootItself = false;
   {
     // The folders opened on the way are watched together, and the control lays itself out once.
-    auto watches = HoldWatches();
+    auto watches = changes_.Hold();
     host::UpdateGuard<host::TTreeNodes> update(*Items());
     const int roots = Items()->RootCount();
     for (int r = 0; r < roots && r < Items()->RootCount(); ++r) {
@@ -702,8 +677,8 @@ void TKivShellTree::SetSelectedFolder(const String& path) {
   EnsureRoots();
   WideString wide = host::ToWide(path);
   PIDLIST_RELATIVE parsed = nullptr;
-  const HRESULT hr =
-      Desktop()->ParseDisplayName(HandleIfAllocated(), nullptr, wide.data(), nullptr, &parsed, nullptr);
+  const HRESULT hr = Desktop()->ParseDisplayName(HandleIfAllocated(), nullptr, wide.data(), nullptr,
+                                                 &parsed, nullptr);
   UniquePidl list{parsed};
   if (!host::HrOk(hr, "ParseDisplayName")) list.reset();
   if (list) {
@@ -775,7 +750,8 @@ HOST_PROPERTIES(TKivShellTree) {
   p.Bool("ShellContextMenu", &TKivShellTree::ShellContextMenu, &TKivShellTree::SetShellContextMenu,
          true);
   PublishShowOptions(p, {soShowNethood, soShowRecycleBin});
-  p.Bool("FileSystemOnly", &TKivShellTree::FileSystemOnly, &TKivShellTree::SetFileSystemOnly, false);
+  p.Bool("FileSystemOnly", &TKivShellTree::FileSystemOnly, &TKivShellTree::SetFileSystemOnly,
+         false);
   p.Bool("ExpandOnSelected", &TKivShellTree::ExpandOnSelected, &TKivShellTree::SetExpandOnSelected,
          false);
   p.Str("Filter", &TKivShellTree::Filter, &TKivShellTree::SetFilter, "*");

@@ -1,6 +1,5 @@
 // The shell tree: the namespace as a tree view that fills itself on expansion.
 //   TKivShellTreeItem     the data hung on every node (its lists, folders and marks)
-//   TGotoFolderIdAction   what GotoFolderIdList does with the node it finds
 //   TOnAddNode, TOnUpdatedFolder, TTVEditCanceled   the tree's own events
 //   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
 //                         (ShellTree.cpp); the link, history, refresh and change reports
@@ -27,6 +26,7 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "controls/ShellTreeChanges.h"
 #include "controls/ShellTreeCheckBoxes.h"
 #include "controls/ShellViewCore.h"
 #include "host/core/Raii.h"
@@ -59,8 +59,6 @@ class TKivShellTreeItem : public host::TObject {
   bool encrypted = false;
   uint32_t checkStamp = 0;  // the tree's check stamp when the box was last read from the list
 };
-
-enum TGotoFolderIdAction { gaSelect, gaRefresh, gaRefreshParent, gaDelete };
 
 // Asked for every node added by enumeration; canAdd comes in true, false removes the node.
 using TOnAddNode = std::function<void(host::TTreeNode* node, const String& path, bool& canAdd)>;
@@ -196,6 +194,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
 
   bool CanExpand(host::TTreeNode* node) override;
   void Expand(host::TTreeNode* node) override;
+  void Collapse(host::TTreeNode* node) override;
   void Delete(host::TTreeNode* node) override;
   void GetImageIndex(host::TTreeNode* node) override;
   void GetSelectedIndex(host::TTreeNode* node) override;
@@ -224,12 +223,6 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   bool TryPointNavigatorAt(host::TTreeNode* node, String* why = nullptr);
   // Fills a node's children from the navigator (the body of Expand).
   void FillNode(host::TTreeNode* node);
-  // Has the notifier watch a folder the tree shows open (and the roots with it); while a
-  // HoldWatches guard lives, the folders wait and are watched together when the outermost ends
-  // (each change of the notifier's folders registers all of them again).
-  void WatchFolder(const String& folder);
-  void WatchFolders(const std::vector<String>& folders);
-  host::ScopeExitGuard<std::function<void()>> HoldWatches();
   // Builds the root when there is none yet (a tree used before its window exists).
   void EnsureRoots();
   // Deletes a node, ending the editing of its label (or a descendant's) first.
@@ -251,8 +244,6 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   void WMContextMenu(host::TMessage& message) override;
   POINT BottomRightOfText(host::TTreeNode* node) const;
 
-  std::vector<String> heldWatches_;
-  int watchDepth_ = 0;
   friend class TKivShellTreeCheckBoxes;
   TKivShellTreeCheckBoxes checkBoxes_{*this};
 
@@ -277,6 +268,9 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   bool multipleRoots_ = false;
   bool expandOnSelected_ = false;
   bool movingInHistory_ = false;
+  friend class TKivShellTreeChanges;
+  // Last: its timer and queue go before anything a step would reach.
+  TKivShellTreeChanges changes_{*this};
 };
 
 }  // namespace zelnor

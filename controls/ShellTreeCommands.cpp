@@ -32,7 +32,6 @@ std::unique_ptr<host::TStrings> OneFile(const String& path) {
   return files;
 }
 
-
 bool SameBytes(PCItemIDList a, PCItemIDList b) {
   const int size = GetPidlSize(a);
   return a && b && size == GetPidlSize(b) && std::memcmp(a, b, size_t(size)) == 0;
@@ -43,8 +42,8 @@ bool SameBytes(PCItemIDList a, PCItemIDList b) {
 // ---- Verbs
 
 void TKivShellTree::PrepareNavigatorForCommand() {
-  core_.PrepareNavigatorForCommand(ReadOnly(), [this] { HandleRenameEvent(); },
-                                   OnContextMenuSelect);
+  core_.PrepareNavigatorForCommand(
+      ReadOnly(), [this] { HandleRenameEvent(); }, OnContextMenuSelect);
 }
 
 void TKivShellTree::HandleRenameEvent() {
@@ -61,13 +60,28 @@ bool TKivShellTree::InvokeCommandOnSelected(const String& verb) {
       paste ? std::unique_ptr<host::TStrings>(GetFilenamesFromClipboard())
             : OneFile(GetSelectedFolder());
   bool done = false;
+  const bool deleting = host::SameText(verb, "delete");
   {
+    // The folder's own watch would keep it on disk: it goes first, and comes back when the
+    // folder is still there afterwards.
+    UniquePidl kept;
+    if (deleting && node->Expanded()) {
+      if (TKivShellTreeItem* item = ShellItem(node))
+        kept = UniquePidl{CopyItemIdList(item->absoluteIdList.get())};
+      changes_.Unwatch(node);
+    }
+    auto rewatch = host::ScopeExit([this, &kept] {
+      if (!kept || GetPathFromPidl(kept.get()).empty()) return;
+      if (!host::DirectoryExists(GetPathFromPidl(kept.get()))) return;
+      if (TTreeNode* again = FindNodeOfList(kept.get()); again && again->Expanded())
+        changes_.WatchOpen(again);
+    });
     auto busy = core_.Busy();
     PointNavigatorAt(node);
     done = Navigator()->InvokeContextMenuCommand(verb);
   }
   if (!done) return false;
-  if (host::SameText(verb, "delete")) {
+  if (deleting) {
     SetChangeDelay(0);
     Operation(ShellOperations({sopDelete, sopRemove}), std::move(files), {});
   } else if (paste) {

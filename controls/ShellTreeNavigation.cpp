@@ -236,32 +236,15 @@ void TKivShellTree::ChangeNotification(host::TObject*, int event, PItemIDList pi
                                        PItemIDList pidl2) {
   if (Loading()) return;
   if (core_.HoldReport(event, pidl1, pidl2)) return;
-  switch (event) {
-    case neFileDelete:
-    case neDriveRemove:
-    case neFolderDelete:
-      GotoFolderIdList(pidl1, gaDelete);
-      break;
-    case neFolderUpdate:
-      GotoFolderIdList(pidl1, gaRefresh);
-      break;
-    case neFolderRename:
-    case neFileRename:
-      // The old name's folder and the new one's (a move changes the folder).
-      GotoFolderIdList(pidl1, gaRefreshParent);
-      GotoFolderIdList(pidl2, gaRefreshParent);
-      break;
-    default:
-      GotoFolderIdList(pidl1, gaRefreshParent);
-      break;
-  }
+  changes_.Report(event, pidl1, pidl2);
 }
 
 // ---- Operations
 
 void TKivShellTree::Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
                               const String& destination) {
-  if (OnOperation && files && files->Count() > 0) OnOperation(this, operations, files.get(), destination);
+  if (OnOperation && files && files->Count() > 0)
+    OnOperation(this, operations, files.get(), destination);
 }
 
 }  // namespace zelnor

@@ -469,6 +469,60 @@ TEST_F(ShellTreeTest, FoldersOpenedToSelectADeepFolderAreWatchedAndItShowsOnScre
   EXPECT_TRUE(isWatched(dir.Path() + "\\a\\sibling100"));
 }
 
+TEST_F(ShellTreeTest, AClosedNodesFoldersAreLetGoAndReadAgainWhenItOpens) {
+  dir.Folder("a\\inner\\deep");
+  dir.Folder("b\\inner");
+  MakeTree(dir.Path());
+  TTreeNode* a = ChildNamed(Root(), "a");
+  TTreeNode* b = ChildNamed(Root(), "b");
+  a->Expand(false);
+  ChildNamed(a, "inner")->Expand(false);
+  b->Expand(false);
+  auto watched = [&](const String& folder) {
+    host::TStrings* directories = tree->Notifier()->Directories();
+    for (int i = 0; i < directories->Count(); ++i)
+      if (host::SameText(directories->Strings(i), dir.Path() + "\\" + folder)) return true;
+    return false;
+  };
+  ASSERT_TRUE(watched("a") && watched("a\\inner") && watched("b"));
+
+  // Closing a lets go of it and of what is open below it; b stays watched.
+  a->Collapse(false);
+  EXPECT_FALSE(watched("a"));
+  EXPECT_FALSE(watched("a\\inner"));
+  EXPECT_TRUE(watched("b"));
+
+  // What was made while it was closed, unannounced, shows when it opens again.
+  dir.Folder("a\\made while closed");
+  a->Expand(false);
+  EXPECT_NE(ChildNamed(a, "made while closed"), nullptr);
+  EXPECT_TRUE(watched("a"));
+  EXPECT_TRUE(watched("a\\inner"));
+
+  // A node deleted by a report lets go of its folder, so that the folder can go from the disk.
+  Announce(SHCNE_RMDIR, dir.Path() + "\\b");
+  EXPECT_EQ(ChildNamed(Root(), "b"), nullptr);
+  EXPECT_FALSE(watched("b"));
+}
+
+TEST_F(ShellTreeTest, ABurstOfReportsIsMergedAndWorkedOffInSlices) {
+  dir.Folder("a");
+  MakeTree(dir.Path());
+  TTreeNode* a = ChildNamed(Root(), "a");
+  a->Expand(false);
+  Paint();
+  int refreshesOfA = 0;
+  tree->OnUpdatedFolder = [&](host::TObject*, TTreeNode* node) {
+    if (node == a) ++refreshesOfA;
+  };
+  constexpr int kMade = 150;
+  for (int i = 0; i < kMade; ++i) Announce(SHCNE_MKDIR, dir.Folder("a\\f" + host::IntToStr(i)));
+  // Each report refreshes a while the burst is young; the rest wait as one step.
+  EXPECT_LT(refreshesOfA, kMade / 2);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return a->Count() == kMade; }, 8000));
+  tree->OnUpdatedFolder = nullptr;
+}
+
 TEST_F(ShellTreeTest, ShellReportsReachTheTreeAtOnce) {
   const String a = dir.Folder("a");
   dir.Folder("a\\old name");
