@@ -69,6 +69,11 @@ void TKivComboEdit::KeyDown(WORD& key, host::TShiftState shift) {
     }
     return;
   }
+  if (key == VK_ESCAPE) {
+    // What was typed goes: the box shows the current location again.
+    combo_->ShowCurrentText();
+    SelectAll();
+  }
   if (key != 0 && combo_->OnKeyUp) combo_->OnKeyUp(combo_, key, shift);
 }
 
@@ -403,7 +408,8 @@ void TKivShellCombo::AddPathToCombo(const String& path) {
   }
   SetItemIndex(last);
   Navigator()->SelectParent();
-  if (TKivComboItem* selected = ItemData(last)) selected->iconIndex = Navigator()->GetSelectedIconNumber();
+  if (TKivComboItem* selected = ItemData(last))
+    selected->iconIndex = Navigator()->GetSelectedIconNumber();
   Invalidate();
 }
 
@@ -428,16 +434,16 @@ bool TKivShellCombo::ShowAncestors(PCItemIDList idList, String* why) {
   }
   TKivComboItem* anchorEntry = ItemData(anchor);
   if (!Navigator()->TrySetFolderIdList(anchorEntry ? anchorEntry->idList.get() : DesktopIdList(),
-                                      why))
+                                       why))
     return false;
   for (int d = next; d <= depth; ++d) {
     UniquePidl ancestor{GetItemIdListStart(idList, d)};
     if (!Navigator()->TrySetAbsoluteItemIdList(ancestor.get(), why)) return false;
     const int indent = (ItemData(anchor) ? ItemData(anchor)->indent : 0) + 1;
     const String name = Navigator()->GetShellObjectName();
-    const int at = InsertItem(anchor + 1, name, name, Navigator()->GetIconNumber(), indent,
-                              UniquePidl{CopyItemIdList(Navigator()->GetAbsoluteItemIdList())},
-                              false);
+    const int at =
+        InsertItem(anchor + 1, name, name, Navigator()->GetIconNumber(), indent,
+                   UniquePidl{CopyItemIdList(Navigator()->GetAbsoluteItemIdList())}, false);
     if (at >= 0) anchor = at;
   }
   SetItemIndex(anchor);
@@ -446,10 +452,8 @@ bool TKivShellCombo::ShowAncestors(PCItemIDList idList, String* why) {
 
 // ---- Choosing an entry
 
-void TKivShellCombo::Change() {
-  const int index = ItemIndex();
-  if (index < 0) return;
-  DeleteNonPersistentFolders(index);
+void TKivShellCombo::ShowCurrentText() {
+  if (ItemIndex() < 0) return;
   if (showFullPath_) {
     edit_->SetText(GetSelectedFolder());
     if (edit_->Text().empty()) edit_->SetText(GetText2());
@@ -458,6 +462,13 @@ void TKivShellCombo::Change() {
     edit_->SetText(OwnText());
   }
   edit_->Invalidate();
+}
+
+void TKivShellCombo::Change() {
+  const int index = ItemIndex();
+  if (index < 0) return;
+  DeleteNonPersistentFolders(index);
+  ShowCurrentText();
   if (ShellLink() && !Loading()) {
     // An entry made from a path navigates once its path is parsed; one that cannot be does not.
     if (PCItemIDList list = EntryIdList(index)) ShellLink()->PathChanged(this, list);
@@ -484,6 +495,8 @@ void TKivShellCombo::SetSelectedFolder(const String& path) {
   String why;
   if (!Navigator()->TrySetDirectory(path, &why)) {
     if (ShowOption(soShowErrorMessages)) host::ShowMessage(why);
+    // The views stay where they were, and so does the box.
+    ShowCurrentText();
     return;
   }
   UniquePidl list{CopyItemIdList(Navigator()->GetAbsoluteItemIdList())};

@@ -34,8 +34,8 @@ class TKivComboItem : public host::TObject {
   // The key of the entry and the string of its combo item: the parsing name of an enumerated
   // folder ("C:\" for a drive), a folder's own name on the path chain, the path for AddFolder.
   String name;
-  String text;     // the display name drawn in the list
-  int indent = 0;  // depth: the desktop 0, its folders 1, My Computer's 2, and so on
+  String text;         // the display name drawn in the list
+  int indent = 0;      // depth: the desktop 0, its folders 1, My Computer's 2, and so on
   int iconIndex = -1;  // in the small system image list
   bool drive = false;  // name is "C:" or "C:\"
   bool persistent = true;
@@ -163,6 +163,8 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellView<TKivSh
   // SelectPidl and AddIdListToCombo without raising: false, with EZelnorError's message in `why`,
   // where a folder on the way cannot be bound.
   bool ShowLocation(PCItemIDList idList, String* why = nullptr);
+  // The edit field shows the current entry again (what was typed goes).
+  void ShowCurrentText();
   bool ShowAncestors(PCItemIDList idList, String* why);
   // The first entry with a list equal to `idList`, or -1.
   int IndexOfIdList(PCItemIDList idList) const;

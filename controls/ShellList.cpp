@@ -2,6 +2,7 @@
 #include "controls/ShellList.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "controls/ShellListFill.h"
 #include "controls/ShellNameOrder.h"
@@ -28,8 +29,8 @@ constexpr int kMaxNavigatorColumns = 1024;
 
 // Extensions whose files may carry an icon of their own: these are asked one by one.
 bool HasOwnIcon(const String& extension) {
-  static const char* const kOwn[] = {".exe", ".ico", ".lnk", ".url", ".cur", ".ani", ".scr",
-                                     ".dll", ".cpl", ".msc", ".pif", ".appref-ms"};
+  static const char* const kOwn[] = {".exe", ".ico", ".lnk", ".url", ".cur", ".ani",
+                                     ".scr", ".dll", ".cpl", ".msc", ".pif", ".appref-ms"};
   for (const char* e : kOwn)
     if (host::SameText(extension, e)) return true;
   return false;
@@ -61,11 +62,11 @@ TKivShellList::TKivShellList(host::TComponent* owner)
 
   // Reports that come while the list edits its own selection are dropped: the timer's refresh
   // finds what changed.
-  TKivShellChangeNotifier& notifier = core_.WatchChanges(
-      TKivShellViewCore::TReportPolicy::Drop,
-      [this](int event, PItemIDList first, PItemIDList second) {
-        ChangeNotification(Notifier(), event, first, second);
-      });
+  TKivShellChangeNotifier& notifier =
+      core_.WatchChanges(TKivShellViewCore::TReportPolicy::Drop,
+                         [this](int event, PItemIDList first, PItemIDList second) {
+                           ChangeNotification(Notifier(), event, first, second);
+                         });
   notifier.SetEnabled(false);
   notifier.SetRecursive(false);
   notifier.SetEventFilter(kListEvents);
@@ -242,6 +243,8 @@ void TKivShellList::Refresh() {
   // An edit must not end on whatever item takes its index.
   if (editingItem_ && IsEditing()) editingItem_->CancelEdit();
   editingItem_ = nullptr;
+  // Going up shows where the user came from: the folder just left is selected once it is in.
+  UniquePidl cameFrom = ChildLeftFor(Navigator()->GetFolderIdList());
   const int released = Items()->Count();
   {
     host::UpdateGuard update(*Items());
@@ -258,6 +261,10 @@ void TKivShellList::Refresh() {
     if (backgroundFill_) {
       if (showParentFolder_) AddParentFolderItem();
       StartFill();
+      if (cameFrom) {
+        Navigator()->SetItemIdList(cameFrom.get());
+        pendingSelection_ = Navigator()->GetObjectName();
+      }
     } else {
       while (Navigator()->Next()) AddShellItem(details_);
       if (showParentFolder_) AddParentFolderItem();
@@ -272,6 +279,25 @@ void TKivShellList::Refresh() {
   }
   if (fill_) return;
   Populated();
+  if (TListItem* item = cameFrom ? ItemOfPIDL(cameFrom.get()) : nullptr) ShowSelected(item);
+}
+
+UniquePidl TKivShellList::ChildLeftFor(UniquePidl folder) {
+  UniquePidl left = std::exchange(shownFolder_, std::move(folder));
+  const int depth = GetItemIdListDepth(shownFolder_.get());
+  if (!left || !shownFolder_ || GetItemIdListDepth(left.get()) != depth + 1) return nullptr;
+  const UniquePidl start = GetItemIdListStart(left.get(), depth);
+  const int size = GetPidlSize(start.get());
+  if (size != GetPidlSize(shownFolder_.get()) ||
+      std::memcmp(start.get(), shownFolder_.get(), size_t(size)) != 0)
+    return nullptr;
+  return GetItemIdListPart(left.get(), depth);
+}
+
+void TKivShellList::ShowSelected(TListItem* item) {
+  item->SetSelected(true);
+  item->SetFocused(true);
+  item->MakeVisible(false);
 }
 
 void TKivShellList::Populated() {
@@ -449,8 +475,8 @@ void TKivShellList::MergeFilled(int from) {
   std::vector<TListItem*> present;
   present.reserve(size_t(from - start));
   for (int i = start; i < from; ++i) present.push_back(Items()->Item(i));
-  std::merge(present.begin(), present.end(), fresh.begin(), fresh.end(),
-             std::back_inserter(order), before);
+  std::merge(present.begin(), present.end(), fresh.begin(), fresh.end(), std::back_inserter(order),
+             before);
   ArrangeItems(order);
 }
 
@@ -521,7 +547,8 @@ void TKivShellList::InitShellColumns() {
       host::TListColumn* c = columns->Add();
       c->SetCaption(caption);
       c->SetAlignment(alignment);
-      const bool saved = rememberWidths_ && index < kSavedWidthLimit && savedWidths_[size_t(index)] > 0;
+      const bool saved =
+          rememberWidths_ && index < kSavedWidthLimit && savedWidths_[size_t(index)] > 0;
       c->SetWidth(saved ? savedWidths_[size_t(index)] : width);
       if (index < int(columnMap_.size())) columnMap_[size_t(index)] = column;
     }
@@ -605,8 +632,7 @@ void TKivShellList::CompleteItemDetails(TListItem* item) {
       Navigator()->GetAttributes(SFGAO_HIDDEN | SFGAO_COMPRESSED | SFGAO_ENCRYPTED);
   data->hidden = (attributes & SFGAO_HIDDEN) != 0;
   if (data->hidden) item->SetCut(true);
-  data->compressed =
-      ShowOption(soColorCompressed) && (attributes & SFGAO_COMPRESSED) != 0;
+  data->compressed = ShowOption(soColorCompressed) && (attributes & SFGAO_COMPRESSED) != 0;
   data->encrypted = ShowOption(soColorEncrypted) && (attributes & SFGAO_ENCRYPTED) != 0;
 }
 
@@ -673,8 +699,9 @@ TListItem* TKivShellList::ItemOfPIDL(PCItemIDList idList) {
 // ---- Published properties
 
 HOST_PROPERTIES(TKivShellList) {
-  p.Enum("ViewStyle", host::ViewStyleInfo, &TKivShellList::ViewStyle,
-         [](TKivShellList* l, host::TViewStyle s) { l->SetViewStyle(s); }, host::vsReport)
+  p.Enum(
+       "ViewStyle", host::ViewStyleInfo, &TKivShellList::ViewStyle,
+       [](TKivShellList* l, host::TViewStyle s) { l->SetViewStyle(s); }, host::vsReport)
       .NoDefault();
   p.Bool("MultiSelect", &TKivShellList::MultiSelect, &TKivShellList::SetMultiSelect, true);
   p.Bool("AutomaticRefresh", &TKivShellList::AutomaticRefresh, &TKivShellList::SetAutomaticRefresh,

@@ -299,6 +299,11 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void ReadCheckState(host::TListItem* item);
   // Thumbnail view: a placeholder image for `item` now and a request for its picture.
   void RequestThumbnail(host::TListItem* item);
+  // Notes `folder` as the one shown; the child of it that was shown before, when there was one
+  // (the list went up), else nil.
+  UniquePidl ChildLeftFor(UniquePidl folder);
+  // Selects and focuses an item and scrolls it into view.
+  void ShowSelected(host::TListItem* item);
   void BackgroundImageChange(host::TObject* sender);
   void CMHintShow(host::TMessage& message);
 
@@ -319,6 +324,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   String loadingPath_;
   bool loadingPathSet_ = false;
   UniquePidl folderIdList_;
+  UniquePidl shownFolder_;  // the folder of the last filling
   unsigned refreshStamp_ = 0;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
   bool shellContextMenu_ = true;

@@ -36,7 +36,6 @@ void TKivShellListChanges::Stop() {
   timer_->SetEnabled(false);
 }
 
-
 void TKivShellListChanges::FileChange() {
   if (walk_) {
     // The walk under way may have passed this report's object: another follows it.
@@ -79,7 +78,8 @@ void TKivShellListChanges::Report(int event, PItemIDList pidl1) {
       // By name first: a report made from a path alone may call a folder a file, and comparing
       // names is cheaper than asking the folder about every item.
       TListItem* item =
-          here ? list_.FindItemByParsingName(host::ExtractFileName(GetPathFromPidl(pidl1)), 1) : nullptr;
+          here ? list_.FindItemByParsingName(host::ExtractFileName(GetPathFromPidl(pidl1)), 1)
+               : nullptr;
       UniquePidl relative = here && !item ? GetRelativePIDL(pidl1) : UniquePidl{};
       if (relative) item = list_.ItemOfPIDL(relative.get());
       if (item && TKivShellList::ItemData(item)->cutToClipboard) {
@@ -117,7 +117,8 @@ void TKivShellListChanges::Tick() {
     PendingChanges pending = std::exchange(pending_, {});
     timer_->SetInterval(kRefreshDelayMs);
     // A refill, navigation or refresh since the walk has made its findings void.
-    if (pending.stamp == list_.refreshStamp_ && !list_.Loading() && list_.Enabled() && !list_.refreshing_) {
+    if (pending.stamp == list_.refreshStamp_ && !list_.Loading() && list_.Enabled() &&
+        !list_.refreshing_) {
       Apply(std::move(pending.fresh));
       // Adding a burst takes most of a tick, and so does drawing it.
       list_.PaintLater();
@@ -172,8 +173,10 @@ void TKivShellListChanges::Refresh() {
 
 namespace {
 
-// The list's items by parsing name, without case: the display names are not read for this.
-// A walk finds each item once; those it does not find are left unmarked.
+// The list's items by parsing name, as the folder spells it: the display names are not read for
+// this. Names that differ in case alone are two objects in a folder that tells them apart (a
+// case-sensitive folder, or one made from the Unix side under Wine). A walk finds each item
+// once; those it does not find are left unmarked.
 class TItemsByName {
  public:
   explicit TItemsByName(host::TListItems& items) {
@@ -197,12 +200,8 @@ class TItemsByName {
   }
 
  private:
-  static std::wstring Key(const String& name) {
-    std::wstring key = host::ToWide(name);
-    CharLowerBuffW(key.data(), DWORD(key.size()));
-    return key;
-  }
-  std::unordered_map<std::wstring, TListItem*> byName_;
+  static const String& Key(const String& name) { return name; }
+  std::unordered_map<String, TListItem*> byName_;
 };
 
 }  // namespace
@@ -287,7 +286,8 @@ void TKivShellListChanges::Apply(std::vector<TKivShellListFill::Record> fresh) {
     return data && !data->parentFolder && data->seen == 0;
   };
   bool anyGone = false;
-  for (int i = 0; i < list_.Items()->Count() && !anyGone; ++i) anyGone = isGone(list_.Items()->Item(i));
+  for (int i = 0; i < list_.Items()->Count() && !anyGone; ++i)
+    anyGone = isGone(list_.Items()->Item(i));
 
   std::unique_ptr<host::TStrings> cutAway;
   if (!fresh.empty() || anyGone) {
@@ -316,7 +316,8 @@ void TKivShellListChanges::Apply(std::vector<TKivShellListFill::Record> fresh) {
   }
   // The walk's sort keys have served.
   for (int i = 0; i < list_.Items()->Count(); ++i)
-    if (TKivShellListItem* data = TKivShellList::ItemData(list_.Items()->Item(i))) data->sortKey = std::string();
+    if (TKivShellListItem* data = TKivShellList::ItemData(list_.Items()->Item(i)))
+      data->sortKey = std::string();
   // States of items not drawn yet are read when they are.
   if (list_.CheckedPaths()) {
     for (int i = 0; i < list_.Items()->Count(); ++i) {

@@ -135,8 +135,8 @@ void TKivShellList::MarkSelectedCut() {
 // ---- Verbs
 
 void TKivShellList::PrepareNavigatorForCommand() {
-  core_.PrepareNavigatorForCommand(ReadOnly(), [this] { HandleRenameEvent(); },
-                                   OnContextMenuSelect);
+  core_.PrepareNavigatorForCommand(
+      ReadOnly(), [this] { HandleRenameEvent(); }, OnContextMenuSelect);
 }
 
 void TKivShellList::HandleRenameEvent() {
@@ -163,8 +163,9 @@ bool TKivShellList::InvokeCommandOnSelected(const String& command) {
   PrepareNavigatorForCommand();
   const bool paste = IsVerb(command, "paste");
   const bool remove = IsVerb(command, "delete");
-  std::unique_ptr<host::TStrings> files =
-      paste ? ClipboardFiles() : remove ? SelectedPaths() : nullptr;
+  std::unique_ptr<host::TStrings> files = paste    ? ClipboardFiles()
+                                          : remove ? SelectedPaths()
+                                                   : nullptr;
   // A paste into the one selected folder lands there, else in the shown folder.
   String destination = Navigator()->Folder();
 
@@ -245,8 +246,8 @@ void TKivShellList::ShowContextMenu(POINT point, String& command) {
   std::unique_ptr<host::TStrings> clipboard = ClipboardFiles();
   std::unique_ptr<host::TStrings> paths = SelectedPaths();
   // A paste chosen on the menu of one folder item lands in that folder.
-  const String destination = SelCount() == 1 && selected ? GetFullPath(selected)
-                                                         : Navigator()->Folder();
+  const String destination =
+      SelCount() == 1 && selected ? GetFullPath(selected) : Navigator()->Folder();
   command = Navigator()->ShowContextMenu(point, PopupMenu());
   if (IsVerb(command, "delete")) {
     Operation(ShellOperations({sopDelete, sopRemove}), std::move(paths), {});
@@ -314,8 +315,8 @@ void TKivShellList::WMContextMenu(host::TMessage& message) {
 
 // ---- Reports
 
-void TKivShellList::Operation(TKivShellOperations operations,
-                              std::unique_ptr<host::TStrings> files, const String& destination) {
+void TKivShellList::Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
+                              const String& destination) {
   if (HasShellOperation(operations, sopDelete)) {
     host::UpdateGuard update(*Items());
     for (int i = Items()->Count() - 1; i >= 0; --i) {
@@ -327,8 +328,7 @@ void TKivShellList::Operation(TKivShellOperations operations,
   if (files && files->Count() > 0 && OnOperation)
     OnOperation(this, operations, files.get(), destination);
   files.reset();
-  const TKivShellOperations changing =
-      ShellOperations({sopMove, sopDelete, sopRemove, sopRename});
+  const TKivShellOperations changing = ShellOperations({sopMove, sopDelete, sopRemove, sopRename});
   if ((operations & changing) && ShellLink()) ShellLink()->SmartRefresh(this);
 }
 
@@ -346,15 +346,18 @@ bool TKivShellList::CanEdit(TListItem* item) {
     }
   }
   editingItem_ = allow ? item : nullptr;
+  if (allow && HandleAllocated())
+    TKivShellViewCore::SelectNameOnly(HWND(SendMessageW(Handle(), LVM_GETEDITCONTROL, 0, 0)),
+                                      data->folder);
   return allow;
 }
 
 void TKivShellList::Edit(const LVITEMW& record) {
-  TListItem* item = (record.mask & LVIF_PARAM) && record.lParam
-                        ? reinterpret_cast<TListItem*>(record.lParam)
-                        : (record.iItem >= 0 && record.iItem < Items()->Count()
-                               ? Items()->Item(record.iItem)
-                               : nullptr);
+  TListItem* item =
+      (record.mask & LVIF_PARAM) && record.lParam
+          ? reinterpret_cast<TListItem*>(record.lParam)
+          : (record.iItem >= 0 && record.iItem < Items()->Count() ? Items()->Item(record.iItem)
+                                                                  : nullptr);
   // Only the item whose edit began takes the text: an item that moved up into its place
   // is not renamed.
   const bool ours = item && item == editingItem_;
@@ -367,10 +370,20 @@ void TKivShellList::Edit(const LVITEMW& record) {
 
   PointNavigatorAt(item);
   const String oldPath = GetFullPath(item);
-  String name = item->Caption();
-  Navigator()->RenameObject(name);
+  const String typed = item->Caption();
+  String name = typed, why;
+  const bool accepted = Navigator()->TryRenameObject(name, &why);
   // The shell's name, which may differ from the typed one (a hidden extension).
   item->SetCaption(name);
+  if (!accepted) {
+    core_.RenameRefused(Handle(), why, [this, parsingName = data->parsingName, typed] {
+      TListItem* again = FindItemByParsingName(parsingName, 1);
+      if (!again || !again->EditCaption()) return;
+      TKivShellViewCore::RestoreEditText(HWND(SendMessageW(Handle(), LVM_GETEDITCONTROL, 0, 0)),
+                                         typed);
+    });
+    return;
+  }
   UniquePidl after = Navigator()->GetItemIdList();
   if (!after) return;
   data->idList = std::move(after);

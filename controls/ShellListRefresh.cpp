@@ -37,7 +37,8 @@ void TKivShellList::Resort() {
   // order; otherwise they are appended and the end of the fill sorts.
   if (fill_) {
     const auto& settings = fill_->GetSettings();
-    fillMerges_ = fillMerges_ && sorter_.SortsByNameKeys() && settings.descending == ReverseSortOrder();
+    fillMerges_ =
+        fillMerges_ && sorter_.SortsByNameKeys() && settings.descending == ReverseSortOrder();
   }
 }
 
@@ -187,9 +188,7 @@ TListItem* TKivShellList::FindItemByParsingName(const String& name, uint32_t see
 bool TKivShellList::SelectByParsingName(const String& name) {
   TListItem* item = FindItemByParsingName(name, 1);
   if (!item) return false;
-  item->SetSelected(true);
-  item->SetFocused(true);
-  item->MakeVisible(false);
+  ShowSelected(item);
   return true;
 }
 

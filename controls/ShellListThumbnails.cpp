@@ -37,7 +37,25 @@ void TKivShellList::SetThumbnails(bool value) {
   thumbnailsOn_ = value;
   thumbnails_.Renew();
   ++refreshStamp_;
+  // The list is filled again for the other images: what was selected and focused stays so.
+  std::vector<String> selected;
+  String focused;
+  const host::TItemStates selectedState = host::ItemStateBit(host::isSelected);
+  for (TListItem* item = GetNextItem(nullptr, host::sdAll, selectedState); item;
+       item = GetNextItem(item, host::sdAll, selectedState))
+    if (TKivShellListItem* data = ItemData(item)) selected.push_back(data->parsingName);
+  if (TKivShellListItem* data = ItemData(ItemFocused())) focused = data->parsingName;
   Refresh();
+  if (fill_) {
+    pendingSelection_ = focused.empty() && !selected.empty() ? selected.front() : focused;
+    return;
+  }
+  for (const String& name : selected)
+    if (TListItem* item = FindItemByParsingName(name, 1)) item->SetSelected(true);
+  if (TListItem* item = focused.empty() ? nullptr : FindItemByParsingName(focused, 1)) {
+    item->SetFocused(true);
+    item->MakeVisible(false);
+  }
 }
 
 void TKivShellList::SetThumbnailWidth(int width) {

@@ -337,6 +337,7 @@ void TKivShellTree::Expand(TTreeNode* node) {
     // Opened again: its folders were let go when it closed, and what changed meanwhile is read.
     if (node != expandingNode_ && node->Level() > 0 && !Loading()) {
       changes_.WatchOpen(node);
+      CompleteOnFirstPaint(node);
       RefreshNode(node, true, false);
     }
   }
@@ -526,7 +527,13 @@ TTreeNode* TKivShellTree::FindChild(TTreeNode* parent, PCItemIDList part) {
   while (low <= high) {
     const int mid = (low + high) / 2;
     const int c = order(parent->Item(mid));
-    if (c == 0) return parent->Item(mid);
+    if (c == 0) {
+      // The folder may call two objects equal that are not (names it cannot tell apart).
+      TKivShellTreeItem* item = ShellItem(parent->Item(mid));
+      if (SameItemIdList(part, item->relativeIdList.get(), item->parentFolder.Get()))
+        return parent->Item(mid);
+      break;
+    }
     if (low == high) break;
     if (c > 0)
       low = mid + 1;

@@ -178,6 +178,55 @@ void TKivShellTreeChanges::Add(TGotoFolderIdAction action, PCItemIDList list) {
 
 void TKivShellTreeChanges::Run(TGotoFolderIdAction action, PCItemIDList list) {
   tree_.GotoFolderIdList(list, action);
+  RunOnAliases(action, list);
+}
+
+// A report names an object by its path (C:\users\...\Documents\new), while the tree may show
+// its folder as a special folder too (the desktop, Documents), whose nodes a walk by the
+// report's list never reaches: the report is told to them in their own terms. Only the roots
+// and their children can be such nodes.
+void TKivShellTreeChanges::RunOnAliases(TGotoFolderIdAction action, PCItemIDList list) {
+  if (action == gaSelect) return;
+  String path;
+  auto tell = [&](TTreeNode* node) {
+    TKivShellTreeItem* item = tree_.ShellItem(node);
+    if (!item || !node->Expanded()) return;
+    // A node the report's own list passes through was reached by the walk (the desktop's
+    // own children are not: a report's list reaches them through My Computer).
+    const int depth = GetItemIdListDepth(item->absoluteIdList.get());
+    const UniquePidl start = GetItemIdListStart(list, depth);
+    if (depth > 0 && SameBytes(start.get(), item->absoluteIdList.get())) return;
+    if (path.empty()) path = GetPathFromPidl(list);
+    const String folder = GetPathFromPidl(item->absoluteIdList.get());
+    if (path.empty() || folder.empty() || !AtOrBelow(path, folder)) return;
+    if (host::SameText(path, folder)) {
+      if (action == gaRefresh) tree_.RefreshNode(node, false, true);
+      return;
+    }
+    const String rest = path.substr(host::IncludeTrailingBackslash(folder).size());
+    host::ComPtr<IShellFolder> shown;
+    if (FAILED(BindFolderIdList(item->absoluteIdList.get(), shown)) || !shown) return;
+    // The object itself when it is there, else its folder (it went away).
+    for (String part = rest; !part.empty(); part = host::ExtractFileDir(part)) {
+      host::WideString wide = host::ToWide(part);
+      PIDLIST_RELATIVE relative = nullptr;
+      if (FAILED(shown->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &relative,
+                                         nullptr)) ||
+          !relative)
+        continue;
+      const UniquePidl owned{relative};
+      const UniquePidl alias = ConcatItemIdLists(item->absoluteIdList.get(), owned.get());
+      tree_.GotoFolderIdList(alias.get(), part == rest ? action : gaRefresh);
+      return;
+    }
+    tree_.RefreshNode(node, false, true);
+  };
+  for (int r = 0; r < tree_.Items()->RootCount(); ++r) {
+    TTreeNode* root = tree_.Items()->Root(r);
+    tell(root);
+    if (root->Expanded())
+      for (int i = 0; i < root->Count(); ++i) tell(root->Item(i));
+  }
 }
 
 void TKivShellTreeChanges::Tick() {

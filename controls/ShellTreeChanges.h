@@ -68,6 +68,7 @@ class TKivShellTreeChanges {
 
   void Add(TGotoFolderIdAction action, PCItemIDList list);
   void Run(TGotoFolderIdAction action, PCItemIDList list);
+  void RunOnAliases(TGotoFolderIdAction action, PCItemIDList list);
   void Tick();
   void WatchFolders(const std::vector<String>& folders);
 

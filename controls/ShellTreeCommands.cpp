@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "host/core/StringList.h"
@@ -184,6 +185,9 @@ bool TKivShellTree::CanEdit(TTreeNode* node) {
   if (allow && IsValidKivShellTreeItem(node)) {
     PointNavigatorAt(node);
     allow = Navigator()->CanRename();
+    if (allow && HandleAllocated())
+      TKivShellViewCore::SelectNameOnly(HWND(SendMessageW(Handle(), TVM_GETEDITCONTROL, 0, 0)),
+                                        ShellItem(node)->isFolder);
   }
   return allow;
 }
@@ -207,9 +211,22 @@ void TKivShellTree::Edit(const TVITEMW& item) {
     auto busy = core_.Busy();
     PointNavigatorAt(node);
     UniquePidl before = Navigator()->GetItemIdList();
-    Navigator()->RenameObject(name);
+    const String typed = name;
+    String why;
+    const bool accepted = Navigator()->TryRenameObject(name, &why);
     // The shell's name, which may differ from the typed one (a hidden extension).
     node->SetText(name);
+    if (!accepted) {
+      std::shared_ptr<ITEMIDLIST> again(CopyItemIdList(data->absoluteIdList.get()).release(),
+                                        CoTaskMemFree);
+      core_.RenameRefused(Handle(), why, [this, again, typed] {
+        TTreeNode* node = FindNodeOfList(again.get());
+        if (!node || !node->EditText()) return;
+        TKivShellViewCore::RestoreEditText(HWND(SendMessageW(Handle(), TVM_GETEDITCONTROL, 0, 0)),
+                                           typed);
+      });
+      return;
+    }
     UniquePidl after = Navigator()->GetItemIdList();
     renamed = before && after && !SameBytes(before.get(), after.get());
     if (renamed) {

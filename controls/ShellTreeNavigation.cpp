@@ -167,7 +167,8 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
   // The object itself is gone; its parent's refresh (or a deletion report) removes it.
   if (!TryPointNavigatorAt(node)) return;
   CompleteItemDetails(node, full);
-  if (!node->HasChildren() && node->Count() == 0) return;
+  // An open folder that showed nothing may have something now.
+  if (!node->HasChildren() && node->Count() == 0 && !node->Expanded()) return;
   if (!node->Expanded()) {
     // Read again on the next expansion.
     host::UpdateGuard<host::TTreeNodes> update(*Items());
@@ -228,6 +229,7 @@ void TKivShellTree::RefreshNode(TTreeNode* node, bool recursive, bool full) {
     ++i;
   }
   if (added) Resort(node);
+  node->SetHasChildren(node->Count() > 0);
 }
 
 // ---- Change reports

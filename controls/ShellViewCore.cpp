@@ -108,8 +108,7 @@ void TKivShellViewCore::ShowCheckBoxImages(
 }
 
 void TKivShellViewCore::ToggleChecked(TKivSelectionList& list, PCItemIDList absolute,
-                                      TKivSelectionState state,
-                                      const std::function<void()>& show) {
+                                      TKivSelectionState state, const std::function<void()>& show) {
   if (state == ssNone) return;
   list.BeginUpdate();
   auto endUpdate = host::ScopeExit([&list] { list.EndUpdate(); });
@@ -167,6 +166,34 @@ bool TKivShellViewCore::CommandKey(WORD& key, host::TShiftState shift, bool read
     default:
       return false;
   }
+}
+
+void TKivShellViewCore::RenameRefused(HWND view, const String& why,
+                                      std::function<void()> editAgain) {
+  if (!ShowOption(soShowErrorMessages)) return;
+  host::MessageDlg(why, host::mtError, host::MsgButtons({host::mbOK}));
+  editAgain_ = std::move(editAgain);
+  if (view) PostMessageW(view, CM_EDITAGAIN, 0, 0);
+}
+
+void TKivShellViewCore::EditAgain() {
+  if (std::function<void()> again = std::exchange(editAgain_, nullptr)) again();
+}
+
+void TKivShellViewCore::RestoreEditText(HWND edit, const String& typed) {
+  if (!edit) return;
+  SetWindowTextW(edit, host::ToWide(typed).c_str());
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+}
+
+void TKivShellViewCore::SelectNameOnly(HWND edit, bool folder) {
+  if (!edit || folder) return;
+  const int length = GetWindowTextLengthW(edit);
+  host::WideString text(size_t(length) + 1, L'\0');
+  GetWindowTextW(edit, text.data(), length + 1);
+  text.resize(size_t(length));
+  const size_t dot = text.rfind(L'.');
+  if (dot != host::WideString::npos && dot > 0) PostMessageW(edit, EM_SETSEL, 0, LPARAM(dot));
 }
 
 }  // namespace zelnor

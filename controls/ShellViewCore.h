@@ -126,6 +126,17 @@ class TKivShellViewCore {
   // was one of them.
   bool CommandKey(WORD& key, host::TShiftState shift, bool readOnly, bool hasSelection,
                   const std::function<bool(const String&)>& runVerb);
+  // A name the shell refused: with error messages shown, says why and opens the label again
+  // (`editAgain`, posted to the view's window so that it runs once the ending edit is done) so
+  // that the typed text can be corrected.
+  static constexpr UINT CM_EDITAGAIN = WM_APP + 0x3A1;
+  void RenameRefused(HWND view, const String& why, std::function<void()> editAgain);
+  void EditAgain();
+  // Puts the typed text back in a label's edit control and selects it.
+  static void RestoreEditText(HWND edit, const String& typed);
+  // A file's label being edited has the name selected without its extension (after the
+  // control's own selection of the whole text).
+  static void SelectNameOnly(HWND edit, bool folder);
 
  private:
   bool Loading() const { return view_.Has(host::TComponentStateFlag::csLoading); }
@@ -138,6 +149,7 @@ class TKivShellViewCore {
 
   host::TComponent& view_;
   IKivShellControl& control_;
+  std::function<void()> editAgain_;
   std::unique_ptr<TZelnor> navigator_;
   TKivShellLink* link_ = nullptr;
   TKivShellShowOptions options_;
@@ -214,6 +226,9 @@ class TKivShellView : public TKivShellControlBase {
         return false;
       case WM_CONTEXTMENU:
         WMContextMenu(message);
+        return true;
+      case TKivShellViewCore::CM_EDITAGAIN:
+        core_.EditAgain();
         return true;
       default:
         return false;

@@ -213,6 +213,9 @@ class TZelnor : public host::TComponent {
   bool CanRename();
   // Renames the item; `name` comes back as its display name (the old one when the shell refused).
   void RenameObject(String& name);
+  // The same without the shell's own messages: false when the name is refused, with the reason
+  // in `why` (the shell's error text, or ours when it gives none); `name` comes back as above.
+  bool TryRenameObject(String& name, String* why = nullptr);
   // A folder item becomes the bound folder; false for other items. TryBrowseObject answers false
   // instead of raising where the folder cannot be bound.
   bool BrowseObject();
@@ -238,6 +241,8 @@ class TZelnor : public host::TComponent {
   String FirstObjectPath();
   HRESULT InvokeVerb(IContextMenu* menu, LPCSTR verb);
   HRESULT InvokeDefaultVerb(IContextMenu* menu);
+  // Runs the current item with ShellExecuteEx, by its absolute list.
+  HRESULT ExecuteItem();
   HBITMAP ExtractShellThumbnail(int width, int height);
 
   String folder_;

@@ -14,6 +14,7 @@
 #include "host/core/Raii.h"
 #include "host/forms/Application.h"
 #include "host/forms/Menus.h"
+#include "host/forms/MessageDialogs.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {
@@ -84,8 +85,8 @@ HRESULT TZelnor::UIObjectLists(host::ComPtr<IShellFolder>& folder, std::vector<U
   // Where each object lies: this folder, My Computer (drives), or the folder of a full path. A
   // command acts on the objects of one folder only.
   const String kMyComputer = "::drives";
-  const String here = folder_.empty() ? (GetSpecialFolder() == SF_DRIVES ? kMyComputer : String{})
-                                      : folder_;
+  const String here =
+      folder_.empty() ? (GetSpecialFolder() == SF_DRIVES ? kMyComputer : String{}) : folder_;
   std::vector<String> names;
   String parent;
   for (int i = 0; i < multiObjects_->Count(); ++i) {
@@ -233,9 +234,9 @@ String TZelnor::ShowContextMenu(POINT point, host::TPopupMenu* menu) {
         result.clear();
       } else if (host::SameText(verb, "rename") && OnRename) {
         OnRename(this);
-      } else if (!host::HrOk(InvokeVerb(contextMenu.Get(),
-                                        MAKEINTRESOURCEA(command - kFirstShellCommand)),
-                             "InvokeCommand")) {
+      } else if (!host::HrOk(
+                     InvokeVerb(contextMenu.Get(), MAKEINTRESOURCEA(command - kFirstShellCommand)),
+                     "InvokeCommand")) {
         result.clear();
       }
     }
@@ -248,8 +249,8 @@ String TZelnor::ShowContextMenu(POINT point, host::TPopupMenu* menu) {
 
 HRESULT TZelnor::InvokeDefaultVerb(IContextMenu* contextMenu) {
   host::UniqueMenu menu{CreatePopupMenu()};
-  HRESULT hr = contextMenu->QueryContextMenu(menu.get(), 0, kFirstShellCommand,
-                                             kLastShellCommand, CMF_DEFAULTONLY);
+  HRESULT hr = contextMenu->QueryContextMenu(menu.get(), 0, kFirstShellCommand, kLastShellCommand,
+                                             CMF_DEFAULTONLY);
   UINT id = SUCCEEDED(hr) ? GetMenuDefaultItem(menu.get(), FALSE, 0) : UINT(-1);
   host::UniqueMenu full{CreatePopupMenu()};
   if (id == UINT(-1)) {
@@ -258,9 +259,32 @@ HRESULT TZelnor::InvokeDefaultVerb(IContextMenu* contextMenu) {
                                        CMF_NORMAL);
     id = SUCCEEDED(hr) ? GetMenuDefaultItem(full.get(), FALSE, 0) : UINT(-1);
   }
-  if (id == UINT(-1) || id < kFirstShellCommand || id > kLastShellCommand)
-    return FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
-  return InvokeVerb(contextMenu, MAKEINTRESOURCEA(id - kFirstShellCommand));
+  if (id != UINT(-1) && id >= kFirstShellCommand && id <= kLastShellCommand) {
+    hr = InvokeVerb(contextMenu, MAKEINTRESOURCEA(id - kFirstShellCommand));
+    if (SUCCEEDED(hr)) return hr;
+  }
+  // No default command in the menu, or it failed: the shell runs the item itself, as it does
+  // for a double click.
+  if (multiObjects_->Count() == 0 && item_) hr = ExecuteItem();
+  if (FAILED(hr) && showErrorMessages_ && HRESULT_CODE(hr) != ERROR_CANCELLED)
+    host::MessageDlg(host::ExtractFileName(FirstObjectPath()) + ": " +
+                         host::SysErrorMessage(DWORD(HRESULT_CODE(hr))),
+                     host::mtError, host::MsgButtons({host::mbOK}));
+  return FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
+}
+
+HRESULT TZelnor::ExecuteItem() {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  // Our own message tells of a failure, the same on every platform.
+  info.fMask = SEE_MASK_IDLIST | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = GetWinHandle();
+  info.lpIDList = const_cast<LPITEMIDLIST>(GetAbsoluteItemIdList());
+  info.nShow = SW_SHOWNORMAL;
+  if (!info.lpIDList) return E_FAIL;
+  if (ShellExecuteExW(&info)) return S_OK;
+  const DWORD error = GetLastError();
+  return HRESULT_FROM_WIN32(error ? error : ERROR_NO_ASSOCIATION);
 }
 
 bool TZelnor::InvokeContextMenuCommand(const String& verb) {
@@ -320,9 +344,8 @@ void TZelnor::HandlePopupMessages(host::TMessage& m) {
     }
     case WM_DRAWITEM:
     case WM_MEASUREITEM: {
-      const UINT id = m.Msg == WM_DRAWITEM
-                          ? reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->itemID
-                          : reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam)->itemID;
+      const UINT id = m.Msg == WM_DRAWITEM ? reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->itemID
+                                           : reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam)->itemID;
       if (hostCommand(id) && host::DispatchMenuMessage(m)) return;
       toShell();
       m.Result = TRUE;
@@ -338,9 +361,10 @@ void TZelnor::HandlePopupMessages(host::TMessage& m) {
       }
       if (!(flags & MF_POPUP) && !hostCommand(id)) {
         wchar_t help[261] = {};
-        if (!host::HrOk(contextMenu2_->GetCommandString(id - kFirstShellCommand, GCS_HELPTEXTW,
-                                                        nullptr, reinterpret_cast<LPSTR>(help), 261),
-                        "GetCommandString"))
+        if (!host::HrOk(
+                contextMenu2_->GetCommandString(id - kFirstShellCommand, GCS_HELPTEXTW, nullptr,
+                                                reinterpret_cast<LPSTR>(help), 261),
+                "GetCommandString"))
           help[0] = L'\0';
         help[260] = L'\0';
         host::Application().SetHint(host::ToUtf8(help));
@@ -376,6 +400,44 @@ void TZelnor::RenameObject(String& name) {
   UniquePidl owned{renamed};
   if (host::HrOk(hr, "SetNameOf") && owned) AdoptItem(std::move(owned));
   name = GetShellObjectName();
+}
+
+bool TZelnor::TryRenameObject(String& name, String* why) {
+  auto refuse = [&](const String& reason) {
+    if (why) *why = reason;
+    name = GetShellObjectName();
+    return false;
+  };
+  if (!item_ || !shellFolder_) return refuse("The object cannot be renamed.");
+  // A file-system name cannot hold these; the shell would take some of them as a path.
+  constexpr std::string_view kForbidden = "\\/:*?\"<>|";
+  const bool fileSystem = !Folder().empty();
+  if (fileSystem && name.find_first_of(kForbidden) != String::npos)
+    return refuse(
+        "A file name can't contain any of the following characters:\n\\ / : * ? \" < > |");
+  if (host::Trim(name).empty()) return refuse("You must type a file name.");
+  if (fileSystem && !host::SameText(name, GetObjectName())) {
+    const String target = host::IncludeTrailingBackslash(Folder()) + name;
+    if (host::FileExists(target) || host::DirectoryExists(target))
+      return refuse("There is already a file with the same name in this location.");
+  }
+  host::CursorGuard hourglass;
+  PITEMID_CHILD renamed = nullptr;
+  const WideString wide = host::ToWide(name);
+  const HRESULT hr =
+      shellFolder_->SetNameOf(nullptr, item_.get(), wide.c_str(), SHGDN_INFOLDER, &renamed);
+  UniquePidl owned{renamed};
+  if (FAILED(hr)) {
+    String text = HRESULT_FACILITY(hr) == FACILITY_WIN32
+                      ? host::SysErrorMessage(DWORD(HRESULT_CODE(hr)))
+                      : String{};
+    if (host::Trim(text).empty())
+      text = "The name \"" + name + "\" cannot be given to this object.";
+    return refuse(host::Trim(text));
+  }
+  if (owned) AdoptItem(std::move(owned));
+  name = GetShellObjectName();
+  return true;
 }
 
 bool TZelnor::BrowseObject() {

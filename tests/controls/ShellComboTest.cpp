@@ -398,6 +398,20 @@ TEST_F(ShellComboTest, ATypedPathThatDoesNotExistLeavesEverythingWhereItWas) {
   EXPECT_EQ(combo->Items()->Count(), count);
 }
 
+TEST_F(ShellComboTest, AFailedEnterOrEscapeShowsTheCurrentLocationAgain) {
+  Make(true);
+  LinkedControlGoesTo(dir.Folder("here"));
+  const String shown = combo->EditField()->Text();
+  ASSERT_FALSE(shown.empty());
+  HWND edit = combo->EditField()->Handle();
+  combo->EditField()->SetText("C:\\does\\not\\exist");
+  SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+  EXPECT_EQ(combo->EditField()->Text(), shown);
+  combo->EditField()->SetText("half typed");
+  SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_EQ(combo->EditField()->Text(), shown);
+}
+
 TEST_F(ShellComboTest, RefreshKeepsTheLocationWithoutNavigatingTheLink) {
   Make(true);
   const String here = dir.Folder("kept");
@@ -515,8 +529,9 @@ TEST_F(ShellComboTest, PathsLongerThanMaxPathAreNotCut) {
   std::vector<String> names;
   for (char c = 'a'; path.size() <= MAX_PATH; ++c) {
     parent = path;
-    names.push_back(String(40, c));
-    path += "\\" + names.back();
+    names.emplace_back(40, c);
+    path += "\\";
+    path += names.back();
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + host::ToWide(path)).c_str(), nullptr));
   }
   UniquePidl list = OnlySubfolder(parent);

@@ -354,6 +354,40 @@ TEST_F(ShellListCommandsTest, F2RenamesInPlaceAndReportsOnlyARealChange) {
   EXPECT_FALSE(list->IsEditing());
 }
 
+TEST_F(ShellListCommandsTest, ARefusedNameSaysWhyAndIsOfferedAgainForCorrection) {
+  list->SetPath(dir.Path());
+  list->SetShowOption(soShowErrorMessages, true);
+  Focus();
+  for (const wchar_t* refused : {L"bad:name.txt", L"bad\\name.txt", L"b.txt"}) {
+    Select({"a.txt"});
+    PressKeys({VK_F2});
+    ASSERT_TRUE(list->IsEditing());
+    HWND edit = HWND(SendMessageW(list->Handle(), LVM_GETEDITCONTROL, 0, 0));
+    // The name is selected without its extension.
+    DWORD from = 0, to = 0;
+    SendMessageW(edit, EM_GETSEL, WPARAM(&from), LPARAM(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 1u);
+    SetWindowTextW(edit, refused);
+    {
+      ModalWatchdog ok(IDOK);
+      PressKeys({VK_RETURN});
+      EXPECT_EQ(ok.Answered(), 1) << host::ToUtf8(refused);
+    }
+    EXPECT_EQ(ItemNamed(*list, "a.txt")->Caption(), "a.txt");
+    // The label opens again with what was typed.
+    ASSERT_TRUE(PumpMessagesUntil([&] { return list->IsEditing(); }, 3000));
+    edit = HWND(SendMessageW(list->Handle(), LVM_GETEDITCONTROL, 0, 0));
+    wchar_t text[64] = {};
+    GetWindowTextW(edit, text, 64);
+    EXPECT_STREQ(text, refused);
+    PressKeys({VK_ESCAPE});
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !list->IsEditing(); }, 3000));
+  }
+  EXPECT_TRUE(Exists(Full("a.txt")));
+  EXPECT_TRUE(reports.empty());
+}
+
 TEST_F(ShellListCommandsTest, AReportThatRemovesTheEditedItemEndsTheEditWithoutRenamingAnother) {
   list->SetPath(dir.Path());
   list->SetSortColumn(0);  // reversed: b.txt before a.txt

@@ -294,6 +294,34 @@ TEST_F(ShellListTest, LinkHearsTheListsMovesAndMovesIt) {
   list->SetShellLink(nullptr);
 }
 
+TEST_F(ShellListTest, GoingUpSelectsTheFolderLeftAndThumbnailsKeepTheSelection) {
+  MakeFixture();
+  dir.Folder("sub\\inner");
+  for (bool background : {false, true}) {
+    list = std::make_unique<CountingList>();
+    list->SetBackgroundFill(background);
+    list->SetPath(dir.Path() + "\\sub");
+    if (background) ASSERT_TRUE(PumpMessagesUntil([&] { return !list->Filling(); }, 5000));
+    ASSERT_TRUE(list->GoUp());
+    if (background) ASSERT_TRUE(PumpMessagesUntil([&] { return !list->Filling(); }, 5000));
+    host::TListItem* left = ItemNamed(*list, "sub");
+    ASSERT_NE(left, nullptr);
+    EXPECT_TRUE(left->Selected()) << background;
+    EXPECT_EQ(list->ItemFocused(), left) << background;
+    EXPECT_EQ(list->SelCount(), 1) << background;
+  }
+
+  // The thumbnail view fills the list again: what was selected stays selected.
+  ItemNamed(*list, "a.txt")->SetSelected(true);
+  list->SetBackgroundFill(false);
+  list->SetThumbnails(true);
+  EXPECT_TRUE(ItemNamed(*list, "sub")->Selected());
+  EXPECT_TRUE(ItemNamed(*list, "a.txt")->Selected());
+  EXPECT_EQ(list->ItemFocused(), ItemNamed(*list, "sub"));
+  list->SetThumbnails(false);
+  EXPECT_EQ(list->SelCount(), 2);
+}
+
 TEST_F(ShellListTest, DeletionLeavesAtOnceCreationFollowsAfterTheTimer) {
   MakeFixture();
   list->SetPath(dir.Path());

@@ -355,6 +355,28 @@ TEST_F(ShellTreeTest, LinkedTreeAndListFollowEachOther) {
   tree->SetShellLink(nullptr);
 }
 
+TEST_F(ShellTreeTest, ACollapseThatMovesTheSelectionMovesTheLinkedViews) {
+  dir.Folder("a\\b");
+  TKivShellLink link;
+  Recorder peer;
+  peer.setShellLink(&link);
+  MakeTree(dir.Path());
+  tree->SetShellLink(&link);
+  TTreeNode* a = ChildNamed(Root(), "a");
+  a->Expand(false);
+  tree->SetChangeDelay(0);
+  tree->SetSelected(ChildNamed(a, "b"));
+  ASSERT_FALSE(peer.paths.empty());
+  ASSERT_TRUE(host::SameText(peer.paths.back(), dir.Path() + "\\a\\b"));
+
+  a->Collapse(false);
+  PumpMessagesUntil([&] { return host::SameText(peer.paths.back(), dir.Path() + "\\a"); }, 2000);
+  EXPECT_EQ(tree->Selected(), a);
+  EXPECT_TRUE(host::SameText(peer.paths.back(), dir.Path() + "\\a"));
+  peer.setShellLink(nullptr);
+  tree->SetShellLink(nullptr);
+}
+
 TEST_F(ShellTreeTest, HistoryMovesBackAndForwardWithoutRecordingItsOwnMoves) {
   dir.Folder("a");
   dir.Folder("b");
@@ -451,8 +473,8 @@ TEST_F(ShellTreeTest, FoldersOpenedToSelectADeepFolderAreWatchedAndItShowsOnScre
       if (host::SameText(watched->Strings(i), folder)) return true;
     return false;
   };
-  for (const String& folder : {dir.Path(), dir.Path() + "\\a", dir.Path() + "\\a\\b",
-                               dir.Path() + "\\a\\b\\c"})
+  for (const String& folder :
+       {dir.Path(), dir.Path() + "\\a", dir.Path() + "\\a\\b", dir.Path() + "\\a\\b\\c"})
     EXPECT_TRUE(isWatched(host::ExcludeTrailingBackslash(folder))) << folder;
 
   // A folder made beside the path without telling the shell appears all the same.
@@ -521,6 +543,26 @@ TEST_F(ShellTreeTest, ABurstOfReportsIsMergedAndWorkedOffInSlices) {
   EXPECT_LT(refreshesOfA, kMade / 2);
   EXPECT_TRUE(PumpMessagesUntil([&] { return a->Count() == kMade; }, 8000));
   tree->OnUpdatedFolder = nullptr;
+}
+
+TEST_F(ShellTreeTest, AReportByPathReachesTheSpecialFolderNodeThatShowsTheFolder) {
+  wchar_t documents[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents), S_OK);
+  MakeTree();
+  Root()->Expand(false);
+  TTreeNode* shown = nullptr;
+  for (int i = 0; i < Root()->Count() && !shown; ++i)
+    if (host::SameText(tree->GetFullPath(Root()->Item(i)), host::ToUtf8(documents)))
+      shown = Root()->Item(i);
+  if (!shown) GTEST_SKIP() << "the desktop shows no Documents here";
+  shown->Expand(false);
+  Paint();
+  const String made =
+      host::ToUtf8(documents) + "\\zelnor-made-" + host::IntToStr(int(GetCurrentProcessId()));
+  ASSERT_TRUE(CreateDirectoryW(host::ToWide(made).c_str(), nullptr));
+  auto removeMade = host::ScopeExit([&] { RemoveDirectoryW(host::ToWide(made).c_str()); });
+  Announce(SHCNE_MKDIR, made);
+  EXPECT_NE(ChildNamed(shown, host::ExtractFileName(made)), nullptr);
 }
 
 TEST_F(ShellTreeTest, ShellReportsReachTheTreeAtOnce) {
@@ -1181,8 +1223,9 @@ TEST_F(ShellTreeTest, ClicksOnBoxesCheckFilesAndFoldersInTheLinksSelection) {
 }
 
 TEST_F(ShellTreeTest, BoxesAreHitWhereTheControlDrawsThemWithTheTreeScrolledSideways) {
-  const String deep = dir.Folder("a long folder name that needs room\\another long folder name\\"
-                                 "the deepest folder with the longest name of all");
+  const String deep = dir.Folder(
+      "a long folder name that needs room\\another long folder name\\"
+      "the deepest folder with the longest name of all");
   TKivShellLink link;
   MakeTree(dir.Path());
   tree->SetBounds(0, 0, 200, 300);
@@ -1297,8 +1340,8 @@ TEST_F(ShellTreeTest, RecycleBinExpandsAndTheProgramGoesOn) {
   // Something in the bin: a file and a folder deleted with undo.
   const String binnedFolder = dir.Folder("binned-folder");
   dir.File("binned-folder\\inside.txt", "x");
-  const std::wstring binned = host::ToWide(dir.File("binned.txt", "x")) + L'\0' +
-                              host::ToWide(binnedFolder) + L'\0';
+  const std::wstring binned =
+      host::ToWide(dir.File("binned.txt", "x")) + L'\0' + host::ToWide(binnedFolder) + L'\0';
   SHFILEOPSTRUCTW op{};
   op.wFunc = FO_DELETE;
   op.pFrom = binned.c_str();

@@ -278,6 +278,21 @@ TEST_F(ZelnorCommands, EmptyVerbRunsTheDefaultVerb) {
   EXPECT_EQ(ok.Answered(), 1);
 }
 
+TEST_F(ZelnorCommands, ADefaultVerbThatCannotRunSaysSoWhenErrorsAreShown) {
+  dir.File("letter.zzqq", "x");
+  Select("letter.zzqq");
+  {
+    // Nothing is associated with the type: the shell's own run fails too, quietly.
+    ModalWatchdog ok(IDOK);
+    EXPECT_FALSE(nav.InvokeContextMenuCommand("default"));
+    EXPECT_EQ(ok.Answered(), 0);
+  }
+  nav.SetShowErrorMessages(true);
+  ModalWatchdog ok(IDOK);
+  EXPECT_FALSE(nav.InvokeContextMenuCommand("default"));
+  EXPECT_EQ(ok.Answered(), 1);
+}
+
 TEST_F(ZelnorCommands, RenameVerbGoesToOnRename) {
   dir.File("a.txt", "x");
   Select("a.txt");
