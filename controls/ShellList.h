@@ -1,13 +1,19 @@
 // The shell list: one folder's contents in a list view.
 //   TKivShellListItem     the data hung on every item (relative list, marks)
 //   TOnAddItem            lets the application refuse an item while the list fills
-//   TKivShellList         filling, lazy captions, details and icons, columns, sorting with header
-//                         arrows, link handling, change reports and the incremental refresh
-//                         (ShellList.cpp, ShellListRefresh.cpp); shell commands, the context
-//                         menu, renaming, new folders and the selected names
-//                         (ShellListCommands.cpp); keys, mouse and check boxes
-//                         (ShellListInput.cpp); thumbnails, background picture, colours,
-//                         info-tip hints (ShellListThumbnails.cpp)
+//   TKivShellList         filling, lazy captions, details and icons, columns, link handling
+//                         (ShellList.cpp); the window procedure, selection by list or name and
+//                         the wake-up (ShellListRefresh.cpp); shell commands, the context menu,
+//                         renaming, new folders and the selected names (ShellListCommands.cpp);
+//                         keys, mouse and check boxes (ShellListInput.cpp); the thumbnail view,
+//                         background picture, colours and info-tip hints
+//                         (ShellListThumbnails.cpp)
+// What the tree, the list and the combo share is their TKivShellViewCore (ShellViewCore.h). The
+// list's own collaborators: its order and header arrows (TKivShellListSorter,
+// ShellListSorter.h), its change reports and the timer's walk (TKivShellListChanges,
+// ShellListChanges.h), its background fill (TKivShellListFill, ShellListFill.h) and its
+// thumbnails (TKivListThumbnails, ListThumbnails.h). The put-off painting is the host list
+// view's (host/views/DeferredPainter.h).
 //
 // Filling costs one enumeration: an item is added with its relative list and parsing name only.
 // Its display name and detail texts come from the list view's lazy text provider when first read

@@ -2,11 +2,13 @@
 //   TKivShellTreeItem     the data hung on every node (its lists, folders and marks)
 //   TOnAddNode, TOnUpdatedFolder, TTVEditCanceled   the tree's own events
 //   TKivShellTree         roots, expansion, lazy texts and icons, selection by path or list
-//                         (ShellTree.cpp); the link, history, refresh and change reports
+//                         (ShellTree.cpp); the link, history and refresh
 //                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp);
 //                         verbs, the context menu, new folders and renaming
-//                         (ShellTreeCommands.cpp); its check boxes are a TKivShellTreeCheckBoxes
-//                         (ShellTreeCheckBoxes.h)
+//                         (ShellTreeCommands.cpp)
+// What the tree, the list and the combo share is their TKivShellViewCore (ShellViewCore.h). The
+// tree's own collaborators: its check boxes (TKivShellTreeCheckBoxes, ShellTreeCheckBoxes.h) and
+// its watched folders and change reports (TKivShellTreeChanges, ShellTreeChanges.h).
 //
 // A node's children are enumerated when it is first expanded. A node is added with its lists
 // only: its display name is read when someone reads its text or the control draws it on screen,

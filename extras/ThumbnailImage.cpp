@@ -49,16 +49,11 @@ void TKivThumbnailImage::SetPath(const String& value) {
     // A path that cannot be opened leaves the shown file as it was.
     UniquePidl folder = navigator_->GetFolderIdList();
     UniquePidl item = navigator_->GetItemIdList();
-    try {
-      navigator_->SetObjectName(value);
-    } catch (const std::exception&) {
+    if (!navigator_->TrySetObjectName(value)) {
       if (Designing()) host::ShowMessage("Cannot open: " + value);
-      try {
-        if (folder) navigator_->SetFolderIdList(folder.get());
-        if (item) navigator_->SetItemIdList(item.get());
-      } catch (const std::exception&) {
-        // The old file has gone as well: nothing is shown.
-      }
+      // When the old file's folder has gone as well, nothing is shown.
+      if (folder && navigator_->TrySetFolderIdList(folder.get()) && item)
+        navigator_->SetItemIdList(item.get());
     }
   } else {
     navigator_->SetDirectory("");
@@ -135,15 +130,15 @@ void TKivThumbnailImage::ThumbNailThreadDone(TKivThumbnailThread* thread) {
 
 void TKivThumbnailImage::FileChanged(PCItemIDList folder, PCItemIDList item) {
   if (Designing() || !folder || !item) return;
-  try {
-    image_->SetVisible(true);
-    navigator_->SetFolderIdList(folder);
-    navigator_->SetItemIdList(item);
-    GetThumbNailImage();
-  } catch (const std::exception&) {
+  image_->SetVisible(true);
+  // A folder that cannot be opened any more has nothing to show.
+  if (!navigator_->TrySetFolderIdList(folder)) {
     Supersede();
     ShowPicture(false);
+    return;
   }
+  navigator_->SetItemIdList(item);
+  GetThumbNailImage();
 }
 
 // ---- Window and loading

@@ -931,6 +931,7 @@ void TKivSelectionList::SaveToIniFile(const String& fileName, const String& sect
     try {
       ini.EraseSection(section);
     } catch (const host::EIniFileException&) {
+      // A file that cannot be written holds no section of ours to erase.
     }
   } else {
     // The whole section in one write: the platform rewrites the file once, not once per entry.

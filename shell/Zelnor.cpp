@@ -22,7 +22,7 @@ HWND OwnerWindow(host::TComponent* owner) {
   if (control->HandleAllocated()) return control->HandleIfAllocated();
   try {
     return control->Handle();
-  } catch (const std::exception&) {
+  } catch (const host::Exception&) {
     return nullptr;  // a child control without a parent window
   }
 }

@@ -301,9 +301,13 @@ TEST_F(ShellListTest, GoingUpSelectsTheFolderLeftAndThumbnailsKeepTheSelection) 
     list = std::make_unique<CountingList>();
     list->SetBackgroundFill(background);
     list->SetPath(dir.Path() + "\\sub");
-    if (background) ASSERT_TRUE(PumpMessagesUntil([&] { return !list->Filling(); }, 5000));
+    if (background) {
+      ASSERT_TRUE(PumpMessagesUntil([&] { return !list->Filling(); }, 5000));
+    }
     ASSERT_TRUE(list->GoUp());
-    if (background) ASSERT_TRUE(PumpMessagesUntil([&] { return !list->Filling(); }, 5000));
+    if (background) {
+      ASSERT_TRUE(PumpMessagesUntil([&] { return !list->Filling(); }, 5000));
+    }
     host::TListItem* left = ItemNamed(*list, "sub");
     ASSERT_NE(left, nullptr);
     EXPECT_TRUE(left->Selected()) << background;
