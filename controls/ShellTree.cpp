@@ -350,6 +350,16 @@ void TKivShellTree::Expand(TTreeNode* node) {
 void TKivShellTree::Collapse(TTreeNode* node) {
   changes_.Unwatch(node);
   host::TCustomTreeView::Collapse(node);
+  // A collapse that took the selection from below the node to the node tells the linked views,
+  // as a selection by the user does (the control does not report its own move).
+  if (std::exchange(selectionBelowCollapsing_, false) && Selected() == node) Change(node);
+}
+
+bool TKivShellTree::CanCollapse(TTreeNode* node) {
+  const bool allow = host::TCustomTreeView::CanCollapse(node);
+  TTreeNode* selected = Selected();
+  selectionBelowCollapsing_ = allow && selected && selected != node && selected->HasAsParent(node);
+  return allow;
 }
 
 void TKivShellTree::FillNode(TTreeNode* node) {

@@ -197,6 +197,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   bool CanExpand(host::TTreeNode* node) override;
   void Expand(host::TTreeNode* node) override;
   void Collapse(host::TTreeNode* node) override;
+  bool CanCollapse(host::TTreeNode* node) override;
   void Delete(host::TTreeNode* node) override;
   void GetImageIndex(host::TTreeNode* node) override;
   void GetSelectedIndex(host::TTreeNode* node) override;
@@ -270,6 +271,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   bool multipleRoots_ = false;
   bool expandOnSelected_ = false;
   bool movingInHistory_ = false;
+  bool selectionBelowCollapsing_ = false;  // between CanCollapse and Collapse
   friend class TKivShellTreeChanges;
   // Last: its timer and queue go before anything a step would reach.
   TKivShellTreeChanges changes_{*this};

@@ -241,6 +241,8 @@ class TZelnor : public host::TComponent {
   String FirstObjectPath();
   HRESULT InvokeVerb(IContextMenu* menu, LPCSTR verb);
   HRESULT InvokeDefaultVerb(IContextMenu* menu);
+  // The default item of the objects' context menu.
+  HRESULT InvokeMenuDefault(IContextMenu* menu);
   // Runs the current item with ShellExecuteEx, by its absolute list.
   HRESULT ExecuteItem();
   HBITMAP ExtractShellThumbnail(int width, int height);

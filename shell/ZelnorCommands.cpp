@@ -248,6 +248,22 @@ String TZelnor::ShowContextMenu(POINT point, host::TPopupMenu* menu) {
 }
 
 HRESULT TZelnor::InvokeDefaultVerb(IContextMenu* contextMenu) {
+  HRESULT hr = E_FAIL;
+  if (multiObjects_->Count() == 0 && item_ && !IsFolder()) {
+    // One file is run as a double click runs it: the shell finds its default command by the
+    // item's list (Wine's menu command of a file answers S_OK and starts nothing).
+    hr = ExecuteItem();
+  } else {
+    hr = InvokeMenuDefault(contextMenu);
+  }
+  if (FAILED(hr) && showErrorMessages_ && HRESULT_CODE(hr) != ERROR_CANCELLED)
+    host::MessageDlg(host::ExtractFileName(FirstObjectPath()) + ": " +
+                         host::Trim(host::SysErrorMessage(DWORD(HRESULT_CODE(hr)))),
+                     host::mtError, host::MsgButtons({host::mbOK}));
+  return hr;
+}
+
+HRESULT TZelnor::InvokeMenuDefault(IContextMenu* contextMenu) {
   host::UniqueMenu menu{CreatePopupMenu()};
   HRESULT hr = contextMenu->QueryContextMenu(menu.get(), 0, kFirstShellCommand, kLastShellCommand,
                                              CMF_DEFAULTONLY);
@@ -259,18 +275,9 @@ HRESULT TZelnor::InvokeDefaultVerb(IContextMenu* contextMenu) {
                                        CMF_NORMAL);
     id = SUCCEEDED(hr) ? GetMenuDefaultItem(full.get(), FALSE, 0) : UINT(-1);
   }
-  if (id != UINT(-1) && id >= kFirstShellCommand && id <= kLastShellCommand) {
-    hr = InvokeVerb(contextMenu, MAKEINTRESOURCEA(id - kFirstShellCommand));
-    if (SUCCEEDED(hr)) return hr;
-  }
-  // No default command in the menu, or it failed: the shell runs the item itself, as it does
-  // for a double click.
-  if (multiObjects_->Count() == 0 && item_) hr = ExecuteItem();
-  if (FAILED(hr) && showErrorMessages_ && HRESULT_CODE(hr) != ERROR_CANCELLED)
-    host::MessageDlg(host::ExtractFileName(FirstObjectPath()) + ": " +
-                         host::SysErrorMessage(DWORD(HRESULT_CODE(hr))),
-                     host::mtError, host::MsgButtons({host::mbOK}));
-  return FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
+  if (id == UINT(-1) || id < kFirstShellCommand || id > kLastShellCommand)
+    return FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
+  return InvokeVerb(contextMenu, MAKEINTRESOURCEA(id - kFirstShellCommand));
 }
 
 HRESULT TZelnor::ExecuteItem() {

@@ -297,8 +297,10 @@ TEST_F(ShellListTest, LinkHearsTheListsMovesAndMovesIt) {
 TEST_F(ShellListTest, GoingUpSelectsTheFolderLeftAndThumbnailsKeepTheSelection) {
   MakeFixture();
   dir.Folder("sub\\inner");
+  host::TForm form;
   for (bool background : {false, true}) {
     list = std::make_unique<CountingList>();
+    ShowOn(form);
     list->SetBackgroundFill(background);
     list->SetPath(dir.Path() + "\\sub");
     if (background) {
@@ -324,6 +326,7 @@ TEST_F(ShellListTest, GoingUpSelectsTheFolderLeftAndThumbnailsKeepTheSelection) 
   EXPECT_EQ(list->ItemFocused(), ItemNamed(*list, "sub"));
   list->SetThumbnails(false);
   EXPECT_EQ(list->SelCount(), 2);
+  list.reset();
 }
 
 TEST_F(ShellListTest, DeletionLeavesAtOnceCreationFollowsAfterTheTimer) {
