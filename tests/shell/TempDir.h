@@ -1,5 +1,5 @@
 // Temporary folder for a test: a unique subfolder of the user's temp folder, removed with all
-// it holds when the object goes away.
+// it holds when the object goes away; links inside it are removed, never followed.
 //   TempDir dir;                       // C:\users\...\Temp\zt-<pid>-<n>\ (no trailing backslash)
 //   dir.Path() / dir.PathW()           the folder itself
 //   dir.File("a.txt", "text")          creates a file (UTF-8 name, relative), returns its full path
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "host/core/SysUtils.h"
+#include "Outside.h"
 
 namespace testing_support {
 
@@ -74,7 +75,11 @@ class TempDir {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         const std::wstring full = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          // A link (a junction, or a Unix link under Wine) goes itself; what it points to stays,
+          // and a link back up cannot make the walk loop.
+          RemoveLink(full);
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           Remove(full);
         } else {
           SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -84,6 +89,23 @@ class TempDir {
       FindClose(h);
     }
     RemoveDirectoryW(folder.c_str());
+  }
+
+  // Removes the link itself, by whichever way the platform takes: a junction as a folder, a
+  // link opened as itself, and under Wine a Unix link by the system's rm.
+  static void RemoveLink(const std::wstring& link) {
+    if (RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str())) return;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h = CreateFileW(link.c_str(), DELETE, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT |
+                               FILE_FLAG_DELETE_ON_CLOSE,
+                           nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    const std::string unixLink = UnixName(link);
+    if (!unixLink.empty())
+      RunOutside("/bin/rm", {"-f", unixLink},
+                 [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
   }
 
   std::wstring path_;
