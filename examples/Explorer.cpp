@@ -108,7 +108,8 @@ String ByteSize(int64_t size) {
 }
 
 // "   5 files checked (1.2 MB)": the totals of the link's checked paths; the sizes of checked
-// folders are summed in the background, so "counting..." shows until the last has arrived.
+// folders are summed in the background, so "counting…" shows until the last has arrived (or
+// the Stop button beside the status line has stopped the count).
 String CheckedStatus(TKivShellList* list) {
   TKivShellLink* link = list->ShellLink();
   TKivSelectionList* checked = link ? link->SelectionList() : nullptr;
@@ -116,7 +117,7 @@ String CheckedStatus(TKivShellList* list) {
   const int files = checked->FileCount();
   String text = "   " + IntToStr(files) + (files == 1 ? " file checked" : " files checked") +
                 " (" + ByteSize(checked->Size()) + ")";
-  if (checked->Pool().Count() > 0) text += ", counting...";
+  if (checked->SizeCalculationRunning()) text += ", counting\u2026";
   return text;
 }
 
@@ -138,6 +139,10 @@ void ShowStatus(TKivShellList* list) {
     if (size > 0) text += " (" + ByteSize(size) + ")";
   }
   status->SetCaption(text + CheckedStatus(list) + "   " + where);
+  TKivShellLink* link = list->ShellLink();
+  TKivSelectionList* checked = link ? link->SelectionList() : nullptr;
+  if (auto* stop = dynamic_cast<TControl*>(form->FindComponent("StopCountingButton")))
+    stop->SetVisible(checked && checked->SizeCalculationRunning());
 }
 
 // Fills, refreshes, selections, renames and deletions come in bursts: the status line follows
@@ -276,9 +281,19 @@ void RegisterExplorerClasses() {
     auto* form = dynamic_cast<TForm*>(timer->Owner());
     auto* list = form ? dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1")) : nullptr;
     TKivShellLink* link = list ? list->ShellLink() : nullptr;
-    if (!link || !link->SelectionList() || link->SelectionList()->Pool().Count() == 0)
+    if (!link || !link->SelectionList() || !link->SelectionList()->SizeCalculationRunning())
       timer->SetEnabled(false);
     if (list) ShowStatus(list);
+  });
+  // Stop: the totals keep what has been counted; the folders still being summed stay uncounted.
+  handlers.Register<TNotifyEvent>("ExplorerStopCountingClick", [](TObject* sender) {
+    auto* control = dynamic_cast<TControl*>(sender);
+    auto* form = control ? dynamic_cast<TForm*>(control->GetParentForm()) : nullptr;
+    auto* list = form ? dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1")) : nullptr;
+    TKivShellLink* link = list ? list->ShellLink() : nullptr;
+    if (!link || !link->SelectionList()) return;
+    link->SelectionList()->StopSizeCalculation();
+    ShowStatus(list);
   });
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
   handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);

@@ -6,6 +6,7 @@
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -36,8 +37,8 @@ host::FindHandle FindFirst(const String& pattern, WIN32_FIND_DATAW& data) {
   return host::FindHandle{FindFirstFileW(host::ToWide(pattern).c_str(), &data)};
 }
 
-// Calls `visit(name, isFolder)` for each name in `folder` (no trailing backslash) but "." and
-// ".."; a false answer ends the walk. False when the folder cannot be listed.
+// Calls `visit(name, isFolder, size)` for each name in `folder` (no trailing backslash) but "."
+// and ".."; a false answer ends the walk. False when the folder cannot be listed.
 template <class F>
 bool ForEachName(const String& folder, F visit) {
   WIN32_FIND_DATAW data;
@@ -46,7 +47,8 @@ bool ForEachName(const String& folder, F visit) {
   do {
     const String name = host::ToUtf8(data.cFileName);
     if (IsFolderToIgnore(name)) continue;
-    if (!visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) break;
+    const int64_t size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    if (!visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, size)) break;
   } while (FindNextFileW(search.get(), &data));
   return true;
 }
@@ -295,14 +297,81 @@ void TKivBaseSelectionList::Assign(const host::TPersistent* source) {
 void TKivBaseSelectionList::AbortSizeCalculation() {
   heldJobs_.clear();
   pool_->TerminateThreads(false);
+  ForgetShares();
   size_ = 0;
   fileCount_ = 0;
+}
+
+void TKivBaseSelectionList::StopSizeCalculation() {
+  heldJobs_.clear();
+  pool_->TerminateThreads(false);
+  for (auto& [job, entry] : std::exchange(pendingJobs_, {}))
+    if (auto it = shares_.find(entry); it != shares_.end()) it->second.job = -1;
 }
 
 void TKivBaseSelectionList::HoldJob(TKivThread* job) { heldJobs_.emplace_back(job); }
 
 void TKivBaseSelectionList::StartHeldJobs() {
   for (std::unique_ptr<TKivThread>& job : std::exchange(heldJobs_, {})) pool_->Add(job.release());
+}
+
+void TKivBaseSelectionList::Credit(const String& entry, int64_t bytes, int files) {
+  TakeBack(entry);  // an entry counts once, however often it is credited
+  shares_[entry] = Share{bytes, files, -1};
+  size_ += bytes;
+  fileCount_ += files;
+}
+
+void TKivBaseSelectionList::CreditLater(const String& entry, int jobID) {
+  TakeBack(entry);
+  shares_[entry] = Share{0, 0, jobID};
+  pendingJobs_[jobID] = entry;
+}
+
+void TKivBaseSelectionList::JobCounted(int jobID, int64_t bytes, int files) {
+  const auto pending = pendingJobs_.find(jobID);
+  if (pending == pendingJobs_.end()) return;
+  const auto it = shares_.find(pending->second);
+  pendingJobs_.erase(pending);
+  if (it == shares_.end() || it->second.job != jobID) return;
+  it->second = Share{bytes, files, -1};
+  size_ += bytes;
+  fileCount_ += files;
+}
+
+void TKivBaseSelectionList::TakeBack(const String& entry) {
+  const auto it = shares_.find(entry);
+  if (it == shares_.end()) return;
+  const Share share = it->second;
+  shares_.erase(it);
+  if (share.job >= 0) {
+    pendingJobs_.erase(share.job);
+    CancelJob(share.job);
+    return;
+  }
+  // What was added is what goes; the floor only guards against an edit of the entries behind
+  // the list's back.
+  size_ = std::max<int64_t>(0, size_ - share.bytes);
+  fileCount_ = std::max(0, fileCount_ - share.files);
+}
+
+void TKivBaseSelectionList::CancelJob(int jobID) {
+  for (auto it = heldJobs_.begin(); it != heldJobs_.end(); ++it)
+    if ((*it)->ID() == jobID) {
+      heldJobs_.erase(it);
+      return;
+    }
+  // A job stays in the pool until its end has been reported here, so it is alive while found.
+  for (int i = 0; i < pool_->Count(); ++i)
+    if (TKivThread* job = pool_->Items(i); job && job->ID() == jobID) {
+      job->Terminate();
+      return;
+    }
+}
+
+void TKivBaseSelectionList::ForgetShares() {
+  shares_.clear();
+  pendingJobs_.clear();
 }
 
 TKivSelectionState TKivBaseSelectionList::IsPathSelected(const String& path) {
@@ -350,9 +419,10 @@ void TKivSelectionList::Changed() {
   StartHeldJobs();
 }
 
-void TKivSelectionList::StartSizeJob(const String& path, int sign) {
-  auto* job = new TKivFolderSizeThread(path);
-  job->SetSign(sign);
+void TKivSelectionList::StartSizeJob(const String& entry) {
+  // A folder entry ends in "\*"; the job measures the folder itself.
+  auto* job = new TKivFolderSizeThread(entry.substr(0, entry.size() - 2));
+  CreditLater(entry, job->ID());
   HoldJob(job);
 }
 
@@ -365,22 +435,25 @@ bool TKivSelectionList::DriveReady(const String& path) {
   return it->second.ready;
 }
 
-void TKivSelectionList::AccountFile(const String& path, int sign) {
+void TKivSelectionList::AccountFile(const String& path) {
   // A canonical entry names one file: its attributes give the size without a directory search.
   host::ErrorModeGuard errorMode;
   WIN32_FILE_ATTRIBUTE_DATA info;
   if (!GetFileAttributesExW(host::ToWide(path).c_str(), GetFileExInfoStandard, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return;
-  size_ += sign * int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-  fileCount_ += sign;
+  Credit(path, int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow), 1);
 }
 
 void TKivSelectionList::OnCompletedFolderSizeThread(host::TObject* sender) {
   auto* job = dynamic_cast<TKivFolderSizeThread*>(sender);
-  if (!job || job->Terminated()) return;
-  size_ += job->Sign() * job->ByteTotal();
-  fileCount_ += job->Sign() * job->FileCount();
+  if (!job) return;
+  if (job->Terminated()) {
+    // Stopped: its entry stays uncounted, and no longer waits.
+    JobCounted(job->ID(), 0, 0);
+    return;
+  }
+  JobCounted(job->ID(), job->Sign() * job->ByteTotal(), job->Sign() * job->FileCount());
 }
 
 // ---- Re-adding a whole list
@@ -463,12 +536,10 @@ void TKivSelectionList::SetPaths(const host::TStrings* strings) {
   for (const Entry& e : entries) {
     if (!e.alive) continue;
     if (calculateSize_) {
-      if (IsFolderEntry(e.text)) {
-        StartSizeJob(e.text.substr(0, e.text.size() - 2), +1);
-      } else if (!e.facts.folder) {
-        size_ += e.facts.size;
-        ++fileCount_;
-      }
+      if (IsFolderEntry(e.text))
+        StartSizeJob(e.text);
+      else if (!e.facts.folder)
+        Credit(e.text, e.facts.size, 1);
     }
     paths_->Add(e.text);
   }
@@ -628,9 +699,9 @@ void TKivSelectionList::AddPathToSelection(const String& path) {
   if (state == ssGrayed) RemoveSubFolders(entry);
   if (calculateSize_) {
     if (IsFolderEntry(entry))
-      StartSizeJob(entry.substr(0, entry.size() - 2), +1);
+      StartSizeJob(entry);
     else
-      AccountFile(entry, +1);
+      AccountFile(entry);
   }
   paths_->Add(entry);
 }
@@ -658,7 +729,7 @@ void TKivSelectionList::RemovePathFromSelection(const String& path) {
     AddAllExclude(FolderPart(item) + "\\", item, covering);
     if (!covering.empty() && FormatSelectionPath(covering)) {
       const int index = IndexOfEntry(covering);
-      if (index >= 0) DeleteEntry(index, false);
+      if (index >= 0) DeleteEntry(index, true);
     }
   } else if (state == ssGrayed) {
     RemoveSubFolders(target);
@@ -680,47 +751,44 @@ void TKivSelectionList::RemoveSubFolders(const String& folder) {
 }
 
 void TKivSelectionList::DeleteEntry(int index, bool recalculate) {
-  if (recalculate && calculateSize_) {
-    const String entry = paths_->Strings(index);
-    if (IsFolderEntry(entry))
-      StartSizeJob(entry.substr(0, entry.size() - 2), -1);
-    else
-      AccountFile(entry, -1);
-  }
+  // The entry's share leaves as it came, never measured again: what is on disk now may differ.
+  if (recalculate) TakeBack(paths_->Strings(index));
   paths_->Delete(index);
 }
 
 void TKivSelectionList::AddAllExclude(const String& folder, const String& exclude,
                                       String& covering) {
   covering.clear();
-  std::vector<String> entries;
+  std::vector<Sibling> entries;
   // Nothing is committed unless the covering entry is found: a half split would select less
   // than before without removing the entry that covers it.
   if (!CollectSplit(folder, exclude, entries, covering)) {
     covering.clear();
     return;
   }
-  {
-    host::UpdateGuard<host::TStrings> update{*paths_};
-    for (const String& entry : entries) paths_->Add(entry);
-  }
-  // Only the removed item leaves the totals; its siblings stay selected.
-  if (calculateSize_) {
-    if (host::DirectoryExists(exclude))
-      StartSizeJob(exclude, -1);
-    else
-      AccountFile(exclude, -1);
+  host::UpdateGuard<host::TStrings> update{*paths_};
+  for (const Sibling& sibling : entries) {
+    // Counted afresh, each on its own: taking the removed item's size off the covering share
+    // would measure it twice, at two moments, and any change in between would stay in the totals.
+    if (calculateSize_) {
+      if (sibling.size < 0)
+        StartSizeJob(sibling.entry);
+      else
+        Credit(sibling.entry, sibling.size, 1);
+    }
+    paths_->Add(sibling.entry);
   }
 }
 
 bool TKivSelectionList::CollectSplit(const String& folder, const String& exclude,
-                                     std::vector<String>& entries, String& covering) {
+                                     std::vector<Sibling>& entries, String& covering) {
   const String dir = host::ExcludeTrailingBackslash(folder);
   if (host::AnsiSameText(dir, exclude)) return false;
   const String excludeKey = Fold(exclude);
-  const bool listed = ForEachName(dir, [&](const String& name, bool isFolder) {
+  const bool listed = ForEachName(dir, [&](const String& name, bool isFolder, int64_t size) {
     const String full = dir + "\\" + name;
-    if (Fold(full) != excludeKey) entries.push_back(isFolder ? full + "\\*" : full);
+    if (Fold(full) != excludeKey)
+      entries.push_back(isFolder ? Sibling{full + "\\*", -1} : Sibling{full, size});
     return true;
   });
   if (!listed) return false;
@@ -760,7 +828,7 @@ void TKivSelectionList::CompletePathSelectedExclude(const String& folder, const 
   const String dir = host::ExcludeTrailingBackslash(folder);
   result.clear();
   bool allSelected = true;
-  const bool listed = ForEachName(dir, [&](const String& name, bool) {
+  const bool listed = ForEachName(dir, [&](const String& name, bool, int64_t) {
     const String full = dir + "\\" + name;
     if (host::AnsiSameText(full, exclude)) return true;
     allSelected = CompleteChildPathSelected(full);
@@ -794,7 +862,7 @@ bool TKivSelectionList::CompleteChildPathSelected(const String& path) {
   if (!paths_->Search(key).below) return false;
   bool any = false;
   bool complete = true;
-  const bool listed = ForEachName(dir, [&](const String& name, bool isFolder) {
+  const bool listed = ForEachName(dir, [&](const String& name, bool isFolder, int64_t) {
     any = true;
     const String full = dir + "\\" + name;
     if (isFolder)

@@ -1,7 +1,7 @@
 // The model of checked paths behind the check boxes of the shell controls.
 //   TKivSelectionState      state of a path: none, checked, unchecked, grayed
 //   TKivSelectionPaths      the entry list, with the upper-cased form of each entry kept alongside
-//   TKivBaseSelectionList   entries, size totals and the pool of folder-size jobs
+//   TKivBaseSelectionList   entries, size totals (each entry's share) and the pool of size jobs
 //   TKivSelectionList       states, merging and splitting of folder entries, enumeration, ini files
 //
 // Entries are full paths in canonical form: a file as itself (C:\Data\a.txt), a folder selected
@@ -98,9 +98,17 @@ class TKivBaseSelectionList : public host::TComponent {
   // Copies the entries of another selection list; anything else cannot be assigned.
   void Assign(const host::TPersistent* source) override;
 
-  // ---- Totals (meaningful once no size job is pending)
+  // ---- Totals (complete once no size job is pending)
+  // The sum of the shares of the entries counted so far: a file's when it is added, a folder's
+  // when its size job ends. An entry that goes takes back exactly the share it brought, and a
+  // folder whose job has not ended brings nothing, so the totals never go below zero.
   int64_t Size() const { return size_; }
   int FileCount() const { return fileCount_; }
+  // True while a size job of a current entry is waiting or running.
+  bool SizeCalculationRunning() const { return !pendingJobs_.empty(); }
+  // Stops every size job; the totals keep what has been counted, the folders whose jobs were
+  // stopped stay uncounted.
+  void StopSizeCalculation();
   // Stops the pending size jobs (their results are dropped) and zeroes the totals.
   void AbortSizeCalculation();
   // The pool of folder-size jobs, for waiting on them.
@@ -124,11 +132,34 @@ class TKivBaseSelectionList : public host::TComponent {
   void HoldJob(TKivThread* job);
   void StartHeldJobs();
 
+  // ---- Shares of the entries in the totals
+  // Entry `entry` brings `bytes` and `files` into the totals, at once.
+  void Credit(const host::String& entry, int64_t bytes, int files);
+  // Entry `entry` will bring what size job `jobID` counts, once the job ends.
+  void CreditLater(const host::String& entry, int jobID);
+  // The job `jobID` has counted `bytes` and `files`: the entry waiting for it takes them, once.
+  // Nothing happens for a job no entry waits for (stopped, or its entry gone or re-added).
+  void JobCounted(int jobID, int64_t bytes, int files);
+  // Entry `entry` leaves the totals: its share is taken back, or its job stopped.
+  void TakeBack(const host::String& entry);
+  // Stops the size job `jobID`, whether held back, waiting in the pool or running.
+  void CancelJob(int jobID);
+  void ForgetShares();
+
   std::unique_ptr<TKivSelectionPaths> paths_;
   int64_t size_ = 0;
   int fileCount_ = 0;
   std::unique_ptr<TThreadPool> pool_;
   std::vector<std::unique_ptr<TKivThread>> heldJobs_;
+
+ private:
+  struct Share {
+    int64_t bytes = 0;
+    int files = 0;
+    int job = -1;  // the size job still to bring the share; -1 once it has (or was stopped)
+  };
+  std::unordered_map<host::String, Share> shares_;  // by entry, as the list spells it
+  std::unordered_map<int, host::String> pendingJobs_;  // job ID to the entry that waits for it
 };
 
 // The selection list of a link: the states of paths and item identifier lists, the rules that
@@ -199,7 +230,8 @@ class TKivSelectionList : public TKivBaseSelectionList {
   // Splits the folder entry that covers `exclude`: from `folder` (the parent of `exclude`) up to
   // the covering entry, every sibling on the way becomes an entry of its own, and `covering`
   // receives the covering entry, which the caller deletes. Nothing is added when no covering
-  // entry is found. The totals lose `exclude`'s share.
+  // entry is found. Each new entry is counted on its own (a file at once from the listing, a
+  // folder by a size job); the covering entry's share leaves when it is deleted.
   virtual void AddAllExclude(const host::String& folder, const host::String& exclude,
                              host::String& covering);
 
@@ -224,8 +256,8 @@ class TKivSelectionList : public TKivBaseSelectionList {
   void LoadFromIniFile(const host::String& fileName, const host::String& section);
 
   // ---- Size jobs
-  // The pool's report of an ended job: its totals join (or leave) the running totals, unless
-  // it was stopped.
+  // The pool's report of an ended job: its totals become its entry's share, unless it was
+  // stopped or its entry has gone since.
   void OnCompletedFolderSizeThread(host::TObject* sender);
 
   host::TNotifyEvent OnChange;
@@ -237,17 +269,23 @@ class TKivSelectionList : public TKivBaseSelectionList {
   void Changed() override;
 
  private:
-  // A size job on `path` with `sign`, started once the change that asked for it has been told.
-  void StartSizeJob(const host::String& path, int sign);
+  // A size job counting the folder entry `entry`, started once the change that asked for it has
+  // been told.
+  void StartSizeJob(const host::String& entry);
   // IsDriveReady, asked again after a second.
   bool DriveReady(const host::String& path);
-  // Takes the share of the file `path` into the totals at once, with `sign`.
-  void AccountFile(const host::String& path, int sign);
+  // Takes the share of the file entry `path` into the totals at once.
+  void AccountFile(const host::String& path);
   // Index of `entry` (canonical form), or -1.
   int IndexOfEntry(const host::String& entry) const;
-  // The siblings met from `folder` up to the entry that covers `exclude`; true when found.
+  // The siblings met from `folder` up to the entry that covers `exclude`, with the size of each
+  // file (-1 for a folder); true when found.
+  struct Sibling {
+    host::String entry;
+    int64_t size;
+  };
   bool CollectSplit(const host::String& folder, const host::String& exclude,
-                    std::vector<host::String>& entries, host::String& covering);
+                    std::vector<Sibling>& entries, host::String& covering);
   // Closes the enumeration's open searches.
   void CloseSearches();
   // Next directory entry of a search whose first entry may still be pending.

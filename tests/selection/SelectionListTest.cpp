@@ -183,6 +183,67 @@ TEST_F(SelectionListTest, TotalsAfterChangesEqualAFreshComputation) {
   EXPECT_EQ(list.FileCount(), 0);
 }
 
+// The files change between a folder's count and its removal: what leaves the totals is what the
+// folder brought, never a second measurement, so they cannot drift or go below zero.
+TEST_F(SelectionListTest, AnEntryTakesBackExactlyWhatItBrought) {
+  list.AddPathToSelection(data);
+  WaitForTotals(list);
+  ASSERT_EQ(list.Size(), 28);
+  dir.File("Data\\Other\\big.bin", String(1000, 'b'));
+  list.RemovePathFromSelection(data);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 0);
+  EXPECT_EQ(list.FileCount(), 0);
+
+  // Removed and added again while its first job runs: the first job's count is dropped.
+  list.AddPathToSelection(data);
+  list.RemovePathFromSelection(data);
+  list.AddPathToSelection(data);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 1028);
+  EXPECT_EQ(list.FileCount(), 6);
+
+  // Split after a change below: the entries left count what they hold now, as a fresh count does.
+  ASSERT_TRUE(DeleteFileW(host::ToWide(other + "\\big.bin").c_str()));
+  dir.File("Data\\Sub\\new.txt", "1234");
+  list.RemovePathFromSelection(y);
+  WaitForTotals(list);
+  TKivSelectionList fresh;
+  fresh.SetPaths(list.Paths());
+  WaitForTotals(fresh);
+  EXPECT_EQ(list.Size(), fresh.Size());
+  EXPECT_EQ(list.FileCount(), fresh.FileCount());
+  EXPECT_EQ(list.Size(), 27);
+  list.RemovePathFromSelection(data);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Size(), 0);
+  EXPECT_EQ(list.FileCount(), 0);
+}
+
+TEST_F(SelectionListTest, RunningSizeJobsCanBeAskedForAndStopped) {
+  EXPECT_FALSE(list.SizeCalculationRunning());
+  list.AddPathToSelection(w);
+  EXPECT_FALSE(list.SizeCalculationRunning()) << "a file counts at once";
+  list.AddPathToSelection(sub);
+  EXPECT_TRUE(list.SizeCalculationRunning());
+  list.StopSizeCalculation();
+  EXPECT_FALSE(list.SizeCalculationRunning());
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 11) << "the stopped folder stays uncounted, the file stays counted";
+  EXPECT_EQ(list.FileCount(), 1);
+  // Its removal takes back nothing it did not bring.
+  list.RemovePathFromSelection(sub);
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 11);
+  list.AddPathToSelection(sub);
+  EXPECT_TRUE(list.SizeCalculationRunning());
+  WaitForTotals(list);
+  EXPECT_FALSE(list.SizeCalculationRunning());
+  EXPECT_EQ(list.Size(), 11 + 14);
+  EXPECT_EQ(list.FileCount(), 4);
+}
+
 TEST_F(SelectionListTest, AbortedJobsLeaveNoStaleTotals) {
   list.AddPathToSelection(data);
   list.AbortSizeCalculation();
