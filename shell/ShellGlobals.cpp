@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <cwctype>
 #include <memory>
 #include <mutex>
@@ -165,10 +166,61 @@ UINT CF_IDLIST() {
 bool IsNT() { return Version().isNT; }
 bool IsOldWindows() { return Version().isOldWindows; }
 
+namespace {
+
+// The parsing name of `list` within `folder`; empty when the folder gives none.
+String ParsingName(IShellFolder* folder, PCItemIDList list) {
+  STRRET name{};
+  if (FAILED(folder->GetDisplayNameOf(list, SHGDN_FORPARSING, &name))) return {};
+  String text = GetStringFromStrRet(list, name);
+  FreeStrRet(name);
+  return text;
+}
+
+struct FileIdentity {
+  uint64_t volume = 0, idLow = 0, idHigh = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+bool IdentityOf(const String& path, FileIdentity& identity) {
+  host::ErrorModeGuard errorMode;
+  host::UniqueFile handle{CreateFileW(host::ToWide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+  if (!handle) return false;
+  FILE_ID_INFO idInfo;
+  if (GetFileInformationByHandleEx(handle.get(), FileIdInfo, &idInfo, sizeof idInfo)) {
+    identity.volume = idInfo.VolumeSerialNumber;
+    std::memcpy(&identity.idLow, idInfo.FileId.Identifier, 8);
+    std::memcpy(&identity.idHigh, idInfo.FileId.Identifier + 8, 8);
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle.get(), &info)) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.idLow = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  identity.idHigh = 0;
+  return true;
+}
+
+}  // namespace
+
+std::optional<bool> SameFileSystemObject(const String& a, const String& b) {
+  FileIdentity first, second;
+  if (!IdentityOf(a, first) || !IdentityOf(b, second)) return std::nullopt;
+  return first == second;
+}
+
 bool SameItemIdList(PCItemIDList a, PCItemIDList b, IShellFolder* folder) {
   if (!a || !b) return false;
   if (!folder) folder = Desktop();
-  return folder->CompareIDs(0, a, b) == S_OK;
+  if (folder->CompareIDs(0, a, b) != S_OK) return false;
+  const int size = GetPidlSize(a);
+  if (size == GetPidlSize(b) && std::memcmp(a, b, size_t(size)) == 0) return true;
+  const String first = ParsingName(folder, a), second = ParsingName(folder, b);
+  if (first.empty() || second.empty() || first == second) return true;
+  if (!host::AnsiSameText(first, second)) return false;
+  return SameFileSystemObject(first, second).value_or(true);
 }
 
 UniquePidl GetRelativePIDL(PCItemIDList list) {

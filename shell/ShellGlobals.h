@@ -7,6 +7,8 @@
 
 #include "shell/ShellWin32.h"
 
+#include <optional>
+
 namespace zelnor {
 
 enum TKivShellFolder {
@@ -67,8 +69,15 @@ bool IsOldWindows();
 
 // Equality of two lists as `folder` decides it (CompareIDs with parameter 0 answers exactly 0):
 // relative lists under `folder`, absolute lists under the desktop (nullptr). False when either
-// list is nullptr. Lists are never compared byte by byte: two byte strings may name one object.
+// list is nullptr. Lists are never compared byte by byte alone: two byte strings may name one
+// object. An answer of 0 for lists of different bytes is confirmed with their parsing names,
+// since a folder may answer 0 for different objects (Wine compares names through the ANSI code
+// page, and folds case where the file system may not): different names are different objects,
+// and names that differ only in case are one object unless the file system says otherwise.
 bool SameItemIdList(PCItemIDList a, PCItemIDList b, IShellFolder* folder = nullptr);
+// Whether the file-system paths `a` and `b` name one object, by volume and file identity (files
+// and folders alike); nullopt when either cannot be opened or the system gives no identity.
+std::optional<bool> SameFileSystemObject(const String& a, const String& b);
 
 // Last element of an absolute list as a new single-element list; nullptr for the empty list.
 [[nodiscard]] UniquePidl GetRelativePIDL(PCItemIDList list);

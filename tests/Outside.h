@@ -2,12 +2,14 @@
 //   RunOutside                runs a Unix program on Windows paths, until a condition holds
 //   RemoveFolderFromOutside   removes an empty folder as another program would
 //   LinkFromOutside           a Unix symbolic link, which Wine shows as a reparse point
+//   FilesFromOutside          files made by name exactly as given (case and all)
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -74,6 +76,25 @@ inline bool LinkFromOutside(const std::wstring& link, const std::wstring& target
   return RunOutside("/bin/ln", {"-s", unixTarget, unixLink}, [&] {
     return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
   });
+}
+
+// Files in `folder`, each made under its name as given with its text (plain letters and digits):
+// Wine opens a name that differs from an existing one only in case as that one, the system's
+// shell does not. False without Wine.
+inline bool FilesFromOutside(const std::wstring& folder,
+                             const std::vector<std::pair<std::string, std::string>>& files) {
+  const std::string unixFolder = UnixName(folder);
+  if (unixFolder.empty()) return false;
+  std::string script;
+  for (const auto& [name, text] : files)
+    script += "printf '" + text + "' > '" + unixFolder + "/" + name + "'; ";
+  script += "touch '" + unixFolder + "/.made'";
+  const std::wstring marker = folder + L"\\.made";
+  const bool made = RunOutside("/bin/sh", {"-c", script}, [&] {
+    return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
+  });
+  DeleteFileW(marker.c_str());
+  return made;
 }
 
 }  // namespace testing_support

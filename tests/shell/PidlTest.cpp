@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Outside.h"
 #include "TempDir.h"
 #include "host/core/Raii.h"
 #include "shell/ShellGlobals.h"
@@ -249,4 +250,49 @@ TEST(ShellState, WorkerThreadGetsItsOwnDesktop) {
   EXPECT_NE(result.desktop, nullptr);
   EXPECT_TRUE(result.parsed);
   EXPECT_EQ(Desktop(), mainDesktop);
+}
+
+// Wine's CompareIDs answers 0 for different names of one length outside the ANSI code page, and
+// for names that differ only in case: equality is confirmed by the names and the file system.
+TEST(PathsOfLists, EqualityIsConfirmedBeyondTheFoldersComparison) {
+  testing_support::TempDir dir;
+  const String reports = dir.Folder("Отчёты");
+  const String album = dir.Folder("写真アルバム");
+  const String x = dir.File("x.txt", "x");
+  UniquePidl a = GetIdListFromPath(nullptr, reports);
+  UniquePidl b = GetIdListFromPath(nullptr, album);
+  UniquePidl again = GetIdListFromPath(nullptr, reports);
+  ASSERT_TRUE(a && b && again);
+  EXPECT_FALSE(SameItemIdList(a.get(), b.get()));
+  EXPECT_TRUE(SameItemIdList(a.get(), again.get()));
+
+  UniquePidl folderList = GetIdListFromPath(nullptr, dir.Path());
+  host::ComPtr<IShellFolder> folder;
+  ASSERT_EQ(Desktop()->BindToObject(folderList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
+  UniquePidl childA = GetIdListFromPath(folder.Get(), "Отчёты");
+  UniquePidl childB = GetIdListFromPath(folder.Get(), "写真アルバム");
+  ASSERT_TRUE(childA && childB);
+  EXPECT_FALSE(SameItemIdList(childA.get(), childB.get(), folder.Get()));
+
+  // One file under two spellings is one object.
+  UniquePidl lower = GetIdListFromPath(nullptr, x);
+  UniquePidl upper = GetIdListFromPath(nullptr, dir.Path() + "\\X.TXT");
+  ASSERT_TRUE(lower && upper);
+  EXPECT_TRUE(SameItemIdList(lower.get(), upper.get()));
+
+  // Two files whose names differ only in case, as a case-sensitive folder holds them.
+  const String cases = dir.Folder("cases");
+  if (!testing_support::FilesFromOutside(host::ToWide(cases), {{"Case.txt", "a"}, {"case.txt", "b"}}))
+    return;
+  host::ComPtr<IShellFolder> casesFolder;
+  UniquePidl casesList = GetIdListFromPath(nullptr, cases);
+  ASSERT_EQ(Desktop()->BindToObject(casesList.get(), nullptr, IID_PPV_ARGS(&casesFolder)), S_OK);
+  std::vector<UniquePidl> children;
+  host::ComPtr<IEnumIDList> items;
+  ASSERT_EQ(casesFolder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &items), S_OK);
+  LPITEMIDLIST child = nullptr;
+  while (items->Next(1, &child, nullptr) == S_OK) children.emplace_back(child);
+  ASSERT_EQ(children.size(), 2u);
+  EXPECT_FALSE(SameItemIdList(children[0].get(), children[1].get(), casesFolder.Get()));
+  EXPECT_TRUE(SameItemIdList(children[0].get(), children[0].get(), casesFolder.Get()));
 }
