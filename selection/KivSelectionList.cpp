@@ -76,6 +76,34 @@ String WithoutStar(const String& path) {
   return !path.empty() && path.back() == '*' ? path.substr(0, path.size() - 1) : path;
 }
 
+// True when the paths `a` and `b`, whose folded forms are equal, name one object: spelt alike,
+// or one identity on disk. A folder may hold names that differ only in case as different
+// objects (a case-sensitive folder; under Wine, names made from the Unix side): those stay
+// apart. When either cannot be opened the folded forms decide.
+bool SameObject(const String& a, const String& b) {
+  if (a == b) return true;
+  auto bare = [](const String& path) {
+    String p = WithoutStar(path);
+    if (p.size() > 3 && p.back() == '\\') p.pop_back();
+    return p;
+  };
+  return SameFileSystemObject(bare(a), bare(b)).value_or(true);
+}
+
+// `path` up to and with its `count`-th backslash (all of it when it has fewer): folding keeps
+// every backslash, so a prefix of a folded key is the folded form of the same prefix of its text.
+String UpToBackslash(const String& path, size_t count) {
+  size_t at = 0;
+  for (size_t seen = 0; seen < count; ++seen) {
+    at = path.find('\\', at);
+    if (at == String::npos) return path;
+    ++at;
+  }
+  return path.substr(0, at);
+}
+
+size_t Backslashes(std::string_view s) { return size_t(std::count(s.begin(), s.end(), '\\')); }
+
 // The facts of many paths, with one listing of each folder that holds many of them: the platform
 // answers a listing of thousands of names faster than as many single questions. A name the
 // listing does not hold (a short alias, a change since) is asked about alone.
@@ -107,7 +135,9 @@ class FactsCache {
   static constexpr int kListed = 16;
   using Listing = std::unordered_map<String, PathFacts>;
 
-  // "C:\A\B\" and "C:\A\B" give the folder "C:\A" and the name "B", both folded.
+  // "C:\A\B\" and "C:\A\B" give the folder "C:\A", folded, and the name "B" as spelt: a folder
+  // may hold names that differ only in case as different objects. A name spelt otherwise than
+  // the folder spells it is asked about alone.
   static bool Split(const String& path, String& parent, String& name) {
     String p = path;
     while (!p.empty() && p.back() == '\\') p.pop_back();
@@ -115,7 +145,7 @@ class FactsCache {
     if (slash == String::npos || slash + 1 >= p.size() || p.find_first_of("?*") != String::npos)
       return false;
     parent = Fold(p.substr(0, slash));
-    name = Fold(p.substr(slash + 1));
+    name = p.substr(slash + 1);
     return true;
   }
   static Listing List(const String& folder) {
@@ -131,13 +161,30 @@ class FactsCache {
       facts.exists = true;
       facts.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       facts.size = int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-      listing.emplace(Fold(host::ToUtf8(data.cFileName)), facts);
+      listing.emplace(host::ToUtf8(data.cFileName), facts);
     } while (FindNextFileW(find.get(), &data));
     return listing;
   }
 
   std::unordered_map<String, std::optional<Listing>> listings_;
 };
+
+// True when two of `paths` spell one folded folder or name otherwise: the index of SetPaths
+// compares folded forms only, so such a list is added one path at a time.
+bool SpellingsDiffer(const std::vector<String>& paths) {
+  std::unordered_map<String, String> spelt;  // folded prefix to its first spelling
+  for (const String& path : paths) {
+    const String p = WithoutStar(path);
+    const String folded = Fold(p);
+    const size_t parts = Backslashes(p) + 1;
+    for (size_t count = 1; count <= parts; ++count) {
+      String a = UpToBackslash(p, count);
+      const auto [it, added] = spelt.emplace(UpToBackslash(folded, count), a);
+      if (!added && it->second != a) return true;
+    }
+  }
+  return false;
+}
 
 // FormatSelectionPath with the facts of the path already known.
 bool Canonical(String& path, const PathFacts& facts) {
@@ -164,14 +211,18 @@ const String& TKivSelectionPaths::Key(int index) const {
   return keys_.at(size_t(index));
 }
 
-int TKivSelectionPaths::IndexOfKey(const String& key) const {
+int TKivSelectionPaths::IndexOfKey(const String& key, const String& text) const {
   if (stale_ || int(keys_.size()) != Count()) Rebuild();
-  for (size_t i = 0; i < keys_.size(); ++i)
-    if (keys_[i] == key) return int(i);
-  return -1;
+  int other = -1;  // spelt otherwise; confirmed only when no entry is spelt alike
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] != key) continue;
+    if (text.empty() || Strings(int(i)) == text) return int(i);
+    if (other < 0 && SameObject(Strings(int(i)), text)) other = int(i);
+  }
+  return other;
 }
 
-TKivSelectionPaths::Match TKivSelectionPaths::Search(const String& key) const {
+TKivSelectionPaths::Match TKivSelectionPaths::Search(const String& key, const String& text) const {
   if (stale_ || int(keys_.size()) != Count()) Rebuild();
   Match match;
   if (key.empty()) return match;
@@ -180,17 +231,28 @@ TKivSelectionPaths::Match TKivSelectionPaths::Search(const String& key) const {
   const String belowKey = IsFolderEntry(key) ? key.substr(0, key.size() - 1) : key + "\\";
   // The item's own path; the entry F\* of a folder above it makes F\ a prefix of it.
   const std::string_view item = std::string_view(belowKey).substr(0, belowKey.size() - 1);
-  for (const String& k : keys_) {
+  // A match whose spelling differs is confirmed on disk, over the parts the two share.
+  auto confirmed = [&](int i, size_t backslashes) {
+    if (text.empty()) return true;
+    const String& entry = Strings(i);
+    const String a = UpToBackslash(entry, backslashes), b = UpToBackslash(text, backslashes);
+    return a == b || SameObject(a, b);
+  };
+  const size_t textParts = Backslashes(belowKey);
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    const String& k = keys_[i];
     if (k == key) {
+      if (!confirmed(int(i), size_t(-1))) continue;
       match.own = true;
+      match.ancestor = match.below = false;
       return match;
     }
     if (match.ancestor) continue;
     if (IsFolderEntry(k) && item.starts_with(std::string_view(k).substr(0, k.size() - 1))) {
-      match.ancestor = true;
+      if (confirmed(int(i), Backslashes(k))) match.ancestor = true;
       continue;
     }
-    if (!match.below && k.starts_with(belowKey)) match.below = true;
+    if (!match.below && k.starts_with(belowKey) && confirmed(int(i), textParts)) match.below = true;
   }
   return match;
 }
@@ -465,6 +527,10 @@ void TKivSelectionList::SetPaths(const host::TStrings* strings) {
     wanted.reserve(size_t(strings->Count()));
     for (int i = 0; i < strings->Count(); ++i) wanted.push_back(strings->Strings(i));
   }
+  if (SpellingsDiffer(wanted)) {
+    TKivBaseSelectionList::SetPaths(strings);
+    return;
+  }
   AbortSizeCalculation();
   paths_->Clear();
 
@@ -548,7 +614,7 @@ void TKivSelectionList::SetPaths(const host::TStrings* strings) {
 // ---- Queries
 
 int TKivSelectionList::IndexOfEntry(const String& entry) const {
-  return paths_->IndexOfKey(Fold(entry));
+  return paths_->IndexOfKey(Fold(entry), entry);
 }
 
 bool TKivSelectionList::IsLinkedPath(const String& path) {
@@ -649,7 +715,7 @@ TKivSelectionState TKivSelectionList::IsChildSelected(IShellFolder* folder, PCIt
 
 TKivSelectionState TKivSelectionList::IsItemSelected(const String& entry, bool& fullSelected) {
   fullSelected = false;
-  const TKivSelectionPaths::Match match = paths_->Search(Fold(entry));
+  const TKivSelectionPaths::Match match = paths_->Search(Fold(entry), entry);
   if (match.own) return ssChecked;
   if (match.ancestor) {
     fullSelected = true;
@@ -659,7 +725,7 @@ TKivSelectionState TKivSelectionList::IsItemSelected(const String& entry, bool& 
 }
 
 bool TKivSelectionList::IsItemFullSelected(const String& entry) {
-  const TKivSelectionPaths::Match match = paths_->Search(Fold(entry));
+  const TKivSelectionPaths::Match match = paths_->Search(Fold(entry), entry);
   return match.own || match.ancestor;
 }
 
@@ -744,10 +810,15 @@ void TKivSelectionList::RemoveSubFolders(const String& folder) {
   if (folder.empty()) return;
   String path = folder;
   if (path.back() == '*') path.pop_back();
+  const String folderText = host::IncludeTrailingBackslash(path);
   const String key = host::IncludeTrailingBackslash(Fold(path));
+  const size_t parts = Backslashes(key);
   host::UpdateGuard<host::TStrings> update{*paths_};
-  for (int i = Count() - 1; i >= 0; --i)
-    if (paths_->Key(i).starts_with(key)) DeleteEntry(i, true);
+  for (int i = Count() - 1; i >= 0; --i) {
+    if (!paths_->Key(i).starts_with(key)) continue;
+    const String above = UpToBackslash(paths_->Strings(i), parts);
+    if (above == folderText || SameObject(above, folderText)) DeleteEntry(i, true);
+  }
 }
 
 void TKivSelectionList::DeleteEntry(int index, bool recalculate) {
@@ -787,7 +858,7 @@ bool TKivSelectionList::CollectSplit(const String& folder, const String& exclude
   const String excludeKey = Fold(exclude);
   const bool listed = ForEachName(dir, [&](const String& name, bool isFolder, int64_t size) {
     const String full = dir + "\\" + name;
-    if (Fold(full) != excludeKey)
+    if (Fold(full) != excludeKey || !SameObject(full, exclude))
       entries.push_back(isFolder ? Sibling{full + "\\*", -1} : Sibling{full, size});
     return true;
   });
@@ -830,7 +901,7 @@ void TKivSelectionList::CompletePathSelectedExclude(const String& folder, const 
   bool allSelected = true;
   const bool listed = ForEachName(dir, [&](const String& name, bool, int64_t) {
     const String full = dir + "\\" + name;
-    if (host::AnsiSameText(full, exclude)) return true;
+    if (host::AnsiSameText(full, exclude) && SameObject(full, exclude)) return true;
     allSelected = CompleteChildPathSelected(full);
     return allSelected;
   });
@@ -856,19 +927,21 @@ bool TKivSelectionList::CompleteChildPathSelected(const String& path) {
   if (path.empty()) return false;
   const String dir = host::ExcludeTrailingBackslash(path);
   const String key = Fold(dir);
-  if (paths_->IndexOfKey(key) >= 0 || paths_->IndexOfKey(key + "\\*") >= 0) return true;
+  if (paths_->IndexOfKey(key, dir) >= 0 || paths_->IndexOfKey(key + "\\*", dir + "\\*") >= 0)
+    return true;
   // With nothing ticked below it a folder is not complete, whatever it holds: no listing, which
   // for a big folder costs the platform the whole directory before the first name.
-  if (!paths_->Search(key).below) return false;
+  if (!paths_->Search(key, dir).below) return false;
   bool any = false;
   bool complete = true;
   const bool listed = ForEachName(dir, [&](const String& name, bool isFolder, int64_t) {
     any = true;
     const String full = dir + "\\" + name;
     if (isFolder)
-      complete = paths_->IndexOfKey(Fold(full) + "\\*") >= 0 || CompleteChildPathSelected(full);
+      complete = paths_->IndexOfKey(Fold(full) + "\\*", full + "\\*") >= 0 ||
+                 CompleteChildPathSelected(full);
     else
-      complete = paths_->IndexOfKey(Fold(full)) >= 0;
+      complete = paths_->IndexOfKey(Fold(full), full) >= 0;
     return complete;
   });
   return listed && any && complete;

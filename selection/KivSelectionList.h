@@ -47,16 +47,19 @@ class TKivSelectionPaths : public host::TStringList {
 
   // The upper-cased form of entry `index` (index must be valid).
   const host::String& Key(int index) const;
-  // Index of the first entry whose upper-cased form equals `key`, or -1.
-  int IndexOfKey(const host::String& key) const;
+  // Index of the first entry whose upper-cased form equals `key`, or -1. With `text` (the
+  // spelling `key` was folded from), an entry spelt otherwise must name the same object: a
+  // folder may hold names that differ only in case as different objects.
+  int IndexOfKey(const host::String& key, const host::String& text = {}) const;
   // What one pass over the entries finds for the upper-cased canonical `key`: the key itself, a
   // folder entry above it, an entry below it. Once the key itself is found the others are unset.
+  // With `text`, matches spelt otherwise are confirmed as for IndexOfKey.
   struct Match {
     bool own = false;
     bool ancestor = false;
     bool below = false;
   };
-  Match Search(const host::String& key) const;
+  Match Search(const host::String& key, const host::String& text = {}) const;
 
   int AddObject(const host::String& s, host::TObject* object) override;
   void InsertObject(int index, const host::String& s, host::TObject* object) override;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Outside.h"
 #include "Pump.h"
 #include "shell/TempDir.h"
 
@@ -242,6 +243,60 @@ TEST_F(SelectionListTest, RunningSizeJobsCanBeAskedForAndStopped) {
   EXPECT_FALSE(list.SizeCalculationRunning());
   EXPECT_EQ(list.Size(), 11 + 14);
   EXPECT_EQ(list.FileCount(), 4);
+}
+
+// Case.txt, case.txt and CASE.txt made from the Unix side are three files; a second spelling of
+// one object stays one entry.
+TEST_F(SelectionListTest, NamesDifferingOnlyInCaseStayApartWhereTheFolderHoldsBoth) {
+  const String cases = dir.Folder("Cases");
+  if (!testing_support::FilesFromOutside(host::ToWide(cases),
+                                         {{"Case.txt", "a"}, {"case.txt", "bb"}, {"CASE.txt", "ccc"}}))
+    GTEST_SKIP() << "no Unix side to make the files from";
+  const String first = cases + "\\Case.txt", second = cases + "\\case.txt",
+               third = cases + "\\CASE.txt";
+  list.AddPathToSelection(first);
+  list.AddPathToSelection(second);
+  list.AddPathToSelection(third);
+  EXPECT_EQ(EntrySet(list), (std::set<String>{first, second, third}));
+  EXPECT_EQ(list.FileCount(), 3);
+  EXPECT_EQ(list.Size(), 6);
+  list.RemovePathFromSelection(second);
+  EXPECT_EQ(EntrySet(list), (std::set<String>{first, third}));
+  EXPECT_EQ(State(second), zelnor::ssUnChecked);
+  EXPECT_EQ(State(first), zelnor::ssChecked);
+  EXPECT_EQ(list.Size(), 4);
+
+  // The whole folder, then one spelling unticked: the other two stay, and count as they are.
+  list.Clear();
+  list.AddPathToSelection(cases);
+  list.RemovePathFromSelection(second);
+  EXPECT_EQ(EntrySet(list), (std::set<String>{first, third}));
+  WaitForTotals(list);
+  EXPECT_EQ(list.Size(), 4);
+  EXPECT_EQ(list.FileCount(), 2);
+  String complete;
+  list.CompletePathSelected(first, complete);
+  EXPECT_EQ(complete, first) << "case.txt is not ticked, so the folder is not complete";
+
+  // A whole list at once as one by one.
+  TKivSelectionList atOnce;
+  host::TStringList three;
+  for (const String& path : {first, second, third}) three.Add(path);
+  atOnce.SetPaths(&three);
+  EXPECT_EQ(atOnce.Count(), 3);
+  EXPECT_EQ(atOnce.Size(), 6);
+
+  // One object under a second spelling is the entry it already has.
+  list.Clear();
+  list.AddPathToSelection(x);
+  const String shouted = data.substr(0, data.size() - 4) + "DATA\\X.TXT";
+  EXPECT_EQ(State(shouted), zelnor::ssChecked);
+  list.AddPathToSelection(shouted);
+  EXPECT_EQ(Entries(list), std::vector<String>{x});
+  EXPECT_EQ(list.FileCount(), 1);
+  list.RemovePathFromSelection(shouted);
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Size(), 0);
 }
 
 TEST_F(SelectionListTest, AbortedJobsLeaveNoStaleTotals) {
