@@ -216,6 +216,8 @@ void TKivShellList::Loaded() {
       const String path = loadingPath_;
       loadingPath_.clear();
       loadingPathSet_ = false;
+      // A path that cannot be opened fails at its line of the form.
+      const host::TLoadingProperty applying("Path");
       SetPath(path);
     } else {
       Refresh();

@@ -8,9 +8,12 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace host {
 
@@ -504,6 +507,33 @@ String Describe(const Token& t) {
 
 // ---- TReader
 
+// The property a component's Loaded is applying now, while the reader runs it: set by
+// TLoadingProperty, kept while an error unwinds so the reader can name its line.
+namespace {
+thread_local LoadingScope* currentLoading = nullptr;
+}  // namespace
+
+struct LoadingScope {
+  LoadingScope() : outer(std::exchange(currentLoading, this)) {}
+  ~LoadingScope() { currentLoading = outer; }
+  LoadingScope(const LoadingScope&) = delete;
+  LoadingScope& operator=(const LoadingScope&) = delete;
+  LoadingScope* outer;
+  String property;
+};
+
+TLoadingProperty::TLoadingProperty(const String& name)
+    : scope_(currentLoading),
+      previous_(scope_ ? scope_->property : String()),
+      exceptions_(std::uncaught_exceptions()) {
+  if (scope_) scope_->property = name;
+}
+
+TLoadingProperty::~TLoadingProperty() {
+  // An error on its way out leaves the name for the reader.
+  if (scope_ && std::uncaught_exceptions() == exceptions_) scope_->property = previous_;
+}
+
 struct TReader::Impl {
   Impl(const String& text, const TEventHandlers& h) : lexer(text), handlers(h) { Advance(); }
 
@@ -524,6 +554,10 @@ struct TReader::Impl {
   std::unordered_set<TComponent*> read;  // the same, for finding a block read twice
   std::vector<Fixup> fixups;
   int depth = 0;
+  // Where each component read begins, and the line of each property set on it: Loaded applies
+  // what a component put off while loading, and its errors are reported at those lines.
+  std::unordered_map<TComponent*, int> componentLines;
+  std::unordered_map<TComponent*, std::unordered_map<String, int>> propertyLines;
 
   void Advance() { tok = lexer.Next(); }
   bool IsIdent(const char* word) const { return tok.kind == Tok::Ident && SameText(tok.text, word); }
@@ -587,6 +621,7 @@ struct TReader::Impl {
       AtLine(line, [&] { component->SetName(name); });
     }
     Begin(component);
+    componentLines[component] = line;
     AtLine(line, [&] { component->SetParentComponent(parent); });
     ReadBlock(component);
     --depth;
@@ -624,6 +659,8 @@ struct TReader::Impl {
   void ReadProperty(TObject* holder) {
     const int line = tok.line;
     const String path = Ident("Property name");
+    if (auto* component = dynamic_cast<TComponent*>(holder); component && read.count(component))
+      propertyLines[component][UpperCase(path)] = line;
     TObject* object = holder;
     const TPropInfo* prop = nullptr;
     size_t start = 0;
@@ -834,19 +871,41 @@ struct TReader::Impl {
     }
     AtLine(line, [&] { root->SetName(name); });
     Begin(root);
+    componentLines[root] = line;
     ReadBlock(root);
     if (tok.kind != Tok::End) throw EReadError(tok.line, "Text after the end of the form");
     ApplyFixups();
     // Loaded runs once everything is in place; the loading state ends with it.
     const std::vector<TComponent*> order = loaded;
     for (TComponent* c : order) {
-      c->Loaded();
+      Loaded(c);
       c->SetLoadingState(false);
     }
     loaded.clear();
     read.clear();
     created.clear();
     return root;
+  }
+
+  // Runs `c`'s Loaded. An error while it applies a property it put off (see TLoadingProperty)
+  // becomes an EReadError at that property's line (the component's when the text did not set
+  // it); any other error passes as it is.
+  void Loaded(TComponent* c) {
+    const LoadingScope scope;
+    try {
+      c->Loaded();
+    } catch (const EReadError&) {
+      throw;
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {
+      if (scope.property.empty()) throw;
+      int line = componentLines.count(c) ? componentLines[c] : 1;
+      if (auto lines = propertyLines.find(c); lines != propertyLines.end())
+        if (auto at = lines->second.find(UpperCase(scope.property)); at != lines->second.end())
+          line = at->second;
+      throw EReadError(line, e.what());
+    }
   }
 
   // After a failure: nothing the read made survives, nothing it touched stays loading.

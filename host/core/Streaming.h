@@ -6,6 +6,7 @@
 //   TEventHandlers, EventHandlers()        handlers bound to event properties by name
 //   AssignEvent                            binds a handler by name, as the reader does
 //   TWriter, TReader                       the writer and reader handed to Write/ReadState
+//   TLoadingProperty                       names the property Loaded applies, for its line
 //   WriteComponentText, ReadComponentText, CreateComponentFromText   (and ...File)
 //
 // The text form of a component and the components it owns:
@@ -31,8 +32,9 @@
 // Values equal to their declared default are left out. Reading creates each nested component
 // with the root as owner (or reuses a component the root already owns under that name), sets
 // properties while the component's loading state is set, binds references and handlers once
-// the whole text is read, then calls Loaded on every component in creation order. Bad text
-// raises EReadError naming its line, and frees whatever the read had created.
+// the whole text is read, then calls Loaded on every component in creation order. Bad text, and
+// any error of a property (also of one a component applies in Loaded, see TLoadingProperty),
+// raises EReadError naming its line; a failure frees whatever the read had created.
 #pragma once
 
 #include "host/core/TypeInfo.h"
@@ -158,6 +160,24 @@ class TWriter {
   TComponent* root_;
   String text_;
   int indent_ = 0;
+};
+
+// Names the property a component's Loaded applies (one it put off while loading) for as long
+// as the object lives: an error Loaded raises meanwhile, while a form is read, becomes an
+// EReadError at that property's line. Does nothing outside a form read.
+//   void TMyView::Loaded() { ...; host::TLoadingProperty applying("Path"); SetPath(pending_); }
+struct LoadingScope;
+class TLoadingProperty {
+ public:
+  explicit TLoadingProperty(const String& name);
+  ~TLoadingProperty();
+  TLoadingProperty(const TLoadingProperty&) = delete;
+  TLoadingProperty& operator=(const TLoadingProperty&) = delete;
+
+ private:
+  LoadingScope* scope_;
+  String previous_;
+  int exceptions_;
 };
 
 class TReader {

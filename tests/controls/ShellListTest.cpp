@@ -537,6 +537,27 @@ TEST_F(ShellListTest, FolderRemovedByAnotherProgramShowsMyComputer) {
   EXPECT_TRUE(PumpMessagesUntil([&] { return list->GetSpecialFolder() == SF_DRIVES; }));
 }
 
+TEST_F(ShellListTest, AFormPathThatCannotBeOpenedFailsAtItsLine) {
+  RegisterZelnorComponents();
+  for (const String& path : {String("Q:\\nope"), String("NUL"), "C:\\" + String(33000, 'a')}) {
+    const String text =
+        "object ListForm: TForm\n"
+        "  object Files: TKivShellList\n"
+        "    Align = alClient\n"
+        "    Path = '" + path + "'\n"
+        "  end\n"
+        "end\n";
+    try {
+      std::unique_ptr<host::TForm> form(host::TForm::CreateFromText(text));
+      ADD_FAILURE() << "read without an error: " << path.substr(0, 20);
+    } catch (const host::EReadError& e) {
+      EXPECT_EQ(e.Line(), 4) << e.what();
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "not a read error: " << e.what();
+    }
+  }
+}
+
 TEST_F(ShellListTest, LoadedFromAFormFileItFillsAtLoadedAndFollowsItsLink) {
   MakeFixture();
   RegisterZelnorComponents();

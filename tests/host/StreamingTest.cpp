@@ -62,6 +62,11 @@ class TTestWidget : public TComponent {
   void Loaded() override {
     TComponent::Loaded();
     if (failLoaded && Name() == "B") throw EComponentError("B cannot start");
+    if (failLoaded && Name() == "C") {
+      // As a component applies a property it put off while loading.
+      const TLoadingProperty applying("Count");
+      throw EComponentError("C cannot count");
+    }
     journal.push_back(Name() + ".Loaded partner=" + (partner_ ? partner_->Name() : String("nil")));
   }
 
@@ -367,6 +372,42 @@ TEST_F(Streaming, AFailingLoadedFreesWhatTheReadCreated) {
                EComponentError);
   failLoaded = false;
   EXPECT_EQ(liveWidgets, 0);
+}
+
+TEST_F(Streaming, AnErrorOfAPropertyAppliedInLoadedNamesItsLine) {
+  failLoaded = true;
+  auto lineOf = [&](const String& text) {
+    try {
+      Read(text);
+    } catch (const EReadError& e) {
+      EXPECT_NE(String(e.what()).find("C cannot count"), String::npos) << e.what();
+      return e.Line();
+    }
+    return 0;
+  };
+  EXPECT_EQ(lineOf("object Form1: TTestForm\n"
+                   "  object C: TTestWidget\n"
+                   "    Enabled = False\n"
+                   "    Count = 4\n"
+                   "  end\n"
+                   "end\n"),
+            4);
+  // Not set in the text: the component's own line.
+  EXPECT_EQ(lineOf("object Form1: TTestForm\n"
+                   "  Title = 'T'\n"
+                   "  object C: TTestWidget\n"
+                   "  end\n"
+                   "end\n"),
+            3);
+  failLoaded = false;
+  EXPECT_EQ(liveWidgets, 0);
+  // Outside a read it names nothing and changes nothing.
+  EXPECT_THROW(
+      {
+        const TLoadingProperty applying("Count");
+        throw EComponentError("alone");
+      },
+      EComponentError);
 }
 
 TEST_F(Streaming, ReadingIntoARootReusesWhatItOwnsAndSpreadsDesigning) {
