@@ -5,6 +5,7 @@
 
 #include "host/forms/ControlsInternal.h"
 #include "host/forms/Menus.h"
+#include "host/forms/WindowWatch.h"
 
 #include <windowsx.h>
 
@@ -41,6 +42,8 @@ LRESULT CALLBACK HostWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
   }
   try {
+    // A window destroyed with its parent's is announced here, while it still exists.
+    if (msg == WM_DESTROY) detail::WindowDestroying(control);
     control->WndProc(m);
   } catch (...) {
     // An exception must not unwind through the platform's dispatcher.

@@ -8,6 +8,7 @@
 #include "host/core/Streaming.h"
 #include "host/forms/ControlsInternal.h"
 #include "host/forms/Menus.h"
+#include "host/forms/WindowWatch.h"
 
 #include <commctrl.h>
 
@@ -293,6 +294,7 @@ TWinControl::~TWinControl() {
     delete child;
   }
   DestroyHandle();
+  detail::ControlDestroyed(this);
 }
 
 TWinControl* TWinControl::FindControl(HWND wnd) {
@@ -408,6 +410,7 @@ void TWinControl::CreateHandle() {
     if (auto* w = dynamic_cast<TWinControl*>(c); w && w->handle_)
       SetWindowPos(w->handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Realign();
+  detail::WindowCreated(this);
 }
 
 void TWinControl::DestroyWnd() {
@@ -421,6 +424,7 @@ void TWinControl::DestroyWnd() {
 
 void TWinControl::DestroyHandle() {
   if (!handle_) return;
+  detail::WindowDestroying(this);
   for (TControl* c : std::vector<TControl*>(controls_))
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
   ReleaseCapturedGraphic();
