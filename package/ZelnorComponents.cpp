@@ -5,6 +5,10 @@
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
 #include "dialogs/KivDialogs.h"
+#include "extras/DropFiles.h"
+#include "extras/FolderCombo.h"
+#include "extras/PathEdit.h"
+#include "extras/PathLabel.h"
 #include "extras/ShellChangeNotifier.h"
 #include "extras/ThumbnailImage.h"
 #include "host/core/Streaming.h"
@@ -30,7 +34,11 @@ std::vector<host::TComponentClass> PaletteComponents() {
       ComponentClass<TKivShellList>(),
       ComponentClass<TKivShellCombo>(),
       ComponentClass<TKivShellChangeNotifier>(),
+      ComponentClass<TKivPathLabel>(),
+      ComponentClass<TKivPathEdit>(),
+      ComponentClass<TKivFolderCombo>(),
       ComponentClass<TKivThumbnailImage>(),
+      ComponentClass<TKivDropFiles>(),
       ComponentClass<TKivBrowseForFolder>(),
       ComponentClass<TKivFileOperation>(),
       ComponentClass<TKivNetConnectionDialog>(),

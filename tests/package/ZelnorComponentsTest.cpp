@@ -2,6 +2,7 @@
 // component read and written back.
 #include "package/ZelnorComponents.h"
 
+#include "extras/DropFiles.h"
 #include "host/core/Streaming.h"
 #include "host/forms/Forms.h"
 
@@ -58,6 +59,11 @@ const char* const kEveryComponent =
     "  object NetDisconnectDialog1: TKivNetDisconnectDialog\r\n"
     "    HelpContext = 3\r\n"
     "  end\r\n"
+    "  object DropFiles1: TKivDropFiles\r\n"
+    "    Control = PathEdit1\r\n"
+    "    Enabled = True\r\n"
+    "    OnDrop = PackageDrop\r\n"
+    "  end\r\n"
     "  object ShellList1: TKivShellList\r\n"
     "    Left = 0\r\n"
     "    Top = 0\r\n"
@@ -111,6 +117,37 @@ const char* const kEveryComponent =
     "    TabOrder = 3\r\n"
     "    ShellLink = ShellLink1\r\n"
     "  end\r\n"
+    "  object PathLabel1: TKivPathLabel\r\n"
+    "    Left = 8\r\n"
+    "    Top = 100\r\n"
+    "    Width = 120\r\n"
+    "    Height = 17\r\n"
+    "    Path = 'C:\\Programs\\Tools\\notes.txt'\r\n"
+    "    UseSystemFont = False\r\n"
+    "  end\r\n"
+    "  object PathEdit1: TKivPathEdit\r\n"
+    "    Left = 8\r\n"
+    "    Top = 120\r\n"
+    "    Width = 200\r\n"
+    "    Height = 21\r\n"
+    "    TabOrder = 4\r\n"
+    "    Path = 'C:\\Data'\r\n"
+    "    FolderMode = True\r\n"
+    "    DialogTitle = 'Pick one'\r\n"
+    "    UseSystemFont = False\r\n"
+    "  end\r\n"
+    "  object FolderCombo1: TKivFolderCombo\r\n"
+    "    Left = 8\r\n"
+    "    Top = 150\r\n"
+    "    Width = 200\r\n"
+    "    Height = 24\r\n"
+    "    Color = clWindow\r\n"
+    "    TabOrder = 5\r\n"
+    "    TabStop = True\r\n"
+    "    IncludeDrives = True\r\n"
+    "    IncludeMyDocuments = False\r\n"
+    "    UseSystemFont = False\r\n"
+    "  end\r\n"
     "end\r\n";
 
 // The order the palette lists the package's components in; the palette holds those that exist.
@@ -156,6 +193,8 @@ TEST(ZelnorComponents, PaletteListsEveryComponentOnceInPaletteOrder) {
 TEST(ZelnorComponents, AFormOfEveryComponentIsWrittenBackUnchanged) {
   RegisterZelnorComponents();
   host::EventHandlers().Register<host::TNotifyEvent>("PackageLinkChange", [](host::TObject*) {});
+  host::EventHandlers().Register<TKivDragDropEvent>(
+      "PackageDrop", [](host::TObject*, host::TShiftState, POINT, TKivDropEffect&) {});
   std::unique_ptr<host::TForm> form(host::TForm::CreateFromText(kEveryComponent));
   std::set<String> present;
   for (int i = 0; i < form->ComponentCount(); ++i) present.insert(form->Components(i)->ClassName());
@@ -163,4 +202,5 @@ TEST(ZelnorComponents, AFormOfEveryComponentIsWrittenBackUnchanged) {
     EXPECT_TRUE(present.count(name)) << "the form text in this test holds no " << name;
   EXPECT_EQ(host::WriteComponentText(form.get()), kEveryComponent);
   host::EventHandlers().Unregister("PackageLinkChange");
+  host::EventHandlers().Unregister("PackageDrop");
 }
