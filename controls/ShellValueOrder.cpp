@@ -92,25 +92,47 @@ std::string VariantKey(VARIANT& value, const TShellNameOrder& order) {
 
 }  // namespace
 
+TFindDataValue FindDataValueOfColumn(IShellFolder* folder, int column) {
+  host::ComPtr<IShellFolder2> details;
+  SHCOLUMNID id{};
+  if (!folder || FAILED(folder->QueryInterface(IID_PPV_ARGS(&details))) ||
+      FAILED(details->MapColumnToSCID(UINT(column), &id)) ||
+      !IsEqualGUID(id.fmtid, kStorageProperties))
+    return fdNone;
+  switch (id.pid) {
+    case kSizeProperty: return fdSize;
+    case kWriteTimeProperty: return fdWriteTime;
+    case kCreationTimeProperty: return fdCreationTime;
+    case kAccessTimeProperty: return fdAccessTime;
+    default: return fdNone;
+  }
+}
+
+std::string FindDataValueKey(const WIN32_FIND_DATAW& data, TFindDataValue value) {
+  switch (value) {
+    case fdSize:
+      // Folders show no size.
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::string(1, kNothing);
+      return WholeKey(int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow));
+    case fdWriteTime: return WholeKey(FileTimeValue(data.ftLastWriteTime));
+    case fdCreationTime: return WholeKey(FileTimeValue(data.ftCreationTime));
+    case fdAccessTime: return WholeKey(FileTimeValue(data.ftLastAccessTime));
+    default: return std::string(1, kNothing);
+  }
+}
+
 TShellColumnValues::TShellColumnValues(IShellFolder* folder, int column,
                                        const TShellNameOrder& order)
     : folder_(folder), column_(column), order_(order) {
   if (!folder_ || FAILED(folder_.As(&details_))) return;
   hasId_ = SUCCEEDED(details_->MapColumnToSCID(UINT(column), &id_));
-  if (!hasId_ || !IsEqualGUID(id_.fmtid, kStorageProperties)) return;
-  switch (id_.pid) {
-    case kSizeProperty: source_ = fromSize; break;
-    case kWriteTimeProperty: source_ = fromWriteTime; break;
-    case kCreationTimeProperty: source_ = fromCreationTime; break;
-    case kAccessTimeProperty: source_ = fromAccessTime; break;
-    default: break;
-  }
+  if (hasId_) source_ = FindDataValueOfColumn(folder, column);
 }
 
 std::string TShellColumnValues::Key(PCUITEMID_CHILD child) {
   std::string key;
   if (!child) return std::string(1, kNothing);
-  if (source_ != fromDetails && FindDataKey(child, key)) return key;
+  if (source_ != fdNone && FindDataKey(child, key)) return key;
   if (DetailsExKey(child, key) || TextKey(child, key)) return key;
   return std::string(1, kNothing);
 }
@@ -119,20 +141,8 @@ bool TShellColumnValues::FindDataKey(PCUITEMID_CHILD child, std::string& key) co
   WIN32_FIND_DATAW data{};
   if (FAILED(SHGetDataFromIDListW(folder_.Get(), child, SHGDFIL_FINDDATA, &data, sizeof data)))
     return false;
-  switch (source_) {
-    case fromSize:
-      // Folders show no size.
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        key.assign(1, kNothing);
-      } else {
-        key = WholeKey(int64_t((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow));
-      }
-      return true;
-    case fromWriteTime: key = WholeKey(FileTimeValue(data.ftLastWriteTime)); return true;
-    case fromCreationTime: key = WholeKey(FileTimeValue(data.ftCreationTime)); return true;
-    case fromAccessTime: key = WholeKey(FileTimeValue(data.ftLastAccessTime)); return true;
-    default: return false;
-  }
+  key = FindDataValueKey(data, source_);
+  return true;
 }
 
 bool TShellColumnValues::DetailsExKey(PCUITEMID_CHILD child, std::string& key) {

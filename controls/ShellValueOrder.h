@@ -8,6 +8,9 @@
 //   ProbeColumnOrder     asks the folder about two children that its names and their values put
 //                        the other way round
 //   ValueSortKey         group, value, then name: the key of a sort by value
+//   TFindDataValue, FindDataValueOfColumn, FindDataValueKey
+//                        the column values that find data holds, keyed as TShellColumnValues
+//                        keys them, for objects whose find data is at hand
 //
 // Values are read once per child and sort; keys then do all the comparing.
 #pragma once
@@ -23,6 +26,14 @@
 
 namespace zelnor {
 
+// The values of find data a detail column may show, known by the column's property.
+enum TFindDataValue { fdNone, fdSize, fdWriteTime, fdCreationTime, fdAccessTime };
+
+// Which find-data value column `column` of `folder` shows; fdNone for any other column.
+TFindDataValue FindDataValueOfColumn(IShellFolder* folder, int column);
+// The key of that value of `data` (folders have no size), as TShellColumnValues::Key gives it.
+std::string FindDataValueKey(const WIN32_FIND_DATAW& data, TFindDataValue value);
+
 class TShellColumnValues {
  public:
   // Column `column` of `folder`, in the folder's own numbering; `order` compares its texts.
@@ -33,8 +44,6 @@ class TShellColumnValues {
   std::string Key(PCUITEMID_CHILD child);
 
  private:
-  enum TSource { fromSize, fromWriteTime, fromCreationTime, fromAccessTime, fromDetails };
-
   // Size or a time from the child's find data; false when the child has none.
   bool FindDataKey(PCUITEMID_CHILD child, std::string& key) const;
   bool DetailsExKey(PCUITEMID_CHILD child, std::string& key);
@@ -44,7 +53,7 @@ class TShellColumnValues {
   host::ComPtr<IShellFolder2> details_;
   int column_;
   TShellNameOrder order_;
-  TSource source_ = fromDetails;
+  TFindDataValue source_ = fdNone;
   SHCOLUMNID id_{};
   bool hasId_ = false;
   bool detailsEx_ = true;  // until the folder answers that it has no GetDetailsEx
