@@ -1,6 +1,7 @@
 // The package's registration: one table of the palette's components, in palette order.
 #include "package/ZelnorComponents.h"
 
+#include "controls/FileList.h"
 #include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
@@ -34,6 +35,7 @@ std::vector<host::TComponentClass> PaletteComponents() {
       ComponentClass<TKivShellList>(),
       ComponentClass<TKivShellCombo>(),
       ComponentClass<TKivShellChangeNotifier>(),
+      ComponentClass<TKivFileList>(),
       ComponentClass<TKivPathLabel>(),
       ComponentClass<TKivPathEdit>(),
       ComponentClass<TKivFolderCombo>(),
