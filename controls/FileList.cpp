@@ -229,10 +229,9 @@ void TKivFileList::InitColumns() {
         add(caption, alignment, width, column);
       }
       if (!details_) break;
+      // A folder's text reads from its start, whatever the shell's columns ask for.
       if (shellColumn == 0) {
-        const host::TAlignment first =
-            columns->Count() > 0 ? columns->Items(0)->Alignment() : host::taLeftJustify;
-        add("In Folder", first, kInFolderWidth, TColumn{ckInFolder, -1, fdNone});
+        add("In Folder", host::taLeftJustify, kInFolderWidth, TColumn{ckInFolder, -1, fdNone});
       }
       caption = navigator.GetColumnText(++shellColumn, true);
       if (caption.empty() || shellColumn >= kMaxNavigatorColumns) break;

@@ -148,7 +148,7 @@ TEST_F(FileListTest, RefusedRowsAreNotKept) {
 }
 
 TEST_F(FileListTest, StoppedSearchesAddNothingMoreAndStillEnd) {
-  for (int i = 0; i < 20; ++i) dir.File("f" + host::IntToStr(i) + ".txt");
+  for (int i = 0; i < 20; ++i) dir.File(host::IntToStr(i) + "f.txt");
   list->OnAddItem = [this](TListItem*, bool&) { list->Stop(); };
   SearchAndWait(dir.Path());
   EXPECT_EQ(list->Items()->Count(), 1);
@@ -175,6 +175,7 @@ TEST_F(FileListTest, ColumnsAreTheShellsWithInFolderSecond) {
   list->InitColumns();
   ASSERT_GE(list->Columns()->Count(), 4);
   EXPECT_EQ(list->Columns()->Items(1)->Caption(), "In Folder");
+  EXPECT_EQ(list->Columns()->Items(1)->Alignment(), host::taLeftJustify);
   EXPECT_EQ(list->ColumnCount(), list->Columns()->Count());
   int created = 0;
   list->OnCreateColumns = [&](host::TObject*) { ++created; };

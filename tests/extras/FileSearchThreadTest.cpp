@@ -243,7 +243,7 @@ struct TestDriveTree {
 
 TEST(FileSearchThread, WalksOverALinkBackToTheRootEndWithEachFileOnce) {
   if (!TestDriveThere()) GTEST_SKIP() << "the tests' drive S: is missing (./run test makes it)";
-  const String tag = "walk" + host::IntToStr(int(GetCurrentProcessId()));
+  const String tag = String("walk").append(host::IntToStr(int(GetCurrentProcessId())));
   TestDriveTree tree(tag);
   TKivSearchOptions options;
   options.SetFilter(tag + "-*");
@@ -253,7 +253,7 @@ TEST(FileSearchThread, WalksOverALinkBackToTheRootEndWithEachFileOnce) {
 
 TEST(FileSearchThread, EveryDriveIsSearchedOnceEachWithoutTheDrivesLinksLeadBackTo) {
   if (!TestDriveThere()) GTEST_SKIP() << "the tests' drive S: is missing (./run test makes it)";
-  const String tag = "drives" + host::IntToStr(int(GetCurrentProcessId()));
+  const String tag = String("drives").append(host::IntToStr(int(GetCurrentProcessId())));
   TestDriveTree tree(tag);
   TKivSearchOptions options;
   options.SetFilter(tag + "-*");

@@ -53,7 +53,7 @@ TEST(SearchOptions, FilterPiecesBecomePatternsUpToTheFirstEmptyOne) {
 
   // More than 255 pieces: those after the 255th are ignored.
   String many;
-  for (int i = 0; i < 300; ++i) many += "p" + host::IntToStr(i) + ".x;";
+  for (int i = 0; i < 300; ++i) many.append("p").append(host::IntToStr(i)).append(".x;");
   options.SetFilter(many);
   ASSERT_EQ(options.PatternList()->Count(), 255);
   EXPECT_EQ(options.PatternList()->Strings(254), "*p254.x*");
