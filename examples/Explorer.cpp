@@ -1,6 +1,6 @@
 // The explorer's handlers: sample documents and pictures, column widths, the status line with the
 // number of objects, the selection and the checked files, the view buttons, browsing for the
-// folder to show and copying the selection elsewhere.
+// folder to show, copying the selection elsewhere, and the search pane.
 #include "Explorer.h"
 
 #include "FormDemo.h"
@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "controls/FileList.h"
 #include "controls/ShellCombo.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
@@ -205,6 +206,49 @@ void CopySelectionTo(TObject* sender) {
   if (operation->Execute()) list->FileChange();
 }
 
+// ---- The search pane
+
+// The explorer whose search runs, where it started and how many paths it has looked at.
+TForm* searchForm = nullptr;
+String searchFolder;
+int searchExamined = 0;
+ULONGLONG searchProgressShown = 0;
+
+void ShowSearchStatus(const String& text) {
+  auto* status = searchForm ? dynamic_cast<TControl*>(searchForm->FindComponent("StatusBar")) : nullptr;
+  if (status) status->SetCaption(text);
+}
+
+String FoundText(TKivFileList* list) {
+  const int found = list ? list->Items()->Count() : 0;
+  return IntToStr(found) + (found == 1 ? " file found" : " files found");
+}
+
+// Searches the folder the pane names (the shown folder when it names none) for its patterns;
+// the hits of an earlier search go.
+void StartSearch(TObject* sender) {
+  auto* list = FindOnForm<TKivFileList>(sender, "FileList1");
+  auto* folderEdit = FindOnForm<TEdit>(sender, "SearchFolder");
+  auto* patternEdit = FindOnForm<TEdit>(sender, "SearchPattern");
+  auto* shown = FindOnForm<TKivShellList>(sender, "ShellList1");
+  if (!list || !folderEdit || !patternEdit) return;
+  String folder = Trim(folderEdit->Text());
+  if (folder.empty() && shown) folder = shown->GetPath();
+  if (folder.empty()) {
+    ShowMessage("Name the folder to search in first.");
+    return;
+  }
+  list->Stop();
+  list->Clear();
+  list->SearchOptions()->SetFilter(patternEdit->Text());
+  searchForm = dynamic_cast<TForm*>(list->GetParentForm());
+  searchFolder = folder;
+  searchExamined = 0;
+  searchProgressShown = 0;
+  ShowSearchStatus("  Searching " + folder + " for " + list->SearchOptions()->Filter() + "...");
+  list->Search(folder);
+}
+
 }  // namespace
 
 void SeedDocuments() {
@@ -269,7 +313,11 @@ void RegisterExplorerClasses() {
     }
   });
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
-    ShowStatus(static_cast<TKivShellList*>(sender));
+    auto* list = static_cast<TKivShellList*>(sender);
+    ShowStatus(list);
+    // The search pane searches the shown folder.
+    if (auto* folder = FindOnForm<TEdit>(sender, "SearchFolder"))
+      if (!list->GetPath().empty()) folder->SetText(ExcludeTrailingBackslash(list->GetPath()));
   });
   handlers.Register<TLVChangeEvent>(
       "ExplorerListChange", [](TObject* sender, TListItem*, TItemChange) { ShowStatusSoon(sender); });
@@ -296,6 +344,33 @@ void RegisterExplorerClasses() {
     ShowStatus(list);
   });
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
+  handlers.Register<TNotifyEvent>("ExplorerSearchClick", StartSearch);
+  handlers.Register<TNotifyEvent>("ExplorerStopClick", [](TObject* sender) {
+    if (auto* list = FindOnForm<TKivFileList>(sender, "FileList1")) list->Stop();
+  });
+  handlers.Register<TNotifyEvent>("ExplorerFileListCreateColumns", [](TObject* sender) {
+    auto* list = static_cast<TKivFileList*>(sender);
+    static const int kWidths[] = {200, 300, 80, 130, 150};
+    for (int i = 0; i < list->Columns()->Count() && i < 5; ++i) {
+      TListColumn* column = list->Columns()->Items(i);
+      if (column->Width() < kWidths[i]) column->SetWidth(kWidths[i]);
+    }
+  });
+  // The status line follows the search a few times a second, and tells its end.
+  handlers.Register<TOnSearchProgress>("ExplorerFileListProgress", [](const String& path) {
+    ++searchExamined;
+    const ULONGLONG now = GetTickCount64();
+    if (now - searchProgressShown < 150) return;
+    searchProgressShown = now;
+    auto* list = searchForm ? dynamic_cast<TKivFileList*>(searchForm->FindComponent("FileList1")) : nullptr;
+    ShowSearchStatus("  Searching " + ExtractFileDir(path) + "...   " + FoundText(list) + ", " +
+                     IntToStr(searchExamined) + " looked at");
+  });
+  handlers.Register<TOnEndSearch>("ExplorerFileListEnd", [] {
+    auto* list = searchForm ? dynamic_cast<TKivFileList*>(searchForm->FindComponent("FileList1")) : nullptr;
+    ShowSearchStatus("  " + FoundText(list) + " in " + searchFolder + " (" + IntToStr(searchExamined) +
+                     " looked at)");
+  });
   handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);
   // The view buttons: thumbnail view is a setting of its own; any view style leaves it.
   auto listOf = [](TObject* sender) {
@@ -476,6 +551,30 @@ std::vector<String> PhotographCheckBoxes(TForm& form, const String& screenshotFi
   return {file};
 }
 
+std::vector<String> PhotographSearch(TForm& form, const String& screenshotFile) {
+  auto* list = dynamic_cast<TKivFileList*>(form.FindComponent("FileList1"));
+  auto* folder = dynamic_cast<TEdit*>(form.FindComponent("SearchFolder"));
+  auto* pattern = dynamic_cast<TEdit*>(form.FindComponent("SearchPattern"));
+  auto* button = dynamic_cast<TButton*>(form.FindComponent("SearchButton"));
+  const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
+  if (!list || !folder || !pattern || !button || documents.empty()) return {};
+  folder->SetText(documents);
+  pattern->SetText("*.txt;*.jpg");
+  button->Click();
+  const ULONGLONG end = GetTickCount64() + 10000;
+  while (list->Searching() && GetTickCount64() < end) {
+    Application().ProcessMessages();
+    CheckSynchronize(10);
+  }
+  // Ordered by the folder they were found in.
+  list->SetSortColumn(1);
+  WaitUntilPainted(&form);
+  Settle(300);
+  const String file = ChangeFileExt(screenshotFile, "") + "-search.png";
+  SaveWindowPng(form.Handle(), file);
+  return {file};
+}
+
 std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {
   std::vector<String> files = PhotographCheckBoxes(form, screenshotFile);
   for (String& file : PhotographAddressList(form, screenshotFile)) files.push_back(std::move(file));
@@ -483,5 +582,6 @@ std::vector<String> PhotographExplorerExtras(TForm& form, const String& screensh
   for (String& file : PhotographContextMenu(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographBrowseDialog(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographThumbnails(form, screenshotFile)) files.push_back(std::move(file));
+  for (String& file : PhotographSearch(form, screenshotFile)) files.push_back(std::move(file));
   return files;
 }

@@ -8,6 +8,7 @@
 //   PhotographRename           pictures of two files selected and of one being renamed in place
 //   PhotographThumbnails       a picture of the explorer's list in thumbnail view
 //   PhotographCheckBoxes       a picture of the tree's check boxes ticked and grayed
+//   PhotographSearch           a picture of the search pane's results
 //   PhotographExplorerExtras   the pictures above
 #pragma once
 
@@ -41,6 +42,10 @@ std::vector<host::String> PhotographThumbnails(host::TForm& form, const host::St
 // Checks a folder and a file of Documents, waits for their totals and saves a picture of the
 // form ("<screenshot>-checks.png"), then clears the checks; answers the file written.
 std::vector<host::String> PhotographCheckBoxes(host::TForm& form, const host::String& screenshotFile);
-// The check-box, address-list, rename, context-menu, folder-picker and thumbnail pictures.
+// Searches Documents for texts and pictures from the search pane, waits for the search's end
+// and saves a picture of the form ("<screenshot>-search.png"); answers the file written.
+std::vector<host::String> PhotographSearch(host::TForm& form, const host::String& screenshotFile);
+// The check-box, address-list, rename, context-menu, folder-picker, thumbnail and search
+// pictures.
 std::vector<host::String> PhotographExplorerExtras(host::TForm& form,
                                                    const host::String& screenshotFile);
