@@ -63,7 +63,8 @@ TKivFileList::TKivFileList(host::TComponent* owner)
       smallImages_(std::make_unique<TKivSystemImageList>()),
       largeImages_(std::make_unique<TKivSystemImageList>()),
       results_(std::make_shared<TKivSearchResults>()),
-      pool_(std::make_unique<TThreadPool>()) {
+      pool_(std::make_unique<TThreadPool>()),
+      thumbnails_(*this) {
   Navigator()->Initialize();
   largeImages_->SetSize(si_large);
   SetSmallImages(smallImages_.get());
@@ -98,6 +99,8 @@ TKivFileList::TKivFileList(host::TComponent* owner)
 
 TKivFileList::~TKivFileList() {
   Destroying();
+  // Picture requests stop first; none reports back from here on.
+  thumbnails_.Stop();
   lifetime_.reset();
   // Walks that outlive the list hand over into a queue nobody reads.
   results_->Disconnect();
@@ -158,6 +161,8 @@ void TKivFileList::CreateWnd() {
 
 void TKivFileList::Loaded() {
   host::TCustomListView::Loaded();
+  // Boxes read before the link was set are asked again: without a link they go.
+  if (checkboxes_) SetCheckboxes(true);
   if (automaticRefresh_) Notifier()->SetEnabled(true);
   if (UseSystemFont()) ApplyExplorerFont(*Font());
 }
@@ -188,10 +193,6 @@ void TKivFileList::WndProc(host::TMessage& message) {
     const int code = int(reinterpret_cast<const NMHDR*>(message.LParam)->code);
     if (code <= int(HDN_FIRST) && code >= int(HDN_LAST)) UpdateColumnBitmap();
   }
-}
-
-void TKivFileList::WMContextMenu(host::TMessage& message) {
-  host::TCustomListView::WndProc(message);
 }
 
 void TKivFileList::DoWakeMainThread(host::TObject*) {
@@ -308,6 +309,8 @@ void TKivFileList::Delete(TListItem* item) {
 void TKivFileList::Clear() {
   Items()->Clear();
   rows_.clear();
+  // The pictures go with the rows; those still being made are dropped when they end.
+  thumbnails_.Clear();
 }
 
 TListItem* TKivFileList::ItemOfPath(const String& path) const {
@@ -412,6 +415,14 @@ HOST_PROPERTIES(TKivFileList) {
   p.Component("ShellLink", &TKivFileList::ShellLink, &TKivFileList::SetShellLink);
   p.Enum("ScrollBars", ScrollStyleInfo, &TKivFileList::ScrollBars, &TKivFileList::SetScrollBars,
          TScrollStyle::ssBoth);
+  p.Bool("ShellContextMenu", &TKivFileList::ShellContextMenu, &TKivFileList::SetShellContextMenu,
+         true);
+  p.Bool("Thumbnails", &TKivFileList::Thumbnails, &TKivFileList::SetThumbnails, false);
+  p.Int("ThumbnailHeight", &TKivFileList::ThumbnailHeight, &TKivFileList::SetThumbnailHeight, 100);
+  p.Int("ThumbnailWidth", &TKivFileList::ThumbnailWidth, &TKivFileList::SetThumbnailWidth, 100);
+  p.Bool("Checkboxes", &TKivFileList::Checkboxes, &TKivFileList::SetCheckboxes, false);
+  p.Event<TOnCheckStateChanged>("OnCheckStateChanged", &TKivFileList::OnCheckStateChanged);
+  PublishCommandEvents(p);
   p.Bool("UseSystemFont", &TKivFileList::UseSystemFont, &TKivFileList::SetUseSystemFont, true);
   p.Str("Version", &TKivFileList::Version, nullptr).NeverStored();
   p.Event("OnAddItem", &TKivFileList::OnAddItem);

@@ -6,7 +6,9 @@
 //   TKivFileList        construction, settings, columns, rows and their lazy details
 //                       (FileList.cpp); searching, the hand-over from the walks and change
 //                       reports (FileListSearch.cpp); sorting and the header arrows
-//                       (FileListSort.cpp)
+//                       (FileListSort.cpp); icons, thumbnails and check boxes
+//                       (FileListImages.cpp); the context menu, verbs and the reports of what
+//                       they did (FileListCommands.cpp)
 //
 // A row costs no shell call when it is added: its caption is the found name and its folder the
 // text before it. Its item identifier lists and the shell's detail texts are made when the row
@@ -25,6 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "controls/ListThumbnails.h"
 #include "controls/ShellValueOrder.h"
 #include "controls/ShellViewCore.h"
 #include "extras/FileSearchThread.h"
@@ -32,6 +35,7 @@
 #include "extras/ShellChangeNotifier.h"
 #include "host/core/Raii.h"
 #include "host/views/ListView.h"
+#include "shell/SharedIcons.h"
 #include "shell/SystemImageList.h"
 
 namespace zelnor {
@@ -124,6 +128,35 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   void Resort();
   void UpdateColumnBitmap();
 
+  // ---- Icons, thumbnails and check boxes
+  // Thumbnails on: the icon view with the thumbnail images, each row's picture made on a
+  // worker; off: the view style of before and the system's icons.
+  bool Thumbnails() const { return thumbnailsOn_; }
+  void SetThumbnails(bool value);
+  int ThumbnailWidth() const { return thumbnails_.Width(); }
+  void SetThumbnailWidth(int width) { thumbnails_.SetWidth(width); }
+  int ThumbnailHeight() const { return thumbnails_.Height(); }
+  void SetThumbnailHeight(int height) { thumbnails_.SetHeight(height); }
+  host::TCustomImageList* ThumbnailImages() const { return thumbnails_.Images(); }
+  TKivListThumbnails& ThumbnailRequests() { return thumbnails_; }
+  // Boxes bound to the link's selection list; only with a link.
+  bool Checkboxes() const { return checkboxes_; }
+  void SetCheckboxes(bool value);
+  // The state a row's box shows (ssUnused for none, or outside the rows).
+  TKivSelectionState GetItemSelectionState(int index) const;
+
+  // ---- Commands
+  // The right-click menu is the shell's (else PopupMenu).
+  bool ShellContextMenu() const { return shellContextMenu_; }
+  void SetShellContextMenu(bool value) { shellContextMenu_ = value; }
+  // The shell's menu for the selected rows at a screen point; answers the verb carried out.
+  String ShowContextMenu(POINT point);
+  // Carries out `verb` on the selected rows; false without a selection or when it fails.
+  bool InvokeContextMenuCommand(const String& verb);
+  // Reports what a command did: deleted rows go, OnOperation hears of it, and the linked views
+  // refresh where files moved, went or were renamed.
+  void Operation(TKivShellOperations operations, host::TStrings* files, const String& destination);
+
   // Wakes the main thread's message loop (any thread may call it): posts WM_CL_SYNCHRONIZE,
   // whose handler does nothing.
   void DoWakeMainThread(host::TObject* sender = nullptr);
@@ -134,7 +167,8 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   void FileChanged(PCItemIDList, PCItemIDList) override {}
   void SelectAll() override;
   void Refresh() override { Invalidate(); }
-  void SmartRefresh() override { Invalidate(); }
+  // Up to 300 rows read their boxes again; more are repainted, the selected row kept in view.
+  void SmartRefresh() override;
   bool GoUp() override { return false; }
 
   TOnAddItem OnAddItem;
@@ -151,6 +185,9 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   void Notification(host::TComponent* component, host::TOperation operation) override;
   void Delete(host::TListItem* item) override;
   void GetItemText(host::TListItem* item, unsigned parts) override;
+  void GetImageIndex(host::TListItem* item) override;
+  void PaintEnded() override { thumbnails_.PaintEnded(); }
+  void MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) override;
   void ColClick(host::TListColumn* column) override;
   void WMContextMenu(host::TMessage& message) override;
   bool ColumnsStored() const override { return false; }
@@ -191,12 +228,31 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   bool WalkReaches(const String& folder) const;
   void FolderUpdated(const String& folder);
 
+  // Icons, thumbnails and check boxes (FileListImages.cpp)
+  int IconOfRow(host::TListItem* item);
+  void ReadCheckState(host::TListItem* item);
+  host::TListItem* CheckBoxAt(int x, int y);
+  void ClickOnCheckBox(host::TListItem* item);
+  TKivSelectionList* CheckedPaths() const { return core_.CheckedPaths(checkboxes_); }
+  // Every row asks for its image again.
+  void ResetImages();
+
+  // Commands (FileListCommands.cpp)
+  std::unique_ptr<host::TStrings> SelectedPaths() const;
+  // The navigator on the focused selected row, with every selected row as its objects.
+  bool PrepareSelection();
+
   // Sorting (FileListSort.cpp)
   std::vector<std::string> SortKeys(const TColumn& column);
   const std::string& NameKey(host::TListItem* item);
   void SetColumnBitmap(int index);
 
   bool details_ = true;
+  bool thumbnailsOn_ = false;
+  host::TViewStyle savedViewStyle_ = host::vsReport;
+  bool checkboxes_ = false;
+  bool shellContextMenu_ = true;
+  TKivSharedIcons sharedIcons_;
   bool automaticRefresh_ = true;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
   std::unique_ptr<TKivSearchOptions> options_;
@@ -223,8 +279,9 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   ULONGLONG countShown_ = 0;  // when a drain last told the control its count
   // Expires with the list: a handler called while the list drains may destroy it.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
-  // Last: its searches stop before anything they hand over to goes.
+  // Last: its searches and picture requests stop before anything they hand over to goes.
   std::unique_ptr<TThreadPool> pool_;
+  TKivListThumbnails thumbnails_;
 };
 
 }  // namespace zelnor

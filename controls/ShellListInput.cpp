@@ -13,30 +13,6 @@ namespace zelnor {
 
 using host::TListItem;
 
-namespace {
-
-// Version 6 of the common controls (loaded side by side, which its version number under some
-// platforms does not tell) places the state image of an icon further from the icon.
-bool CommonControlsSix() {
-  static const bool six = [] {
-    HMODULE module = GetModuleHandleW(L"comctl32.dll");
-    if (!module) return false;
-    using VersionOf = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
-    auto get = reinterpret_cast<VersionOf>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetVersion")));
-    DLLVERSIONINFO info{};
-    info.cbSize = sizeof info;
-    if (get && SUCCEEDED(get(&info)) && info.dwMajorVersion >= 6) return true;
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    _wcslwr(path);
-    return std::wcsstr(path, L"common-controls") != nullptr;
-  }();
-  return six;
-}
-
-}  // namespace
-
 // ---- Keys
 
 void TKivShellList::KeyDown(WORD& key, host::TShiftState shift) {
@@ -136,14 +112,7 @@ void TKivShellList::ReadCheckState(TListItem* item) {
 }
 
 TListItem* TKivShellList::CheckBoxAt(int x, int y) {
-  host::TCustomImageList* images = StateImages();
-  if (!CheckedPaths() || !images || !HandleAllocated()) return nullptr;
-  TListItem* item = GetItemAt(x, y);
-  if (!item) return nullptr;
-  RECT icon = item->DisplayRect(host::drIcon);
-  if (ViewStyle() == host::vsIcon) icon.left += CommonControlsSix() ? 20 + images->Width() : 6;
-  const bool onBox = x < icon.left && y >= icon.bottom - images->Height();
-  return onBox ? item : nullptr;
+  return CheckedPaths() ? TKivShellViewCore::ListCheckBoxAt(*this, x, y) : nullptr;
 }
 
 void TKivShellList::ClickOnCheckBox(TListItem* item) {

@@ -2,12 +2,41 @@
 // the command set-up that every shell view shares.
 #include "controls/ShellViewCore.h"
 
+#include <shlwapi.h>
+
+#include <cwchar>
+
 #include "extras/ShellChangeNotifier.h"
 #include "host/forms/Application.h"
 #include "host/forms/MessageDialogs.h"
+#include "host/views/ListView.h"
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {
+
+namespace {
+
+// Version 6 of the common controls (loaded side by side, which its version number under some
+// platforms does not tell) places the state image of an icon further from the icon.
+bool CommonControlsSix() {
+  static const bool six = [] {
+    HMODULE module = GetModuleHandleW(L"comctl32.dll");
+    if (!module) return false;
+    using VersionOf = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+    auto get = reinterpret_cast<VersionOf>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetVersion")));
+    DLLVERSIONINFO info{};
+    info.cbSize = sizeof info;
+    if (get && SUCCEEDED(get(&info)) && info.dwMajorVersion >= 6) return true;
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    _wcslwr(path);
+    return std::wcsstr(path, L"common-controls") != nullptr;
+  }();
+  return six;
+}
+
+}  // namespace
 
 TKivShellViewCore::TKivShellViewCore(host::TComponent& view, IKivShellControl& control,
                                      TKivShellShowOptions options)
@@ -194,6 +223,19 @@ void TKivShellViewCore::SelectNameOnly(HWND edit, bool folder) {
   text.resize(size_t(length));
   const size_t dot = text.rfind(L'.');
   if (dot != host::WideString::npos && dot > 0) PostMessageW(edit, EM_SETSEL, 0, LPARAM(dot));
+}
+
+// ---- Check boxes of a list view
+
+host::TListItem* TKivShellViewCore::ListCheckBoxAt(host::TCustomListView& view, int x, int y) {
+  host::TCustomImageList* images = view.StateImages();
+  if (!images || !view.HandleAllocated()) return nullptr;
+  host::TListItem* item = view.GetItemAt(x, y);
+  if (!item) return nullptr;
+  RECT icon = item->DisplayRect(host::drIcon);
+  if (view.ViewStyle() == host::vsIcon) icon.left += CommonControlsSix() ? 20 + images->Width() : 6;
+  const bool onBox = x < icon.left && y >= icon.bottom - images->Height();
+  return onBox ? item : nullptr;
 }
 
 }  // namespace zelnor

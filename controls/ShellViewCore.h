@@ -35,6 +35,11 @@
 #include "shell/ShowOptions.h"
 #include "shell/Zelnor.h"
 
+namespace host {
+class TCustomListView;
+class TListItem;
+}  // namespace host
+
 namespace zelnor {
 
 class TKivShellChangeNotifier;
@@ -114,6 +119,9 @@ class TKivShellViewCore {
   // box (ssNone) changes nothing.
   void ToggleChecked(TKivSelectionList& list, PCItemIDList absolute, TKivSelectionState state,
                      const std::function<void()>& show);
+  // The item of a list view whose check box (its state image) is at the client point, else
+  // nullptr; none while the view shows no state images.
+  static host::TListItem* ListCheckBoxAt(host::TCustomListView& view, int x, int y);
 
   // ---- Commands
   // Readies the navigator for a verb: the rename verb becomes editing in the view (none while

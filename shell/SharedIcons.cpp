@@ -65,13 +65,21 @@ int TKivSharedIcons::IconOf(TZelnor& navigator, bool open) {
   if (!host::HrOk(SHGetDataFromIDListW(folder, item, SHGDFIL_FINDDATA, &data, sizeof data),
                   "SHGetDataFromIDList"))
     return -1;
-  if ((attributes & SFGAO_FOLDER) && !(attributes & SFGAO_STREAM)) {
-    if (data.dwFileAttributes & kNotPlainFolder) return -1;
+  if ((attributes & SFGAO_FOLDER) && !(attributes & SFGAO_STREAM))
+    data.dwFileAttributes |= FILE_ATTRIBUTE_DIRECTORY;
+  else
+    data.dwFileAttributes &= ~DWORD(FILE_ATTRIBUTE_DIRECTORY);
+  return IconOfFound(host::ToUtf8(data.cFileName), data.dwFileAttributes, open);
+}
+
+int TKivSharedIcons::IconOfFound(const host::String& name, DWORD attributes, bool open) {
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes & kNotPlainFolder) return -1;
     int& icon = folder_[open ? 1 : 0];
     if (icon < 0) icon = PlainFolderIcon(open);
     return icon;
   }
-  const String extension = host::ExtractFileExt(host::ToUtf8(data.cFileName));
+  const String extension = host::ExtractFileExt(name);
   if (extension.empty() || HasOwnIcon(extension)) return -1;
   for (const auto& [known, icon] : byExtension_)
     if (host::SameText(known, extension)) return icon;

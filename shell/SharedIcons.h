@@ -21,6 +21,9 @@ class TKivSharedIcons {
   // The small-list icon of the navigator's current item when it shares its icon, else -1.
   // `open` asks for the open form (a folder's selected image).
   int IconOf(TZelnor& navigator, bool open);
+  // The same for a file-system object by its name and find attributes, without asking the
+  // shell about the object itself.
+  int IconOfFound(const host::String& name, DWORD attributes, bool open);
   // Forgets what was looked up (the system list may have been rebuilt).
   void Clear();
 
