@@ -133,3 +133,20 @@ TEST_F(PathEditTest, CancellingTheFolderPickerChangesNothing) {
   EXPECT_EQ(edit->Path(), "C:\\before");
   EXPECT_TRUE(changes.empty());
 }
+
+TEST_F(PathEditTest, TheFolderPickerTakesTheChosenFolderOnce) {
+  const String folder = dir.Folder("chosen \xE5\x86\x99\xE7\x9C\x9F");
+  edit->SetFolderMode(true);
+  edit->SetPath("C:\\before");
+  changes.clear();
+  const std::wstring wide = host::ToWide(folder);
+  int ticks = 0;
+  Answer([&] { edit->Button()->Click(); }, IDOK, [&](HWND dialog) {
+    // The selection is moved to the folder, then the next tick confirms it.
+    if (ticks++ == 0) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, LPARAM(wide.c_str()));
+    return ticks > 2;
+  });
+  EXPECT_TRUE(host::AnsiSameText(host::ExcludeTrailingBackslash(edit->Path()), folder)) << edit->Path();
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0], edit->Edit());
+}
