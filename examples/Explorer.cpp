@@ -10,6 +10,8 @@
 #include <shlwapi.h>
 #include <wincodec.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "controls/FileList.h"
@@ -18,6 +20,10 @@
 #include "controls/ShellTree.h"
 #include "dialogs/BrowseForFolder.h"
 #include "dialogs/FileOperation.h"
+#include "extras/DropFiles.h"
+#include "extras/FolderCombo.h"
+#include "extras/PathEdit.h"
+#include "extras/PathLabel.h"
 #include "extras/ThumbnailImage.h"
 #include "host/core/Raii.h"
 #include "host/core/Streaming.h"
@@ -102,6 +108,23 @@ String FolderDisplayName(PCItemIDList folder) {
   return ToUtf8(info.szDisplayName);
 }
 
+// "10,002": a count with the user's digit grouping.
+String CountText(int64_t count) {
+  const WideString digits = ToWide(std::to_string(count));
+  wchar_t thousands[8] = L",", decimal[8] = L".";
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, thousands, 8);
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
+  NUMBERFMTW format{};
+  format.Grouping = 3;
+  format.lpDecimalSep = decimal;
+  format.lpThousandSep = thousands;
+  format.NegativeOrder = 1;
+  wchar_t grouped[64] = {};
+  if (!GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, grouped, 64))
+    return std::to_string(count);
+  return ToUtf8(grouped);
+}
+
 String ByteSize(int64_t size) {
   wchar_t formatted[32] = {};
   StrFormatByteSizeW(size, formatted, 32);
@@ -116,7 +139,7 @@ String CheckedStatus(TKivShellList* list) {
   TKivSelectionList* checked = link ? link->SelectionList() : nullptr;
   if (!checked || checked->Count() == 0) return {};
   const int files = checked->FileCount();
-  String text = "   " + IntToStr(files) + (files == 1 ? " file checked" : " files checked") +
+  String text = "   " + CountText(files) + (files == 1 ? " file checked" : " files checked") +
                 " (" + ByteSize(checked->Size()) + ")";
   if (checked->SizeCalculationRunning()) text += ", counting\u2026";
   return text;
@@ -132,10 +155,10 @@ void ShowStatus(TKivShellList* list) {
   if (where.empty()) where = FolderDisplayName(list->GetFolderIdList());
   int count = list->Items()->Count();
   if (count > 0 && TKivShellList::ItemData(list->Items()->Item(0))->parentFolder) --count;
-  String text = "  " + IntToStr(count) + (count == 1 ? " object" : " objects");
+  String text = "  " + CountText(count) + (count == 1 ? " object" : " objects");
   const int selected = list->SelectedFiles()->Count();
   if (selected > 0) {
-    text += "   " + IntToStr(selected) + " selected";
+    text += "   " + CountText(selected) + " selected";
     const int64_t size = list->SelectedFilesSize();
     if (size > 0) text += " (" + ByteSize(size) + ")";
   }
@@ -144,27 +167,45 @@ void ShowStatus(TKivShellList* list) {
   TKivSelectionList* checked = link ? link->SelectionList() : nullptr;
   if (auto* stop = dynamic_cast<TControl*>(form->FindComponent("StopCountingButton")))
     stop->SetVisible(checked && checked->SizeCalculationRunning());
+  // The preview pane shows only while a picture is selected; the list takes its width otherwise.
+  if (auto* preview = dynamic_cast<TControl*>(form->FindComponent("Preview"))) {
+    TListItem* item = list->Selected();
+    const TKivShellListItem* data = item ? TKivShellList::ItemData(item) : nullptr;
+    const String ext = data && !data->parentFolder ? LowerCase(ExtractFileExt(list->GetFullPath(item))) : String{};
+    static const char* const kPictures[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".tif", ".tiff"};
+    const bool picture = std::any_of(std::begin(kPictures), std::end(kPictures),
+                                     [&](const char* known) { return ext == known; });
+    if (preview->Visible() != picture) preview->SetVisible(picture);
+  }
 }
 
 // Fills, refreshes, selections, renames and deletions come in bursts: the status line follows
-// once the burst is over.
-TKivShellList* statusList = nullptr;
+// once the burst is over. The list is kept by its window, which may be gone when the timer comes.
+HWND statusList = nullptr;
 void ShowStatusSoon(TObject* sender) {
   const bool pending = statusList != nullptr;
-  statusList = static_cast<TKivShellList*>(sender);
+  auto* list = static_cast<TKivShellList*>(sender);
+  if (!list->HandleAllocated()) return;  // the list is being made or destroyed
+  statusList = list->Handle();
   if (pending) return;
   SetTimer(nullptr, 0, 60, [](HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    TKivShellList* list = statusList;
-    statusList = nullptr;
-    if (list) ShowStatus(list);
+    if (auto* list = dynamic_cast<TKivShellList*>(TWinControl::FindControl(std::exchange(statusList, nullptr))))
+      ShowStatus(list);
   });
+}
+
+// The form of a control, or the form that owns a component that is not one.
+TForm* FormOf(TObject* sender) {
+  if (auto* control = dynamic_cast<TControl*>(sender))
+    return dynamic_cast<TForm*>(control->GetParentForm());
+  auto* component = dynamic_cast<TComponent*>(sender);
+  return component ? dynamic_cast<TForm*>(component->Owner()) : nullptr;
 }
 
 template <class T>
 T* FindOnForm(TObject* sender, const char* name) {
-  auto* control = dynamic_cast<TControl*>(sender);
-  auto* form = control ? dynamic_cast<TForm*>(control->GetParentForm()) : nullptr;
+  TForm* form = FormOf(sender);
   return form ? dynamic_cast<T*>(form->FindComponent(name)) : nullptr;
 }
 
@@ -192,8 +233,13 @@ void CopySelectionTo(TObject* sender) {
     const String path = data && !data->parentFolder ? list->GetFullPath(item) : String{};
     if (!path.empty()) sources.Add(path);
   }
+  // Nothing selected: the checked files and folders are copied.
+  TKivShellLink* link = list->ShellLink();
+  if (sources.Count() == 0 && link && link->SelectionList())
+    for (int i = 0; i < link->SelectionList()->Count(); ++i)
+      sources.Add(link->SelectionList()->GetListItem(i));
   if (sources.Count() == 0) {
-    ShowMessage("Select the files and folders to copy first.");
+    ShowMessage("Select or check the files and folders to copy first.");
     return;
   }
   browse->SetTitle("Copy " + IntToStr(sources.Count()) + (sources.Count() == 1 ? " item" : " items") +
@@ -221,18 +267,18 @@ void ShowSearchStatus(const String& text) {
 
 String FoundText(TKivFileList* list) {
   const int found = list ? list->Items()->Count() : 0;
-  return IntToStr(found) + (found == 1 ? " file found" : " files found");
+  return CountText(found) + (found == 1 ? " file found" : " files found");
 }
 
 // Searches the folder the pane names (the shown folder when it names none) for its patterns;
 // the hits of an earlier search go.
 void StartSearch(TObject* sender) {
   auto* list = FindOnForm<TKivFileList>(sender, "FileList1");
-  auto* folderEdit = FindOnForm<TEdit>(sender, "SearchFolder");
+  auto* folderEdit = FindOnForm<TKivPathEdit>(sender, "SearchFolder");
   auto* patternEdit = FindOnForm<TEdit>(sender, "SearchPattern");
   auto* shown = FindOnForm<TKivShellList>(sender, "ShellList1");
   if (!list || !folderEdit || !patternEdit) return;
-  String folder = Trim(folderEdit->Text());
+  String folder = Trim(folderEdit->Path());
   if (folder.empty() && shown) folder = shown->GetPath();
   if (folder.empty()) {
     ShowMessage("Name the folder to search in first.");
@@ -247,6 +293,78 @@ void StartSearch(TObject* sender) {
   searchProgressShown = 0;
   ShowSearchStatus("  Searching " + folder + " for " + list->SearchOptions()->Filter() + "...");
   list->Search(folder);
+}
+
+
+// ---- Where the explorer is
+
+// Set while the folder combo is made to follow the list, so that its OnChange does not send the
+// list back to where it is.
+bool followingList = false;
+
+// The path label, the search folder, the history buttons and the folder combo follow the shown
+// folder.
+void ShowPlace(TKivShellList* list) {
+  const String path = list->GetPath();
+  if (auto* label = FindOnForm<TKivPathLabel>(list, "PathLabel1"))
+    label->SetPath(path.empty() ? FolderDisplayName(list->GetFolderIdList()) : path);
+  // The search pane searches the shown folder.
+  if (auto* folder = FindOnForm<TKivPathEdit>(list, "SearchFolder"))
+    if (!path.empty()) folder->SetPath(ExcludeTrailingBackslash(path));
+  if (auto* up = FindOnForm<TControl>(list, "UpButton")) up->SetEnabled(list->GetFolderIdList() &&
+                                                                        !ILIsEmpty(list->GetFolderIdList()));
+  // File-system folders visited join the folder combo's entries.
+  auto* combo = FindOnForm<TKivFolderCombo>(list, "FolderCombo1");
+  if (combo && !path.empty() && DirectoryExists(path)) {
+    followingList = true;
+    combo->SelectFolder(ExcludeTrailingBackslash(path));
+    followingList = false;
+  }
+}
+
+// The tree adds the folder to its history after the list has told its change: the buttons and
+// the rest follow once the views are done.
+// The list is kept by its window, which may be gone (with the form) when the timer comes.
+HWND placeList = nullptr;
+void ShowPlaceSoon(TKivShellList* list) {
+  const bool pending = placeList != nullptr;
+  if (!list->HandleAllocated()) return;
+  placeList = list->Handle();
+  if (pending) return;
+  SetTimer(nullptr, 0, 0, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (auto* shown = dynamic_cast<TKivShellList*>(TWinControl::FindControl(std::exchange(placeList, nullptr))))
+      ShowPlace(shown);
+  });
+}
+
+// Back and Forward are enabled as the tree's history allows; it records a folder once its
+// selection has settled.
+void ShowHistory(TKivShellTree* tree) {
+  if (auto* back = FindOnForm<TControl>(tree, "BackButton")) back->SetEnabled(tree->IsMovePossible(-1));
+  if (auto* forward = FindOnForm<TControl>(tree, "ForwardButton")) forward->SetEnabled(tree->IsMovePossible(1));
+}
+
+// Back and Forward move in the tree's history; the list follows through the link.
+void MoveInHistory(TObject* sender, int steps) {
+  if (auto* tree = FindOnForm<TKivShellTree>(sender, "ShellTree1")) {
+    tree->MoveInHistory(steps);
+    ShowHistory(tree);
+  }
+}
+
+// "3 files dropped": files dropped on the explorer from elsewhere join the search pane's list.
+void ListDroppedFiles(TObject* sender, TShiftState, POINT, TKivDropEffect& effect) {
+  auto* drop = static_cast<TKivDropFiles*>(sender);
+  auto* list = FindOnForm<TKivFileList>(sender, "FileList1");
+  if (!list) return;
+  int added = 0;
+  for (int i = 0; i < drop->DroppedFiles()->Count(); ++i)
+    if (list->Add(drop->DroppedFiles()->Strings(i))) ++added;
+  searchForm = FormOf(sender);
+  ShowSearchStatus("  " + IntToStr(added) + (added == 1 ? " file dropped" : " files dropped") +
+                   " on the explorer");
+  effect = deCopy;
 }
 
 }  // namespace
@@ -291,6 +409,7 @@ void RegisterExplorerClasses() {
     auto* form = static_cast<TForm*>(sender);
     if (auto* list = dynamic_cast<TKivShellList*>(form->FindComponent("ShellList1"))) {
       ShowStatus(list);
+      ShowPlace(list);
       // A change of the checked paths starts the timer that shows their totals as they arrive.
       if (TKivShellLink* link = list->ShellLink())
         if (TKivSelectionList* checked = link->SelectionList())
@@ -299,14 +418,17 @@ void RegisterExplorerClasses() {
               timer->SetEnabled(true);
           };
     }
-    // The folder the explorer opens on shows its own folders too.
-    if (auto* tree = dynamic_cast<TKivShellTree*>(form->FindComponent("ShellTree1")))
+    // The folder the explorer opens on shows its own folders too; Back and Forward follow the
+    // tree's history.
+    if (auto* tree = dynamic_cast<TKivShellTree*>(form->FindComponent("ShellTree1"))) {
       if (TTreeNode* selected = tree->Selected()) selected->Expand(false);
+      tree->OnChange = [](TObject* sender, TTreeNode*) { ShowHistory(static_cast<TKivShellTree*>(sender)); };
+    }
   });
   // The shell's column widths are narrow for these fonts: make room for types and dates.
   handlers.Register<TNotifyEvent>("ExplorerListCreateColumns", [](TObject* sender) {
     auto* list = static_cast<TKivShellList*>(sender);
-    static const int kWidths[] = {240, 80, 130, 150};
+    static const int kWidths[] = {220, 70, 120, 140};
     for (int i = 0; i < list->Columns()->Count() && i < 4; ++i) {
       TListColumn* column = list->Columns()->Items(i);
       if (column->Width() < kWidths[i]) column->SetWidth(kWidths[i]);
@@ -315,9 +437,7 @@ void RegisterExplorerClasses() {
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
     auto* list = static_cast<TKivShellList*>(sender);
     ShowStatus(list);
-    // The search pane searches the shown folder.
-    if (auto* folder = FindOnForm<TEdit>(sender, "SearchFolder"))
-      if (!list->GetPath().empty()) folder->SetText(ExcludeTrailingBackslash(list->GetPath()));
+    ShowPlaceSoon(list);
   });
   handlers.Register<TLVChangeEvent>(
       "ExplorerListChange", [](TObject* sender, TListItem*, TItemChange) { ShowStatusSoon(sender); });
@@ -344,7 +464,38 @@ void RegisterExplorerClasses() {
     ShowStatus(list);
   });
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
+  handlers.Register<TNotifyEvent>("ExplorerBackClick", [](TObject* sender) { MoveInHistory(sender, -1); });
+  handlers.Register<TNotifyEvent>("ExplorerForwardClick", [](TObject* sender) { MoveInHistory(sender, 1); });
+  handlers.Register<TNotifyEvent>("ExplorerUpClick", [](TObject* sender) {
+    if (auto* list = FindOnForm<TKivShellList>(sender, "ShellList1")) list->GoUp();
+  });
+  handlers.Register<TNotifyEvent>("ExplorerFolderComboChange", [](TObject* sender) {
+    auto* combo = static_cast<TKivFolderCombo*>(sender);
+    auto* list = FindOnForm<TKivShellList>(sender, "ShellList1");
+    const TKivFolderCombo::TKivComboItem* entry = combo->ItemData(combo->ItemIndex());
+    if (followingList || !list || !entry || entry->path.empty()) return;
+    if (!combo->Focused()) {
+      // The combo selects an entry of its own when its window is made: it is shown the list's
+      // folder again once that is done. Only the user's choice moves the list.
+      HWND wnd = combo->Handle();
+      QueueInMainThread([wnd] {
+        if (auto* shown = FindOnForm<TKivShellList>(TWinControl::FindControl(wnd), "ShellList1")) ShowPlace(shown);
+      });
+      return;
+    }
+    if (!SameText(ExcludeTrailingBackslash(entry->path), ExcludeTrailingBackslash(list->GetPath())))
+      list->SetPath(entry->path);
+  });
+  handlers.Register<TKivDragDropEvent>("ExplorerFilesDropped", ListDroppedFiles);
   handlers.Register<TNotifyEvent>("ExplorerSearchClick", StartSearch);
+  // The search results switch between details and thumbnails.
+  handlers.Register<TNotifyEvent>("ExplorerFoundThumbnailsClick", [](TObject* sender) {
+    auto* list = FindOnForm<TKivFileList>(sender, "FileList1");
+    auto* button = dynamic_cast<TButton*>(sender);
+    if (!list || !button) return;
+    list->SetThumbnails(!list->Thumbnails());
+    button->SetCaption(list->Thumbnails() ? "Details" : "Thumbnails");
+  });
   handlers.Register<TNotifyEvent>("ExplorerStopClick", [](TObject* sender) {
     if (auto* list = FindOnForm<TKivFileList>(sender, "FileList1")) list->Stop();
   });
@@ -364,11 +515,11 @@ void RegisterExplorerClasses() {
     searchProgressShown = now;
     auto* list = searchForm ? dynamic_cast<TKivFileList*>(searchForm->FindComponent("FileList1")) : nullptr;
     ShowSearchStatus("  Searching " + ExtractFileDir(path) + "...   " + FoundText(list) + ", " +
-                     IntToStr(searchExamined) + " looked at");
+                     CountText(searchExamined) + " looked at");
   });
   handlers.Register<TOnEndSearch>("ExplorerFileListEnd", [] {
     auto* list = searchForm ? dynamic_cast<TKivFileList*>(searchForm->FindComponent("FileList1")) : nullptr;
-    ShowSearchStatus("  " + FoundText(list) + " in " + searchFolder + " (" + IntToStr(searchExamined) +
+    ShowSearchStatus("  " + FoundText(list) + " in " + searchFolder + " (" + CountText(searchExamined) +
                      " looked at)");
   });
   handlers.Register<TNotifyEvent>("ExplorerCopyToClick", CopySelectionTo);
@@ -553,12 +704,12 @@ std::vector<String> PhotographCheckBoxes(TForm& form, const String& screenshotFi
 
 std::vector<String> PhotographSearch(TForm& form, const String& screenshotFile) {
   auto* list = dynamic_cast<TKivFileList*>(form.FindComponent("FileList1"));
-  auto* folder = dynamic_cast<TEdit*>(form.FindComponent("SearchFolder"));
+  auto* folder = dynamic_cast<TKivPathEdit*>(form.FindComponent("SearchFolder"));
   auto* pattern = dynamic_cast<TEdit*>(form.FindComponent("SearchPattern"));
   auto* button = dynamic_cast<TButton*>(form.FindComponent("SearchButton"));
   const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
   if (!list || !folder || !pattern || !button || documents.empty()) return {};
-  folder->SetText(documents);
+  folder->SetPath(documents);
   pattern->SetText("*.txt;*.jpg");
   button->Click();
   const ULONGLONG end = GetTickCount64() + 10000;
@@ -570,9 +721,30 @@ std::vector<String> PhotographSearch(TForm& form, const String& screenshotFile) 
   list->SetSortColumn(1);
   WaitUntilPainted(&form);
   Settle(300);
+  // Two hits checked, as a user ticks what to copy.
+  if (TKivShellLink* link = list->ShellLink())
+    if (TKivSelectionList* checked = link->SelectionList())
+      for (int i = 0; i < list->Items()->Count() && i < 2; ++i) checked->AddPathToSelection(list->GetFullPath(i));
+  list->SmartRefresh();
+  WaitUntilPainted(&form);
+  Settle(300);
   const String file = ChangeFileExt(screenshotFile, "") + "-search.png";
   SaveWindowPng(form.Handle(), file);
-  return {file};
+  // The hits as thumbnails, made on workers.
+  auto* thumbnails = dynamic_cast<TButton*>(form.FindComponent("FoundThumbnailsButton"));
+  if (!thumbnails) return {file};
+  thumbnails->Click();
+  const ULONGLONG shown = GetTickCount64() + 5000;
+  do {
+    Settle(200);
+  } while (list->ThumbnailRequests().Pool()->Count() > 0 && GetTickCount64() < shown);
+  Settle(300);
+  const String pictures = ChangeFileExt(screenshotFile, "") + "-search-thumbnails.png";
+  SaveWindowPng(form.Handle(), pictures);
+  thumbnails->Click();
+  if (TKivShellLink* link = list->ShellLink())
+    if (TKivSelectionList* checked = link->SelectionList()) checked->Clear();
+  return {file, pictures};
 }
 
 std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {

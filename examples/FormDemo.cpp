@@ -130,6 +130,8 @@ int RunFormDemo(const String& formFile, const String& screenshotFile,
   RegisterFormClasses();
   RegisterDemoHandlers();
   std::unique_ptr<TForm> form(TForm::CreateFromFile(formFile));
+  // Message boxes carry the program's title.
+  Application().SetTitle(form->Caption());
   Application().SetMainForm(form.get());
   form->Show();
   if (screenshotFile.empty()) {
