@@ -1,6 +1,8 @@
 // Shell utility routines: pattern matching, string records, error texts, drops, shortcuts, drives.
 #include "shell/ShellRoutines.h"
 
+#include "host/graphics/Dpi.h"
+
 #include "host/core/HResult.h"
 
 #include <shellapi.h>
@@ -283,7 +285,10 @@ bool GetExplorerLogFont(LOGFONTW& font) {
 
 void ApplyExplorerFont(host::TFont& font) {
   LOGFONTW lf;
-  if (GetExplorerLogFont(lf)) font.AssignLogFont(lf);
+  if (!GetExplorerLogFont(lf)) return;
+  // The system gives the font at the screen's DPI; the view may be at another.
+  lf.lfHeight = host::ScaleBy(lf.lfHeight, font.PixelsPerInch(), host::ScreenPixelsPerInch());
+  font.AssignLogFont(lf);
 }
 
 HWND GetOwningWindowHandle() {

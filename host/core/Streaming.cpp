@@ -953,15 +953,18 @@ String WriteComponentText(TComponent* root) {
   return writer.Text();
 }
 
-void ReadComponentText(const String& text, TComponent* root, const TEventHandlers& handlers) {
+void ReadComponentText(const String& text, TComponent* root, const TEventHandlers& handlers,
+                       int pixelsPerInch) {
   if (!root) throw EReadError(1, "No component to read into");
   TReader reader(text, handlers);
+  reader.SetPixelsPerInch(pixelsPerInch);
   reader.ReadRootComponent(root, nullptr);
 }
 
 TComponent* CreateComponentFromText(const String& text, TComponent* owner,
-                                    const TEventHandlers& handlers) {
+                                    const TEventHandlers& handlers, int pixelsPerInch) {
   TReader reader(text, handlers);
+  reader.SetPixelsPerInch(pixelsPerInch);
   return reader.ReadRootComponent(nullptr, owner);
 }
 
@@ -999,13 +1002,14 @@ void WriteComponentFile(const String& fileName, TComponent* root) {
     FileError("Cannot write", fileName);
 }
 
-void ReadComponentFile(const String& fileName, TComponent* root, const TEventHandlers& handlers) {
-  ReadComponentText(ReadWholeFile(fileName), root, handlers);
+void ReadComponentFile(const String& fileName, TComponent* root, const TEventHandlers& handlers,
+                       int pixelsPerInch) {
+  ReadComponentText(ReadWholeFile(fileName), root, handlers, pixelsPerInch);
 }
 
 TComponent* CreateComponentFromFile(const String& fileName, TComponent* owner,
-                                    const TEventHandlers& handlers) {
-  return CreateComponentFromText(ReadWholeFile(fileName), owner, handlers);
+                                    const TEventHandlers& handlers, int pixelsPerInch) {
+  return CreateComponentFromText(ReadWholeFile(fileName), owner, handlers, pixelsPerInch);
 }
 
 }  // namespace host

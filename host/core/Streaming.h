@@ -194,26 +194,35 @@ class TReader {
   // Reads the whole text into `root` (when given) or into a new root created by class name.
   TComponent* ReadRootComponent(TComponent* root, TComponent* owner);
 
+  // The DPI of the screen the form is read for (0: the screen's own, found by the form); a
+  // scaled form or frame designed at another DPI scales its controls to it before Loaded.
+  int PixelsPerInch() const { return pixelsPerInch_; }
+  void SetPixelsPerInch(int ppi) { pixelsPerInch_ = ppi; }
+
  private:
+  int pixelsPerInch_ = 0;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
 
 // A component and the components it owns as a form text (lines end with CR LF).
 String WriteComponentText(TComponent* root);
-// Reads a form text into an existing root of the class the text names.
+// Reads a form text into an existing root of the class the text names; `pixelsPerInch` is the
+// screen's DPI to read for (0: the screen's own, see TReader::PixelsPerInch).
 void ReadComponentText(const String& text, TComponent* root,
-                       const TEventHandlers& handlers = EventHandlers());
+                       const TEventHandlers& handlers = EventHandlers(), int pixelsPerInch = 0);
 // Creates the root the text names (a registered class) with `owner`, and reads it.
 TComponent* CreateComponentFromText(const String& text, TComponent* owner = nullptr,
-                                    const TEventHandlers& handlers = EventHandlers());
+                                    const TEventHandlers& handlers = EventHandlers(),
+                                    int pixelsPerInch = 0);
 
 // The same on files holding the text as UTF-8; a missing or unreadable file raises EFilerError.
 void WriteComponentFile(const String& fileName, TComponent* root);
 void ReadComponentFile(const String& fileName, TComponent* root,
-                       const TEventHandlers& handlers = EventHandlers());
+                       const TEventHandlers& handlers = EventHandlers(), int pixelsPerInch = 0);
 TComponent* CreateComponentFromFile(const String& fileName, TComponent* owner = nullptr,
-                                    const TEventHandlers& handlers = EventHandlers());
+                                    const TEventHandlers& handlers = EventHandlers(),
+                                    int pixelsPerInch = 0);
 
 // Formats a string in form syntax: 'quoted', '' for a quote, #n for control characters.
 String QuotedFormString(std::string_view text);

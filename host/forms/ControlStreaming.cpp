@@ -30,10 +30,10 @@ const TEnumInfo& CursorIdents() {
 }
 
 HOST_PROPERTIES(TControl) {
-  p.Int("Left", &TControl::Left, &TControl::SetLeft, 0).NoDefault();
-  p.Int("Top", &TControl::Top, &TControl::SetTop, 0).NoDefault();
-  p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).NoDefault();
-  p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).NoDefault();
+  p.Int("Left", &TControl::StoredLeft, &TControl::SetLeft, 0).NoDefault();
+  p.Int("Top", &TControl::StoredTop, &TControl::SetTop, 0).NoDefault();
+  p.Int("Width", &TControl::StoredWidth, &TControl::SetWidth, 0).NoDefault();
+  p.Int("Height", &TControl::StoredHeight, &TControl::SetHeight, 0).NoDefault();
   p.Enum("Align", AlignInfo, &TControl::Align, &TControl::SetAlign, alNone);
   p.Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault).Named(CursorIdents());
   p.Enum("DragMode", DragModeInfo, &TControl::DragMode, &TControl::SetDragMode, dmManual);

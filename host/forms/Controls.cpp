@@ -71,6 +71,7 @@ void TControl::Notification(TComponent* component, TOperation operation) {
 // Section: TControl bounds and layout
 
 void TControl::SetBounds(int left, int top, int width, int height) {
+  NoteGivenBounds(left, top, width, height);
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   const bool resized = width != width_ || height != height_;
   Invalidate();
@@ -158,6 +159,54 @@ void TControl::SetText(const String& text) {
   SetTextRaw(text);
   Perform(CM_TEXTCHANGED, 0, 0);
   Invalidate();
+}
+
+// Section: TControl scaling
+
+int TControl::CurrentPpi() const {
+  if (ppi_) return ppi_;
+  return parent_ ? parent_->CurrentPpi() : ScreenPixelsPerInch();
+}
+
+void TControl::NoteGivenBounds(int left, int top, int width, int height) {
+  if (scaling_ || !givenPpi_) return;
+  const int values[4] = {left, top, width, height};
+  const int current[4] = {left_, top_, width_, height_};
+  const int ppi = CurrentPpi();
+  // Only what changes is the program's: a size the window chose itself (a combo box's height
+  // from its font) stays what was given.
+  for (int i = 0; i < 4; ++i)
+    if (values[i] != current[i]) given_[i] = ScaleBy(values[i], givenPpi_, ppi);
+}
+
+int TControl::StoredBound(int index, int current) const {
+  return givenPpi_ && Has(TComponentStateFlag::csWriting) ? given_[index] : current;
+}
+
+void TControl::KeepGivenBounds(int d) {
+  if (!givenPpi_) {
+    given_[0] = left_;
+    given_[1] = top_;
+    given_[2] = width_;
+    given_[3] = height_;
+    givenPpi_ = d;
+  }
+  if (auto* container = dynamic_cast<TWinControl*>(this))
+    for (TControl* c : container->controls_) c->KeepGivenBounds(c->ppi_ ? c->ppi_ : d);
+}
+
+void TControl::ChangeScale(int m, int d) {
+  if (m <= 0 || d <= 0) return;
+  // Kept for the whole tree first: a new font changes sizes the children work out themselves.
+  KeepGivenBounds(d);
+  if (ScalesOwnBounds()) {
+    ScopedValue scaling{scaling_, true};
+    SetBounds(ScaleBy(given_[0], m, givenPpi_), ScaleBy(given_[1], m, givenPpi_),
+              ScaleBy(given_[2], m, givenPpi_), ScaleBy(given_[3], m, givenPpi_));
+  }
+  ppi_ = m;
+  // A font of the parent's follows the parent's font.
+  if (!parentFont_) font_->ChangeScale(m, d);
 }
 
 // Section: TControl font, colour, hint
@@ -501,6 +550,7 @@ void TWinControl::SetTextRaw(const String& text) {
 }
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
+  NoteGivenBounds(left, top, width, height);
   if (handle_) {
     if (left == left_ && top == top_ && width == width_ && height == height_) return;
     SetWindowPos(handle_, nullptr, left, top, std::max(width, 0), std::max(height, 0),
@@ -611,6 +661,24 @@ TControl* TWinControl::ControlAtPos(POINT pt, bool allowDisabled, bool allowWinC
     if (PtInRect(&r, pt)) return c;
   }
   return nullptr;
+}
+
+// Section: TWinControl scaling
+
+void TWinControl::ChangeScale(int m, int d) {
+  if (m <= 0 || d <= 0) return;
+  KeepGivenBounds(d);
+  DisableAlign();
+  auto enable = ScopeExit([this] { EnableAlign(); });
+  TControl::ChangeScale(m, d);
+  ScaleControls(m, d);
+}
+
+void TWinControl::ScaleControls(int m, int d) {
+  for (TControl* c : std::vector<TControl*>(controls_)) {
+    const int from = c->ScaledPpi() ? c->ScaledPpi() : d;
+    if (from != m) c->ChangeScale(m, from);
+  }
 }
 
 // Section: TWinControl alignment

@@ -4,7 +4,8 @@
 //   CM_ and CN_ messages                   control messages and notifications reflected by parents
 //   THintInfo                              what CM_HINTSHOW hands a control
 //   TCreateParams                          how a windowed control describes its window
-//   TControl                               bounds, alignment, font, colour, hint, mouse, Perform
+//   TControl                               bounds, alignment, font, colour, hint, mouse, Perform,
+//                                          scaling to another DPI (ChangeScale)
 //   TWinControl                            a window: creation, re-creation, children, focus, keys
 //   TCustomControl, TGraphicControl        controls that paint themselves (in a window / on the parent)
 //
@@ -28,6 +29,7 @@
 #include "host/core/Messages.h"
 #include "host/core/TypeInfo.h"
 #include "host/forms/Application.h"
+#include "host/graphics/Dpi.h"
 #include "host/graphics/Graphics.h"
 
 #include <windows.h>
@@ -239,6 +241,15 @@ class TControl : public TComponent {
   // The top-level control (normally the form) this control sits on, or nullptr.
   TWinControl* GetParentForm() const;
 
+  // DPI scaling. CurrentPpi is the DPI the bounds and the font are for now: the one the control
+  // was last scaled to, else its parent's, else the screen's.
+  int CurrentPpi() const;
+  // Takes the control from DPI d to DPI m (m = new, d = old): its bounds from the values given
+  // at design time or by code (never from an earlier result, so repeated changes do not drift),
+  // its font, and a windowed control's children. A control that sizes other things in pixels
+  // (image lists, indents, item heights) overrides it and calls the base.
+  virtual void ChangeScale(int m, int d);
+
   // Form streaming: a control nested in another's block is parented by it.
   void SetParentComponent(TComponent* parent) override;
   void Loaded() override;
@@ -268,6 +279,25 @@ class TControl : public TComponent {
   bool Loading() const { return Has(TComponentStateFlag::csLoading); }
   void Notification(TComponent* component, TOperation operation) override;
   bool IsColorStored() const { return !parentColor_; }
+  // The bounds a form file stores: the values given at design time (or by code) once the
+  // control has been scaled, the current ones before.
+  int StoredLeft() const { return StoredBound(0, left_); }
+  int StoredTop() const { return StoredBound(1, top_); }
+  int StoredWidth() const { return StoredBound(2, width_); }
+  int StoredHeight() const { return StoredBound(3, height_); }
+  // Records a change of bounds by the program (not by scaling or by the window) as given values.
+  void NoteGivenBounds(int left, int top, int width, int height);
+  // Bounds a control works out itself (from its text or its font): the given ones stay, so that
+  // the control is scaled, and written, from them.
+  void SetComputedBounds(int left, int top, int width, int height) {
+    ScopedValue computed{scaling_, true};
+    SetBounds(left, top, width, height);
+  }
+  // False for a top-level form, whose window size follows its client size or the system.
+  virtual bool ScalesOwnBounds() const { return parent_ != nullptr; }
+  // The DPI the control was last scaled to; 0 when it never was.
+  int ScaledPpi() const { return ppi_; }
+  void SetScaledPpi(int ppi) { ppi_ = ppi; }
   bool IsFontStored() const { return !parentFont_; }
   bool IsShowHintStored() const { return !parentShowHint_; }
 
@@ -294,6 +324,15 @@ class TControl : public TComponent {
   std::unique_ptr<TFont> font_;
   bool parentFont_ = true;
   bool syncingFont_ = false;
+  int StoredBound(int index, int current) const;
+  // Keeps the current bounds (at DPI d) as the given ones, here and in every child, where none
+  // are kept yet.
+  void KeepGivenBounds(int d);
+  // The bounds as given (left, top, width, height) at givenPpi_; kept from the first scaling on.
+  int given_[4] = {};
+  int givenPpi_ = 0;
+  int ppi_ = 0;
+  bool scaling_ = false;
   TColor color_ = clBtnFace;
   bool parentColor_ = false;
   String hint_;
@@ -369,6 +408,7 @@ class TWinControl : public TControl {
 
   void SetParent(TWinControl* parent) override;
   void SetBounds(int left, int top, int width, int height) override;
+  void ChangeScale(int m, int d) override;
   RECT ClientRect() const override;
   POINT ClientOrigin() const override;
   void SetVisible(bool visible) override;
@@ -443,6 +483,9 @@ class TWinControl : public TControl {
 
   // The brush of Color for WM_ERASEBKGND and WM_CTLCOLOR answers; rebuilt when Color changes.
   HBRUSH ColorBrush();
+  // Takes each child from its own DPI (d when it has none yet) to m; children already at m
+  // (a frame scaled as it was read) are left as they are.
+  void ScaleControls(int m, int d);
 
  private:
   void UpdateBoundsFromWindow();

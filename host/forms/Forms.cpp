@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <vector>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace host {
 
 namespace {
@@ -55,6 +59,8 @@ HOST_PROPERTIES(TForm) {
   p.Enum("BorderStyle", FormBorderStyleInfo, &TForm::BorderStyle, &TForm::SetBorderStyle,
          bsSizeable);
   p.Component("ActiveControl", &TForm::ActiveControl, &TForm::SetActiveControl);
+  p.Int("PixelsPerInch", &TForm::PixelsPerInch, &TForm::SetPixelsPerInch, 96);
+  p.Bool("Scaled", &TForm::Scaled, &TForm::SetScaled, true);
   p.Event("OnCreate", &TForm::OnCreate);
   p.Event("OnShow", &TForm::OnShow);
   p.Event("OnHide", &TForm::OnHide);
@@ -67,7 +73,7 @@ HOST_PROPERTIES(TForm) {
 
 // Section: construction
 
-TForm::TForm(TComponent* owner) : TWinControl(owner) {
+TForm::TForm(TComponent* owner) : TWinControl(owner), pixelsPerInch_(ScreenPixelsPerInch()) {
   controlStyle_ = csAcceptsControls | csSetCaption;
   // A form starts hidden; Show or Visible = True shows it.
   TControl::SetVisible(false);
@@ -91,9 +97,9 @@ TForm::~TForm() {
 }
 
 TForm* TForm::CreateFromText(const String& text, TComponent* owner,
-                             const TEventHandlers& handlers) {
+                             const TEventHandlers& handlers, int pixelsPerInch) {
   RegisterFormClasses();
-  TComponent* root = CreateComponentFromText(text, owner, handlers);
+  TComponent* root = CreateComponentFromText(text, owner, handlers, pixelsPerInch);
   auto* form = dynamic_cast<TForm*>(root);
   if (!form) {
     delete root;
@@ -104,11 +110,11 @@ TForm* TForm::CreateFromText(const String& text, TComponent* owner,
 }
 
 TForm* TForm::CreateFromFile(const String& fileName, TComponent* owner,
-                             const TEventHandlers& handlers) {
+                             const TEventHandlers& handlers, int pixelsPerInch) {
   RegisterFormClasses();
   // Relative file names inside the form are taken from the form file's folder.
   ScopedValue folder{detail::FormFileFolder(), ExtractFilePath(ExpandFileName(fileName))};
-  TComponent* root = CreateComponentFromFile(fileName, owner, handlers);
+  TComponent* root = CreateComponentFromFile(fileName, owner, handlers, pixelsPerInch);
   auto* form = dynamic_cast<TForm*>(root);
   if (!form) {
     delete root;
@@ -128,6 +134,51 @@ void TForm::Loaded() {
   TWinControl::Loaded();
   Realign();
   if (Visible() && !HandleAllocated()) Show();
+}
+
+void TForm::ReadState(TReader& reader) {
+  pixelsPerInch_ = int(DefaultDpi);  // what a file without the line was designed at
+  TWinControl::ReadState(reader);
+  const int screen = reader.PixelsPerInch() > 0 ? reader.PixelsPerInch() : ScreenPixelsPerInch();
+  if (!scaled_ || screen == pixelsPerInch_) return;
+  designClient_ = SIZE{ClientWidth(), ClientHeight()};
+  ChangeScale(screen, pixelsPerInch_);
+  SetClientSize(ScaleBy(designClient_.cx, screen, pixelsPerInch_),
+                ScaleBy(designClient_.cy, screen, pixelsPerInch_));
+}
+
+// Section: DPI
+
+int TForm::StoredClient(int current, int designed) const {
+  const int now = PpiNow();
+  if (now == pixelsPerInch_) return current;
+  // Unless the user resized the form, the designed size is what the form shows.
+  if (designed && ScaleBy(designed, now, pixelsPerInch_) == current) return designed;
+  return ScaleBy(current, pixelsPerInch_, now);
+}
+
+void TForm::ChangeDpi(int dpi, const RECT* windowRect) {
+  const int old = PpiNow();
+  if (scaled_ && dpi > 0 && dpi != old) {
+    if (!designClient_.cx && !designClient_.cy) {
+      designClient_ = SIZE{ScaleBy(ClientWidth(), pixelsPerInch_, old),
+                           ScaleBy(ClientHeight(), pixelsPerInch_, old)};
+    }
+    DisableAlign();
+    auto enable = ScopeExit([this] { EnableAlign(); });
+    ChangeScale(dpi, old);
+    if (!windowRect)
+      SetClientSize(ScaleBy(designClient_.cx, dpi, pixelsPerInch_),
+                    ScaleBy(designClient_.cy, dpi, pixelsPerInch_));
+  }
+  if (windowRect)
+    SetBounds(windowRect->left, windowRect->top, windowRect->right - windowRect->left,
+              windowRect->bottom - windowRect->top);
+}
+
+void TForm::WMDpiChanged(TMessage& m) {
+  ChangeDpi(HIWORD(m.WParam), reinterpret_cast<const RECT*>(m.LParam));
+  m.Result = 0;
 }
 
 void TForm::Notification(TComponent* component, TOperation operation) {
@@ -150,6 +201,10 @@ void TForm::CreateParams(TCreateParams& params) {
 void TForm::CreateWnd() {
   PlaceOnFirstShow();
   TWinControl::CreateWnd();
+  // A window made on a monitor of another DPI than the one the form was read for is made at that
+  // monitor's DPI, without WM_DPICHANGED.
+  if (scaled_ && !ParentWindow())
+    if (const int dpi = int(WindowDpi(HandleIfAllocated())); dpi != PpiNow()) ChangeDpi(dpi);
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle style) {
@@ -345,6 +400,7 @@ void TForm::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_CLOSE: Close(); return;
     case CM_RELEASE: delete this; return;
+    case WM_DPICHANGED: WMDpiChanged(m); return;
     case WM_ACTIVATE:
       DefaultHandler(m);
       if (LOWORD(m.WParam) != WA_INACTIVE) {

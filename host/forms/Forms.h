@@ -1,6 +1,6 @@
 // Forms: top-level windows holding controls.
 //   TPosition, TFormBorderStyle, TCloseAction, TModalResult values (mrOk ...)
-//   TForm            caption, position, client size, Show/ShowModal/Close, form files
+//   TForm            caption, position, client size, Show/ShowModal/Close, form files, DPI
 //   ScreenWidth/ScreenHeight   size of the primary screen
 #pragma once
 
@@ -45,10 +45,26 @@ class TForm : public TWinControl {
 
   // A form of the class the file names (a registered TForm class) read from a form file, with
   // its controls; OnCreate runs once it is read. Raises EFilerError / EReadError.
+  // `pixelsPerInch` is the DPI of the screen to read for (0: the screen's own).
   static TForm* CreateFromFile(const String& fileName, TComponent* owner = nullptr,
-                               const TEventHandlers& handlers = EventHandlers());
+                               const TEventHandlers& handlers = EventHandlers(),
+                               int pixelsPerInch = 0);
   static TForm* CreateFromText(const String& text, TComponent* owner = nullptr,
-                               const TEventHandlers& handlers = EventHandlers());
+                               const TEventHandlers& handlers = EventHandlers(),
+                               int pixelsPerInch = 0);
+
+  // The DPI the form was designed at (form files store it when it is not 96; a form made by
+  // code has the screen's). A Scaled form read on a screen of another DPI scales its controls,
+  // client size and fonts given in pixels to it, once, before Loaded; it scales again when its
+  // window moves to a monitor of another DPI. Written back, it stores the designed values.
+  int PixelsPerInch() const { return pixelsPerInch_; }
+  void SetPixelsPerInch(int ppi) { if (ppi > 0) pixelsPerInch_ = ppi; }
+  bool Scaled() const { return scaled_; }
+  void SetScaled(bool scaled) { scaled_ = scaled; }
+  // Takes a Scaled form to `dpi`, from the DPI it is at now: its controls and fonts, then its
+  // window to `windowRect` (screen coordinates) when given, else the client size to the
+  // designed one at `dpi`. What WM_DPICHANGED does.
+  void ChangeDpi(int dpi, const RECT* windowRect = nullptr);
 
   TPosition Position() const { return position_; }
   void SetPosition(TPosition position) { position_ = position; }
@@ -57,8 +73,8 @@ class TForm : public TWinControl {
 
   RECT ClientRect() const override;
   void SetClientSize(int width, int height) override;
-  int StoredClientWidth() const { return ClientWidth(); }
-  int StoredClientHeight() const { return ClientHeight(); }
+  int StoredClientWidth() const { return StoredClient(ClientWidth(), designClient_.cx); }
+  int StoredClientHeight() const { return StoredClient(ClientHeight(), designClient_.cy); }
 
   void SetVisible(bool visible) override;
   // Shows the form and brings it to the front.
@@ -80,6 +96,7 @@ class TForm : public TWinControl {
   void SetActiveControl(TWinControl* control);
 
   void Loaded() override;
+  void ReadState(TReader& reader) override;
   // Runs OnCreate; done once after a form file is read (or by code that builds a form).
   void DoCreate();
 
@@ -93,11 +110,17 @@ class TForm : public TWinControl {
   void WndProc(TMessage& m) override;
   void Notification(TComponent* component, TOperation operation) override;
   virtual bool CloseQuery();
+  bool ScalesOwnBounds() const override { return false; }
+  void WMDpiChanged(TMessage& m);
 
  private:
   void PlaceOnFirstShow();
   // Puts the window of a form whose Visible is set on the screen, in front, and fires OnShow.
   void ShowWindowNow();
+  // The client size a form file stores: the designed one while the form is at another DPI.
+  int StoredClient(int current, int designed) const;
+  // The DPI the form's controls are at now.
+  int PpiNow() const { return ScaledPpi() ? ScaledPpi() : pixelsPerInch_; }
 
   TPosition position_ = poDesigned;
   TFormBorderStyle borderStyle_ = bsSizeable;
@@ -106,6 +129,9 @@ class TForm : public TWinControl {
   bool created_ = false;
   TModalResult modalResult_ = mrNone;
   TWinControl* activeControl_ = nullptr;
+  int pixelsPerInch_;
+  bool scaled_ = true;
+  SIZE designClient_{0, 0};  // the client size at pixelsPerInch_, once the form has been scaled
 };
 
 int ScreenWidth();

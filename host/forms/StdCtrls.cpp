@@ -110,7 +110,7 @@ void TCustomLabel::AdjustBounds() {
     if (alignment_ == taRightJustify) left = left_ + width_ - width;
     if (alignment_ == taCenter) left = left_ + (width_ - width) / 2;
   }
-  SetBounds(left, top_, width, size.cy);
+  SetComputedBounds(left, top_, width, size.cy);
 }
 
 UINT TCustomLabel::DrawTextFlags() const {
@@ -259,7 +259,7 @@ void TCustomEdit::AdjustHeight() {
   if (!autoSize_ || Loading()) return;
   const SIZE size = MeasureText(Font(), "Wg");
   const int frame = borderStyle_ == bsSingleBorder ? 2 * GetSystemMetrics(SM_CYEDGE) + 4 : 4;
-  SetBounds(left_, top_, width_, size.cy + frame);
+  SetComputedBounds(left_, top_, width_, size.cy + frame);
 }
 
 bool TCustomEdit::Modified() const {

@@ -86,7 +86,10 @@ const TClassInfo& TFont::StaticClassInfo() {
     p.Int("Charset", &TFont::Charset, &TFont::SetCharset, DEFAULT_CHARSET);
     p.Int("Color", &TFont::Color, &TFont::SetColor, clWindowText).Named(ColorIdents());
     p.Str("Name", &TFont::Name, &TFont::SetName, "Tahoma");
-    p.Int("Size", &TFont::Size, &TFont::SetSize, 8);
+    p.Int("Size", &TFont::Size, &TFont::SetSize, 8).StoredIf(&TFont::IsSizeStored);
+    p.Int("Height", &TFont::StoredHeight, &TFont::SetHeight, 0)
+        .NoDefault()
+        .StoredIf(&TFont::IsHeightStored);
     p.Set("Style", styles, &TFont::Style, &TFont::SetStyle, 0);
   });
   return info;
@@ -97,6 +100,11 @@ void TFont::Assign(const TPersistent* source) {
     if (font == this) return;
     name_ = font->name_;
     height_ = font->height_;
+    ppi_ = font->ppi_;
+    inPoints_ = font->inPoints_;
+    points_ = font->points_;
+    givenHeight_ = font->givenHeight_;
+    givenPpi_ = font->givenPpi_;
     color_ = font->color_;
     style_ = font->style_;
     charset_ = font->charset_;
@@ -137,6 +145,9 @@ LOGFONTW TFont::GetLogFont() const {
 void TFont::AssignLogFont(const LOGFONTW& lf) {
   name_ = ToUtf8(std::wstring_view(lf.lfFaceName, wcsnlen(lf.lfFaceName, LF_FACESIZE)));
   height_ = lf.lfHeight;
+  inPoints_ = false;
+  givenHeight_ = lf.lfHeight;
+  givenPpi_ = PixelsPerInch();  // a logical font is for the DPI the font is at
   orientation_ = lf.lfEscapement;
   style_ = (lf.lfWeight >= FW_BOLD ? unsigned(fsBold) : 0u) |
            (lf.lfItalic ? unsigned(fsItalic) : 0u) | (lf.lfUnderline ? unsigned(fsUnderline) : 0u) |
@@ -162,13 +173,40 @@ void TFont::SetName(const String& name) {
   Changed();
 }
 
-int TFont::Size() const { return -MulDiv(height_, 72, ScreenPixelsPerInch()); }
+int TFont::PixelsPerInch() const { return ppi_ ? ppi_ : ScreenPixelsPerInch(); }
 
-void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPixelsPerInch(), 72)); }
+int TFont::Size() const { return inPoints_ ? points_ : -MulDiv(height_, 72, PixelsPerInch()); }
+
+void TFont::SetSize(int points) {
+  const int height = -MulDiv(points, PixelsPerInch(), 72);
+  inPoints_ = true;
+  points_ = points;
+  if (height == height_) return;
+  height_ = height;
+  Changed();
+}
 
 void TFont::SetHeight(int pixels) {
+  inPoints_ = false;
+  givenHeight_ = pixels;
+  givenPpi_ = ppi_;
   if (pixels == height_) return;
   height_ = pixels;
+  Changed();
+}
+
+void TFont::ChangeScale(int m, int d) {
+  if (m <= 0) return;
+  int height;
+  if (inPoints_) {
+    height = -MulDiv(points_, m, 72);
+  } else {
+    if (!givenPpi_) givenPpi_ = d > 0 ? d : PixelsPerInch();
+    height = MulDiv(givenHeight_, m, givenPpi_);
+  }
+  ppi_ = m;
+  if (height == height_) return;
+  height_ = height;
   Changed();
 }
 

@@ -124,11 +124,18 @@ class TFont : public TGraphicsObject {
 
   const String& Name() const { return name_; }
   void SetName(const String& name);
-  // Size in points; Height in pixels (negative: character height, positive: cell height).
+  // Size in points; Height in pixels (negative: character height, positive: cell height). A
+  // font keeps the way it was given: form files store Size or Height accordingly.
   int Size() const;
   void SetSize(int points);
   int Height() const { return height_; }
   void SetHeight(int pixels);
+  bool GivenInPoints() const { return inPoints_; }
+  // The DPI Height is for (the screen's until the font is first scaled).
+  int PixelsPerInch() const;
+  // Takes the font from DPI D to DPI M: a size in points is converted again, a height in pixels
+  // scaled from the value it was given as (never from an earlier result).
+  void ChangeScale(int m, int d);
   TColor Color() const { return color_; }
   void SetColor(TColor color);  // text colour only: the handle stays
   TFontStyles Style() const { return style_; }
@@ -139,8 +146,17 @@ class TFont : public TGraphicsObject {
   void SetOrientation(int tenthsOfDegree);
 
  private:
+  bool IsSizeStored() const { return inPoints_; }
+  bool IsHeightStored() const { return !inPoints_; }
+  int StoredHeight() const { return givenHeight_; }
+
   String name_ = "Tahoma";
   int height_;
+  int ppi_ = 0;            // 0: the screen's
+  bool inPoints_ = true;
+  int points_ = 8;         // as given, while inPoints_
+  int givenHeight_ = 0;    // as given, at givenPpi_ (0: the DPI of the first scaling)
+  int givenPpi_ = 0;
   TColor color_ = clWindowText;
   TFontStyles style_ = 0;
   BYTE charset_ = DEFAULT_CHARSET;
