@@ -1,8 +1,9 @@
-// Panels and images.
+// Panels, images and splitters.
 #include "host/forms/ExtCtrls.h"
 
 #include "host/core/Streaming.h"
 #include "host/forms/Forms.h"
+#include "host/forms/Splitter.h"
 
 #include <algorithm>
 
@@ -215,7 +216,7 @@ void TImage::Paint() {
 // Section: registration
 
 void RegisterExtControls() {
-  RegisterClasses({ComponentClass<TPanel>(), ComponentClass<TImage>()});
+  RegisterClasses({ComponentClass<TPanel>(), ComponentClass<TImage>(), ComponentClass<TSplitter>()});
 }
 
 }  // namespace host
