@@ -89,6 +89,9 @@ TKivFileList::TKivFileList(host::TComponent* owner)
   notifier.SetRecursive(true);
   // A folder reported gone as a file goes the same way: the watch need not list the tree.
   notifier.SetLearnFolders(false);
+  // Watching a searched tree opens all its folders, which takes as long as the walk: the search
+  // starts meanwhile (the walk itself finds what changes before the watch has a folder open).
+  notifier.SetWaitForWatch(false);
   SetAutomaticRefresh(true);
 
   resultsWindow_.reset(

@@ -61,7 +61,8 @@ struct TKivDirectoryWatch::Slot {
 };
 
 TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive,
-                                       HWND window, UINT message, bool learnFolders)
+                                       HWND window, UINT message, bool learnFolders,
+                                       bool waitArmed)
     : host::TThread(true),
       recursive_(recursive),
       learnFolders_(learnFolders),
@@ -76,7 +77,7 @@ TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bo
   Start();
   // The worker opens and arms every directory before it signals; it never synchronises with
   // this thread, so the wait cannot deadlock.
-  WaitForSingleObject(armed_.get(), 10000);
+  if (waitArmed) WaitForSingleObject(armed_.get(), 10000);
 }
 
 TKivDirectoryWatch::~TKivDirectoryWatch() {

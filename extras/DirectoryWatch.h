@@ -36,8 +36,10 @@ class TKivDirectoryWatch : public host::TThread {
   // the watch runs are learnt as they come; with `learnFolders` the folders present at the start
   // are listed too (for a watch below, the folders opened for it are known anyway). Without it
   // a folder that was there before and is deleted is reported as a deleted file.
+  // Without `waitArmed` it returns at once, and changes made before the worker has opened a
+  // directory are not seen.
   TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive, HWND window,
-                     UINT message, bool learnFolders = true);
+                     UINT message, bool learnFolders = true, bool waitArmed = true);
   ~TKivDirectoryWatch() override;
 
   host::String ClassName() const override { return "TKivDirectoryWatch"; }

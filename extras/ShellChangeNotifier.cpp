@@ -479,7 +479,8 @@ void TKivShellChangeNotifier::StartWatch() {
   std::erase_if(paths, [](const std::wstring& p) { return p.empty(); });
   if (paths.empty()) return;
   watch_ = std::make_unique<TKivDirectoryWatch>(std::move(paths), recursive_ && watchSubfolders_,
-                                                window_.get(), WM_WATCHREPORTS, learnFolders_);
+                                                window_.get(), WM_WATCHREPORTS, learnFolders_,
+                                                waitForWatch_);
 }
 
 void TKivShellChangeNotifier::StopWatch() {

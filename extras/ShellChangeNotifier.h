@@ -112,6 +112,11 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   // turns it off: a big directory is then never listed.
   bool LearnFolders() const { return learnFolders_; }
   void SetLearnFolders(bool value) { learnFolders_ = value; }
+  // True (the default): Enabled and a new set of directories return once the file-system watch
+  // reads every directory, so any change made after them is seen. False returns at once while
+  // the watch opens them on its worker (a watch of a large tree takes as long as a walk of it).
+  bool WaitForWatch() const { return waitForWatch_; }
+  void SetWaitForWatch(bool value) { waitForWatch_ = value; }
 
   // Called on the main thread after the report has been answered, once per report, in order.
   // When more than BURST_REPORTS calls wait for objects of one folder, they give way to one
@@ -199,6 +204,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   TKivFileSystemWatch fileSystemWatch_ = fwAutomatic;
   bool watchSubfolders_ = true;
   bool learnFolders_ = true;
+  bool waitForWatch_ = true;
   std::deque<PendingChange> pending_;
   std::deque<WatchedChange> watchBacklog_;
   bool workScheduled_ = false;   // a delivery message or the continuation timer is on its way
