@@ -175,7 +175,16 @@ void ShowStatus(TKivShellList* list) {
     static const char* const kPictures[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".tif", ".tiff"};
     const bool picture = std::any_of(std::begin(kPictures), std::end(kPictures),
                                      [&](const char* known) { return ext == known; });
-    if (preview->Visible() != picture) preview->SetVisible(picture);
+    auto* splitter = dynamic_cast<TControl*>(form->FindComponent("PreviewSplitter"));
+    if (preview->Visible() != picture) {
+      // The splitter goes and comes with the pane, on its left.
+      if (splitter && !picture) splitter->SetVisible(false);
+      preview->SetVisible(picture);
+      if (splitter && picture) {
+        splitter->SetLeft(preview->Left() - splitter->Width());
+        splitter->SetVisible(true);
+      }
+    }
   }
 }
 
@@ -322,22 +331,6 @@ void ShowPlace(TKivShellList* list) {
   }
 }
 
-// The tree adds the folder to its history after the list has told its change: the buttons and
-// the rest follow once the views are done.
-// The list is kept by its window, which may be gone (with the form) when the timer comes.
-HWND placeList = nullptr;
-void ShowPlaceSoon(TKivShellList* list) {
-  const bool pending = placeList != nullptr;
-  if (!list->HandleAllocated()) return;
-  placeList = list->Handle();
-  if (pending) return;
-  SetTimer(nullptr, 0, 0, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    if (auto* shown = dynamic_cast<TKivShellList*>(TWinControl::FindControl(std::exchange(placeList, nullptr))))
-      ShowPlace(shown);
-  });
-}
-
 // Back and Forward are enabled as the tree's history allows; it records a folder once its
 // selection has settled.
 void ShowHistory(TKivShellTree* tree) {
@@ -437,7 +430,7 @@ void RegisterExplorerClasses() {
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
     auto* list = static_cast<TKivShellList*>(sender);
     ShowStatus(list);
-    ShowPlaceSoon(list);
+    ShowPlace(list);
   });
   handlers.Register<TLVChangeEvent>(
       "ExplorerListChange", [](TObject* sender, TListItem*, TItemChange) { ShowStatusSoon(sender); });
