@@ -2,8 +2,6 @@
 // they did, and the refresh the link asks for.
 #include "controls/FileList.h"
 
-#include <windowsx.h>
-
 #include "selection/KivSelectionList.h"
 
 namespace zelnor {
@@ -72,18 +70,10 @@ bool TKivFileList::InvokeContextMenuCommand(const String& verb) {
 }
 
 void TKivFileList::WMContextMenu(host::TMessage& message) {
-  POINT point{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
-  TListItem* item = nullptr;
-  if (point.x >= 0) {
-    const POINT client = ScreenToClient(point);
+  POINT point{};
+  TListItem* item = TKivShellViewCore::ListMenuItem(*this, message, point, [this](POINT client) {
     MouseUp(host::mbRight, host::KeyboardShiftState(), client.x, client.y);
-    item = GetItemAt(client.x, client.y);
-  } else if ((item = Selected())) {
-    const RECT bounds = item->DisplayRect(host::drSelectBounds);
-    point = ClientToScreen(POINT{bounds.right, bounds.bottom});
-  } else {
-    point = POINT{1, 1};
-  }
+  });
   if (item && shellContextMenu_) {
     ShowContextMenu(point);
     message.Result = 1;

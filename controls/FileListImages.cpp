@@ -86,9 +86,7 @@ void TKivFileList::SetCheckboxes(bool value) {
 }
 
 TKivSelectionState TKivFileList::GetItemSelectionState(int index) const {
-  if (index < 0 || index >= Items()->Count()) return ssUnused;
-  const int state = Items()->Item(index)->StateIndex();
-  return state >= ssUnused && state <= ssGrayed ? TKivSelectionState(state) : ssUnused;
+  return TKivShellViewCore::ListItemSelectionState(*this, index);
 }
 
 void TKivFileList::ReadCheckState(TListItem* item) {
@@ -117,12 +115,11 @@ void TKivFileList::ClickOnCheckBox(TListItem* item) {
 
 void TKivFileList::MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) {
   host::TCustomListView::MouseDown(button, shift, x, y);
-  if (button != host::mbLeft) return;
-  if (shift & host::ssDouble) {
-    if (!OnDblClick || !Owner()) InvokeContextMenuCommand("default");
-    return;
-  }
-  if (TListItem* item = CheckBoxAt(x, y)) ClickOnCheckBox(item);
+  const bool twice = (shift & host::ssDouble) != 0;
+  // A double click opens (unless the application takes it); a single one may be on a box.
+  if (button == host::mbLeft && twice && (!OnDblClick || !Owner())) InvokeContextMenuCommand("default");
+  TListItem* box = button == host::mbLeft && !twice ? CheckBoxAt(x, y) : nullptr;
+  if (box) ClickOnCheckBox(box);
 }
 
 }  // namespace zelnor

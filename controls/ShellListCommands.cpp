@@ -277,29 +277,13 @@ void TKivShellList::SetBackgroundPopupMenu(host::TPopupMenu* menu) {
   if (menu) menu->FreeNotification(this);
 }
 
-POINT TKivShellList::BottomRightOfSelection() {
-  TListItem* item = Selected();
-  if (!item) return POINT{1, 1};
-  const RECT bounds = item->DisplayRect(host::drSelectBounds);
-  return ClientToScreen(POINT{bounds.right, bounds.bottom});
-}
+POINT TKivShellList::BottomRightOfSelection() { return TKivShellViewCore::ListSelectionCorner(*this); }
 
 void TKivShellList::WMContextMenu(host::TMessage& message) {
-  POINT point{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
-  TListItem* item = nullptr;
-  if (point.x >= 0) {
-    // The control kept the button's release to itself: OnMouseUp hears it here.
-    const POINT client = ScreenToClient(point);
+  POINT point{};
+  TListItem* item = TKivShellViewCore::ListMenuItem(*this, message, point, [this](POINT client) {
     MouseUp(host::mbRight, host::KeyboardShiftState(), client.x, client.y);
-    LVHITTESTINFO hit{};
-    hit.pt = client;
-    const int index = int(SendMessageW(Handle(), LVM_HITTEST, 0, LPARAM(&hit)));
-    if (index >= 0 && !(hit.flags & LVHT_NOWHERE) && index < Items()->Count())
-      item = Items()->Item(index);
-  } else {
-    item = Selected();
-    point = BottomRightOfSelection();
-  }
+  });
   if (item && shellContextMenu_) {
     String command;
     ShowContextMenu(point, command);

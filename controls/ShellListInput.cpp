@@ -97,9 +97,7 @@ void TKivShellList::SetCheckboxes(bool value) {
 }
 
 TKivSelectionState TKivShellList::GetItemSelectionState(int index) const {
-  if (index < 0 || index >= Items()->Count()) return ssUnused;
-  const int state = Items()->Item(index)->StateIndex();
-  return state >= ssUnused && state <= ssGrayed ? TKivSelectionState(state) : ssUnused;
+  return TKivShellViewCore::ListItemSelectionState(*this, index);
 }
 
 void TKivShellList::ReadCheckState(TListItem* item) {

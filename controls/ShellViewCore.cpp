@@ -2,7 +2,9 @@
 // the command set-up that every shell view shares.
 #include "controls/ShellViewCore.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <cwchar>
 
@@ -236,6 +238,37 @@ host::TListItem* TKivShellViewCore::ListCheckBoxAt(host::TCustomListView& view, 
   if (view.ViewStyle() == host::vsIcon) icon.left += CommonControlsSix() ? 20 + images->Width() : 6;
   const bool onBox = x < icon.left && y >= icon.bottom - images->Height();
   return onBox ? item : nullptr;
+}
+
+TKivSelectionState TKivShellViewCore::ListItemSelectionState(const host::TCustomListView& view,
+                                                             int index) {
+  if (index < 0 || index >= view.Items()->Count()) return ssUnused;
+  const int state = view.Items()->Item(index)->StateIndex();
+  return state >= ssUnused && state <= ssGrayed ? TKivSelectionState(state) : ssUnused;
+}
+
+POINT TKivShellViewCore::ListSelectionCorner(host::TCustomListView& view) {
+  host::TListItem* item = view.Selected();
+  if (!item) return POINT{1, 1};
+  const RECT bounds = item->DisplayRect(host::drSelectBounds);
+  return view.ClientToScreen(POINT{bounds.right, bounds.bottom});
+}
+
+host::TListItem* TKivShellViewCore::ListMenuItem(host::TCustomListView& view,
+                                                 const host::TMessage& message, POINT& point,
+                                                 const std::function<void(POINT)>& mouseUp) {
+  point = POINT{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+  if (point.x < 0) {
+    point = ListSelectionCorner(view);
+    return view.Selected();
+  }
+  const POINT client = view.ScreenToClient(point);
+  if (mouseUp) mouseUp(client);
+  LVHITTESTINFO hit{};
+  hit.pt = client;
+  const int index = int(SendMessageW(view.Handle(), LVM_HITTEST, 0, LPARAM(&hit)));
+  if (index < 0 || (hit.flags & LVHT_NOWHERE) || index >= view.Items()->Count()) return nullptr;
+  return view.Items()->Item(index);
 }
 
 }  // namespace zelnor

@@ -122,6 +122,15 @@ class TKivShellViewCore {
   // The item of a list view whose check box (its state image) is at the client point, else
   // nullptr; none while the view shows no state images.
   static host::TListItem* ListCheckBoxAt(host::TCustomListView& view, int x, int y);
+  // The state a list item's box shows (ssUnused for none, or for an index outside the items).
+  static TKivSelectionState ListItemSelectionState(const host::TCustomListView& view, int index);
+  // The screen point below and right of a list view's selected item; (1, 1) without one.
+  static POINT ListSelectionCorner(host::TCustomListView& view);
+  // The item a list view's WM_CONTEXTMENU is for, and in `point` the screen point to open at:
+  // the item under the mouse (`mouseUp` hears the right button's release first, in client
+  // coordinates, which the control kept to itself), or for the keyboard the selected item.
+  static host::TListItem* ListMenuItem(host::TCustomListView& view, const host::TMessage& message,
+                                       POINT& point, const std::function<void(POINT)>& mouseUp);
 
   // ---- Commands
   // Readies the navigator for a verb: the rename verb becomes editing in the view (none while
