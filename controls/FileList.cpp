@@ -404,6 +404,11 @@ void TKivFileList::SelectAll() {
   if (HandleAllocated() && CanFocus()) SetFocus();
 }
 
+void TKivFileList::ChangeScale(int m, int d) {
+  host::TCustomListView::ChangeScale(m, d);
+  core_.ScaleImages(m, {smallImages_.get(), largeImages_.get()}, StateImages());
+}
+
 // ---- Published properties
 
 HOST_PROPERTIES(TKivFileList) {

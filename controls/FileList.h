@@ -178,6 +178,8 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   TOnEndSearch OnEndSearch;
 
   void Loaded() override;
+  // Icons and check boxes of the new DPI.
+  void ChangeScale(int m, int d) override;
 
  protected:
   void CreateWnd() override;

@@ -511,7 +511,8 @@ void TKivShellCombo::DropDown() {
 // ---- Drawing
 
 void TKivShellCombo::MeasureItem(int index, int& height) {
-  height = std::max(std::abs(Font()->Height()) + 5, images_->Height());
+  height = std::max(std::abs(Font()->Height()) + host::ScaleByDpi(5, UINT(CurrentPpi())),
+                    images_->Height());
   host::TCustomComboBox::MeasureItem(index, height);
 }
 
@@ -529,7 +530,8 @@ void TKivShellCombo::DrawItem(int index, const RECT& rect, host::TOwnerDrawState
   canvas->Brush()->SetColor(Color());
   canvas->FillRect(rect);
   const bool selected = (state & host::odSelected) != 0;
-  const int indent = drawingInList_ ? entry->indent * indentWidth_ : 0;
+  const int indent =
+      drawingInList_ ? entry->indent * host::ScaleByDpi(indentWidth_, UINT(CurrentPpi())) : 0;
   if (entry->iconIndex >= 0) {
     const int y = (rect.top + rect.bottom - images_->Height()) / 2;
     const int x = rect.left + 2 + indent;
@@ -586,6 +588,11 @@ void TKivShellCombo::WMContextMenu(host::TMessage& message) {
   Navigator()->SelectParent();
   Navigator()->SetShowContextMenuOnTop(ShowOption(soShowContextMenuOnTop));
   Navigator()->ShowContextMenu(at, nullptr);
+}
+
+void TKivShellCombo::ChangeScale(int m, int d) {
+  host::TCustomComboBox::ChangeScale(m, d);
+  core_.ScaleImages(m, {images_.get()}, nullptr);
 }
 
 // ---- Published properties

@@ -138,6 +138,8 @@ class TKivShellCombo : public host::TCustomComboBox, public TKivShellView<TKivSh
   bool GoUp() override { return false; }
 
   void Loaded() override;
+  // Icons and check boxes of the new DPI.
+  void ChangeScale(int m, int d) override;
 
  protected:
   friend class TKivComboEdit;

@@ -698,6 +698,12 @@ TListItem* TKivShellList::ItemOfPIDL(PCItemIDList idList) {
   return index < 0 ? nullptr : Items()->Item(index);
 }
 
+void TKivShellList::ChangeScale(int m, int d) {
+  host::TCustomListView::ChangeScale(m, d);
+  core_.ScaleImages(m, {largeImages_.get(), smallImages_.get()}, StateImages());
+  sorter_.SetPixelsPerInch(m);
+}
+
 // ---- Published properties
 
 HOST_PROPERTIES(TKivShellList) {

@@ -224,6 +224,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   host::TNotifyEvent OnPathChanged;
 
   void Loaded() override;
+  // Icons and check boxes of the new DPI.
+  void ChangeScale(int m, int d) override;
 
  protected:
   void CreateWnd() override;

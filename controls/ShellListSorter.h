@@ -60,6 +60,8 @@ class TKivShellListSorter {
 
   // ---- Header arrows
   void UpdateColumnBitmap();
+  // Draws the arrows again for `ppi` and shows them.
+  void SetPixelsPerInch(int ppi);
   void SetColumnBitmap(int index, bool reverse);
   // Follows the header's clicks, drags and resizes, which redraw its items without the arrow.
   void HookHeader();

@@ -735,6 +735,11 @@ TKivShellFolder TKivShellTree::GetSpecialFolder() {
   return TestForSpecialFolder(item->absoluteIdList.get());
 }
 
+void TKivShellTree::ChangeScale(int m, int d) {
+  host::TCustomTreeView::ChangeScale(m, d);
+  core_.ScaleImages(m, {images_.get()}, StateImages());
+}
+
 // ---- Published properties
 
 HOST_PROPERTIES(TKivShellTree) {

@@ -186,6 +186,8 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   TOnBeforeShellDropEvent OnBeforeShellDrop;
 
   void Loaded() override;
+  // Icons and check boxes of the new DPI.
+  void ChangeScale(int m, int d) override;
 
  protected:
   void WndProc(host::TMessage& message) override;

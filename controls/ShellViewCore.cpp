@@ -129,13 +129,25 @@ void TKivShellViewCore::ShowCheckBoxImages(
     bool on, host::TCustomImageList* shown,
     const std::function<void(host::TCustomImageList*)>& set) {
   if (on) {
-    if (!shown) set(new TKivSelectionStateImageList(&view_));
+    if (!shown) {
+      auto* control = dynamic_cast<host::TControl*>(&view_);
+      set(new TKivSelectionStateImageList(&view_, control ? control->CurrentPpi() : 0));
+    }
     return;
   }
   if (shown && shown->Owner() == &view_) {
     set(nullptr);
     delete shown;
   }
+}
+
+void TKivShellViewCore::ScaleImages(int ppi, std::initializer_list<TKivSystemImageList*> systemLists,
+                                    host::TCustomImageList* stateImages) {
+  for (TKivSystemImageList* list : systemLists)
+    if (list) list->SetPixelsPerInch(ppi);
+  if (auto* boxes = dynamic_cast<TKivSelectionStateImageList*>(stateImages);
+      boxes && boxes->Owner() == &view_)
+    boxes->SetPixelsPerInch(ppi);
 }
 
 void TKivShellViewCore::ToggleChecked(TKivSelectionList& list, PCItemIDList absolute,

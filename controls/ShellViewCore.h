@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "controls/SelectionStateImageList.h"
+#include "shell/SystemImageList.h"
 #include "host/core/Raii.h"
 #include "host/core/TypeInfo.h"
 #include "host/forms/Controls.h"
@@ -113,6 +114,11 @@ class TKivShellViewCore {
   // are freed once `set` has taken them from the view.
   void ShowCheckBoxImages(bool on, host::TCustomImageList* shown,
                           const std::function<void(host::TCustomImageList*)>& set);
+
+  // ---- DPI
+  // The view went to `ppi`: its system icon lists and the check boxes it made are taken there.
+  void ScaleImages(int ppi, std::initializer_list<TKivSystemImageList*> systemLists,
+                   host::TCustomImageList* stateImages);
   // A click on a box showing `state` for the object at the absolute list: checks or unchecks it
   // inside one update of `list` (an item that completes its folder gives way to the folder's
   // entry); `show`, called inside the update, brings the view's boxes up to date. An inactive

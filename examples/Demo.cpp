@@ -6,7 +6,7 @@
 //   - the explorer in a real window; without a display of the user's own (ZELNOR_KEEP_DISPLAY
 //     unset) or with --screenshot FILE it saves a PNG of the painted window and exits.
 //     --form FILE shows another form file instead (examples/DemoForm.form: the host controls);
-//     --console stops after the tour.
+//     --console stops after the tour; --main-only takes no pictures beyond the main one.
 #include "Explorer.h"
 #include "FormDemo.h"
 #include "host/core/IniFiles.h"
@@ -120,6 +120,7 @@ int main() {
   String formFile = ExamplesFile("Explorer.form");
   String screenshot;
   bool consoleOnly = false;
+  bool mainOnly = false;
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   for (int i = 1; i < argc; ++i) {
@@ -127,6 +128,7 @@ int main() {
     if (arg == "--form" && i + 1 < argc) formFile = ToUtf8(argv[++i]);
     else if (arg == "--screenshot" && i + 1 < argc) screenshot = ToUtf8(argv[++i]);
     else if (arg == "--console") consoleOnly = true;
+    else if (arg == "--main-only") mainOnly = true;
   }
   LocalFree(argv);
   const int rc = RunConsoleDemo();
@@ -140,7 +142,7 @@ int main() {
   }
   try {
     RegisterExplorerClasses();
-    const bool explorer = SameText(ExtractFileName(formFile), "Explorer.form");
+    const bool explorer = SameText(ExtractFileName(formFile), "Explorer.form") && !mainOnly;
     return RunFormDemo(formFile, screenshot, explorer ? TExtraShots(PhotographExplorerExtras) : nullptr);
   } catch (const std::exception& e) {
     Print(String("form demo failed: ") + e.what());

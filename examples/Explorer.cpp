@@ -424,7 +424,8 @@ void RegisterExplorerClasses() {
     static const int kWidths[] = {220, 70, 120, 140};
     for (int i = 0; i < list->Columns()->Count() && i < 4; ++i) {
       TListColumn* column = list->Columns()->Items(i);
-      if (column->Width() < kWidths[i]) column->SetWidth(kWidths[i]);
+      const int width = ScaleByDpi(kWidths[i], UINT(list->CurrentPpi()));
+      if (column->Width() < width) column->SetWidth(width);
     }
   });
   handlers.Register<TNotifyEvent>("ExplorerListPathChanged", [](TObject* sender) {
@@ -497,7 +498,8 @@ void RegisterExplorerClasses() {
     static const int kWidths[] = {200, 300, 80, 130, 150};
     for (int i = 0; i < list->Columns()->Count() && i < 5; ++i) {
       TListColumn* column = list->Columns()->Items(i);
-      if (column->Width() < kWidths[i]) column->SetWidth(kWidths[i]);
+      const int width = ScaleByDpi(kWidths[i], UINT(list->CurrentPpi()));
+      if (column->Width() < width) column->SetWidth(width);
     }
   });
   // The status line follows the search a few times a second, and tells its end.

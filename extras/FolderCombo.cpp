@@ -265,4 +265,9 @@ HOST_PROPERTIES(TKivFolderCombo) {
   p.Event<host::TNotifyEvent>("OnDropDown", &TKivFolderCombo::OnDropDown);
 }
 
+void TKivFolderCombo::ChangeScale(int m, int d) {
+  host::TCustomComboBox::ChangeScale(m, d);
+  images_->SetPixelsPerInch(m);
+}
+
 }  // namespace zelnor

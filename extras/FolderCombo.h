@@ -76,6 +76,8 @@ class TKivFolderCombo : public host::TCustomComboBox {
   TKivSystemImageList* Images() const { return images_.get(); }
 
   void Loaded() override;
+  // Icons of the new DPI.
+  void ChangeScale(int m, int d) override;
 
  protected:
   // Refreshes, then selects C:\ (else the second entry, or the only one) and fires OnChange.

@@ -1,6 +1,7 @@
 #include "shell/SystemImageList.h"
 
 #include "host/core/Streaming.h"
+#include "host/graphics/Dpi.h"
 
 #include <shellapi.h>
 
@@ -48,11 +49,60 @@ void TKivSystemImageList::SetShareImages(bool share) {
   SetImageListHandle();
 }
 
-void TKivSystemImageList::SetImageListHandle() {
+void TKivSystemImageList::SetPixelsPerInch(int ppi) {
+  if (ppi == ppi_) return;
+  ppi_ = ppi;
+  SetImageListHandle();
+}
+
+int TKivSystemImageList::WantedIconSize() const {
+  return host::ScaleByDpi(size_ == si_large ? 32 : 16,
+                          UINT(ppi_ > 0 ? ppi_ : host::ScreenPixelsPerInch()));
+}
+
+HIMAGELIST TKivSystemImageList::SystemList() const {
   // Any existing folder names the system list; the temporary folder always exists.
   SHFILEINFOW info{};
   auto system = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(
       TempFolder().c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SizeFlag()));
+  const int wanted = WantedIconSize();
+  int cx = 0, cy = 0;
+  if (system && ImageList_GetIconSize(system, &cx, &cy) && cx == wanted) return system;
+  // The shell's lists of other sizes share the icon indexes of these.
+  using GetImageListFn = HRESULT(WINAPI*)(int, REFIID, void**);
+  static const auto getImageList = [] {
+    HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
+    FARPROC proc = shell32 ? GetProcAddress(shell32, "SHGetImageList") : nullptr;
+    if (!proc && shell32) proc = GetProcAddress(shell32, MAKEINTRESOURCEA(727));
+    return reinterpret_cast<GetImageListFn>(reinterpret_cast<void*>(proc));
+  }();
+  if (!getImageList) return system;
+  static const IID kImageListIid = {
+      0x46EB5926, 0x582E, 0x4017, {0x9F, 0xDF, 0xE8, 0x99, 0x8D, 0xAA, 0x09, 0x50}};
+  HIMAGELIST best = nullptr, largest = nullptr;
+  int bestSize = 0, largestSize = 0;
+  for (int which : {SHIL_SMALL, SHIL_LARGE, SHIL_EXTRALARGE, SHIL_JUMBO}) {
+    IUnknown* list = nullptr;
+    if (FAILED(getImageList(which, kImageListIid, reinterpret_cast<void**>(&list))) || !list)
+      continue;
+    list->Release();  // the shell keeps its lists for the life of the process
+    const auto handle = reinterpret_cast<HIMAGELIST>(list);
+    if (!ImageList_GetIconSize(handle, &cx, &cy)) continue;
+    if (cx >= wanted && (!best || cx < bestSize)) {
+      best = handle;
+      bestSize = cx;
+    }
+    if (cx > largestSize) {
+      largest = handle;
+      largestSize = cx;
+    }
+  }
+  if (best) return best;
+  return largest ? largest : system;
+}
+
+void TKivSystemImageList::SetImageListHandle() {
+  HIMAGELIST system = SystemList();
   if (!system) {
     AdoptHandle(nullptr, false);
     return;

@@ -38,6 +38,14 @@ class TKivSystemImageList : public host::TCustomImageList {
   // Binds to the system list of the current Size, shared or copied.
   void SetImageListHandle();
 
+  // The DPI the icons are for (0: the screen's). The list is the system's whose icons have the
+  // Size's pixels at that DPI (16 or 32 at 96), else the nearest larger one: icons are never
+  // stretched.
+  int PixelsPerInch() const { return ppi_; }
+  void SetPixelsPerInch(int ppi);
+  // The icon size Size asks for at the DPI.
+  int WantedIconSize() const;
+
   // The form holds the attributes only; reading them binds the list again.
   void WriteState(host::TWriter& writer) override;
   void ReadState(host::TReader& reader) override;
@@ -45,7 +53,11 @@ class TKivSystemImageList : public host::TCustomImageList {
  private:
   UINT SizeFlag() const { return size_ == si_large ? 0 : SHGFI_SMALLICON; }
 
+  // The system's list with icons of WantedIconSize, or the nearest larger one.
+  HIMAGELIST SystemList() const;
+
   TKivImageListSize size_ = si_small;
+  int ppi_ = 0;
 };
 
 }  // namespace zelnor

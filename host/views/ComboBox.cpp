@@ -231,7 +231,37 @@ int TCustomComboBox::ItemHeight() const {
   return 16;
 }
 
+void TCustomComboBox::ChangeScale(int m, int d) {
+  TWinControl::ChangeScale(m, d);
+  if (itemHeight_ > 0) {
+    if (!givenItemPpi_) {
+      givenItemHeight_ = itemHeight_;
+      givenItemPpi_ = d;
+    }
+    itemHeight_ = ScaleBy(givenItemHeight_, m, givenItemPpi_);
+  }
+  if (!HandleAllocated() || !OwnerDrawn()) return;
+  // The face and the items were measured at the old DPI, when they came: the face's height is
+  // scaled from the one it had when first scaled, the items are measured again.
+  if (!givenFacePpi_) {
+    givenFace_ = int(Send(CB_GETITEMHEIGHT, WPARAM(-1)));
+    givenFacePpi_ = d;
+  }
+  const int face = itemHeight_ > 0 ? itemHeight_ : ScaleBy(givenFace_, m, givenFacePpi_);
+  Send(CB_SETITEMHEIGHT, WPARAM(-1), LPARAM(face));
+  if (style_ != csOwnerDrawVariable) {
+    Send(CB_SETITEMHEIGHT, 0, LPARAM(face));
+    return;
+  }
+  for (int i = 0; i < items_->Count(); ++i) {
+    int height = face;
+    MeasureItem(i, height);
+    Send(CB_SETITEMHEIGHT, WPARAM(i), LPARAM(std::max(height, 1)));
+  }
+}
+
 void TCustomComboBox::SetItemHeight(int height) {
+  givenItemPpi_ = 0;
   itemHeight_ = std::max(height, 0);
   ApplyItemHeight();
 }

@@ -89,6 +89,8 @@ class TCustomComboBox : public TWinControl {
   // Height of the list items (and of owner-drawn faces); 0 for the platform's own.
   int ItemHeight() const;
   void SetItemHeight(int height);
+  // Scales a given ItemHeight, and has the items of an owner-drawn combo measured again.
+  void ChangeScale(int m, int d) override;
   int MaxLength() const { return maxLength_; }
   void SetMaxLength(int length);
   void SelectAll();
@@ -139,6 +141,8 @@ class TCustomComboBox : public TWinControl {
   int itemIndex_ = -1;  // kept while there is no window
   int dropDownCount_ = 8;
   int itemHeight_ = 0;
+  int givenItemHeight_ = 0, givenItemPpi_ = 0;  // ItemHeight as given, once scaled
+  int givenFace_ = 0, givenFacePpi_ = 0;        // the face's own height, once scaled
   int maxLength_ = 0;
   TSubclass editHook_{this};
   TCanvas canvas_;

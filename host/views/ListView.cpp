@@ -801,6 +801,14 @@ void TCustomListView::StateRangeChanged(const NMLVODSTATECHANGE& info) {
 
 HOST_PROPERTIES(TListView) {}
 
+void TCustomListView::ChangeScale(int m, int d) {
+  TWinControl::ChangeScale(m, d);
+  columns_->BeginUpdate();
+  for (int i = 0; i < columns_->Count(); ++i)
+    columns_->Items(i)->SetWidth(ScaleBy(columns_->Items(i)->Width(), m, d));
+  columns_->EndUpdate();
+}
+
 void RegisterListViewClasses() { RegisterComponentClass<TListView>(); }
 
 }  // namespace host

@@ -288,6 +288,8 @@ class TCustomListView : public TCustomNativeView, private TDeferredPainter::THoo
   ~TCustomListView() override;
 
   TListItems* Items() const { return items_.get(); }
+  // Scales the columns' widths.
+  void ChangeScale(int m, int d) override;
   TListColumns* Columns() const { return columns_.get(); }
   TIconOptions* IconOptions() const { return iconOptions_.get(); }
 

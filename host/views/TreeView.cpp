@@ -601,7 +601,19 @@ int TCustomTreeView::Indent() const {
   return HandleAllocated() ? int(Send(TVM_GETINDENT)) : std::max(indent_, 0);
 }
 
+void TCustomTreeView::ChangeScale(int m, int d) {
+  TWinControl::ChangeScale(m, d);
+  if (indent_ < 0) return;
+  if (!givenIndentPpi_) {
+    givenIndent_ = indent_;
+    givenIndentPpi_ = d;
+  }
+  indent_ = ScaleBy(givenIndent_, m, givenIndentPpi_);
+  Send(TVM_SETINDENT, WPARAM(indent_));
+}
+
 void TCustomTreeView::SetIndent(int indent) {
+  givenIndentPpi_ = 0;
   indent_ = std::max(indent, 0);
   Send(TVM_SETINDENT, WPARAM(indent_));
 }

@@ -243,6 +243,8 @@ class TCustomTreeView : public TCustomNativeView {
   void SetChangeTimerActive(bool active);
   int Indent() const;
   void SetIndent(int indent);
+  // Scales a given Indent.
+  void ChangeScale(int m, int d) override;
   bool ShowRoot() const { return showRoot_; }
   void SetShowRoot(bool show);
   bool ShowLines() const { return showLines_; }
@@ -351,6 +353,7 @@ class TCustomTreeView : public TCustomNativeView {
   TViewImages stateImages_{this, [this](HIMAGELIST h) { SendImages(TVSIL_STATE, h); }};
   unsigned changeDelay_ = 0;
   int indent_ = -1;  // -1: the control's own
+  int givenIndent_ = 0, givenIndentPpi_ = 0;  // Indent as given, once scaled
   bool showRoot_ = true, showLines_ = true, showButtons_ = true, hideSelection_ = true,
        readOnly_ = false, hotTrack_ = false, rowSelect_ = false, rightClickSelect_ = false;
   bool doubleBuffered_ = false;
