@@ -56,6 +56,7 @@ TKivShellList::TKivShellList(host::TComponent* owner)
   SetLargeImages(largeImages_.get());
   host::TCustomListView::SetViewStyle(host::vsReport);
   SetMultiSelect(true);
+  SetDragMode(host::dmAutomatic);
   SetAllocBy(kAllocationBlock);
   SetReadOnly(false);
   SetParentFont(false);
@@ -192,6 +193,7 @@ void TKivShellList::SetViewStyle(host::TViewStyle style) {
 void TKivShellList::CreateWnd() {
   host::TCustomListView::CreateWnd();
   sorter_.HookHeader();
+  dragDrop_.UpdateRegistration();
   if (!createdOnce_) {
     createdOnce_ = true;
     if (Designing()) Refresh();
@@ -211,6 +213,7 @@ void TKivShellList::DestroyWnd() {
 
 void TKivShellList::Loaded() {
   host::TCustomListView::Loaded();
+  dragDrop_.UpdateRegistration();
   if (Items()->Count() == 0 && (!ShowOption(soNoFillOnStartup) || Designing())) {
     if (loadingPathSet_ && !loadingPath_.empty()) {
       const String path = loadingPath_;
@@ -359,6 +362,7 @@ void TKivShellList::Delete(TListItem* item) {
     filled_[data->sequence] = nullptr;
   item->SetData(nullptr);
   if (item == editingItem_) editingItem_ = nullptr;
+  dragDrop_.Forget(item);
   // Asking the control whether the item was selected costs a message per item, which a list of
   // 100,000 being cleared cannot afford: the names are read again when next asked for.
   InvalidateSelectedFiles();
@@ -712,6 +716,8 @@ HOST_PROPERTIES(TKivShellList) {
        [](TKivShellList* l, host::TViewStyle s) { l->SetViewStyle(s); }, host::vsReport)
       .NoDefault();
   p.Bool("MultiSelect", &TKivShellList::MultiSelect, &TKivShellList::SetMultiSelect, true);
+  p.Enum("DragMode", host::DragModeInfo, &TKivShellList::DragMode, &TKivShellList::SetDragMode,
+         host::dmAutomatic);
   p.Bool("AutomaticRefresh", &TKivShellList::AutomaticRefresh, &TKivShellList::SetAutomaticRefresh,
          true);
   p.Bool("Details", &TKivShellList::Details, &TKivShellList::SetDetails, true);
@@ -728,6 +734,9 @@ HOST_PROPERTIES(TKivShellList) {
   p.Str("Path", &TKivShellList::GetPath, &TKivShellList::SetPath);
   p.Bool("UseSystemFont", &TKivShellList::UseSystemFont, &TKivShellList::SetUseSystemFont, true);
   p.Bool("Checkboxes", &TKivShellList::Checkboxes, &TKivShellList::SetCheckboxes, false);
+  p.Bool("OleDragDrop", &TKivShellList::OleDragDrop, &TKivShellList::SetOleDragDrop, true);
+  p.Enum("CopyMode", KivCopyModeInfo, &TKivShellList::CopyMode, &TKivShellList::SetCopyMode,
+         cmDefault);
   p.Bool("ShellContextMenu", &TKivShellList::ShellContextMenu, &TKivShellList::SetShellContextMenu,
          true);
   p.Component("BackgroundPopupMenu", &TKivShellList::BackgroundPopupMenu,
@@ -750,6 +759,7 @@ HOST_PROPERTIES(TKivShellList) {
   p.Event<host::TLVEditingEvent>("OnEditing", &TKivShellList::OnEditing);
   p.Event<host::TLVEditedEvent>("OnEdited", &TKivShellList::OnEdited);
   PublishCommandEvents(p);
+  p.Event("OnBeforeShellDrop", &TKivShellList::OnBeforeShellDrop);
   p.Event<TOnCheckStateChanged>("OnCheckStateChanged", &TKivShellList::OnCheckStateChanged);
   p.Event<host::TLVNotifyEvent>("OnGetImageIndex", &TKivShellList::OnGetImageIndex);
   PublishMouseEvents(p);

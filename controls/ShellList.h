@@ -7,12 +7,13 @@
 //                         renaming, new folders and the selected names (ShellListCommands.cpp);
 //                         keys, mouse and check boxes (ShellListInput.cpp); the thumbnail view,
 //                         background picture, colours and info-tip hints
-//                         (ShellListThumbnails.cpp)
+//                         (ShellListThumbnails.cpp); OLE drag and drop (ShellListDragDrop.cpp)
 // What the tree, the list and the combo share is their TKivShellViewCore (ShellViewCore.h). The
 // list's own collaborators: its order and header arrows (TKivShellListSorter,
 // ShellListSorter.h), its change reports and the timer's walk (TKivShellListChanges,
 // ShellListChanges.h), its background fill (TKivShellListFill, ShellListFill.h) and its
-// thumbnails (TKivListThumbnails, ListThumbnails.h). The put-off painting is the host list
+// thumbnails (TKivListThumbnails, ListThumbnails.h), its part in drag and drop
+// (TKivShellListDragDrop, ShellListDragDrop.h). The put-off painting is the host list
 // view's (host/views/DeferredPainter.h).
 //
 // Filling costs one enumeration: an item is added with its relative list and parsing name only.
@@ -33,6 +34,7 @@
 #include "controls/ListThumbnails.h"
 #include "controls/SelectionStateImageList.h"
 #include "controls/ShellListChanges.h"
+#include "controls/ShellListDragDrop.h"
 #include "controls/ShellListFill.h"
 #include "controls/ShellListSorter.h"
 #include "controls/ShellViewCore.h"
@@ -197,6 +199,21 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   // it and opens its caption for editing. False when it could not be created.
   bool CreateDir(const String& name, bool edit);
 
+  // ---- Drag and drop
+  bool OleDragDrop() const { return dragDrop_.OleDragDrop(); }
+  void SetOleDragDrop(bool value) { dragDrop_.SetOleDragDrop(value); }
+  TKivCopyMode CopyMode() const { return dragDrop_.CopyMode(); }
+  void SetCopyMode(TKivCopyMode mode) { dragDrop_.SetCopyMode(mode); }
+  // Drags the selected objects (not the parent-folder item) to any drop target.
+  void BeginOleDrag(host::TMouseButton button) { dragDrop_.BeginOleDrag(button); }
+  // The shell's drop target of an item; for nullptr, the shown folder's; nil when there is none.
+  virtual host::ComPtr<IDropTarget> GetDropTarget(host::TListItem* item);
+  // The list's own IDropTarget and IDropSource, and their state.
+  TKivShellDragDrop& DragDrop() { return dragDrop_; }
+  IDropTarget* OleDropTarget() { return &dragDrop_; }
+  IDropSource* OleDropSource() { return &dragDrop_; }
+  TOnBeforeShellDropEvent OnBeforeShellDrop;
+
   // ---- Selection
   // The names of the selected items (parsing names, else display names), without the
   // parent-folder item. Owned by the list and rebuilt after each change of the selection; an
@@ -242,6 +259,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) override;
   bool CanEdit(host::TListItem* item) override;
   void Edit(const LVITEMW& item) override;
+  void BeginItemDrag(host::TListItem* item, host::TMouseButton button) override;
 
   // The change notifier's reports and the refresh timer's ticks (the changes collaborator
   // follows them).
@@ -261,6 +279,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   // The list's collaborators, each with its own state, reach the items and columns directly.
   friend class TKivShellListChanges;
   friend class TKivShellListSorter;
+  friend class TKivShellListDragDrop;
 
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
   bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }
@@ -350,6 +369,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   String pendingSelection_;               // parsing name to select when the running fill ends
   bool thumbnailsOn_ = false;
   std::unique_ptr<host::TBitmap> backgroundImage_;
+  TKivShellListDragDrop dragDrop_{*this};
   // Last: it stops its requests before anything they report to goes.
   TKivListThumbnails thumbnails_;
 };

@@ -157,7 +157,7 @@ void TKivShellTree::CreateWnd() {
   host::TCustomTreeView::CreateWnd();
   TTreeNode* first = Items()->GetFirstNode();
   if (!first || !first->HasChildren()) SetRootedAt(rootedAt_);
-  // Registering the window as a drop target belongs to drag and drop.
+  dragDrop_.UpdateRegistration();
   if (initialized_) {
     // The window came back: the nodes live on and are brought up to date.
     if (ShellLink()) ShellLink()->RegisterShellControl(this);
@@ -172,10 +172,12 @@ void TKivShellTree::CreateWnd() {
   }
 }
 
+// The drop target's registration is taken back before the window goes (it watches the window).
 void TKivShellTree::DestroyWnd() { host::TCustomTreeView::DestroyWnd(); }
 
 void TKivShellTree::Loaded() {
   host::TCustomTreeView::Loaded();
+  dragDrop_.UpdateRegistration();
   const bool fill = !ShowOption(soNoFillOnStartup) || Designing();
   if (fill) {
     if (!pendingSelectedFolder_.empty()) {
@@ -279,6 +281,7 @@ void TKivShellTree::Delete(TTreeNode* node) {
     node->SetData(nullptr);
   }
   if (expandingNode_ == node) expandingNode_ = nullptr;
+  dragDrop_.NodeDeleted(node);
   host::TCustomTreeView::Delete(node);
 }
 

@@ -5,10 +5,11 @@
 //                         (ShellTree.cpp); the link, history and refresh
 //                         (ShellTreeNavigation.cpp); keys, mouse and colours (ShellTreeInput.cpp);
 //                         verbs, the context menu, new folders and renaming
-//                         (ShellTreeCommands.cpp)
+//                         (ShellTreeCommands.cpp); OLE drag and drop (ShellTreeDragDrop.cpp)
 // What the tree, the list and the combo share is their TKivShellViewCore (ShellViewCore.h). The
 // tree's own collaborators: its check boxes (TKivShellTreeCheckBoxes, ShellTreeCheckBoxes.h) and
-// its watched folders and change reports (TKivShellTreeChanges, ShellTreeChanges.h).
+// its watched folders and change reports (TKivShellTreeChanges, ShellTreeChanges.h), its part in
+// drag and drop (TKivShellTreeDragDrop, ShellTreeDragDrop.h).
 //
 // A node's children are enumerated when it is first expanded. A node is added with its lists
 // only: its display name is read when someone reads its text or the control draws it on screen,
@@ -30,6 +31,7 @@
 #include "controls/SelectionStateImageList.h"
 #include "controls/ShellTreeChanges.h"
 #include "controls/ShellTreeCheckBoxes.h"
+#include "controls/ShellTreeDragDrop.h"
 #include "controls/ShellViewCore.h"
 #include "host/core/Raii.h"
 #include "host/views/TreeView.h"
@@ -85,20 +87,20 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   void SetSelectedFolder(const String& path);
   TKivShellFolder GetSpecialFolder();
   void SetSpecialFolder(TKivShellFolder folder);
-  bool OleDragDrop() const { return oleDragDrop_; }
-  void SetOleDragDrop(bool value) { oleDragDrop_ = value; }
+  bool OleDragDrop() const { return dragDrop_.OleDragDrop(); }
+  void SetOleDragDrop(bool value) { dragDrop_.SetOleDragDrop(value); }
   bool ShellContextMenu() const { return shellContextMenu_; }
   void SetShellContextMenu(bool value) { shellContextMenu_ = value; }
   void SetShowOptions(TKivShellShowOptions options);
   void SetFilter(const String& value);
   bool ExpandOnSelected() const { return expandOnSelected_; }
   void SetExpandOnSelected(bool value) { expandOnSelected_ = value; }
-  bool CreateLinkOnDrop() const { return createLinkOnDrop_; }
-  void SetCreateLinkOnDrop(bool value) { createLinkOnDrop_ = value; }
+  bool CreateLinkOnDrop() const { return dragDrop_.CreateLinkOnDrop(); }
+  void SetCreateLinkOnDrop(bool value) { dragDrop_.SetCreateLinkOnDrop(value); }
   bool AutomaticRefresh() const;
   void SetAutomaticRefresh(bool value);
-  TKivCopyMode CopyMode() const { return copyMode_; }
-  void SetCopyMode(TKivCopyMode mode) { copyMode_ = mode; }
+  TKivCopyMode CopyMode() const { return dragDrop_.CopyMode(); }
+  void SetCopyMode(TKivCopyMode mode) { dragDrop_.SetCopyMode(mode); }
   // Boxes that show and change the states of the link's selection list; only with a link.
   bool CheckBoxes() const { return checkBoxes_.On(); }
   void SetCheckBoxes(bool value) { checkBoxes_.Set(value); }
@@ -171,6 +173,16 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   // folder and, with `edit`, opens its label for editing.
   void CreateDir(const String& parentPath, const String& name, bool edit);
 
+  // ---- Drag and drop
+  // Drags the selected node (a root is not dragged) to any drop target.
+  void BeginOleDrag(host::TMouseButton button) { dragDrop_.BeginOleDrag(button); }
+  // The shell's drop target of a node; nil when it has none.
+  virtual host::ComPtr<IDropTarget> GetDropTarget(host::TTreeNode* node);
+  // The tree's own IDropTarget and IDropSource, and their state.
+  TKivShellDragDrop& DragDrop() { return dragDrop_; }
+  IDropTarget* OleDropTarget() { return &dragDrop_; }
+  IDropSource* OleDropSource() { return &dragDrop_; }
+
   // ---- Operations
   // Tells OnOperation (when there are files), then frees them.
   void Operation(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
@@ -214,6 +226,7 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   void KeyDown(WORD& key, host::TShiftState shift) override;
   void KeyPress(wchar_t& key) override;
   void MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) override;
+  void BeginNodeDrag(host::TTreeNode* node, host::TMouseButton button) override;
 
   // The change notifier's OnChangePIDL.
   void ChangeNotification(host::TObject* sender, int event, PItemIDList pidl1, PItemIDList pidl2);
@@ -260,20 +273,19 @@ class TKivShellTree : public host::TCustomTreeView, public TKivShellView<TKivShe
   String rootedAtFileSystemFolder_;
   TKivShellFolder pendingSpecialFolder_ = SF_DRIVES;
   String pendingSelectedFolder_;
-  TKivCopyMode copyMode_ = cmDefault;
   bool initialized_ = false;
   // Whether nodes below the roots may expand: while GotoFolderIdList runs its own answer,
   // otherwise everywhere but in the form designer.
   std::optional<bool> expandAllowed_;
   bool expanding_ = false;
   host::TTreeNode* expandingNode_ = nullptr;  // filled by CanExpand, opened next
-  bool oleDragDrop_ = true;
   bool shellContextMenu_ = true;
-  bool createLinkOnDrop_ = false;
   bool multipleRoots_ = false;
   bool expandOnSelected_ = false;
   bool movingInHistory_ = false;
   bool selectionBelowCollapsing_ = false;  // between CanCollapse and Collapse
+  friend class TKivShellTreeDragDrop;
+  TKivShellTreeDragDrop dragDrop_{*this};
   friend class TKivShellTreeChanges;
   // Last: its timer and queue go before anything a step would reach.
   TKivShellTreeChanges changes_{*this};

@@ -742,6 +742,53 @@ std::vector<String> PhotographSearch(TForm& form, const String& screenshotFile) 
   return {file, pictures};
 }
 
+// A file of Documents dragged from the list over the tree's Photos folder: the node shows the drop
+// highlight (the drag's calls are made here as the platform's drag loop makes them).
+std::vector<String> PhotographDrag(TForm& form, const String& screenshotFile) {
+  auto* list = dynamic_cast<TKivShellList*>(form.FindComponent("ShellList1"));
+  auto* tree = dynamic_cast<TKivShellTree*>(form.FindComponent("ShellTree1"));
+  const String documents = GetPathFromSpecialFolder(SF_PERSONAL);
+  if (!list || !tree || documents.empty()) return {};
+  list->SetThumbnails(false);
+  list->SetViewStyle(vsReport);
+  list->SetPath(documents);
+  Settle(300);
+  TListItem* file = nullptr;
+  for (int i = 0; i < list->Items()->Count() && !file; ++i) {
+    TKivShellListItem* data = TKivShellList::ItemData(list->Items()->Item(i));
+    if (data && !data->parentFolder && !data->folder) file = list->Items()->Item(i);
+  }
+  TTreeNode* photos = nullptr;
+  if (TTreeNode* shown = tree->Selected()) {
+    shown->Expand(false);
+    for (int i = 0; i < shown->Count() && !photos; ++i)
+      if (SameText(shown->Item(i)->Text(), "Photos")) photos = shown->Item(i);
+  }
+  host::ComPtr<IShellFolder> folder;
+  if (!file || !photos || FAILED(BindFolderIdList(list->GetFolderIdList(), folder))) return {};
+  list->ClearSelection();
+  file->SetSelected(true);
+  PCUITEMID_CHILD child =
+      reinterpret_cast<PCUITEMID_CHILD>(TKivShellList::ItemData(file)->idList.get());
+  host::ComPtr<IDataObject> data;
+  if (FAILED(folder->GetUIObjectOf(form.Handle(), 1, &child, IID_IDataObject, nullptr,
+                                   reinterpret_cast<void**>(data.GetAddressOf()))))
+    return {};
+  const RECT r = photos->DisplayRect(true);
+  const POINT at = tree->ClientToScreen(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  TKivShellDragDrop& drag = tree->DragDrop();
+  DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  drag.DragEnter(data.Get(), MK_LBUTTON, POINTL{at.x, at.y}, &effect);
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  drag.DragOver(MK_LBUTTON, POINTL{at.x, at.y}, &effect);
+  WaitUntilPainted(&form);
+  Settle(300);
+  const String shot = ChangeFileExt(screenshotFile, "") + "-drag.png";
+  SaveWindowPng(form.Handle(), shot);
+  drag.DragLeave();
+  return {shot};
+}
+
 std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {
   std::vector<String> files = PhotographCheckBoxes(form, screenshotFile);
   for (String& file : PhotographAddressList(form, screenshotFile)) files.push_back(std::move(file));
@@ -750,5 +797,6 @@ std::vector<String> PhotographExplorerExtras(TForm& form, const String& screensh
   for (String& file : PhotographBrowseDialog(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographThumbnails(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographSearch(form, screenshotFile)) files.push_back(std::move(file));
+  for (String& file : PhotographDrag(form, screenshotFile)) files.push_back(std::move(file));
   return files;
 }

@@ -9,6 +9,7 @@
 //   PhotographThumbnails       a picture of the explorer's list in thumbnail view
 //   PhotographCheckBoxes       a picture of the tree's check boxes ticked and grayed
 //   PhotographSearch           a picture of the search pane's results
+//   PhotographDrag             a picture of a file dragged over a tree node, with its highlight
 //   PhotographExplorerExtras   the pictures above
 #pragma once
 
@@ -45,7 +46,10 @@ std::vector<host::String> PhotographCheckBoxes(host::TForm& form, const host::St
 // Searches Documents for texts and pictures from the search pane, waits for the search's end
 // and saves a picture of the form ("<screenshot>-search.png"); answers the file written.
 std::vector<host::String> PhotographSearch(host::TForm& form, const host::String& screenshotFile);
-// The check-box, address-list, rename, context-menu, folder-picker, thumbnail and search
+// Drags a file of Documents from the list over the tree's Photos node and saves a picture of the
+// form with the node's drop highlight ("<screenshot>-drag.png"); answers the file written.
+std::vector<host::String> PhotographDrag(host::TForm& form, const host::String& screenshotFile);
+// The check-box, address-list, rename, context-menu, folder-picker, thumbnail, search and drag
 // pictures.
 std::vector<host::String> PhotographExplorerExtras(host::TForm& form,
                                                    const host::String& screenshotFile);

@@ -5,26 +5,8 @@
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 
-#include <exception>
 
 namespace zelnor {
-
-namespace {
-
-// Runs `call`; an exception ends it with the effect none, goes to the application and reaches
-// OLE as E_UNEXPECTED.
-template <typename F>
-HRESULT AtInterface(host::TObject* sender, DWORD* effect, F&& call) {
-  try {
-    return call();
-  } catch (...) {
-    if (effect) *effect = DROPEFFECT_NONE;
-    host::Application().HandleException(std::current_exception(), sender);
-    return E_UNEXPECTED;
-  }
-}
-
-}  // namespace
 
 DWORD DropEffectToOle(TKivDropEffect effect) {
   switch (effect) {
@@ -114,7 +96,7 @@ HRESULT TKivDropFiles::Ask(const TKivDragDropEvent& handler, TKivDropEffect prop
 HRESULT TKivDropFiles::DragEnter(IDataObject* dataObject, DWORD keyState, POINTL point,
                                  DWORD* effect) {
   if (!effect) return E_INVALIDARG;
-  const HRESULT result = AtInterface(this, effect, [&] {
+  const HRESULT result = host::AtOleInterface(this, effect, [&] {
     dataObject_ = dataObject;
     droppedFiles_->Clear();
     if (auto files = GetFilenamesFromDataObject(dataObject)) droppedFiles_->Assign(files.get());
@@ -127,12 +109,13 @@ HRESULT TKivDropFiles::DragEnter(IDataObject* dataObject, DWORD keyState, POINTL
 
 HRESULT TKivDropFiles::DragOver(DWORD keyState, POINTL point, DWORD* effect) {
   if (!effect) return E_INVALIDARG;
-  return AtInterface(this, effect, [&] { return Ask(OnDragOver, deCopy, keyState, point, effect); });
+  return host::AtOleInterface(
+      this, effect, [&] { return Ask(OnDragOver, deCopy, keyState, point, effect); });
 }
 
 HRESULT TKivDropFiles::DragLeave() {
   dataObject_.Reset();
-  return AtInterface(this, nullptr, [&] {
+  return host::AtOleInterface(this, nullptr, [&] {
     if (OnDragLeave) OnDragLeave(this);
     return S_OK;
   });
@@ -142,7 +125,8 @@ HRESULT TKivDropFiles::Drop(IDataObject*, DWORD keyState, POINTL point, DWORD* e
   // The drag is over, however the handler ends: its data object goes.
   auto release = host::ScopeExit([this] { dataObject_.Reset(); });
   if (!effect) return E_INVALIDARG;
-  return AtInterface(this, effect, [&] { return Ask(OnDrop, deNone, keyState, point, effect); });
+  return host::AtOleInterface(
+      this, effect, [&] { return Ask(OnDrop, deNone, keyState, point, effect); });
 }
 
 // ---- Published properties

@@ -1,5 +1,6 @@
 // OLE drop targets on the windows of controls.
 //   OleKeyStateToShiftState   the shift state of the key state OLE hands a drop target
+//   AtOleInterface            runs a call of OLE's into a control, keeping exceptions from OLE
 //   TDropTargetRegistration   one drop target on the windows of one control: registered once per
 //                             window while it is wanted, revoked before the window is destroyed,
 //                             registered again with the next window the control gets
@@ -10,12 +11,14 @@
 // and never registers one window twice. The thread must have joined OLE (OleInitialize).
 #pragma once
 
+#include "host/forms/Application.h"
 #include "host/forms/Controls.h"
 #include "host/forms/WindowWatch.h"
 
 #include <windows.h>
 #include <oleidl.h>
 
+#include <exception>
 #include <functional>
 
 namespace host {
@@ -23,6 +26,19 @@ namespace host {
 // MK_SHIFT, MK_CONTROL, MK_ALT and the mouse buttons of an OLE key state. Alt comes from the key
 // state (MK_ALT), not from the keyboard's state now.
 TShiftState OleKeyStateToShiftState(DWORD keyState);
+
+// Runs `call` (an HRESULT); an exception ends it with the effect none (when there is one), goes
+// to the application and reaches OLE as E_UNEXPECTED.
+template <typename F>
+HRESULT AtOleInterface(TObject* sender, DWORD* effect, F&& call) {
+  try {
+    return call();
+  } catch (...) {
+    if (effect) *effect = DROPEFFECT_NONE;
+    Application().HandleException(std::current_exception(), sender);
+    return E_UNEXPECTED;
+  }
+}
 
 class TDropTargetRegistration {
  public:

@@ -16,9 +16,11 @@
 #include "host/forms/Forms.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
+#include "shell/ShellDataObject.h"
 #include "shell/TempDir.h"
 
 using namespace zelnor;
+using testing_support::ShellDataObject;
 using testing_support::TempDir;
 
 namespace {
@@ -27,25 +29,6 @@ std::vector<String> Lines(const host::TStrings& list) {
   std::vector<String> out;
   for (int i = 0; i < list.Count(); ++i) out.push_back(list.Strings(i));
   return out;
-}
-
-// The shell's data object of files in one folder, as the explorer hands it to a drag.
-host::ComPtr<IDataObject> ShellDataObject(const String& folderPath, const std::vector<String>& names) {
-  InitializeShell();
-  UniquePidl folderList = GetIdListFromPath(nullptr, folderPath);
-  host::ComPtr<IShellFolder> folder;
-  host::ComPtr<IDataObject> data;
-  if (!folderList || FAILED(Desktop()->BindToObject(folderList.get(), nullptr, IID_PPV_ARGS(&folder))))
-    return data;
-  std::vector<UniquePidl> children;
-  std::vector<PCUITEMID_CHILD> raw;
-  for (const String& name : names) {
-    children.push_back(GetIdListFromPath(folder.Get(), name));
-    raw.push_back(children.back().get());
-  }
-  folder->GetUIObjectOf(nullptr, UINT(raw.size()), raw.data(), IID_IDataObject, nullptr,
-                        reinterpret_cast<void**>(data.GetAddressOf()));
-  return data;
 }
 
 // A drop source that lets the drag run a few rounds of the drag loop, then drops.
