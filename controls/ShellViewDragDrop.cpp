@@ -3,6 +3,7 @@
 #include "controls/ShellViewDragDrop.h"
 
 #include "host/core/HResult.h"
+#include "host/graphics/Dpi.h"
 #include "host/forms/Application.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
@@ -33,7 +34,11 @@ bool FileExists(const String& path) {
 
 // ---- Auto-scroll, effects and reports
 
-SIZE AutoScrollThreshold(HWND) { return SIZE{AUTOSCROLL_THRESHOLD_X, AUTOSCROLL_THRESHOLD_Y}; }
+SIZE AutoScrollThreshold(HWND window) {
+  // The constants are pixels at 96 DPI: the zones keep their width on the screen at any DPI.
+  const UINT dpi = window ? host::WindowDpi(window) : host::DefaultDpi;
+  return SIZE{host::ScaleByDpi(AUTOSCROLL_THRESHOLD_X, dpi), host::ScaleByDpi(AUTOSCROLL_THRESHOLD_Y, dpi)};
+}
 
 bool AutoScrollStep(HWND window, POINT client) {
   if (!window) return false;

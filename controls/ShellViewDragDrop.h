@@ -44,8 +44,8 @@ inline constexpr int32_t AUTOSCROLL_THRESHOLD_Y = 20;
 // Time the mouse stays over one node before the node opens.
 inline constexpr int32_t AUTOEXPAND_DELAY_MS = 2000;
 
-// The edge zones of `window` (cx horizontal, cy vertical); every use of the thresholds goes
-// through here.
+// The edge zones of `window` (cx horizontal, cy vertical), the thresholds scaled to the window's
+// DPI; every use of the thresholds goes through here.
 SIZE AutoScrollThreshold(HWND window);
 // Scrolls `window` one line on each axis whose edge zone holds the client point, when that axis
 // can scroll. True when it scrolled.
