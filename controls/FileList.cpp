@@ -30,28 +30,6 @@ constexpr int kInFolderWidth = 150;
 // A folder that never answers an empty column caption stops adding columns here.
 constexpr int kMaxNavigatorColumns = 1024;
 
-// An 8 by 8 arrow on the button face, pointing up or down.
-constexpr int kArrowSize = 8;
-HBITMAP MakeArrow(bool up) {
-  HBITMAP bitmap;
-  host::UniqueDC dc;
-  {
-    host::WindowDC screen;
-    dc.reset(CreateCompatibleDC(screen.get()));
-    bitmap = CreateCompatibleBitmap(screen.get(), kArrowSize, kArrowSize);
-  }
-  host::SelectedObject select(dc.get(), bitmap);
-  RECT all{0, 0, kArrowSize, kArrowSize};
-  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
-  HBRUSH arrow = GetSysColorBrush(COLOR_BTNTEXT);
-  for (int row = 0; row < 4; ++row) {
-    const int y = up ? 2 + row : 5 - row;
-    RECT line{3 - row, y, 5 + row, y + 1};
-    FillRect(dc.get(), &line, arrow);
-  }
-  return bitmap;
-}
-
 }  // namespace
 
 // ---- Construction
@@ -74,8 +52,8 @@ TKivFileList::TKivFileList(host::TComponent* owner)
   SetTabStop(false);
   SetAllocBy(kAllocationBlock);
   SetParentFont(false);
-  arrowUp_.reset(MakeArrow(true));
-  arrowDown_.reset(MakeArrow(false));
+  arrowUp_.reset(TKivShellViewCore::MakeSortArrow(true, CurrentPpi()));
+  arrowDown_.reset(TKivShellViewCore::MakeSortArrow(false, CurrentPpi()));
 
   TKivShellChangeNotifier& notifier = core_.WatchChanges(
       TKivShellViewCore::TReportPolicy::Drop,
@@ -407,6 +385,9 @@ void TKivFileList::SelectAll() {
 void TKivFileList::ChangeScale(int m, int d) {
   host::TCustomListView::ChangeScale(m, d);
   core_.ScaleImages(m, {smallImages_.get(), largeImages_.get()}, StateImages());
+  arrowUp_.reset(TKivShellViewCore::MakeSortArrow(true, m));
+  arrowDown_.reset(TKivShellViewCore::MakeSortArrow(false, m));
+  UpdateColumnBitmap();
 }
 
 // ---- Published properties

@@ -17,45 +17,19 @@ namespace {
 // Below this many items the folder's comparison alone sorts as fast as keys.
 constexpr int kKeySortMinimum = 32;
 
-// An 8 by 8 arrow (at 96 DPI) on the button face, pointing up or down.
-constexpr int kArrowSize = 8;
-HBITMAP MakeArrow(bool up, int ppi) {
-  const int scale = std::max(1, (ppi + 48) / 96);  // whole pixels stay sharp
-  const int size = kArrowSize * scale;
-  HBITMAP bitmap;
-  host::UniqueDC dc;
-  {
-    host::WindowDC screen;
-    dc.reset(CreateCompatibleDC(screen.get()));
-    bitmap = CreateCompatibleBitmap(screen.get(), size, size);
-  }
-  host::SelectedObject select(dc.get(), bitmap);
-  RECT all{0, 0, size, size};
-  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
-  HBRUSH arrow = GetSysColorBrush(COLOR_BTNTEXT);
-  for (int row = 0; row < 4; ++row) {
-    // Row 0 is the tip: one pixel pair wide, the base four pairs.
-    const int y = up ? 2 + row : 5 - row;
-    // Whole pixels of the 96-DPI arrow, each `scale` pixels square.
-    RECT line{(3 - row) * scale, y * scale, (5 + row) * scale, (y + 1) * scale};
-    FillRect(dc.get(), &line, arrow);
-  }
-  return bitmap;
-}
-
 }  // namespace
 
 TKivShellListSorter::TKivShellListSorter(TKivShellList& list)
     : list_(list),
-      arrowUp_(MakeArrow(true, list.CurrentPpi())),
-      arrowDown_(MakeArrow(false, list.CurrentPpi())),
+      arrowUp_(TKivShellViewCore::MakeSortArrow(true, list.CurrentPpi())),
+      arrowDown_(TKivShellViewCore::MakeSortArrow(false, list.CurrentPpi())),
       headerHook_(&list) {}
 
 TKivShellListSorter::~TKivShellListSorter() { UnhookHeader(); }
 
 void TKivShellListSorter::SetPixelsPerInch(int ppi) {
-  arrowUp_.reset(MakeArrow(true, ppi));
-  arrowDown_.reset(MakeArrow(false, ppi));
+  arrowUp_.reset(TKivShellViewCore::MakeSortArrow(true, ppi));
+  arrowDown_.reset(TKivShellViewCore::MakeSortArrow(false, ppi));
   UpdateColumnBitmap();
 }
 

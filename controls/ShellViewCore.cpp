@@ -1,11 +1,12 @@
-// TKivShellViewCore: the navigator, the link, the show options, change reports, check boxes and
-// the command set-up that every shell view shares.
+// TKivShellViewCore: the navigator, the link, the show options, change reports, check boxes, the
+// command set-up that every shell view shares, and what the list views draw alike.
 #include "controls/ShellViewCore.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "extras/ShellChangeNotifier.h"
@@ -17,6 +18,9 @@
 namespace zelnor {
 
 namespace {
+
+// The sort arrow's size at 96 DPI.
+constexpr int kArrowSize = 8;
 
 // Version 6 of the common controls (loaded side by side, which its version number under some
 // platforms does not tell) places the state image of an icon further from the icon.
@@ -281,6 +285,32 @@ host::TListItem* TKivShellViewCore::ListMenuItem(host::TCustomListView& view,
   const int index = int(SendMessageW(view.Handle(), LVM_HITTEST, 0, LPARAM(&hit)));
   if (index < 0 || (hit.flags & LVHT_NOWHERE) || index >= view.Items()->Count()) return nullptr;
   return view.Items()->Item(index);
+}
+
+// ---- Header arrows
+
+HBITMAP TKivShellViewCore::MakeSortArrow(bool up, int ppi) {
+  const int scale = std::max(1, (ppi + 48) / 96);  // whole pixels stay sharp
+  const int size = kArrowSize * scale;
+  HBITMAP bitmap;
+  host::UniqueDC dc;
+  {
+    host::WindowDC screen;
+    dc.reset(CreateCompatibleDC(screen.get()));
+    bitmap = CreateCompatibleBitmap(screen.get(), size, size);
+  }
+  host::SelectedObject select(dc.get(), bitmap);
+  RECT all{0, 0, size, size};
+  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
+  HBRUSH arrow = GetSysColorBrush(COLOR_BTNTEXT);
+  for (int row = 0; row < 4; ++row) {
+    // Row 0 is the tip: one pixel pair wide, the base four pairs.
+    const int y = up ? 2 + row : 5 - row;
+    // Whole pixels of the 96-DPI arrow, each `scale` pixels square.
+    RECT line{(3 - row) * scale, y * scale, (5 + row) * scale, (y + 1) * scale};
+    FillRect(dc.get(), &line, arrow);
+  }
+  return bitmap;
 }
 
 }  // namespace zelnor

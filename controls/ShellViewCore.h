@@ -135,6 +135,9 @@ class TKivShellViewCore {
   // The item a list view's WM_CONTEXTMENU is for, and in `point` the screen point to open at:
   // the item under the mouse (`mouseUp` hears the right button's release first, in client
   // coordinates, which the control kept to itself), or for the keyboard the selected item.
+  // An 8 by 8 sort arrow (at 96 DPI, whole pixels scaled for `ppi`) on the button face, pointing
+  // up or down, for a list view's header; the caller owns the bitmap.
+  static HBITMAP MakeSortArrow(bool up, int ppi);
   static host::TListItem* ListMenuItem(host::TCustomListView& view, const host::TMessage& message,
                                        POINT& point, const std::function<void(POINT)>& mouseUp);
 
