@@ -138,10 +138,12 @@ void TKivFileList::CreateWnd() {
   // A window made again keeps the columns, and the widths the user gave them.
   if (columnCount_ == 0) InitColumns();
   UpdateColumnBitmap();
+  dragDrop_.UpdateRegistration();
 }
 
 void TKivFileList::Loaded() {
   host::TCustomListView::Loaded();
+  dragDrop_.UpdateRegistration();
   // Boxes read before the link was set are asked again: without a link they go.
   if (checkboxes_) SetCheckboxes(true);
   if (automaticRefresh_) Notifier()->SetEnabled(true);
@@ -149,7 +151,7 @@ void TKivFileList::Loaded() {
 }
 
 void TKivFileList::WndProc(host::TMessage& message) {
-  if (ViewMessage(message)) return;
+  if (ViewMessage(message) || ListBoxPress(message)) return;
   switch (message.Msg) {
     case WM_CL_SYNCHRONIZE:
       // Its arrival has woken the message loop; that was all.
@@ -284,6 +286,7 @@ void TKivFileList::Delete(TListItem* item) {
     const auto row = rows_.find(PathKey(data->fullPath));
     if (row != rows_.end() && row->second == item) rows_.erase(row);
   }
+  dragDrop_.Forget(item);
   host::TCustomListView::Delete(item);
 }
 
@@ -409,10 +412,14 @@ HOST_PROPERTIES(TKivFileList) {
   p.Bool("Thumbnails", &TKivFileList::Thumbnails, &TKivFileList::SetThumbnails, false);
   p.Int("ThumbnailHeight", &TKivFileList::ThumbnailHeight, &TKivFileList::SetThumbnailHeight, 100);
   p.Int("ThumbnailWidth", &TKivFileList::ThumbnailWidth, &TKivFileList::SetThumbnailWidth, 100);
+  p.Bool("OleDragDrop", &TKivFileList::OleDragDrop, &TKivFileList::SetOleDragDrop, true);
+  p.Event("OnBeforeShellDrop", &TKivFileList::OnBeforeShellDrop);
   p.Bool("Checkboxes", &TKivFileList::Checkboxes, &TKivFileList::SetCheckboxes, false);
   p.Event<TOnCheckStateChanged>("OnCheckStateChanged", &TKivFileList::OnCheckStateChanged);
   PublishCommandEvents(p);
   p.Bool("UseSystemFont", &TKivFileList::UseSystemFont, &TKivFileList::SetUseSystemFont, true);
+  p.Enum("CopyMode", KivCopyModeInfo, &TKivFileList::CopyMode, &TKivFileList::SetCopyMode,
+         cmDefault);
   p.Str("Version", &TKivFileList::Version, nullptr).NeverStored();
   p.Event("OnAddItem", &TKivFileList::OnAddItem);
   p.Event("OnAddPath", &TKivFileList::OnAddPath);

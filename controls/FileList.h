@@ -8,7 +8,7 @@
 //                       reports (FileListSearch.cpp); sorting and the header arrows
 //                       (FileListSort.cpp); icons, thumbnails and check boxes
 //                       (FileListImages.cpp); the context menu, verbs and the reports of what
-//                       they did (FileListCommands.cpp)
+//                       they did (FileListCommands.cpp); drag and drop (FileListDragDrop.cpp)
 //
 // A row costs no shell call when it is added: its caption is the found name and its folder the
 // text before it. Its item identifier lists and the shell's detail texts are made when the row
@@ -27,6 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "controls/FileListDragDrop.h"
 #include "controls/ListThumbnails.h"
 #include "controls/ShellValueOrder.h"
 #include "controls/ShellViewCore.h"
@@ -157,6 +158,22 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   // refresh where files moved, went or were renamed.
   void Operation(TKivShellOperations operations, host::TStrings* files, const String& destination);
 
+  // ---- Drag and drop
+  // The window takes drops (files dropped are only listed) and the rows can be dragged out.
+  bool OleDragDrop() const { return dragDrop_.OleDragDrop(); }
+  void SetOleDragDrop(bool value) { dragDrop_.SetOleDragDrop(value); }
+  // The effects a drag out of the list offers, before the shell's own limits.
+  TKivCopyMode CopyMode() const { return dragDrop_.CopyMode(); }
+  void SetCopyMode(TKivCopyMode mode) { dragDrop_.SetCopyMode(mode); }
+  // The shell's drop target of a row's object (nullptr: of the navigator's folder); nil when it
+  // has none.
+  host::ComPtr<IDropTarget> GetDropTarget(host::TListItem* item);
+  TKivShellDragDrop& DragDrop() { return dragDrop_; }
+  IDropTarget* OleDropTarget() { return &dragDrop_; }
+  IDropSource* OleDropSource() { return &dragDrop_; }
+  // Asked before dropped files are listed: the row under the mouse (nullptr for none).
+  TOnBeforeShellDropEvent OnBeforeShellDrop;
+
   // Wakes the main thread's message loop (any thread may call it): posts WM_CL_SYNCHRONIZE,
   // whose handler does nothing.
   void DoWakeMainThread(host::TObject* sender = nullptr);
@@ -189,6 +206,7 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   void GetItemText(host::TListItem* item, unsigned parts) override;
   void GetImageIndex(host::TListItem* item) override;
   void PaintEnded() override { thumbnails_.PaintEnded(); }
+  void BeginItemDrag(host::TListItem* item, host::TMouseButton button) override;
   void MouseDown(host::TMouseButton button, host::TShiftState shift, int x, int y) override;
   void ColClick(host::TListColumn* column) override;
   void WMContextMenu(host::TMessage& message) override;
@@ -198,6 +216,7 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   void ChangeNotification(TNotificationEvent event, const String& path1, const String& path2);
 
  private:
+  friend class TKivShellView<TKivFileList>;
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
 
   // What a list column shows, for its texts and its order.
@@ -281,6 +300,7 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   ULONGLONG countShown_ = 0;  // when a drain last told the control its count
   // Expires with the list: a handler called while the list drains may destroy it.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+  TKivFileListDragDrop dragDrop_{*this};
   // Last: its searches and picture requests stop before anything they hand over to goes.
   std::unique_ptr<TThreadPool> pool_;
   TKivListThumbnails thumbnails_;

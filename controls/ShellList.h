@@ -280,6 +280,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   friend class TKivShellListChanges;
   friend class TKivShellListSorter;
   friend class TKivShellListDragDrop;
+  friend class TKivShellView<TKivShellList>;
 
   bool Loading() const { return Has(host::TComponentStateFlag::csLoading); }
   bool Designing() const { return Has(host::TComponentStateFlag::csDesigning); }

@@ -52,19 +52,8 @@ void TKivShellList::SetColumnBitmap(int index, bool reverse) {
 }
 
 void TKivShellList::WndProc(host::TMessage& message) {
-  if (ViewMessage(message)) return;
+  if (ViewMessage(message) || ListBoxPress(message)) return;
   switch (message.Msg) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      // A press on a check box is the box's alone: the control does not select for it, and a
-      // quick second press is one more click on the box, not a double click that opens.
-      if (CheckBoxAt(GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam))) {
-        MouseDown(host::mbLeft, host::KeysToShiftState(message.WParam),
-                  GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam));
-        message.Result = 0;
-        return;
-      }
-      break;
     case host::CM_HINTSHOW:
       CMHintShow(message);
       return;

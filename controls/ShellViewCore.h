@@ -261,6 +261,18 @@ class TKivShellView : public TKivShellControlBase {
     }
   }
 
+  // A left press, or a quick second one, on a list view's check box is the box's alone: the
+  // control neither selects for it nor takes it for a double click that opens the item. True
+  // when the press was the box's (handed to the view's MouseDown).
+  bool ListBoxPress(host::TMessage& message) {
+    if (message.Msg != WM_LBUTTONDOWN && message.Msg != WM_LBUTTONDBLCLK) return false;
+    const int x = short(LOWORD(message.LParam)), y = short(HIWORD(message.LParam));
+    if (!Self().CheckBoxAt(x, y)) return false;
+    Self().MouseDown(host::mbLeft, host::KeysToShiftState(message.WParam), x, y);
+    message.Result = 0;
+    return true;
+  }
+
   TKivShellViewCore core_;
 
  private:

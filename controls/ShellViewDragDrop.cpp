@@ -5,6 +5,7 @@
 #include "host/core/HResult.h"
 #include "host/graphics/Dpi.h"
 #include "host/forms/Application.h"
+#include "shell/ItemsDataObject.h"
 #include "shell/ShellGlobals.h"
 #include "shell/ShellRoutines.h"
 
@@ -24,6 +25,14 @@ DWORD ButtonKey(host::TMouseButton button) {
     case host::mbMiddle: return MK_MBUTTON;
     default: return MK_LBUTTON;
   }
+}
+
+// The one effect a view that takes drops itself answers: a copy when offered, else a link, else
+// a move (which the source never carries out: the drop answers none).
+DWORD OneEffectOf(DWORD offered) {
+  for (DWORD effect : {DWORD(DROPEFFECT_COPY), DWORD(DROPEFFECT_LINK), DWORD(DROPEFFECT_MOVE)})
+    if (offered & effect) return effect;
+  return DROPEFFECT_NONE;
 }
 
 bool FileExists(const String& path) {
@@ -199,8 +208,8 @@ void TKivShellDragDrop::MoveTo(TSpot spot, DWORD keyState, POINTL point, DWORD a
   hoverStart_ = Now();
   hoverElapsed_ = false;
   if (!spot) return;
-  bool accepted = false;
-  if (host::ComPtr<IDropTarget> target = SpotTarget(spot)) {
+  bool accepted = TakesDrops();
+  if (host::ComPtr<IDropTarget> target = accepted ? nullptr : SpotTarget(spot)) {
     DWORD effect = allowed;
     if (target->DragEnter(dataObject_.Get(), keyState, point, &effect) == S_OK) {
       spotTarget_ = std::move(target);
@@ -230,6 +239,7 @@ DWORD TKivShellDragDrop::Track(DWORD keyState, POINTL point, DWORD allowed) {
     hoverElapsed_ = true;
     HoverElapsed(spot_);
   }
+  if (TakesDrops()) return OneEffectOf(allowed);
   IDropTarget* target = CurrentTarget();
   if (!target) return DROPEFFECT_NONE;
   DWORD effect = allowed;
@@ -291,9 +301,10 @@ HRESULT TKivShellDragDrop::Drop(IDataObject* dataObject, DWORD keyState, POINTL 
 
 HRESULT TKivShellDragDrop::DoDrop(IDataObject* dataObject, DWORD keyState, POINTL point,
                                   DWORD* effect) {
+  if (!dataObject) dataObject = dataObject_.Get();
+  if (TakesDrops()) return TakeOwnDrop(dataObject, effect);
   const DWORD allowed = *effect & CopyModeEffects(copyMode_);
   *effect = DROPEFFECT_NONE;
-  if (!dataObject) dataObject = dataObject_.Get();
   host::ComPtr<IDropTarget> target = CurrentTarget();
   // Nothing both sides allow, or nothing to take the drop: nothing is dropped.
   if (ReadOnly() || !target || !dataObject || allowed == DROPEFFECT_NONE) return E_UNEXPECTED;
@@ -325,28 +336,69 @@ HRESULT TKivShellDragDrop::DoDrop(IDataObject* dataObject, DWORD keyState, POINT
   return result;
 }
 
+HRESULT TKivShellDragDrop::TakeOwnDrop(IDataObject* dataObject, DWORD* effect) {
+  // The source keeps its files however the drop ends.
+  *effect = DROPEFFECT_NONE;
+  if (ReadOnly() || !dataObject) return S_OK;
+  std::unique_ptr<host::TStringList> files = GetFilenamesFromDataObject(dataObject);
+  // Data without file names adds nothing; the source still hears the answer.
+  if (!files || files->Count() == 0) return S_OK;
+  bool execute = true;
+  BeforeDrop(spot_, files.get(), execute);
+  if (execute) TakeDrop(*files);
+  return S_OK;
+}
+
 // ---- The view as drag source
+
+SFGAOF TKivShellDragDrop::DragAttributes(const TDragItems& items) {
+  SFGAOF attributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+  if (!items.absolute) {
+    std::vector<PCUITEMID_CHILD> children;
+    children.reserve(items.lists.size());
+    for (const UniquePidl& list : items.lists)
+      children.push_back(reinterpret_cast<PCUITEMID_CHILD>(list.get()));
+    if (!host::HrOk(items.folder->GetAttributesOf(UINT(children.size()), children.data(),
+                                                  &attributes),
+                    "GetAttributesOf"))
+      return 0;
+    return attributes;
+  }
+  // Items of many folders: each is asked of its own folder, and all must allow an effect.
+  for (const UniquePidl& list : items.lists) {
+    host::ComPtr<IShellFolder> parent;
+    PCUITEMID_CHILD child = nullptr;
+    SFGAOF own = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+    if (!host::HrOk(SHBindToParent(reinterpret_cast<PCIDLIST_ABSOLUTE>(list.get()), IID_IShellFolder,
+                                   reinterpret_cast<void**>(parent.GetAddressOf()), &child),
+                    "SHBindToParent") ||
+        !parent || !host::HrOk(parent->GetAttributesOf(1, &child, &own), "GetAttributesOf"))
+      return 0;
+    attributes &= own;
+  }
+  return attributes;
+}
 
 void TKivShellDragDrop::BeginOleDrag(host::TMouseButton button) {
   TDragItems items;
-  if (!DragItems(items) || !items.folder || items.lists.empty()) return;
-  std::vector<PCUITEMID_CHILD> children;
-  children.reserve(items.lists.size());
-  for (const UniquePidl& list : items.lists)
-    children.push_back(reinterpret_cast<PCUITEMID_CHILD>(list.get()));
-  const UINT count = UINT(children.size());
-  SFGAOF attributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
-  if (!host::HrOk(items.folder->GetAttributesOf(count, children.data(), &attributes),
-                  "GetAttributesOf"))
-    attributes = 0;
-  const DWORD allowed = CopyModeEffects(copyMode_) & DWORD(attributes);
+  if (!DragItems(items) || items.lists.empty() || (!items.absolute && !items.folder)) return;
+  const DWORD allowed = CopyModeEffects(copyMode_) & DWORD(DragAttributes(items));
   host::ComPtr<IDataObject> data;
-  if (!host::HrOk(items.folder->GetUIObjectOf(view_.HandleIfAllocated(), count, children.data(),
-                                              IID_IDataObject, nullptr,
-                                              reinterpret_cast<void**>(data.GetAddressOf())),
-                  "GetUIObjectOf(IDataObject)") ||
-      !data)
-    return;
+  const HWND owner = view_.HandleIfAllocated();
+  if (items.absolute) {
+    data = ItemsDataObject(owner, items.lists);
+  } else {
+    std::vector<PCUITEMID_CHILD> children;
+    children.reserve(items.lists.size());
+    for (const UniquePidl& list : items.lists)
+      children.push_back(reinterpret_cast<PCUITEMID_CHILD>(list.get()));
+    if (!host::HrOk(items.folder->GetUIObjectOf(owner, UINT(children.size()), children.data(),
+                                                IID_IDataObject, nullptr,
+                                                reinterpret_cast<void**>(data.GetAddressOf())),
+                    "GetUIObjectOf(IDataObject)"))
+      data.Reset();
+  }
+  if (!data) return;
   items.lists.clear();
   dragButton_ = ButtonKey(button);
   DWORD effect = DROPEFFECT_NONE;

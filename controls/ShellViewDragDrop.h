@@ -10,11 +10,13 @@
 //                           target under the mouse, the effects, hover and scroll times, the
 //                           registration with the view's windows, the drag out of the view. What
 //                           the views do differently (what lies under the mouse, its highlight,
-//                           what is refreshed after) are its hooks.
+//                           what is refreshed after, whether a drop is the view's own) are its
+//                           hooks.
 //
 // The views never copy or move anything themselves: a drop goes to the shell's target of the
-// object under the mouse, a drag hands the shell's data object of the dragged objects to
-// DoDragDrop. Effects never exceed both what the source offers and what CopyMode allows.
+// object under the mouse (or, in a view that takes drops itself, only names the files to it), a
+// drag hands the shell's data object of the dragged objects to DoDragDrop. Effects never exceed
+// both what the source offers and what CopyMode allows.
 #pragma once
 
 #include <windows.h>
@@ -69,10 +71,13 @@ class TKivShellDragDrop : public IDropTarget, public IDropSource {
   // What lies under the mouse: a node or an item of the view; nullptr is the view's background.
   using TSpot = host::TObject*;
   using TClock = std::function<DWORD()>;
-  // The objects of a drag out of the view: relative lists of one folder.
+  // The objects of a drag out of the view: relative lists of one folder, or (`absolute`)
+  // absolute lists of any folders, whose attributes each parent folder answers and whose data
+  // object is ItemsDataObject's.
   struct TDragItems {
-    host::ComPtr<IShellFolder> folder;
+    host::ComPtr<IShellFolder> folder;  // unused for absolute lists
     std::vector<UniquePidl> lists;
+    bool absolute = false;
   };
 
   explicit TKivShellDragDrop(host::TWinControl& view);
@@ -144,8 +149,14 @@ class TKivShellDragDrop : public IDropTarget, public IDropSource {
   // After a drop onto the spot (nullptr when it went meanwhile).
   virtual void Dropped(TSpot) {}
   virtual bool ReadOnly() const = 0;
-  // OnBeforeShellDrop of the view: `target` is the spot, or the view for its background.
+  // OnBeforeShellDrop of the view: `target` is the spot, or the view for its background (a
+  // view that takes drops itself: the spot, nullptr for none).
   virtual void BeforeDrop(host::TObject* target, host::TStrings* files, bool& execute) = 0;
+  // A view that takes drops itself: while dragging it answers one effect the source offers and
+  // highlights the spot under the mouse; a drop hands it the files (after BeforeDrop) and
+  // answers DROPEFFECT_NONE, so the source keeps them. No shell target is asked.
+  virtual bool TakesDrops() const { return false; }
+  virtual void TakeDrop(host::TStrings&) {}
   // The view's Operation.
   virtual void Report(TKivShellOperations operations, std::unique_ptr<host::TStrings> files,
                       const String& destination) = 0;
@@ -170,6 +181,10 @@ class TKivShellDragDrop : public IDropTarget, public IDropSource {
   // Lets go of the spot's target (DragLeave when it had DragEnter) and its highlight.
   void LeaveSpot();
   void LeaveAll();
+  // A drop the view takes itself.
+  HRESULT TakeOwnDrop(IDataObject* dataObject, DWORD* effect);
+  // SFGAO_CANCOPY | CANMOVE | CANLINK of all the items, ANDed.
+  static SFGAOF DragAttributes(const TDragItems& items);
   HRESULT DoDrop(IDataObject* dataObject, DWORD keyState, POINTL point, DWORD* effect);
 
   host::TWinControl& view_;

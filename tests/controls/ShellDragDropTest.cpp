@@ -15,8 +15,11 @@
 
 #include "Pump.h"
 #include "ShellListSupport.h"
+#include "controls/FileList.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
+#include "extras/DropFiles.h"
+#include "host/forms/ExtCtrls.h"
 #include "host/core/Streaming.h"
 #include "host/forms/Forms.h"
 #include "package/ZelnorComponents.h"
@@ -578,7 +581,7 @@ namespace {
 // Presses the left button at `from`, moves in steps to `to` and lets go there, from a thread
 // timer (it runs inside the list view's own tracking loop and the platform's drag loop too);
 // true when the drag loop has ended.
-bool DragWithMouse(TKivShellList& list, POINTL from, POINTL to) {
+bool DragWithMouse(TKivShellDragDrop& source, POINTL from, POINTL to) {
   static POINTL start, end;
   static int step;
   constexpr int kSteps = 10;
@@ -605,7 +608,7 @@ bool DragWithMouse(TKivShellList& list, POINTL from, POINTL to) {
   });
   mouse(MOUSEEVENTF_LEFTDOWN, from);
   const bool done = PumpMessagesUntil(
-      [&] { return step > kSteps + 2 && list.DragDrop().DragButton() == 0; }, 8000);
+      [&] { return step > kSteps + 2 && source.DragButton() == 0; }, 8000);
   KillTimer(nullptr, timer);
   PumpFor(200);
   return done;
@@ -624,7 +627,7 @@ TEST_F(ShellDragDropTest, ADragWithTheMouseFromTheListOntoATreeNodeIsReportedOnl
   SetForegroundWindow(form->Handle());
   PumpFor(100);
   const POINTL from = At(item);
-  ASSERT_TRUE(DragWithMouse(*list, from, At(Node("dst"))));
+  ASSERT_TRUE(DragWithMouse(list->DragDrop(), from, At(Node("dst"))));
   // Wine's folder targets answer a move to any offer (so a copy-only tree would refuse them), its
   // drag loop drops with the source's whole offer, and the target leaves that as its answer: a
   // drop of no one effect.
@@ -645,7 +648,7 @@ TEST_F(ShellDragDropTest, ADragWithTheMouseFromTheListOntoATreeNodeIsReportedOnl
     execute = false;
   };
   tree->log.calls.clear();
-  ASSERT_TRUE(DragWithMouse(*list, from, At(Node("dst"))));
+  ASSERT_TRUE(DragWithMouse(list->DragDrop(), from, At(Node("dst"))));
   EXPECT_FALSE(tree->log.calls.empty());
   EXPECT_FALSE(tree->log.Dropped());
   EXPECT_EQ(treeOps.size(), 1u);
@@ -655,7 +658,7 @@ TEST_F(ShellDragDropTest, ADragWithTheMouseFromTheListOntoATreeNodeIsReportedOnl
   tree->SetCopyMode(cmCopy);
   list->SetCopyMode(cmMove);
   tree->log.calls.clear();
-  ASSERT_TRUE(DragWithMouse(*list, from, At(Node("dst"))));
+  ASSERT_TRUE(DragWithMouse(list->DragDrop(), from, At(Node("dst"))));
   EXPECT_FALSE(tree->log.Dropped());
   EXPECT_EQ(treeOps.size(), 1u);
   EXPECT_EQ(listOps.size(), 1u);
@@ -664,7 +667,7 @@ TEST_F(ShellDragDropTest, ADragWithTheMouseFromTheListOntoATreeNodeIsReportedOnl
   list->SetCopyMode(cmDefault);
   list->log.calls.clear();
   const POINT empty = list->ClientToScreen(POINT{200, 300});
-  ASSERT_TRUE(DragWithMouse(*list, from, POINTL{empty.x, empty.y}));
+  ASSERT_TRUE(DragWithMouse(list->DragDrop(), from, POINTL{empty.x, empty.y}));
   EXPECT_FALSE(list->log.Dropped());
   EXPECT_EQ(listOps.size(), 1u);
 
@@ -673,4 +676,166 @@ TEST_F(ShellDragDropTest, ADragWithTheMouseFromTheListOntoATreeNodeIsReportedOnl
   EXPECT_EQ(source->QueryContinueDrag(TRUE, MK_LBUTTON), DRAGDROP_S_CANCEL);
   EXPECT_EQ(source->QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
   EXPECT_EQ(source->GiveFeedback(DROPEFFECT_COPY), DRAGDROP_S_USEDEFAULTCURSORS);
+}
+
+// ---- The file list
+
+namespace {
+
+struct FileListDragDropTest : ShellDragDropTest {
+  std::unique_ptr<TKivFileList> files;
+  std::vector<Reported> fileOps;
+
+  // The file list on the left half, with a row for each path.
+  TKivFileList& MakeFileList(const std::vector<String>& paths) {
+    files = std::make_unique<TKivFileList>();
+    files->SetParent(form.get());
+    files->SetBounds(0, 0, 370, 380);
+    files->HandleNeeded();
+    for (const String& path : paths) files->Add(path);
+    RecordOperations(*files, fileOps);
+    return *files;
+  }
+  void TearDown() override {
+    files.reset();
+    ShellDragDropTest::TearDown();
+  }
+  POINTL AtRow(const String& path) {
+    const RECT r = files->ItemOfPath(path)->DisplayRect(host::drLabel);
+    const POINT p = files->ClientToScreen(POINT{r.left + 8, (r.top + r.bottom) / 2});
+    return POINTL{p.x, p.y};
+  }
+};
+
+}  // namespace
+
+TEST_F(FileListDragDropTest, FilesDroppedOnTheListAreOnlyListedAndTheSourceKeepsThem) {
+  const String a = dir.File("a.txt", "a");
+  const String b = dir.File("b.txt", "b");
+  const String c = dir.File("c.txt", "c");
+  MakeFileList({c});
+  EXPECT_TRUE(files->OleDragDrop());
+  EXPECT_TRUE(files->DragDrop().Registered());
+  host::ComPtr<IDataObject> data = ShellDataObject(dir.Path(), {"a.txt", "b.txt"});
+  ASSERT_TRUE(data);
+  IDropTarget* target = files->OleDropTarget();
+  const POINT empty = files->ClientToScreen(POINT{200, 300});
+  const POINTL background{empty.x, empty.y};
+
+  // Refused: nothing is listed; the handler heard the files and that no row was under the mouse.
+  host::TObject* heardTarget = files.get();
+  std::vector<String> heard;
+  files->OnBeforeShellDrop = [&](host::TObject* sender, host::TObject* on, host::TStrings* dropped,
+                                 bool& execute) {
+    EXPECT_EQ(sender, files.get());
+    heardTarget = on;
+    for (int i = 0; i < dropped->Count(); ++i) heard.push_back(dropped->Strings(i));
+    execute = false;
+  };
+  DWORD effect = kAll;
+  EXPECT_EQ(target->DragEnter(data.Get(), MK_LBUTTON, background, &effect), S_OK);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+  effect = kAll;
+  EXPECT_EQ(target->Drop(data.Get(), 0, background, &effect), S_OK);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
+  EXPECT_EQ(heardTarget, nullptr);
+  EXPECT_EQ(heard, (std::vector<String>{a, b}));
+  EXPECT_EQ(files->Items()->Count(), 1);
+
+  // Allowed, dropped on row c: that row is highlighted while over it and named to the handler;
+  // both files are listed, and both stay where they were.
+  files->OnBeforeShellDrop = [&](host::TObject*, host::TObject* on, host::TStrings*, bool&) {
+    heardTarget = on;
+  };
+  TListItem* row = files->ItemOfPath(c);
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target->DragEnter(data.Get(), MK_LBUTTON, AtRow(c), &effect), S_OK);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_MOVE));
+  EXPECT_TRUE(row->DropTarget());
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target->Drop(data.Get(), 0, AtRow(c), &effect), S_OK);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
+  EXPECT_FALSE(row->DropTarget());
+  EXPECT_EQ(heardTarget, row);
+  EXPECT_TRUE(files->IsItemInList(a));
+  EXPECT_TRUE(files->IsItemInList(b));
+  EXPECT_EQ(files->Items()->Count(), 3);
+  EXPECT_TRUE(host::FileExists(a) && host::FileExists(b));
+  EXPECT_TRUE(fileOps.empty());
+
+  // Leaving takes the highlight off; data without file names lists nothing, and the source still
+  // hears an answer.
+  effect = kAll;
+  target->DragEnter(data.Get(), MK_LBUTTON, AtRow(c), &effect);
+  EXPECT_TRUE(row->DropTarget());
+  EXPECT_EQ(target->DragLeave(), S_OK);
+  EXPECT_FALSE(row->DropTarget());
+  EmptyData nothing;
+  effect = kAll;
+  target->DragEnter(&nothing, MK_LBUTTON, background, &effect);
+  effect = kAll;
+  EXPECT_EQ(target->Drop(&nothing, 0, background, &effect), S_OK);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
+  EXPECT_EQ(files->Items()->Count(), 3);
+
+  // Switched off, the window is no drop target.
+  files->SetOleDragDrop(false);
+  EXPECT_FALSE(files->DragDrop().Registered());
+}
+
+TEST_F(FileListDragDropTest, RowsOfTwoFoldersDragAsOneAndACopyModeOfCopyNeverOffersAMove) {
+  dir.Folder("one");
+  dir.Folder("two");
+  const String a = dir.File("one\\a.txt", "a");
+  const String b = dir.File("two\\b.txt", "b");
+  MakeFileList({a, b});
+  // The target on the right: it answers a move whenever the source offers one.
+  auto* panel = new host::TPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(380, 0, 360, 380);
+  TKivDropFiles target;
+  target.SetControl(panel);
+  target.SetEnabled(true);
+  std::vector<String> dropped;
+  auto move = [](host::TObject*, host::TShiftState, POINT, TKivDropEffect& effect) {
+    effect = deMove;
+  };
+  target.OnDragEnter = target.OnDragOver = move;
+  target.OnDrop = [&](host::TObject*, host::TShiftState, POINT, TKivDropEffect& effect) {
+    for (int i = 0; i < target.DroppedFiles()->Count(); ++i)
+      dropped.push_back(target.DroppedFiles()->Strings(i));
+    effect = deMove;
+  };
+  files->SelectAll();
+  SetForegroundWindow(form->Handle());
+  PumpFor(100);
+  const POINT over = panel->ClientToScreen(POINT{180, 190});
+
+  // Each row's own folder allows a move: it is offered and reported; the rows stay.
+  ASSERT_TRUE(DragWithMouse(files->DragDrop(), AtRow(a), POINTL{over.x, over.y}));
+  EXPECT_EQ(dropped, (std::vector<String>{a, b}));
+  ASSERT_EQ(fileOps.size(), 1u);
+  EXPECT_EQ(fileOps[0].operations, DragOperations(DROPEFFECT_MOVE));
+  EXPECT_EQ(fileOps[0].files, (std::vector<String>{a, b}));
+  EXPECT_EQ(fileOps[0].destination, "");
+  EXPECT_EQ(files->Items()->Count(), 2);
+
+  // cmCopy: no move is offered, so the target has nothing it takes and nothing is reported.
+  files->SetCopyMode(cmCopy);
+  dropped.clear();
+  ASSERT_TRUE(DragWithMouse(files->DragDrop(), AtRow(a), POINTL{over.x, over.y}));
+  EXPECT_TRUE(dropped.empty());
+  EXPECT_EQ(fileOps.size(), 1u);
+  target.SetControl(nullptr);
+  delete panel;
+}
+
+TEST(FileListPaste, APasteAfterACutIsAMoveAndAfterACopyACopy) {
+  TempDir dir;
+  host::TStringList clipboard;
+  clipboard.Add(dir.File("cut.txt", "x"));
+  EXPECT_EQ(PasteOperations(&clipboard), ShellOperations({sopPaste, sopAdd, sopCopy}));
+  // The paste moved the clipboard's first file away: the cut is done.
+  DeleteFileW(host::ToWide(clipboard.Strings(0)).c_str());
+  EXPECT_EQ(PasteOperations(&clipboard), ShellOperations({sopPaste, sopAdd, sopMove}));
 }
