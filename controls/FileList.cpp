@@ -391,6 +391,7 @@ void TKivFileList::ChangeScale(int m, int d) {
   arrowUp_.reset(TKivShellViewCore::MakeSortArrow(true, m));
   arrowDown_.reset(TKivShellViewCore::MakeSortArrow(false, m));
   UpdateColumnBitmap();
+  thumbnails_.SetPixelsPerInch(m);
 }
 
 // ---- Published properties

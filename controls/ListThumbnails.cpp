@@ -105,18 +105,28 @@ void TKivListThumbnails::Stop() {
 }
 
 bool TKivListThumbnails::SetWidth(int width) {
-  if (width <= 0 || width == Width()) return false;
-  images_->SetWidth(width);
-  return Resized();
+  if (width <= 0) return false;
+  width_ = width;
+  return Resize();
 }
 
 bool TKivListThumbnails::SetHeight(int height) {
-  if (height <= 0 || height == Height()) return false;
-  images_->SetHeight(height);
-  return Resized();
+  if (height <= 0) return false;
+  height_ = height;
+  return Resize();
 }
 
-bool TKivListThumbnails::Resized() {
+bool TKivListThumbnails::SetPixelsPerInch(int ppi) {
+  if (ppi <= 0) return false;
+  ppi_ = ppi;
+  return Resize();
+}
+
+bool TKivListThumbnails::Resize() {
+  const int width = MulDiv(width_, ppi_, 96), height = MulDiv(height_, ppi_, 96);
+  if (width == images_->Width() && height == images_->Height()) return false;
+  images_->SetWidth(width);
+  images_->SetHeight(height);
   ++generation_;
   host::UpdateGuard update(*view_.Items());
   for (int i = 0; i < view_.Items()->Count(); ++i) view_.Items()->Item(i)->SetImageIndex(-1);
@@ -130,7 +140,7 @@ void TKivListThumbnails::Clear() {
 
 void TKivListThumbnails::Request(TListItem* item, HIMAGELIST largeIcons, int icon,
                                  TZelnor* navigator) {
-  const int width = Width(), height = Height();
+  const int width = images_->Width(), height = images_->Height();
   if (placeholdersGeneration_ != generation_) {
     placeholders_.clear();
     placeholdersGeneration_ = generation_;
@@ -182,7 +192,7 @@ void TKivListThumbnails::Done(TKivThumbnailThread* thread) {
   if (!picture || thread->Stamp() != generation_ || index < 0 ||
       index >= ImageList_GetImageCount(images))
     return;
-  ThumbnailCanvas canvas(Width(), Height(), host::ColorToRGB(host::clWindow));
+  ThumbnailCanvas canvas(images_->Width(), images_->Height(), host::ColorToRGB(host::clWindow));
   if (!canvas.Valid()) return;
   canvas.DrawPicture(HBITMAP(picture.get()));
   canvas.DrawFrame();

@@ -37,12 +37,16 @@ class TKivListThumbnails {
   TKivListThumbnails& operator=(const TKivListThumbnails&) = delete;
 
   host::TCustomImageList* Images() const { return images_.get(); }
-  int Width() const { return images_->Width(); }
-  int Height() const { return images_->Height(); }
+  // The size given (by the form or by code), in pixels at 96 DPI; the pictures are that size at
+  // the view's DPI.
+  int Width() const { return width_; }
+  int Height() const { return height_; }
   // A new size drops every picture and resets every item's image, so that items ask again
-  // when they are next drawn; false when the size is not new (or not positive).
+  // when they are next drawn; false when the pictures' size is not new (or not positive).
   bool SetWidth(int width);
   bool SetHeight(int height);
+  // The view went to `ppi`: the pictures are made again at the given size for it.
+  bool SetPixelsPerInch(int ppi);
   // Drops every picture; the requests still running are dropped when they end.
   void Clear();
   // Requests running from here on are dropped when they end (the view changed).
@@ -64,10 +68,13 @@ class TKivListThumbnails {
 
  private:
   void Done(TKivThumbnailThread* thread);
-  bool Resized();
+  // The image list takes the given size at the DPI; false when that is its size already.
+  bool Resize();
 
   host::TCustomListView& view_;
   std::unique_ptr<host::TCustomImageList> images_;
+  int width_ = 100, height_ = 100;
+  int ppi_ = 96;
   unsigned generation_ = 1;
   // Framed placeholders by large icon, drawn for the generation they were drawn under.
   std::vector<std::pair<int, host::UniqueGdiObject>> placeholders_;

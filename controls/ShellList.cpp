@@ -706,6 +706,7 @@ void TKivShellList::ChangeScale(int m, int d) {
   host::TCustomListView::ChangeScale(m, d);
   core_.ScaleImages(m, {largeImages_.get(), smallImages_.get()}, StateImages());
   sorter_.SetPixelsPerInch(m);
+  if (thumbnails_.SetPixelsPerInch(m)) ++refreshStamp_;
 }
 
 // ---- Published properties

@@ -460,6 +460,12 @@ void RegisterExplorerClasses() {
   handlers.Register<TNotifyEvent>("ExplorerBrowseClick", BrowseForShownFolder);
   handlers.Register<TNotifyEvent>("ExplorerBackClick", [](TObject* sender) { MoveInHistory(sender, -1); });
   handlers.Register<TNotifyEvent>("ExplorerForwardClick", [](TObject* sender) { MoveInHistory(sender, 1); });
+  // Alt+Left and Alt+Right go back and forward from wherever the focus is.
+  handlers.Register<TKeyEvent>("ExplorerFormKeyDown", [](TObject* sender, WORD& key, TShiftState shift) {
+    if (!(shift & ssAlt) || (key != VK_LEFT && key != VK_RIGHT)) return;
+    MoveInHistory(sender, key == VK_LEFT ? -1 : 1);
+    key = 0;
+  });
   handlers.Register<TNotifyEvent>("ExplorerUpClick", [](TObject* sender) {
     if (auto* list = FindOnForm<TKivShellList>(sender, "ShellList1")) list->GoUp();
   });

@@ -4,6 +4,7 @@
 #include "host/forms/Controls.h"
 
 #include "host/forms/ControlsInternal.h"
+#include "host/forms/Forms.h"
 #include "host/forms/Menus.h"
 
 #include <windowsx.h>
@@ -225,6 +226,11 @@ void TWinControl::WMKeyDown(TMessage& m) {
   WORD key = WORD(m.WParam);
   const TShiftState shift = KeyboardShiftState();
   tabMovedFocus = false;
+  // A form with KeyPreview hears its controls' keys first.
+  if (auto* form = dynamic_cast<TForm*>(GetParentForm()); form && form != this && form->KeyPreview()) {
+    static_cast<TWinControl*>(form)->KeyDown(key, shift);
+    if (key == 0) return;
+  }
   KeyDown(key, shift);
   if (key == 0) return;  // consumed by the handler
   if (m.Msg == WM_KEYDOWN && key == VK_TAB && !(shift & (ssCtrl | ssAlt))) {

@@ -61,6 +61,7 @@ HOST_PROPERTIES(TForm) {
   p.Component("ActiveControl", &TForm::ActiveControl, &TForm::SetActiveControl);
   p.Int("PixelsPerInch", &TForm::PixelsPerInch, &TForm::SetPixelsPerInch, 96);
   p.Bool("Scaled", &TForm::Scaled, &TForm::SetScaled, true);
+  p.Bool("KeyPreview", &TForm::KeyPreview, &TForm::SetKeyPreview, false);
   p.Event("OnCreate", &TForm::OnCreate);
   p.Event("OnShow", &TForm::OnShow);
   p.Event("OnHide", &TForm::OnHide);

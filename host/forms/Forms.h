@@ -61,6 +61,10 @@ class TForm : public TWinControl {
   void SetPixelsPerInch(int ppi) { if (ppi > 0) pixelsPerInch_ = ppi; }
   bool Scaled() const { return scaled_; }
   void SetScaled(bool scaled) { scaled_ = scaled; }
+  // The form's OnKeyDown hears the keys (Alt's too) of its controls before they do; a handler
+  // that sets the key to 0 keeps it from the control.
+  bool KeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool value) { keyPreview_ = value; }
   // Takes a Scaled form to `dpi`, from the DPI it is at now: its controls and fonts, then its
   // window to `windowRect` (screen coordinates) when given, else the client size to the
   // designed one at `dpi`. What WM_DPICHANGED does.
@@ -131,6 +135,7 @@ class TForm : public TWinControl {
   TWinControl* activeControl_ = nullptr;
   int pixelsPerInch_;
   bool scaled_ = true;
+  bool keyPreview_ = false;
   SIZE designClient_{0, 0};  // the client size at pixelsPerInch_, once the form has been scaled
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "Pump.h"
+#include "controls/FileList.h"
 #include "controls/ShellList.h"
 #include "controls/ShellTree.h"
 #include "host/core/Streaming.h"
@@ -56,6 +57,14 @@ const char kViewsForm[] = R"(object ViewsForm: TForm
     Checkboxes = True
     SpecialFolder = SF_PERSONAL
     ViewStyle = vsReport
+    ThumbnailWidth = 80
+  end
+  object Found: TKivFileList
+    Left = 0
+    Top = 0
+    Width = 100
+    Height = 30
+    ThumbnailHeight = 60
   end
 end
 )";
@@ -109,7 +118,8 @@ TEST(DpiViews, DpiChangesTakeIconsAndCheckBoxesToTheirSizeAndBack) {
   form->Show();
   auto* tree = Find<TKivShellTree>(*form, "Tree");
   auto* list = Find<TKivShellList>(*form, "List");
-  ASSERT_TRUE(tree && list && tree->StateImages() && list->StateImages());
+  auto* found = Find<TKivFileList>(*form, "Found");
+  ASSERT_TRUE(tree && list && found && tree->StateImages() && list->StateImages());
   const RECT tree96 = WindowBounds(tree), form96 = WindowBounds(form.get());
   const int treeRow96 = TreeView_GetItemHeight(tree->Handle());
 
@@ -127,6 +137,11 @@ TEST(DpiViews, DpiChangesTakeIconsAndCheckBoxesToTheirSizeAndBack) {
     EXPECT_EQ(list->StateImages()->Width(), small);
     EXPECT_EQ(ImageList_GetImageCount(HIMAGELIST(tree->StateImages()->Handle())), 5);
     EXPECT_GE(TreeView_GetItemHeight(tree->Handle()), small);
+    // Thumbnails keep the size the form gave, and are drawn that size at the DPI.
+    EXPECT_EQ(list->ThumbnailWidth(), 80);
+    EXPECT_EQ(list->ThumbnailImages()->Width(), MulDiv(80, dpi, 96));
+    EXPECT_EQ(found->ThumbnailHeight(), 60);
+    EXPECT_EQ(found->ThumbnailImages()->Height(), MulDiv(60, dpi, 96));
   }
   EXPECT_EQ(tree->Images()->Width(), 16);
   const RECT tree96Again = WindowBounds(tree);

@@ -105,6 +105,22 @@ TEST_F(ExplorerTest, EveryComponentIsMadeLinkedAndShown) {
   EXPECT_TRUE(PumpMessagesUntil([&] { return Find<TControl>("ForwardButton")->Enabled(); }, 3000));
   Find<TButton>("ForwardButton")->Click();
   EXPECT_TRUE(showing(second));
+
+  // Alt+Left and Alt+Right do the same from any control of the window.
+  auto altKey = [&](WORD key) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const BYTE alt = keys[VK_MENU];
+    keys[VK_MENU] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(list->Handle(), WM_SYSKEYDOWN, key, LPARAM(1) | (LPARAM(1) << 29));
+    keys[VK_MENU] = alt;
+    SetKeyboardState(keys);
+  };
+  altKey(VK_LEFT);
+  EXPECT_TRUE(showing(first));
+  altKey(VK_RIGHT);
+  EXPECT_TRUE(showing(second));
 }
 
 TEST_F(ExplorerTest, ASearchFromThePaneEndsWithItsHitCountInTheStatusLine) {

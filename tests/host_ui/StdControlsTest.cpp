@@ -226,6 +226,27 @@ TEST(Edit, ChangeMaxLengthReadOnlyAndRecreation) {
   EXPECT_EQ(SendMessageW(edit->Handle(), EM_GETLIMITTEXT, 0, 0), 3);
 }
 
+TEST(Form, KeyPreviewHearsTheControlsKeysFirstAndMayKeepThemFromIt) {
+  TForm form;
+  form.SetBorderStyle(bsNone);
+  auto* edit = new TEdit(&form);
+  edit->SetParent(&form);
+  std::vector<std::pair<char, WORD>> heard;
+  form.OnKeyDown = [&](TObject*, WORD& key, TShiftState) {
+    heard.push_back({'f', key});
+    if (key == VK_LEFT) key = 0;
+  };
+  edit->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { heard.push_back({'e', key}); };
+  SendMessageW(edit->Handle(), WM_SYSKEYDOWN, VK_LEFT, 1);
+  EXPECT_EQ(heard, (std::vector<std::pair<char, WORD>>{{'e', VK_LEFT}}));
+  form.SetKeyPreview(true);
+  heard.clear();
+  SendMessageW(edit->Handle(), WM_SYSKEYDOWN, VK_LEFT, 1);
+  SendMessageW(edit->Handle(), WM_KEYDOWN, VK_RIGHT, 1);
+  EXPECT_EQ(heard, (std::vector<std::pair<char, WORD>>{{'f', VK_LEFT}, {'f', VK_RIGHT}, {'e', VK_RIGHT}}));
+  EXPECT_NE(WriteComponentText(&form).find("KeyPreview = True"), String::npos);
+}
+
 TEST(ModalForm, ButtonClickedFromATimerEndsShowModalWithItsResult) {
   TForm form;
   form.SetBorderStyle(bsNone);
