@@ -795,8 +795,35 @@ std::vector<String> PhotographDrag(TForm& form, const String& screenshotFile) {
   return {shot};
 }
 
+// The window at 640 x 480 and over the whole work area: the bars, panes and splitters keep
+// their places; then back to its own size.
+std::vector<String> PhotographSizes(TForm& form, const String& screenshotFile) {
+  RECT own{};
+  GetWindowRect(form.Handle(), &own);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const struct {
+    const char* suffix;
+    RECT bounds;
+  } sizes[] = {{"-640x480.png", {own.left, own.top, own.left + 640, own.top + 480}},
+               {"-full.png", work}};
+  std::vector<String> files;
+  for (const auto& size : sizes) {
+    const RECT& r = size.bounds;
+    form.SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    WaitUntilPainted(&form);
+    const String file = ChangeFileExt(screenshotFile, "") + size.suffix;
+    SaveWindowPng(form.Handle(), file);
+    files.push_back(file);
+  }
+  form.SetBounds(own.left, own.top, own.right - own.left, own.bottom - own.top);
+  WaitUntilPainted(&form);
+  return files;
+}
+
 std::vector<String> PhotographExplorerExtras(TForm& form, const String& screenshotFile) {
   std::vector<String> files = PhotographCheckBoxes(form, screenshotFile);
+  for (String& file : PhotographSizes(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographAddressList(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographRename(form, screenshotFile)) files.push_back(std::move(file));
   for (String& file : PhotographContextMenu(form, screenshotFile)) files.push_back(std::move(file));
