@@ -297,6 +297,7 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   std::deque<TKivSearchResults::Record> taken_;  // handed over, not yet added
   host::UniqueHiddenWindow resultsWindow_;
   bool drainTimer_ = false;
+  bool yieldNext_ = false;  // the next slice waits for a timer tick
   ULONGLONG countShown_ = 0;  // when a drain last told the control its count
   // Expires with the list: a handler called while the list drains may destroy it.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);

@@ -154,14 +154,18 @@ void TKivFileList::DrainResults() {
     }
     if (NowMs() - start >= kSliceMs) break;
   }
-  if (!taken_.empty() || waiting) ScheduleDrain();
+  // Until everything is added, the list goes on by itself; walks post again only after that.
+  if (!taken_.empty() || waiting || !results_->Rest()) ScheduleDrain();
 }
 
 void TKivFileList::ScheduleDrain() {
   HWND window = resultsWindow_.get();
   if (!window || drainTimer_) return;
-  // Input, painting and timers that wait come first: the next slice then waits for a tick.
-  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER)) != 0) {
+  // A posted message comes before input, painting and timers: input and painting that wait,
+  // and every other slice in any case (a timer's expiry is not always seen waiting), let them
+  // run first, the next slice waiting for a tick.
+  yieldNext_ = !yieldNext_;
+  if (yieldNext_ || HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER)) != 0) {
     drainTimer_ = SetTimer(window, kDrainTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     if (drainTimer_) return;
   }

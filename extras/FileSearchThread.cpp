@@ -61,8 +61,14 @@ bool TKivSearchResults::Take(std::vector<Record>& out, size_t most) {
     out.push_back(std::move(records_.front()));
     records_.pop_front();
   }
-  if (records_.empty()) posted_ = false;
   return !records_.empty();
+}
+
+bool TKivSearchResults::Rest() {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (!records_.empty()) return false;
+  posted_ = false;
+  return true;
 }
 
 void TKivSearchResults::Drop(int search) {

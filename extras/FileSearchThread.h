@@ -63,8 +63,11 @@ class TKivSearchResults {
   // Whether walks hand over examined paths too; read by the walks as they go.
   void SetWantsProgress(bool value) { wantsProgress_.store(value, std::memory_order_relaxed); }
   // Moves up to `most` of the oldest records to the end of `out`; answers whether more wait.
-  // Once the queue is empty the next arrival posts again.
+  // No arrival posts again until the receiver rests: while it drains, it goes on by itself.
   bool Take(std::vector<Record>& out, size_t most);
+  // The receiver has added everything it took: when the queue is empty too, the next arrival
+  // posts again and this answers true; else the receiver goes on draining.
+  bool Rest();
   // Forgets the waiting records of a search, all but its end.
   void Drop(int search);
   // Appends a record from the main thread (the end of a search).
