@@ -137,6 +137,19 @@ TEST_F(FileListImagesTest, CheckBoxesNeedALinkAndAClickOnABoxTogglesItsPath) {
   list->MouseDown(host::mbLeft, 0, box.x, box.y);
   EXPECT_EQ(link.SelectionList()->IsPathSelected(file), ssUnChecked);
   EXPECT_EQ(told, (std::vector<TKivSelectionState>{ssChecked, ssUnChecked}));
+
+  // Pressed through the window, a quick second press is one more click on the box: the row is
+  // neither selected nor opened.
+  bool opened = false;
+  list->OnDblClick = [&](host::TObject*) { opened = true; };
+  const LPARAM at = MAKELPARAM(box.x, box.y);
+  SendMessageW(list->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(list->Handle(), WM_LBUTTONUP, 0, at);
+  SendMessageW(list->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageW(list->Handle(), WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(told, (std::vector<TKivSelectionState>{ssChecked, ssUnChecked, ssChecked, ssUnChecked}));
+  EXPECT_FALSE(item->Selected());
+  EXPECT_FALSE(opened);
 }
 
 TEST_F(FileListImagesTest, SmartRefreshReadsTheBoxesOfFewRowsAndRepaintsMany) {
