@@ -415,6 +415,35 @@ TEST_F(ShellListTest, AboveThreeHundredItemsARefillKeepsTheSelection) {
   list->SetParent(nullptr);
 }
 
+TEST_F(ShellListTest, NamesThatDifferOnlyInCaseStayTwoSelectedItemsThroughARefresh) {
+  if (!testing_support::FilesFromOutside(host::ToWide(dir.Path()),
+                                         {{"Case.txt", "a"}, {"case.txt", "bb"}}))
+    GTEST_SKIP() << "needs files made from the Unix side";
+  host::TForm form;
+  ShowOn(form);
+  list->SetAutomaticRefresh(false);
+  list->SetPath(dir.Path());
+  auto exactly = [&](const String& name) -> TListItem* {
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      if (TKivShellList::ItemData(list->Items()->Item(i))->parsingName == name)
+        return list->Items()->Item(i);
+    return nullptr;
+  };
+  TListItem* upper = exactly("Case.txt");
+  TListItem* lower = exactly("case.txt");
+  ASSERT_TRUE(upper && lower && upper != lower);
+  upper->SetSelected(true);
+  lower->SetSelected(true);
+  dir.File("new.txt");
+  list->SmartRefresh();
+  EXPECT_EQ(list->Items()->Count(), 3);
+  EXPECT_EQ(exactly("Case.txt"), upper);
+  EXPECT_EQ(exactly("case.txt"), lower);
+  EXPECT_EQ(list->SelCount(), 2);
+  EXPECT_TRUE(upper->Selected() && lower->Selected());
+  list->SetParent(nullptr);
+}
+
 TEST_F(ShellListTest, NavigatingAwayFromABigListDrawsTheNewFolderOnALaterTick) {
   TempDir big;
   for (int i = 0; i < 1000; ++i) big.File("f" + host::IntToStr(10000 + i) + ".txt");
