@@ -245,6 +245,8 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   // Takes what the walks handed over for one slice; what is left waits for the next.
   void DrainResults();
   void ScheduleDrain();
+  // Tells the control the rows' count now.
+  void ShowCount();
   // Whether a walk of the search root with the list's options enters `folder`.
   bool WalkReaches(const String& folder) const;
   void FolderUpdated(const String& folder);
@@ -298,6 +300,7 @@ class TKivFileList : public host::TCustomListView, public TKivShellView<TKivFile
   host::UniqueHiddenWindow resultsWindow_;
   bool drainTimer_ = false;
   bool yieldNext_ = false;  // the next slice waits for a timer tick
+  bool countTimer_ = false;  // the count is put off until its timer
   ULONGLONG countShown_ = 0;  // when a drain last told the control its count
   // Expires with the list: a handler called while the list drains may destroy it.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);

@@ -17,11 +17,13 @@ namespace {
 // Posted by the results queue when records arrive, and by the list to go on draining.
 constexpr UINT WM_SEARCHRESULTS = WM_APP + 0x60;
 constexpr UINT_PTR kDrainTimer = 1;
+constexpr UINT_PTR kCountTimer = 2;
 // The main thread adds rows for at most this long at once.
 constexpr double kSliceMs = 20;
 constexpr size_t kTakeAtOnce = 1024;
-// The control is told its growing count a few times a second while records keep coming.
-constexpr ULONGLONG kCountMs = 100;
+// The control is told its growing count a few times a second while rows keep coming: each time
+// it lays out its scroll bars, which costs tens of milliseconds under Wine.
+constexpr ULONGLONG kCountMs = 200;
 // A folder searched less than this long ago is not searched again for its update report.
 constexpr DWORD kResearchMs = 5000;
 
@@ -100,6 +102,13 @@ void TKivFileList::ResultsMessage(host::TMessage& message) {
       message.Result = 0;
       return;
     case WM_TIMER:
+      if (message.WParam == kCountTimer) {
+        KillTimer(resultsWindow_.get(), kCountTimer);
+        countTimer_ = false;
+        ShowCount();
+        message.Result = 0;
+        return;
+      }
       if (message.WParam != kDrainTimer) break;
       KillTimer(resultsWindow_.get(), kDrainTimer);
       drainTimer_ = false;
@@ -119,12 +128,14 @@ void TKivFileList::DrainResults() {
   host::TListItems* items = Items();
   items->BeginBatch();
   auto end = host::ScopeExit([&] {
-    // The control's count makes it lay out its scroll bars: while more keep coming, a few times
-    // a second.
+    // The control hears the count at most every kCountMs, the last rows a timer tick later.
     const ULONGLONG now = GetTickCount64();
-    const bool defer = (waiting || !taken_.empty()) && now - countShown_ < kCountMs;
+    const bool defer = now - countShown_ < kCountMs;
     if (!defer) countShown_ = now;
     items->EndBatch(defer);
+    if (defer && !countTimer_ && resultsWindow_)
+      countTimer_ = SetTimer(resultsWindow_.get(), kCountTimer,
+                             UINT(kCountMs - (now - countShown_)), nullptr) != 0;
   });
   for (;;) {
     if (taken_.empty()) {
@@ -156,6 +167,13 @@ void TKivFileList::DrainResults() {
   }
   // Until everything is added, the list goes on by itself; walks post again only after that.
   if (!taken_.empty() || waiting || !results_->Rest()) ScheduleDrain();
+}
+
+void TKivFileList::ShowCount() {
+  countShown_ = GetTickCount64();
+  host::TListItems* items = Items();
+  items->BeginBatch();
+  items->EndBatch(false);
 }
 
 void TKivFileList::ScheduleDrain() {
