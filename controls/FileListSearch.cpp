@@ -127,15 +127,18 @@ void TKivFileList::DrainResults() {
   bool waiting = false;  // records still in the queue
   host::TListItems* items = Items();
   items->BeginBatch();
+  bool ended = false;  // the current search ended: the control hears its last rows now
   auto end = host::ScopeExit([&] {
-    // The control hears the count at most every kCountMs, the last rows a timer tick later.
-    const ULONGLONG now = GetTickCount64();
-    const bool defer = now - countShown_ < kCountMs;
-    if (!defer) countShown_ = now;
-    items->EndBatch(defer);
-    if (defer && !countTimer_ && resultsWindow_)
-      countTimer_ = SetTimer(resultsWindow_.get(), kCountTimer,
-                             UINT(kCountMs - (now - countShown_)), nullptr) != 0;
+    // Otherwise the control hears the count on a timer of its own, at most every kCountMs:
+    // never in the same message as a slice of rows, so neither holds the window longer than it
+    // takes alone.
+    if (ended) countShown_ = GetTickCount64();
+    items->EndBatch(!ended);
+    if (!ended && !countTimer_ && resultsWindow_) {
+      const ULONGLONG since = GetTickCount64() - countShown_;
+      const UINT wait = since >= kCountMs ? USER_TIMER_MINIMUM : UINT(kCountMs - since);
+      countTimer_ = SetTimer(resultsWindow_.get(), kCountTimer, wait, nullptr) != 0;
+    }
   });
   for (;;) {
     if (taken_.empty()) {
@@ -153,6 +156,7 @@ void TKivFileList::DrainResults() {
       // re-search of a changed folder, ends without a word.
       if (record.search == currentRun_) {
         currentRun_ = 0;
+        ended = true;
         if (OnEndSearch) OnEndSearch();
       }
     } else if (run != runs_.end() && !run->second.dropped) {
