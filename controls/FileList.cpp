@@ -67,9 +67,9 @@ TKivFileList::TKivFileList(host::TComponent* owner)
   notifier.SetRecursive(true);
   // A folder reported gone as a file goes the same way: the watch need not list the tree.
   notifier.SetLearnFolders(false);
-  // Watching a searched tree opens all its folders, which takes as long as the walk: the search
-  // starts meanwhile (the walk itself finds what changes before the watch has a folder open).
-  notifier.SetWaitForWatch(false);
+  // The walk opens every folder it enters, which reaches the watch to it before the folder is
+  // listed: the watch need not open the tree first (it took as long as the walk, beside it).
+  notifier.SetOpenSubfolders(false);
   SetAutomaticRefresh(true);
 
   resultsWindow_.reset(

@@ -21,10 +21,9 @@ using host::TTreeNode;
 
 namespace {
 
-// The events the tree follows: deletions, drives and media, folders, shares; renames of items
-// too, which is how the shell announces a folder renamed or moved by a file operation.
+// The events the tree follows: deletions, drives and media, folders, shares.
 constexpr TNotificationEvents kTreeEvents =
-    NotificationEventBit(neFileDelete) | NotificationEventBit(neFileRename) |
+    NotificationEventBit(neFileDelete) |
     NotificationEventBit(neDriveAdd) | NotificationEventBit(neDriveRemove) |
     NotificationEventBit(neShellDriveAdd) | NotificationEventBit(neMediaInsert) |
     NotificationEventBit(neMediaRemove) | NotificationEventBit(neFolderCreate) |

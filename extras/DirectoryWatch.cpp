@@ -62,10 +62,11 @@ struct TKivDirectoryWatch::Slot {
 
 TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive,
                                        HWND window, UINT message, bool learnFolders,
-                                       bool waitArmed)
+                                       bool openSubfolders)
     : host::TThread(true),
       recursive_(recursive),
       learnFolders_(learnFolders),
+      openSubfolders_(openSubfolders),
       window_(window),
       message_(message),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
@@ -77,7 +78,7 @@ TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bo
   Start();
   // The worker opens and arms every directory before it signals; it never synchronises with
   // this thread, so the wait cannot deadlock.
-  if (waitArmed) WaitForSingleObject(armed_.get(), 10000);
+  WaitForSingleObject(armed_.get(), 10000);
 }
 
 TKivDirectoryWatch::~TKivDirectoryWatch() {
@@ -257,7 +258,7 @@ void TKivDirectoryWatch::Execute() {
     if (slot->pending) slots.push_back(std::move(slot));
   }
   watched_ = int(slots.size());
-  if (recursive_ && !ShellReportsFileSystemChanges()) {
+  if (recursive_ && openSubfolders_ && !ShellReportsFileSystemChanges()) {
     // Wine extends a subtree watch to a folder that existed before only once that folder is
     // opened; open each (up to a bound) before reporting the watch ready.
     int budget = kMaxOpenedFolders;

@@ -36,10 +36,11 @@ class TKivDirectoryWatch : public host::TThread {
   // the watch runs are learnt as they come; with `learnFolders` the folders present at the start
   // are listed too (for a watch below, the folders opened for it are known anyway). Without it
   // a folder that was there before and is deleted is reported as a deleted file.
-  // Without `waitArmed` it returns at once, and changes made before the worker has opened a
-  // directory are not seen.
+  // Where the platform extends a subtree watch to an existing folder only once that folder is
+  // opened (Wine), a recursive watch opens every folder below before it returns; without
+  // `openSubfolders` it leaves that to its owner, who opens each folder it needs (a walk does).
   TKivDirectoryWatch(std::vector<std::wstring> directories, bool recursive, HWND window,
-                     UINT message, bool learnFolders = true, bool waitArmed = true);
+                     UINT message, bool learnFolders = true, bool openSubfolders = true);
   ~TKivDirectoryWatch() override;
 
   host::String ClassName() const override { return "TKivDirectoryWatch"; }
@@ -69,6 +70,7 @@ class TKivDirectoryWatch : public host::TThread {
   std::vector<std::wstring> directories_;
   bool recursive_;
   bool learnFolders_;
+  bool openSubfolders_;
   HWND window_;
   UINT message_;
   host::UniqueHandle stop_;

@@ -17,10 +17,10 @@ constexpr size_t kMaxRest = 10000;
 
 char32_t AsciiUpper(char32_t c) { return c >= U'a' && c <= U'z' ? c - 32 : c; }
 
-// The code points of a UTF-16 text, ASCII letters in upper case.
-std::u32string FoldedCodePoints(std::wstring_view text) {
-  std::u32string out;
-  out.reserve(text.size());
+// The code points of a UTF-16 text, ASCII letters in upper case, written to `out` (room for
+// text.size() of them); returns how many.
+size_t FoldCodePoints(std::wstring_view text, char32_t* out) {
+  size_t n = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -28,8 +28,14 @@ std::u32string FoldedCodePoints(std::wstring_view text) {
       c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
       ++i;
     }
-    out.push_back(AsciiUpper(c));
+    out[n++] = AsciiUpper(c);
   }
+  return n;
+}
+
+std::u32string FoldedCodePoints(std::wstring_view text) {
+  std::u32string out(text.size(), U'\0');
+  out.resize(FoldCodePoints(text, out.data()));
   return out;
 }
 
@@ -89,9 +95,14 @@ void TKivSearchOptions::SetFilter(const String& value) {
 }
 
 bool TKivSearchOptions::NameMatches(const wchar_t* name) const {
-  std::u32string folded;
+  // A walk asks this of every entry: a file name's folded letters go on the stack.
+  const std::wstring_view text(name);
+  char32_t buffer[MAX_PATH];
+  std::u32string longer;
+  std::u32string_view folded;
+  bool foldedMade = false;
   String utf8;
-  bool foldedMade = false, utf8Made = false;
+  bool utf8Made = false;
   for (const TMatcher& matcher : matchers_) {
     if (matcher.kind == TMatcher::mkEverything) return true;
     if (matcher.kind == TMatcher::mkGeneral) {
@@ -103,17 +114,17 @@ bool TKivSearchOptions::NameMatches(const wchar_t* name) const {
       continue;
     }
     if (!foldedMade) {
-      folded = FoldedCodePoints(name);
+      if (text.size() <= MAX_PATH) {
+        folded = std::u32string_view(buffer, FoldCodePoints(text, buffer));
+      } else {
+        longer = FoldedCodePoints(text);
+        folded = longer;
+      }
       foldedMade = true;
     }
-    const std::u32string& literal = matcher.literal;
-    if (matcher.kind == TMatcher::mkSuffix) {
-      if (folded.size() >= literal.size() &&
-          std::equal(literal.begin(), literal.end(), folded.end() - ptrdiff_t(literal.size())))
-        return true;
-    } else if (folded.find(literal) != std::u32string::npos) {
+    if (matcher.kind == TMatcher::mkSuffix ? folded.ends_with(matcher.literal)
+                                           : folded.find(matcher.literal) != folded.npos)
       return true;
-    }
   }
   return false;
 }

@@ -418,6 +418,9 @@ LONG TKivShellChangeNotifier::RegistrationMask() const {
   for (int i = 0; i <= neUnknown; ++i) {
     if (eventFilter_ & (1u << i)) mask |= kShellEvents[i];
   }
+  // Wine's file operations announce a folder renamed or moved as an item renamed: folder renames
+  // take those too, and HandleReport keeps the ones that name a folder.
+  if (eventFilter_ & NotificationEventBit(neFolderRename)) mask |= SHCNE_RENAMEITEM;
   return mask;
 }
 
@@ -480,7 +483,7 @@ void TKivShellChangeNotifier::StartWatch() {
   if (paths.empty()) return;
   watch_ = std::make_unique<TKivDirectoryWatch>(std::move(paths), recursive_ && watchSubfolders_,
                                                 window_.get(), WM_WATCHREPORTS, learnFolders_,
-                                                waitForWatch_);
+                                                openSubfolders_);
 }
 
 void TKivShellChangeNotifier::StopWatch() {
@@ -561,6 +564,12 @@ void TKivShellChangeNotifier::MessageHandler(host::TMessage& message) {
 }
 
 void TKivShellChangeNotifier::HandleReport(LONG code, PItemIDList pidl1, PItemIDList pidl2) {
+  if (code == SHCNE_RENAMEITEM && !GetNotificationEvent(neFileRename)) {
+    // Registered for with folder renames only: it counts when its new name is a folder.
+    const DWORD attributes = GetFileAttributesW(GetPathFromPidlW(pidl2 ? pidl2 : pidl1).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    code = SHCNE_RENAMEFOLDER;
+  }
   const TNotificationEvent event = NotificationEventOf(code);
   String path1, path2;
   if (event == neImageListChange) {

@@ -112,11 +112,12 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   // turns it off: a big directory is then never listed.
   bool LearnFolders() const { return learnFolders_; }
   void SetLearnFolders(bool value) { learnFolders_ = value; }
-  // True (the default): Enabled and a new set of directories return once the file-system watch
-  // reads every directory, so any change made after them is seen. False returns at once while
-  // the watch opens them on its worker (a watch of a large tree takes as long as a walk of it).
-  bool WaitForWatch() const { return waitForWatch_; }
-  void SetWaitForWatch(bool value) { waitForWatch_ = value; }
+  // Where a subtree watch reaches an existing folder only once the folder is opened (Wine), the
+  // file-system watch of a recursive notifier opens every folder below its directories before
+  // Enabled or a new set of directories returns (true, the default), which takes as long as a
+  // walk of the tree. An owner that opens each folder it needs after that turns it off.
+  bool OpenSubfolders() const { return openSubfolders_; }
+  void SetOpenSubfolders(bool value) { openSubfolders_ = value; }
 
   // Called on the main thread after the report has been answered, once per report, in order.
   // When more than BURST_REPORTS calls wait for objects of one folder, they give way to one
@@ -204,7 +205,7 @@ class TKivShellChangeNotifier : public TKivBaseComponent {
   TKivFileSystemWatch fileSystemWatch_ = fwAutomatic;
   bool watchSubfolders_ = true;
   bool learnFolders_ = true;
-  bool waitForWatch_ = true;
+  bool openSubfolders_ = true;
   std::deque<PendingChange> pending_;
   std::deque<WatchedChange> watchBacklog_;
   bool workScheduled_ = false;   // a delivery message or the continuation timer is on its way

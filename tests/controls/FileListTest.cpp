@@ -256,6 +256,18 @@ TEST_F(FileListTest, FollowsRenamesDeletionsAndCreationsWithinTheWalksRules) {
   EXPECT_FALSE(list->IsItemInList(hidden));
 }
 
+TEST_F(FileListTest, TheWatchSeesFilesMadeInFoldersTheWalkEntered) {
+  if (ShellReportsFileSystemChanges()) GTEST_SKIP() << "the shell reports these itself";
+  // No report from anyone: only the file-system watch, which reaches the folders the walk opens.
+  list->Notifier()->SetFileSystemWatch(fwAutomatic);
+  MakeTree();
+  list->SearchOptions()->SetFilter("*.txt");
+  SearchAndWait(dir.Path());
+  ASSERT_EQ(list->Items()->Count(), 3);
+  const String made = dir.File("sub\\deeper\\made.txt", "m");
+  EXPECT_TRUE(PumpMessagesUntil([&] { return list->IsItemInList(made); }, 5000));
+}
+
 TEST_F(FileListTest, AFolderUpdateSearchesThatFolderAgainWithoutMovingTheSearch) {
   MakeTree();
   list->SearchOptions()->SetFilter("*.txt");

@@ -527,6 +527,27 @@ TEST_F(ShellTreeTest, AClosedNodesFoldersAreLetGoAndReadAgainWhenItOpens) {
   EXPECT_FALSE(watched("b"));
 }
 
+TEST_F(ShellTreeTest, AWatchedFolderDeletedByAnotherCallerGoesFromTheDisk) {
+  const String a = dir.Folder("a");
+  dir.Folder("a\\inner");
+  dir.File("a\\inner\\f.txt", "x");
+  MakeTree(dir.Path());
+  TTreeNode* aNode = ChildNamed(Root(), "a");
+  aNode->Expand(false);
+  Paint();
+  // Deleted by another caller through the shell, while the tree watches it: its removal waits
+  // for the watch's handle, which goes once the folder is seen waiting to be deleted.
+  const host::WideString from = host::ToWide(a) + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NO_UI;
+  ASSERT_EQ(SHFileOperationW(&op), 0);
+  EXPECT_TRUE(PumpMessagesUntil(
+      [&] { return GetFileAttributesW(host::ToWide(a).c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return ChildNamed(Root(), "a") == nullptr; }, 5000));
+}
+
 TEST_F(ShellTreeTest, ABurstOfReportsIsMergedAndWorkedOffInSlices) {
   dir.Folder("a\\first");
   MakeTree(dir.Path());
@@ -583,7 +604,10 @@ TEST_F(ShellTreeTest, ShellReportsReachTheTreeAtOnce) {
   Announce(SHCNE_MKDIR, made);
   EXPECT_NE(ChildNamed(aNode, "made"), nullptr);
 
-  // A folder renamed by a file operation is shown under its new name at once.
+  // A folder renamed by a file operation is shown under its new name at once, though the tree
+  // (showing no files) does not ask for renamed files.
+  EXPECT_FALSE(tree->Notifier()->GetNotificationEvent(neFileRename));
+  EXPECT_FALSE(tree->Notifier()->GetNotificationEvent(neFileCreate));
   host::WideString from = host::ToWide(a + "\\old name") + L'\0';
   host::WideString to = host::ToWide(a + "\\new name") + L'\0';
   SHFILEOPSTRUCTW op{};

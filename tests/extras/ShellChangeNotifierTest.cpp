@@ -2,6 +2,7 @@
 // file-system watch.
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <string>
@@ -403,6 +404,35 @@ TEST(ShellChangeNotifier, SetPidlNilKeepsTheStoredList) {
   AnnounceCreate(dir.File("c.txt"));
   EXPECT_EQ(r.immediate.size(), 2u);
   EXPECT_EQ(n.Directories()->Count(), 0);
+}
+
+TEST(ShellChangeNotifier, WithoutFileRenamesAnItemRenameCountsOnlyForAFolder) {
+  TempDir dir;
+  const String folder = dir.Folder("folder");
+  const String file = dir.File("file.txt", "x");
+  TKivShellChangeNotifier n;
+  n.SetFileSystemWatch(fwOff);
+  n.SetNotificationEvent(neFileRename, false);
+  n.SetDirectory(dir.Path());
+  Recorder r(n);
+  // Renamed by the shell's file operation, which announces each (Wine: both as item renames).
+  const auto rename = [](const String& from, const String& to) {
+    const host::WideString source = host::ToWide(from) + L'\0', target = host::ToWide(to) + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_RENAME;
+    op.pFrom = source.c_str();
+    op.pTo = target.c_str();
+    op.fFlags = FOF_NO_UI;
+    return SHFileOperationW(&op);
+  };
+  ASSERT_EQ(rename(file, dir.Path() + "\\renamed.txt"), 0);
+  ASSERT_EQ(rename(folder, dir.Path() + "\\moved"), 0);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return r.Saw(neFolderRename, folder); })) << r.Dump();
+  DrainPostedMessages();
+  for (const auto& rep : r.immediate) {
+    EXPECT_NE(rep.event, neFileRename) << r.Dump();
+    EXPECT_FALSE(host::SameText(rep.path1, file)) << r.Dump();
+  }
 }
 
 TEST(ShellChangeNotifier, FileSystemWatchReportsPlainFileChanges) {
