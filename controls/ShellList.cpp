@@ -10,6 +10,7 @@
 #include "extras/ThumbnailThread.h"
 #include "host/core/Streaming.h"
 #include "host/forms/Application.h"
+#include "host/forms/MessageDialogs.h"
 #include "shell/ShellRoutines.h"
 
 namespace zelnor {
@@ -307,9 +308,21 @@ void TKivShellList::ShowSelected(TListItem* item) {
 
 void TKivShellList::Populated() {
   UpdateColumnBitmap();
+  SayWhyEmpty();
   if (OnPopulated) OnPopulated(this);
   if (OnPathChanged) OnPathChanged(this);
   if (automaticRefresh_) Notifier()->SetPIDL(GetFolderIdList());
+}
+
+void TKivShellList::SayWhyEmpty() {
+  const bool empty = Items()->Count() <= (showParentFolder_ ? 1 : 0);
+  const String path = empty ? GetPathFromPidl(GetFolderIdList()) : String();
+  if (path == toldTooLong_) return;
+  toldTooLong_.clear();
+  if (path.empty() || !TooLongForTheShell(path)) return;
+  toldTooLong_ = path;
+  if (ShowOption(soShowErrorMessages))
+    host::ShowMessage(GetErrorMessageText(ERROR_FILENAME_EXCED_RANGE) + ": " + path);
 }
 
 void TKivShellList::AddShellItem(bool details) {

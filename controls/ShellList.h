@@ -302,6 +302,8 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   void StopFill();
   // Items the refresh has completed: arrows, events, the change notifier.
   void Populated();
+  // Says why a folder the shell cannot list shows empty, once per visit.
+  void SayWhyEmpty();
   // The icon of the navigator's current child, shared by all plain files of one extension.
   int IconNumberOfCurrent();
   // Deletes an item that left the folder; an edit of its caption is cancelled first.
@@ -353,6 +355,7 @@ class TKivShellList : public host::TCustomListView, public TKivShellView<TKivShe
   bool loadingPathSet_ = false;
   UniquePidl folderIdList_;
   UniquePidl shownFolder_;  // the folder of the last filling
+  String toldTooLong_;      // the folder SayWhyEmpty last spoke of
   unsigned refreshStamp_ = 0;
   std::vector<std::pair<String, int>> iconCache_;  // extension -> icon of plain files
   bool shellContextMenu_ = true;

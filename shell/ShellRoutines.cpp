@@ -249,6 +249,22 @@ bool IsDriveReady(const String& path) {
                              &total, &totalFree) != FALSE;
 }
 
+bool TooLongForTheShell(const String& folder) {
+  const WideString path = host::ToWide(host::ExcludeTrailingBackslash(folder));
+  if (path.size() < MAX_PATH) return false;
+  // Only the prefixed form reaches past MAX_PATH everywhere.
+  const WideString prefixed = path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1)
+                                                            : L"\\\\?\\" + path;
+  WIN32_FIND_DATAW data;
+  host::FindHandle find{FindFirstFileExW((prefixed + L"\\*").c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, 0)};
+  if (!find) return false;
+  do {
+    if (!IsFolderToIgnore(host::ToUtf8(data.cFileName))) return true;
+  } while (FindNextFileW(find.get(), &data));
+  return false;
+}
+
 bool IsUNCPath(const String& path) {
   if (path.size() <= 3 || path[0] != '\\' || path[1] != '\\') return false;
   return path.find('\\', 2) != String::npos;

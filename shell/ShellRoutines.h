@@ -39,6 +39,9 @@ void FreeStrRet(STRRET& strRet);
 
 // The system's message for an error code or HRESULT; empty when the system has none.
 String GetErrorMessageText(int code);
+// True when the folder's path has MAX_PATH characters or more and the disk holds entries in it:
+// the shell lists such a folder as empty (Wine), or not at all.
+bool TooLongForTheShell(const String& folder);
 // The user's temp folder with its trailing backslash.
 String KivGetTempPath();
 

@@ -75,6 +75,44 @@ TEST_F(ShellListTest, ShowsFilesAndFoldersByTheirOptions) {
   EXPECT_EQ(list->Items()->Count(), 0);
 }
 
+TEST_F(ShellListTest, AFolderTooLongForTheShellSaysWhyOnce) {
+  // Folders nested until the last one's path passes MAX_PATH characters, with a file in it.
+  const std::wstring part = L"\\a-folder-with-a-name-long-enough-to-pass-the-limit";
+  std::wstring parent = dir.PathW();
+  while (parent.size() + part.size() < 230) {
+    parent += part;
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + parent).c_str(), nullptr));
+  }
+  const std::wstring last = L"\\" + std::wstring(MAX_PATH + 10 - parent.size(), L'x');
+  const std::wstring deep = parent + last;
+  ASSERT_GE(deep.size(), size_t(MAX_PATH));
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+  const std::wstring file = L"\\\\?\\" + deep + L"\\inside.txt";
+  CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  auto removeDeep = host::ScopeExit([&] {
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+  });
+  list->SetShowOption(soShowErrorMessages, true);
+  list->SetPath(host::ToUtf8(parent));
+  TListItem* item = ItemNamed(*list, host::ToUtf8(last.substr(1)));
+  ASSERT_NE(item, nullptr);
+  const UniquePidl folder =
+      ConcatItemIdLists(list->GetFolderIdList(), TKivShellList::ItemData(item)->idList.get());
+  {
+    testing_support::ModalWatchdog watchdog(IDOK);
+    list->SetFolderIdList(folder.get());
+    EXPECT_EQ(watchdog.Answered(), 1);
+  }
+  EXPECT_GT(list->Columns()->Count(), 0);
+  {
+    // Filled again, the same folder is not spoken of again.
+    testing_support::ModalWatchdog watchdog(IDOK);
+    list->Refresh();
+    EXPECT_EQ(watchdog.Answered(), 0);
+  }
+}
+
 TEST_F(ShellListTest, HiddenRecyclFoldersNeedTheRecycleBinOption) {
   const String hidden = dir.Folder("ReCyClEr");
   SetFileAttributesW(host::ToWide(hidden).c_str(), FILE_ATTRIBUTE_HIDDEN);
