@@ -5,6 +5,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace zelnor {
@@ -29,6 +30,16 @@ std::wstring Lower(std::wstring s) {
 std::wstring Normalized(std::wstring dir) {
   while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
   return dir;
+}
+
+// The folder that holds `path`; empty for a root.
+std::wstring ParentOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || slash + 1 >= path.size() || slash < 2) return {};
+  // "C:\x" lies in "C:\"; a share ("\\\\server\\share") lies in nothing here.
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  if (path.compare(0, 2, L"\\\\") == 0 && path.find(L'\\', 2) == slash) return {};
+  return path.substr(0, slash);
 }
 
 bool IsFolderPath(const std::wstring& path) {
@@ -57,6 +68,9 @@ struct TKivDirectoryWatch::Slot {
   OVERLAPPED overlapped{};
   std::unique_ptr<DWORD[]> buffer{new DWORD[kBufferBytes / sizeof(DWORD)]};
   bool pending = false;
+  // Reads the whole subtree: for a recursive watch, or for one that also covers the watched
+  // directories below this one, keeping only changes within a watched directory.
+  bool subtree = false;
   std::wstring renamedFrom;  // the old name of a rename whose new name has not come yet
 };
 
@@ -72,8 +86,9 @@ TKivDirectoryWatch::TKivDirectoryWatch(std::vector<std::wstring> directories, bo
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       armed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   for (auto& d : directories) {
-    if (d.empty() || directories_.size() >= MAXIMUM_WAIT_OBJECTS - 1) continue;
+    if (d.empty()) continue;
     directories_.push_back(Normalized(std::move(d)));
+    wanted_.insert(Lower(directories_.back()));
   }
   Start();
   // The worker opens and arms every directory before it signals; it never synchronises with
@@ -101,6 +116,17 @@ void TKivDirectoryWatch::Push(Change change) {
     post = !std::exchange(posted_, true);
   }
   if (post) PostMessageW(window_, message_, 0, 0);
+}
+
+std::wstring TKivDirectoryWatch::TopWatchedAbove(const std::wstring& directory) const {
+  std::wstring top;
+  for (std::wstring p = ParentOf(directory); !p.empty(); p = ParentOf(p))
+    if (wanted_.count(Lower(p))) top = p;
+  return top;
+}
+
+bool TKivDirectoryWatch::Kept(const Slot& slot, const std::wstring& path) const {
+  return recursive_ || !slot.subtree || wanted_.count(Lower(ParentOf(path))) != 0;
 }
 
 bool TKivDirectoryWatch::IsKnownFolder(const std::wstring& path) const {
@@ -183,7 +209,7 @@ void TKivDirectoryWatch::Read(Slot& slot) {
   slot.overlapped = OVERLAPPED{};
   slot.overlapped.hEvent = slot.event.get();
   slot.pending = ReadDirectoryChangesW(slot.handle.get(), slot.buffer.get(), kBufferBytes,
-                                       recursive_, kNotifyFilter, nullptr, &slot.overlapped,
+                                       slot.subtree, kNotifyFilter, nullptr, &slot.overlapped,
                                        nullptr) != FALSE;
 }
 
@@ -200,7 +226,14 @@ void TKivDirectoryWatch::Parse(Slot& slot, DWORD bytes) {
     const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
     const std::wstring path =
         slot.directory.back() == L'\\' ? slot.directory + name : slot.directory + L"\\" + name;
-    switch (info->Action) {
+    // A rename counts when either of its names lies in a watched directory; its old name waits
+    // for the new one in any case.
+    const DWORD action = info->Action;
+    const bool kept = action == FILE_ACTION_RENAMED_OLD_NAME || Kept(slot, path) ||
+                      (action == FILE_ACTION_RENAMED_NEW_NAME && !slot.renamedFrom.empty() &&
+                       Kept(slot, slot.renamedFrom));
+    if (!kept && action == FILE_ACTION_RENAMED_NEW_NAME) slot.renamedFrom.clear();
+    switch (kept ? action : 0) {
       case FILE_ACTION_ADDED: {
         const bool folder = IsFolderPath(path);
         RememberFolder(path, folder);
@@ -244,10 +277,27 @@ void TKivDirectoryWatch::Parse(Slot& slot, DWORD bytes) {
 }
 
 void TKivDirectoryWatch::Execute() {
-  std::vector<std::unique_ptr<Slot>> slots;
+  // A directory below another watched one gets no handle of its own: under Wine a handle keeps
+  // a deleted folder waiting to go, and the deletion of the folder that holds it then fails
+  // ("directory not empty") before any check could let go. The topmost watched directory reads
+  // its subtree instead.
+  std::vector<std::wstring> tops, below;
+  std::set<std::wstring> covering;  // tops with watched directories below them, lower case
   for (const auto& dir : directories_) {
+    const std::wstring top = recursive_ ? std::wstring() : TopWatchedAbove(dir);
+    if (top.empty()) {
+      tops.push_back(dir);
+    } else {
+      below.push_back(dir);
+      covering.insert(Lower(top));
+    }
+  }
+  std::vector<std::unique_ptr<Slot>> slots;
+  for (const auto& dir : tops) {
+    if (slots.size() >= MAXIMUM_WAIT_OBJECTS - 1) break;
     auto slot = std::make_unique<Slot>();
     slot->directory = dir;
+    slot->subtree = recursive_ || covering.count(Lower(dir)) != 0;
     slot->handle.reset(CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
@@ -257,7 +307,24 @@ void TKivDirectoryWatch::Execute() {
     Read(*slot);
     if (slot->pending) slots.push_back(std::move(slot));
   }
-  watched_ = int(slots.size());
+  // Wine extends a subtree watch to a folder that existed before only once that folder is
+  // opened: each directory below a top is opened once, from the top down, and let go.
+  std::erase_if(below, [&](const std::wstring& dir) {
+    const std::wstring top = Lower(TopWatchedAbove(dir));
+    return std::none_of(slots.begin(), slots.end(),
+                        [&](const auto& slot) { return Lower(slot->directory) == top; });
+  });
+  if (!ShellReportsFileSystemChanges()) {
+    std::sort(below.begin(), below.end(),
+              [](const std::wstring& a, const std::wstring& b) { return a.size() < b.size(); });
+    for (const auto& dir : below) {
+      host::UniqueFile opened(CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+    }
+  }
+  watched_ = int(slots.size() + below.size());
   if (recursive_ && openSubfolders_ && !ShellReportsFileSystemChanges()) {
     // Wine extends a subtree watch to a folder that existed before only once that folder is
     // opened; open each (up to a bound) before reporting the watch ready.
@@ -267,8 +334,11 @@ void TKivDirectoryWatch::Execute() {
   SetEvent(armed_.get());
 
   if (learnFolders_ && (!recursive_ || ShellReportsFileSystemChanges())) {
+    bool going = true;
     for (const auto& slot : slots)
-      if (!LearnSubfolders(slot->directory)) break;
+      if (going) going = LearnSubfolders(slot->directory);
+    for (const auto& dir : below)
+      if (going) going = LearnSubfolders(dir);
   }
 
   std::vector<HANDLE> waits{stop_.get()};

@@ -60,6 +60,10 @@ class TKivDirectoryWatch : public host::TThread {
   void Push(Change change);
   // Reports the directory of a slot as deleted and closes its handle, so the deletion can end.
   void Drop(Slot& slot);
+  // The topmost watched directory that holds `directory`; empty for none.
+  std::wstring TopWatchedAbove(const std::wstring& directory) const;
+  // Whether a change to `path` read by `slot` lies in a watched directory.
+  bool Kept(const Slot& slot, const std::wstring& path) const;
   bool IsKnownFolder(const std::wstring& path) const;
   void RememberFolder(const std::wstring& path, bool folder);
   // Lists the directory's folders; false when the watch was told to stop meanwhile.
@@ -68,6 +72,7 @@ class TKivDirectoryWatch : public host::TThread {
   void OpenSubfolders(const std::wstring& directory, int& budget);
 
   std::vector<std::wstring> directories_;
+  std::set<std::wstring> wanted_;  // the same, lower case
   bool recursive_;
   bool learnFolders_;
   bool openSubfolders_;

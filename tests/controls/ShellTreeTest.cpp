@@ -534,9 +534,11 @@ TEST_F(ShellTreeTest, AWatchedFolderDeletedByAnotherCallerGoesFromTheDisk) {
   MakeTree(dir.Path());
   TTreeNode* aNode = ChildNamed(Root(), "a");
   aNode->Expand(false);
+  ChildNamed(aNode, "inner")->Expand(false);
   Paint();
-  // Deleted by another caller through the shell, while the tree watches it: its removal waits
-  // for the watch's handle, which goes once the folder is seen waiting to be deleted.
+  // Deleted by another caller through the shell while the tree watches both folders: the inner
+  // one holds no handle of the watch (else its removal would wait for it and the outer one's
+  // fail), the outer one's handle goes once the folder is seen waiting to be deleted.
   const host::WideString from = host::ToWide(a) + L'\0';
   SHFILEOPSTRUCTW op{};
   op.wFunc = FO_DELETE;
