@@ -42,6 +42,14 @@ std::wstring ParentOf(const std::wstring& path) {
   return path.substr(0, slash);
 }
 
+// Opens a folder and lets go of it at once: Wine extends a subtree watch to a folder that
+// existed before only once that folder is opened.
+void OpenOnce(const std::wstring& folder) {
+  host::UniqueFile opened(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
 bool IsFolderPath(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -185,9 +193,7 @@ void TKivDirectoryWatch::OpenSubfolders(const std::wstring& directory, int& budg
   for (const auto& child : children) {
     if (budget-- <= 0 || Terminated()) return;
     folders_.insert(Lower(child));
-    host::UniqueFile opened(CreateFileW(child.c_str(), FILE_LIST_DIRECTORY,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    OpenOnce(child);
     OpenSubfolders(child, budget);
   }
 }
@@ -281,15 +287,16 @@ void TKivDirectoryWatch::Execute() {
   // a deleted folder waiting to go, and the deletion of the folder that holds it then fails
   // ("directory not empty") before any check could let go. The topmost watched directory reads
   // its subtree instead.
-  std::vector<std::wstring> tops, below;
+  std::vector<std::wstring> tops;
+  std::vector<std::pair<std::wstring, std::wstring>> below;  // a directory and its top, lower case
   std::set<std::wstring> covering;  // tops with watched directories below them, lower case
   for (const auto& dir : directories_) {
-    const std::wstring top = recursive_ ? std::wstring() : TopWatchedAbove(dir);
+    const std::wstring top = recursive_ ? std::wstring() : Lower(TopWatchedAbove(dir));
     if (top.empty()) {
       tops.push_back(dir);
     } else {
-      below.push_back(dir);
-      covering.insert(Lower(top));
+      below.emplace_back(dir, top);
+      covering.insert(top);
     }
   }
   std::vector<std::unique_ptr<Slot>> slots;
@@ -307,22 +314,15 @@ void TKivDirectoryWatch::Execute() {
     Read(*slot);
     if (slot->pending) slots.push_back(std::move(slot));
   }
-  // Wine extends a subtree watch to a folder that existed before only once that folder is
-  // opened: each directory below a top is opened once, from the top down, and let go.
-  std::erase_if(below, [&](const std::wstring& dir) {
-    const std::wstring top = Lower(TopWatchedAbove(dir));
-    return std::none_of(slots.begin(), slots.end(),
-                        [&](const auto& slot) { return Lower(slot->directory) == top; });
-  });
+  // The directories below a top that could not be read are not watched.
+  std::set<std::wstring> armed;
+  for (const auto& slot : slots) armed.insert(Lower(slot->directory));
+  std::erase_if(below, [&](const auto& entry) { return armed.count(entry.second) == 0; });
   if (!ShellReportsFileSystemChanges()) {
+    // From the top down, so that each folder's parent is already in the subtree watch.
     std::sort(below.begin(), below.end(),
-              [](const std::wstring& a, const std::wstring& b) { return a.size() < b.size(); });
-    for (const auto& dir : below) {
-      host::UniqueFile opened(CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
-    }
+              [](const auto& a, const auto& b) { return a.first.size() < b.first.size(); });
+    for (const auto& entry : below) OpenOnce(entry.first);
   }
   watched_ = int(slots.size() + below.size());
   if (recursive_ && openSubfolders_ && !ShellReportsFileSystemChanges()) {
@@ -337,8 +337,8 @@ void TKivDirectoryWatch::Execute() {
     bool going = true;
     for (const auto& slot : slots)
       if (going) going = LearnSubfolders(slot->directory);
-    for (const auto& dir : below)
-      if (going) going = LearnSubfolders(dir);
+    for (const auto& entry : below)
+      if (going) going = LearnSubfolders(entry.first);
   }
 
   std::vector<HANDLE> waits{stop_.get()};
